@@ -1,0 +1,25 @@
+// A uniquely named folder under the system's temporary directory, removed with its
+// contents when the object goes away. Tests write every file they make into one.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace morvane::test {
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // The path of a file inside the folder (not created).
+    std::filesystem::path file(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace morvane::test
