@@ -1,0 +1,64 @@
+// Engine life cycle: options, the open-file tables, and the diagnostic channel.
+#include "engine/engine.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace morvane {
+
+Engine::Engine()
+    : message_sink_([](std::string_view line) {
+          std::fwrite(line.data(), 1, line.size(), stderr);
+      }),
+      packet_(av_packet_alloc()), encoded_packet_(av_packet_alloc()),
+      decoded_frame_(av_frame_alloc()) {}
+
+Engine::~Engine() { close_engine_files(); }
+
+void Engine::set_message_sink(MessageSink sink) { message_sink_ = std::move(sink); }
+
+void Engine::message(const char* format, ...) {
+    char line[2048];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    if (length > 0) {
+        const auto size = std::min(static_cast<std::size_t>(length), sizeof line - 1);
+        message_sink_(std::string_view(line, size));
+    }
+}
+
+bool Engine::reset_engine(TranscodeProgress& progress) {
+    progress.callback = nullptr;
+    progress.last_percent = -1;
+    close_engine_files();
+    options_ = EngineOptions{};
+    tables_.video_bytes_written = 0;
+    return true;
+}
+
+void Engine::set_frame_rate_preset(int preset) {
+    static constexpr AVRational presets[] = {
+        {25, 1}, {30000, 1001}, {25, 1}, {30000, 1001}, {24, 1}, {24000, 1001},
+    };
+    if (preset >= 0 && preset < static_cast<int>(std::size(presets))) {
+        options_.frame_rate = presets[preset];
+    }
+}
+
+void Engine::close_engine_files() {
+    release_transcode_records();
+    tables_.output_files.clear();
+    tables_.input_files.clear();
+    options_.video_codec_override = AV_CODEC_ID_NONE;
+    options_.audio_codec_override = AV_CODEC_ID_NONE;
+}
+
+void Engine::release_transcode_records() {
+    tables_.output_streams.clear();
+    tables_.input_streams.clear();
+    tables_.input_file_records.clear();
+}
+
+} // namespace morvane

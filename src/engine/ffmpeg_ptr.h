@@ -1,0 +1,57 @@
+// Owning handles for the FFmpeg objects the engine holds, so that every exit path releases them.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/frame.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+
+namespace morvane {
+
+struct InputFormatCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+// Closes the file the muxer writes to (when it owns one) before freeing the container.
+struct OutputFormatCloser {
+    void operator()(AVFormatContext* context) const {
+        if (context->oformat != nullptr && !(context->oformat->flags & AVFMT_NOFILE)) {
+            avio_closep(&context->pb);
+        }
+        avformat_free_context(context);
+    }
+};
+struct CodecContextFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ResamplerFreer {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+struct AudioFifoFreer {
+    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+};
+struct ScalerFreer {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+
+using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatCloser>;
+using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatCloser>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFreer>;
+using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
+
+} // namespace morvane
