@@ -19,6 +19,7 @@ struct EngineTables {
     std::vector<InputFile> input_files;
     std::vector<OutputFile> output_files;
     std::int64_t video_bytes_written = 0;
+    std::int64_t packets_written = 0; // by the last transcode
 
     // Built by transcode and released before it returns.
     std::vector<InputFileRecord> input_file_records;

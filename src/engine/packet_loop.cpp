@@ -378,6 +378,7 @@ Engine::Step Engine::write_output_packet(OutputStreamRecord& output, AVPacket& p
         close_engine_files();
         return Step::fatal;
     }
+    tables_.packets_written += 1;
     return Step::ok;
 }
 

@@ -43,6 +43,7 @@ int Engine::transcode(TranscodeProgress& progress) {
 
 int Engine::set_up_transcode() {
     release_transcode_records();
+    tables_.packets_written = 0;
 
     int first_stream = 0;
     for (std::size_t file_index = 0; file_index < tables_.input_files.size(); ++file_index) {
