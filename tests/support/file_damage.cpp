@@ -1,0 +1,76 @@
+// Truncated and corrupted copies of media files.
+#include "support/file_damage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+namespace {
+
+std::vector<char> read_whole(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_whole(const std::filesystem::path& path, const char* data, std::size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data, static_cast<std::streamsize>(size));
+    out.close();
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+void check_fraction(double fraction) {
+    if (!(fraction >= 0.0 && fraction <= 1.0)) {
+        throw std::invalid_argument("a fraction of a file lies between 0 and 1");
+    }
+}
+
+} // namespace
+
+void write_truncated_copy(const std::filesystem::path& source,
+                          const std::filesystem::path& destination, double keep_fraction) {
+    check_fraction(keep_fraction);
+    const auto size = std::filesystem::file_size(source);
+    write_truncated_copy_bytes(
+        source, destination,
+        static_cast<std::uintmax_t>(std::llround(static_cast<double>(size) * keep_fraction)));
+}
+
+void write_truncated_copy_bytes(const std::filesystem::path& source,
+                                const std::filesystem::path& destination,
+                                std::uintmax_t keep_bytes) {
+    const std::vector<char> bytes = read_whole(source);
+    write_whole(destination, bytes.data(),
+                static_cast<std::size_t>(std::min<std::uintmax_t>(keep_bytes, bytes.size())));
+}
+
+std::uintmax_t write_damaged_copy(const std::filesystem::path& source,
+                                  const std::filesystem::path& destination,
+                                  std::uintmax_t damaged_bytes, double at_fraction) {
+    check_fraction(at_fraction);
+    std::vector<char> bytes = read_whole(source);
+    const auto start = std::min<std::size_t>(
+        bytes.size(), static_cast<std::size_t>(static_cast<double>(bytes.size()) * at_fraction));
+    const auto end = start + static_cast<std::size_t>(
+                                 std::min<std::uintmax_t>(damaged_bytes, bytes.size() - start));
+    // A linear congruential sequence: looks like noise to a decoder, repeats exactly.
+    std::uint32_t state = 0x2545F491U;
+    for (std::size_t index = start; index < end; ++index) {
+        state = state * 1664525U + 1013904223U;
+        bytes[index] = static_cast<char>(state >> 24);
+    }
+    write_whole(destination, bytes.data(), bytes.size());
+    return start;
+}
+
+} // namespace morvane::test

@@ -1,0 +1,81 @@
+// What a generated media file holds: a plain description that tests fill in (or take from
+// media_presets.h) and hand to write_media().
+#pragma once
+
+// FFmpeg's headers want the C99 integer constant macros, which <cstdint> gives C++.
+#include <cstdint>
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+#include <libavutil/pixfmt.h>
+#include <libavutil/rational.h>
+}
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+
+struct MediaDescription {
+    // Flat colour bars (colour_bars.h), the same in every frame; frame i has pts i in the time
+    // base 1 / frame_rate. A key frame every second; libx264 keeps B-frames.
+    struct Video {
+        int width = 320;
+        int height = 240;
+        AVRational frame_rate{25, 1};
+        double duration_seconds = 2.0;
+        AVCodecID codec = AV_CODEC_ID_H264;
+        // Empty: the usual encoder of the codec (libx264 for H.264, libmp3lame for MP3...).
+        std::string encoder_name;
+        // yuv420p by default. MJPEG gets the full-range twin (yuvj420p) of what is asked.
+        AVPixelFormat pixel_format = AV_PIX_FMT_YUV420P;
+        // {0, 1}: unknown, as most files say.
+        AVRational sample_aspect_ratio{0, 1};
+        // 0: the encoder's constant-quality default.
+        long long bit_rate = 0;
+    };
+
+    // A sine tone of one frequency on every channel; sample i has pts i in the time base
+    // 1 / sample_rate.
+    struct Audio {
+        int sample_rate = 44100;
+        // The default channel layout of the count (mono, stereo, ...).
+        int channels = 2;
+        double duration_seconds = 2.0;
+        AVCodecID codec = AV_CODEC_ID_AAC;
+        std::string encoder_name;
+        double tone_hz = 440.0;
+        // Peak amplitude, full scale 1.0.
+        double amplitude = 0.5;
+        long long bit_rate = 0;
+    };
+
+    // A picture attached to the file (cover art): a stream with the attached-picture
+    // disposition and one packet, the colour bars encoded as PNG or MJPEG.
+    struct CoverArt {
+        int width = 64;
+        int height = 64;
+        AVCodecID codec = AV_CODEC_ID_PNG;
+    };
+
+    // A stream of KLV metadata packets (AV_CODEC_ID_SMPTE_KLV), which MPEG-TS carries and
+    // FFmpeg reads back as a data stream.
+    struct Data {
+        double duration_seconds = 2.0;
+        int packets_per_second = 10;
+    };
+
+    // Empty: the container is chosen from the file name's extension; otherwise a muxer name
+    // ("mp4", "mpegts", "matroska", "vob", "wav", "mp3"...).
+    std::string format_name;
+    std::optional<Video> video;
+    std::vector<Audio> audio;
+    std::optional<CoverArt> cover_art;
+    std::optional<Data> data;
+    // When not zero, every timestamp of every stream from half of the longest track's
+    // duration on is moved this many seconds later.
+    double timestamp_jump_seconds = 0.0;
+};
+
+} // namespace morvane::test

@@ -1,0 +1,70 @@
+// Writes the media file a MediaDescription describes, with FFmpeg's real encoders and muxers.
+#pragma once
+
+#include "support/av_handles.h"
+#include "support/media_description.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace morvane::test {
+
+// Writes `description` to `path` (replacing it). Throws std::runtime_error carrying FFmpeg's
+// message when a container, encoder or parameter is refused.
+void write_media(const std::filesystem::path& path, const MediaDescription& description);
+
+class MediaWriter {
+public:
+    // Opens the container and every encoder; nothing is written yet.
+    MediaWriter(const std::filesystem::path& path, const MediaDescription& description);
+    MediaWriter(const MediaWriter&) = delete;
+    MediaWriter& operator=(const MediaWriter&) = delete;
+
+    // Encodes every track, interleaved by time, and finishes the file. Once only.
+    void write();
+
+private:
+    // One output stream and what feeds it. Every track counts in units of its own time base
+    // (a frame, a sample or a data packet), so unit n has the pts n before any jump.
+    struct Track {
+        enum class Kind { video, audio, data, cover_art };
+        Kind kind = Kind::video;
+        AVStream* stream = nullptr;
+        av::CodecContextPtr encoder;
+        av::FramePtr frame;
+        AVRational time_base{1, 1};
+        std::int64_t unit_count = 0;
+        std::int64_t next_unit = 0;
+        // Units from jump_from on are moved jump_units later.
+        std::int64_t jump_from = 0;
+        std::int64_t jump_units = 0;
+        double tone_hz = 0.0;
+        double amplitude = 0.0;
+    };
+
+    void add_video(const MediaDescription::Video& video);
+    void add_audio(const MediaDescription::Audio& audio);
+    void add_data(const MediaDescription::Data& data);
+    void add_cover_art(const MediaDescription::CoverArt& cover_art);
+    void plan_jump(Track& track, double jump_seconds) const;
+
+    void write_cover_art(Track& track);
+    void write_next_unit(Track& track);
+    void write_video_frame(Track& track);
+    void write_audio_frame(Track& track);
+    void write_data_packet(Track& track);
+    // Sends a frame (nullptr: end of stream) and muxes whatever packets come out.
+    void encode(Track& track, const AVFrame* frame);
+    void mux(Track& track, AVPacket& packet);
+    std::int64_t timestamp_of(const Track& track, std::int64_t unit) const;
+
+    std::filesystem::path path_;
+    double longest_seconds_ = 0.0;
+    av::OutputPtr output_;
+    std::vector<Track> tracks_;
+    av::PacketPtr packet_;
+    bool written_ = false;
+};
+
+} // namespace morvane::test
