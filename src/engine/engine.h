@@ -42,6 +42,13 @@ public:
     int transcode(TranscodeProgress& progress);
     void close_engine_files();
 
+    // Called by the packet loop after every packet and once at the end (final_report).
+    // Tells the sink the whole percentage of the input read, at most every 0.5 s and only
+    // when it changed; the final report always sends 100. Returns false when the sink asked
+    // to stop.
+    bool report_progress(TranscodeProgress& progress, std::size_t output_stream_count,
+                         bool final_report);
+
     EngineOptions& options() { return options_; }
     const EngineOptions& options() const { return options_; }
     const EngineTables& tables() const { return tables_; }
@@ -86,11 +93,11 @@ private:
     Step encode_audio_block(OutputStreamRecord& output, int sample_count);
     Step encode_video_frame(OutputStreamRecord& output, InputStreamRecord& input, AVFrame& frame,
                             int& encoded_size);
+    Step send_video_copies(OutputStreamRecord& output, AVFrame& picture, std::int64_t copies,
+                           int& encoded_size);
+    Step finish_video_stream(OutputStreamRecord& output, const InputStreamRecord& input);
     Step encode_subtitle(OutputStreamRecord& output, InputStreamRecord& input,
                          AVSubtitle& subtitle, std::int64_t pts);
-    bool report_progress(TranscodeProgress& progress, std::size_t output_stream_count,
-                         bool final_report);
-
     void message(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     EngineOptions options_;

@@ -39,6 +39,7 @@ struct OutputStreamRecord {
     PaddedPicturePool pictures;
     ScalerPtr scaler;
     int scaled_height = 0;
+    FramePtr last_picture{av_frame_alloc()}; // shown again if the input lasts longer
 
     // Audio.
     bool audio_resample = false;

@@ -200,12 +200,16 @@ Engine::Step Engine::process_input_packet(InputStreamRecord& input, const AVPack
 }
 
 Engine::Step Engine::hand_on_frame(InputStreamRecord& input, AVFrame& frame) {
-    // The frame's own timestamp places it; frames without one follow the previous frame.
-    if (frame.best_effort_timestamp != AV_NOPTS_VALUE) {
-        input.current_timestamp = to_microseconds(frame.best_effort_timestamp, input.stream->time_base);
+    // A frame is placed at the decoding time of the packet that completed it, the timeline
+    // on which timestamp jumps are absorbed; FFmpeg reports that time even when frames
+    // come out of threaded decoders late. Further frames of the same packet, and frames
+    // whose packet had no time, follow the previous frame.
+    if (frame.pkt_dts != AV_NOPTS_VALUE && frame.pkt_dts != input.last_frame_packet_dts) {
+        input.current_timestamp = to_microseconds(frame.pkt_dts, input.stream->time_base);
     } else {
         input.current_timestamp = input.next_timestamp;
     }
+    input.last_frame_packet_dts = frame.pkt_dts;
 
     const bool audio = input.decoder->codec_type == AVMEDIA_TYPE_AUDIO;
     const std::uint8_t* samples = nullptr;
@@ -307,7 +311,11 @@ Engine::Step Engine::drain_encoders(const InputStreamRecord& input) {
                     return Step::fatal;
                 }
             }
-        } else if (enc->codec_type != AVMEDIA_TYPE_VIDEO) {
+        } else if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+            if (finish_video_stream(*output, input) == Step::fatal) {
+                return Step::fatal;
+            }
+        } else {
             continue;
         }
         const int result = avcodec_send_frame(enc, nullptr);

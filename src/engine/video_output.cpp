@@ -86,10 +86,19 @@ Engine::Step Engine::encode_video_frame(OutputStreamRecord& output, InputStreamR
     picture->sample_aspect_ratio = enc->sample_aspect_ratio;
     picture->pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses the picture types
     picture->quality = 0;
+    av_frame_unref(output.last_picture.get());
+    if (av_frame_ref(output.last_picture.get(), picture) < 0) {
+        av_frame_unref(output.last_picture.get());
+    }
+    return send_video_copies(output, *picture, copies, encoded_size);
+}
 
+Engine::Step Engine::send_video_copies(OutputStreamRecord& output, AVFrame& picture,
+                                       std::int64_t copies, int& encoded_size) {
+    AVCodecContext* enc = output.encoder;
     for (std::int64_t copy = 0; copy < copies; ++copy) {
-        picture->pts = output.next_output_frame;
-        if (avcodec_send_frame(enc, picture) < 0) {
+        picture.pts = output.next_output_frame;
+        if (avcodec_send_frame(enc, &picture) < 0) {
             message("Video encoding failed\n");
             release_transcode_records();
             close_engine_files();
@@ -103,6 +112,26 @@ Engine::Step Engine::encode_video_frame(OutputStreamRecord& output, InputStreamR
         output.frame_number += 1;
     }
     return Step::ok;
+}
+
+Engine::Step Engine::finish_video_stream(OutputStreamRecord& output,
+                                         const InputStreamRecord& input) {
+    // The last picture lasts until the input's last frame ends, not one output frame: the
+    // picture and the sound then end together.
+    AVFrame* last = output.last_picture.get();
+    if (last->buf[0] == nullptr || input.next_timestamp == AV_NOPTS_VALUE) {
+        return Step::ok;
+    }
+    const double end = static_cast<double>(input.next_timestamp - options_.start_time) /
+                       AV_TIME_BASE / av_q2d(output.encoder->time_base);
+    std::int64_t missing = static_cast<std::int64_t>(end + 0.5) - output.next_output_frame;
+    missing = std::min<std::int64_t>(missing, options_.max_frames[AVMEDIA_TYPE_VIDEO] -
+                                                  output.frame_number);
+    int encoded_size = 0;
+    const Step step = missing > 0 ? send_video_copies(output, *last, missing, encoded_size)
+                                  : Step::ok;
+    av_frame_unref(last);
+    return step;
 }
 
 Engine::Step Engine::encode_subtitle(OutputStreamRecord& output, InputStreamRecord& input,

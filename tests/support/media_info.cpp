@@ -29,6 +29,16 @@ double MediaInfo::Stream::largest_dts_step_seconds() const {
     return static_cast<double>(largest) * av_q2d(time_base);
 }
 
+double MediaInfo::Stream::end_seconds() const {
+    std::int64_t end = AV_NOPTS_VALUE;
+    for (const Packet& packet : packets) {
+        if (packet.pts != AV_NOPTS_VALUE && (end == AV_NOPTS_VALUE || packet.pts + packet.duration > end)) {
+            end = packet.pts + packet.duration;
+        }
+    }
+    return end == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(end) * av_q2d(time_base);
+}
+
 double MediaInfo::Stream::packet_span_seconds() const {
     std::int64_t first = AV_NOPTS_VALUE;
     std::int64_t end = AV_NOPTS_VALUE;

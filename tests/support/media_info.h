@@ -54,6 +54,8 @@ struct MediaInfo {
         double largest_dts_step_seconds() const;
         // From the first packet's pts to the end of the last packet, in seconds.
         double packet_span_seconds() const;
+        // Presentation end of the last packet, in seconds.
+        double end_seconds() const;
     };
 
     std::string format_name;
