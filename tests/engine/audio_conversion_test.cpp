@@ -1,0 +1,141 @@
+// Sound end to end: resampling, channel changes, encoder frame sizes, track choice.
+#include "conversion_fixture.h"
+#include "support/decoded_audio.h"
+#include "support/media_info.h"
+#include "support/media_presets.h"
+#include "support/media_writer.h"
+
+namespace morvane::test {
+namespace {
+
+class AudioConversion : public ConversionTest {
+protected:
+    // What the job runner sets for an audio-only output.
+    void set_mp3_options() {
+        engine.options().video_disable = true;
+        engine.options().audio_codec_override = AV_CODEC_ID_MP3;
+    }
+
+    // The output audio stream's resampler, looked at during the final report, when the
+    // conversion's records still exist.
+    void watch_resampler() {
+        sink.answer = [this](int percent) {
+            if (percent == 100 && !engine.tables().output_streams.empty()) {
+                const auto& output = *engine.tables().output_streams.back();
+                resampler_made = output.resampler.is_configured();
+            }
+            return true;
+        };
+    }
+
+    bool resampler_made = false;
+};
+
+TEST_F(AudioConversion, SampleRateAndChannelChanges) {
+    struct Case {
+        int input_rate, input_channels, wanted_rate, wanted_channels;
+        bool resampler_expected;
+    };
+    for (const Case& c : {Case{48000, 2, 44100, 2, true}, Case{44100, 2, 44100, 1, true},
+                          Case{44100, 2, 44100, 2, false}, Case{22050, 1, 22050, 2, true}}) {
+        SCOPED_TRACE(testing::Message() << c.input_rate << "/" << c.input_channels << " -> "
+                                        << c.wanted_rate << "/" << c.wanted_channels);
+        const auto input = folder.file("tone.wav");
+        write_media(input, wav_pcm(c.input_rate, c.input_channels, 2.0));
+        const auto output = folder.file("tone.mp3");
+        watch_resampler();
+        ASSERT_EQ(convert(input, output,
+                          [&] {
+                              set_mp3_options();
+                              engine.options().audio_sample_rate = c.wanted_rate;
+                              engine.options().audio_channels = c.wanted_channels;
+                          }),
+                  0)
+            << messages;
+        EXPECT_EQ(resampler_made, c.resampler_expected);
+
+        const MediaInfo info = inspect_media(output);
+        ASSERT_EQ(info.streams.size(), 1u);
+        const auto& audio = info.stream(AVMEDIA_TYPE_AUDIO);
+        EXPECT_EQ(audio.codec_id, AV_CODEC_ID_MP3);
+        EXPECT_EQ(audio.sample_rate, c.wanted_rate);
+        EXPECT_EQ(audio.channels, c.wanted_channels);
+        // The encoder takes whole frames from its queue: 1152 samples, 576 below 32 kHz.
+        const std::int64_t frame_size = c.wanted_rate >= 32000 ? 1152 : 576;
+        for (std::size_t index = 0; index + 1 < audio.packets.size(); ++index) {
+            ASSERT_EQ(av_rescale_q(audio.packets[index].duration, audio.time_base,
+                                   AVRational{1, c.wanted_rate}),
+                      frame_size)
+                << "packet " << index;
+        }
+        const DecodedAudio sound = decode_audio(output);
+        EXPECT_NEAR(sound.seconds(), 2.0, 0.1);
+        EXPECT_NEAR(sound.tone_frequency(0), 440.0, 5.0);
+        std::filesystem::remove(output);
+    }
+}
+
+TEST_F(AudioConversion, UnusualSourcesGetTheNearestSupportedShape) {
+    MediaDescription description = wav_pcm(96000, 6, 1.0);
+    const auto input = folder.file("studio.wav");
+    write_media(input, description);
+    const auto output = folder.file("studio.mp3");
+    ASSERT_EQ(convert(input, output, [&] { set_mp3_options(); }), 0) << messages;
+    const auto& audio = inspect_media(output).stream(AVMEDIA_TYPE_AUDIO);
+    EXPECT_EQ(audio.sample_rate, 48000);
+    EXPECT_EQ(audio.channels, 2);
+    EXPECT_NEAR(decode_audio(output).seconds(), 1.0, 0.1);
+}
+
+TEST_F(AudioConversion, FirstOfTwoTracksIsTakenAndTheSecondIsNotRead) {
+    const auto input = folder.file("two-tracks.mp4");
+    write_media(input, mp4_two_audio_tracks(2.0));
+    const auto output = folder.file("two-tracks.mp3");
+    ASSERT_EQ(convert(input, output, [&] { set_mp3_options(); }), 0) << messages;
+    EXPECT_NEAR(decode_audio(output).tone_frequency(0), 440.0, 5.0);
+
+    // Only packets of the stream in use count as read.
+    const MediaInfo in = inspect_media(input);
+    std::int64_t first_track_bytes = 0;
+    for (const auto& packet : in.stream(AVMEDIA_TYPE_AUDIO, 0).packets) {
+        first_track_bytes += packet.size;
+    }
+    EXPECT_EQ(progress.bytes_read, first_track_bytes);
+}
+
+TEST_F(AudioConversion, AudioOnlyOutputsNeverCarryPictures) {
+    struct Case {
+        const char* name;
+        std::filesystem::path input;
+    };
+    const auto video_clip = folder.file("clip.mp4");
+    write_media(video_clip, mp4_h264_aac(320, 240, {25, 1}, 1.0));
+    const auto covered = folder.file("covered.mp3");
+    write_media(covered, mp3_with_cover_art(1.0));
+    for (const Case& c : {Case{"video clip", video_clip}, Case{"generated cover", covered},
+                          Case{"real cover", std::filesystem::path(MORVANE_TEST_DATA_DIR) /
+                                                 "fixture-bad-offset.mp3"}}) {
+        SCOPED_TRACE(c.name);
+        const auto output = folder.file("sound.mp3");
+        ASSERT_EQ(convert(c.input, output, [&] { set_mp3_options(); }), 0) << messages;
+        const MediaInfo info = inspect_media(output);
+        ASSERT_EQ(info.streams.size(), 1u);
+        EXPECT_EQ(info.streams[0].codec_id, AV_CODEC_ID_MP3);
+        std::filesystem::remove(output);
+    }
+}
+
+TEST_F(AudioConversion, VideoPlayerJobKeepsTheSourceRateWhenTheProfileDoes) {
+    const auto input = folder.file("clip.mp4");
+    MediaDescription description = mp4_h264_aac(320, 240, {25, 1}, 1.0);
+    description.audio[0].sample_rate = 22050;
+    description.audio[0].channels = 1;
+    write_media(input, description);
+    ASSERT_EQ(engine.open_input_file(progress, input.string()), 0);
+    EXPECT_EQ(engine.options().audio_sample_rate, 22050);
+    EXPECT_EQ(engine.options().audio_channels, 1);
+    engine.close_engine_files();
+}
+
+} // namespace
+} // namespace morvane::test
