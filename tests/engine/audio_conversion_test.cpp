@@ -81,7 +81,8 @@ TEST_F(AudioConversion, UnusualSourcesGetTheNearestSupportedShape) {
     write_media(input, description);
     const auto output = folder.file("studio.mp3");
     ASSERT_EQ(convert(input, output, [&] { set_mp3_options(); }), 0) << messages;
-    const auto& audio = inspect_media(output).stream(AVMEDIA_TYPE_AUDIO);
+    const MediaInfo audio_info = inspect_media(output);
+    const auto& audio = audio_info.stream(AVMEDIA_TYPE_AUDIO);
     EXPECT_EQ(audio.sample_rate, 48000);
     EXPECT_EQ(audio.channels, 2);
     EXPECT_NEAR(decode_audio(output).seconds(), 1.0, 0.1);

@@ -114,7 +114,8 @@ TEST_F(VideoConversion, OddSizedPictureStillFillsTheScreen) {
     const auto output = folder.file("odd-out.mp4");
     ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
         << messages;
-    const auto& video = inspect_media(output).stream(AVMEDIA_TYPE_VIDEO);
+    const MediaInfo video_info = inspect_media(output);
+    const auto& video = video_info.stream(AVMEDIA_TYPE_VIDEO);
     EXPECT_EQ(video.width, 320);
     EXPECT_EQ(video.height, 240);
 }
@@ -130,7 +131,8 @@ TEST_F(VideoConversion, UnsetFrameRateMeansTwentyFive) {
                       }),
               0)
         << messages;
-    const auto& video = inspect_media(output).stream(AVMEDIA_TYPE_VIDEO);
+    const MediaInfo video_info = inspect_media(output);
+    const auto& video = video_info.stream(AVMEDIA_TYPE_VIDEO);
     EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{25, 1}), 0);
 }
 
