@@ -21,5 +21,14 @@ function(morvane_add_test name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${labels}" ENVIRONMENT "${environment}" TIMEOUT 300)
+        PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 300)
+    # Labels are set after discovery, from the list of tests it leaves in <name>_TESTS:
+    # passed through PROPERTIES, a list of labels is split and its second label read as a
+    # property name (which also lost the GUI tests their offscreen environment).
+    set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${label_script}
+        "if(${name}_TESTS)\n"
+        "    set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\")\n"
+        "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()

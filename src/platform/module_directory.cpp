@@ -1,0 +1,50 @@
+#include "platform/module_directory.h"
+
+#include <cerrno>
+#include <string>
+#include <unistd.h>
+
+namespace morvane {
+namespace {
+
+// readlink does not say how long the target is, so the buffer grows until it fits.
+std::string read_link(const char* link) {
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t length = ::readlink(link, target.data(), target.size());
+        if (length < 0) {
+            return {};
+        }
+        if (static_cast<size_t>(length) < target.size()) {
+            target.resize(static_cast<size_t>(length));
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+std::string current_folder() {
+    std::string folder(256, '\0');
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return "./";
+        }
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(folder.find('\0'));
+    return folder.ends_with('/') ? folder : folder + "/";
+}
+
+} // namespace
+
+std::string module_directory() {
+    // The kernel gives the executable's real path, every link already resolved.
+    const std::string executable = read_link("/proc/self/exe");
+    const size_t slash = executable.rfind('/');
+    if (executable.empty() || executable.front() != '/' || slash == std::string::npos) {
+        return current_folder();
+    }
+    return executable.substr(0, slash + 1);
+}
+
+} // namespace morvane

@@ -1,0 +1,25 @@
+// The user's settings: one record per process, owned by the main window, read by the
+// conversion worker and the settings pages through plain pointers.
+#pragma once
+
+#include <string>
+
+namespace morvane {
+
+// The built-in device table has this many rows; a stored device index outside it is not used.
+inline constexpr int device_row_count = 5;
+
+struct AppSettings {
+    // Flags are tested as zero / non-zero; the settings pages store exactly 0 or 1.
+    int topmost = 1;
+    int shutdown_after_batch = 0;
+    int open_output_after_batch = 1;
+    int device_index = 0;
+    // Used as a plain prefix of output paths (UTF-8); ends in "/" when chosen in the dialog,
+    // a hand-edited value is used as it stands.
+    std::string output_folder;
+    // Video bit rate in bits per second; lives only in memory, never in config.ini.
+    int quality_bit_rate = 1500000;
+};
+
+} // namespace morvane

@@ -1,0 +1,53 @@
+#include "settings/settings_file.h"
+
+#include "platform/ini_file.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace morvane {
+namespace {
+
+constexpr const char* section = "Common";
+constexpr const char* output_folder_key = "OutputFolder";
+constexpr const char* shutdown_key = "Shutdown";
+constexpr const char* open_output_key = "OpenOutput";
+constexpr const char* topmost_key = "Topmost";
+constexpr const char* device_index_key = "DeviceIndex";
+
+const char* flag_text(int flag) {
+    return flag != 0 ? "1" : "0";
+}
+
+} // namespace
+
+void load_settings(AppSettings& settings, const SettingsLocation& location) {
+    const IniFile file = IniFile::load(location.config_file());
+    settings.output_folder =
+        file.read_string(section, output_folder_key, location.default_output_folder);
+
+    // Parents too: a fresh account may not have ~/.local/share yet.
+    std::error_code ignored;
+    std::filesystem::create_directories(location.default_output_folder, ignored);
+
+    settings.shutdown_after_batch = file.read_int(section, shutdown_key, 0);
+    settings.open_output_after_batch = file.read_int(section, open_output_key, 1);
+    settings.topmost = file.read_int(section, topmost_key, 1);
+    settings.device_index = file.read_int(section, device_index_key, 0);
+    // A hand-edited index must not reach the device table as an index out of its bounds.
+    if (settings.device_index < 0 || settings.device_index >= device_row_count) {
+        settings.device_index = 0;
+    }
+}
+
+bool save_settings(const AppSettings& settings, const SettingsLocation& location) {
+    IniFile file = IniFile::load(location.config_file());
+    bool complete = file.write_string(section, output_folder_key, settings.output_folder);
+    file.write_string(section, open_output_key, flag_text(settings.open_output_after_batch));
+    file.write_string(section, shutdown_key, flag_text(settings.shutdown_after_batch));
+    file.write_string(section, topmost_key, flag_text(settings.topmost));
+    file.write_int(section, device_index_key, settings.device_index);
+    return file.save() && complete;
+}
+
+} // namespace morvane

@@ -1,0 +1,13 @@
+#include "settings/settings_location.h"
+
+#include "platform/module_directory.h"
+#include "platform/user_environment.h"
+
+namespace morvane {
+
+SettingsLocation SettingsLocation::of_this_process() {
+    return {morvane::module_directory(),
+            UserEnvironment::of_this_process().default_output_folder()};
+}
+
+} // namespace morvane

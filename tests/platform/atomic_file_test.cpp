@@ -1,0 +1,68 @@
+// A save either replaces the whole file or leaves the old one as it was.
+#include "platform/atomic_file.h"
+#include "support/temp_folder.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+size_t entries_in(const fs::path& folder) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
+
+TEST(AtomicFile, ReplacesThroughLinksKeepsPermissionsAndLeavesNothingElse) {
+    test::TempFolder folder;
+    const fs::path real = folder.file("config.ini");
+    std::ofstream(real) << "old contents, longer than the new";
+    ::chmod(real.c_str(), 0640);
+    const fs::path link = folder.file("link.ini");
+    fs::create_symlink(real, link);
+
+    ASSERT_TRUE(replace_file_atomically(link.string(), "new"));
+    EXPECT_EQ(read_file(real), "new");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
+    EXPECT_EQ(entries_in(folder.path()), 2u);
+
+    EXPECT_FALSE(replace_file_atomically(folder.file("missing/config.ini").string(), "x"));
+}
+
+// The disk filling up half-way (here: a file size limit) must not cost the old file.
+TEST(AtomicFile, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
+    test::TempFolder folder;
+    const fs::path path = folder.file("config.ini");
+    std::ofstream(path) << "[Common]\nOutputFolder=/old/\n";
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(replace_file_atomically(path.string(), std::string(4096, 'n')) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure is reported";
+    EXPECT_EQ(read_file(path), "[Common]\nOutputFolder=/old/\n");
+    EXPECT_EQ(entries_in(folder.path()), 1u) << "no temporary file stays behind";
+}
+
+} // namespace
+} // namespace morvane

@@ -1,0 +1,37 @@
+// The executable's folder and the user's data folders.
+#include "platform/module_directory.h"
+#include "platform/user_environment.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace morvane {
+namespace {
+
+TEST(ModuleDirectory, IsTheAbsoluteFolderHoldingThisExecutable) {
+    const std::string folder = module_directory();
+    ASSERT_TRUE(folder.starts_with('/') && folder.ends_with('/')) << folder;
+    bool found = false;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::error_code error;
+        found = found || std::filesystem::equivalent(entry.path(), "/proc/self/exe", error);
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(UserEnvironment, DefaultOutputFolderFollowsTheBaseDirectoryRules) {
+    const std::pair<UserEnvironment, std::string> cases[] = {
+        {{"/data/share//", "/home/u", "/tmp"}, "/data/share/Morvane/"},
+        {{"", "/home/u/", "/tmp"}, "/home/u/.local/share/Morvane/"},
+        {{"relative/share", "/home/u", "/tmp"}, "/home/u/.local/share/Morvane/"},
+        {{"", "", "/var/tmp"}, "/var/tmp/Morvane/"},
+        {{"", "", ""}, "/tmp/Morvane/"},
+        {{"/", "", ""}, "/Morvane/"}};
+    for (const auto& [environment, expected] : cases) {
+        EXPECT_EQ(environment.default_output_folder(), expected);
+    }
+    EXPECT_TRUE(UserEnvironment::of_this_process().home.starts_with('/'));
+}
+
+} // namespace
+} // namespace morvane
