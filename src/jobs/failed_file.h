@@ -1,0 +1,15 @@
+// A file a batch could not convert, and why, in words a user understands.
+#pragma once
+
+#include <string>
+
+namespace morvane {
+
+struct FailedFile {
+    std::string path;
+    std::string reason;
+
+    friend bool operator==(const FailedFile&, const FailedFile&) = default;
+};
+
+} // namespace morvane

@@ -1,0 +1,31 @@
+#include "jobs/media_probe.h"
+
+#include "engine/ffmpeg_ptr.h"
+
+namespace morvane {
+
+bool probe_media(const std::string& path, MediaProbe& probe) {
+    probe = MediaProbe{};
+    AVFormatContext* raw_context = nullptr;
+    if (avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr) < 0) {
+        return false;
+    }
+    InputFormatPtr container(raw_context);
+    if (avformat_find_stream_info(container.get(), nullptr) < 0) {
+        return false;
+    }
+    for (unsigned index = 0; index < container->nb_streams; ++index) {
+        const AVStream* stream = container->streams[index];
+        if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+            continue;
+        }
+        if (probe.stream_count == MediaProbe::max_streams) {
+            break;
+        }
+        probe.streams[static_cast<std::size_t>(probe.stream_count++)] = {
+            stream->codecpar->codec_id, stream->codecpar->codec_type};
+    }
+    return true;
+}
+
+} // namespace morvane

@@ -1,0 +1,10 @@
+// The user interface's fixed texts.
+#pragma once
+
+namespace morvane::strings {
+
+inline constexpr const char* window_title = "Morvane";
+inline constexpr const char* idle_prompt = "Drop audio/video files";
+inline constexpr const char* not_supported = "Not Support";
+
+} // namespace morvane::strings

@@ -1,0 +1,188 @@
+// One file through the whole job: checks, options per device, naming, conversion.
+#include "engine/conver_callback.h"
+#include "jobs/conversion_job.h"
+#include "jobs/device_table.h"
+#include "support/media_info.h"
+#include "support/media_presets.h"
+#include "support/media_writer.h"
+#include "support/temp_folder.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+namespace morvane {
+namespace {
+
+using test::inspect_media;
+using test::MediaInfo;
+using test::write_media;
+
+class AlwaysGoOn : public CConverCallback {
+public:
+    bool on_progress(int) override { return true; }
+};
+
+class ConversionJobTest : public testing::Test {
+protected:
+    ConversionJobTest() {
+        engine.set_message_sink([this](std::string_view line) { messages += line; });
+        engine.reset_engine(progress);
+        build_device_table(devices, "/nowhere/");
+        std::filesystem::create_directory(output_folder());
+    }
+
+    std::string output_folder() const { return folder.path().string() + "/out/"; }
+
+    JobOutcome convert(const std::filesystem::path& input, int device_row) {
+        return job.convert_one(input.string(), devices[static_cast<std::size_t>(device_row)],
+                               output_folder(), &callback);
+    }
+
+    std::vector<std::string> outputs() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(output_folder())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    test::TempFolder folder;
+    Engine engine;
+    TranscodeProgress progress;
+    SupportedCodecs codecs;
+    ConversionJob job{engine, progress, codecs};
+    DeviceTable devices;
+    AlwaysGoOn callback;
+    std::string messages;
+};
+
+TEST_F(ConversionJobTest, PhoneGetsLandscapeMpeg4WithAac) {
+    const auto input = folder.file("clip.mp4");
+    write_media(input, test::mp4_h264_aac(640, 480, {25, 1}, 1.0));
+    const JobOutcome outcome = convert(input, 0);
+    ASSERT_TRUE(outcome.converted) << outcome.reason << messages;
+    EXPECT_EQ(outcome.output_path, output_folder() + "clip.mp4");
+    const MediaInfo info = inspect_media(outcome.output_path);
+    const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
+    EXPECT_EQ(video.codec_id, AV_CODEC_ID_MPEG4);
+    EXPECT_EQ(video.width, 480);
+    EXPECT_EQ(video.height, 320);
+    EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{30000, 1001}), 0);
+    const auto& audio = info.stream(AVMEDIA_TYPE_AUDIO);
+    EXPECT_EQ(audio.codec_id, AV_CODEC_ID_AAC);
+    EXPECT_EQ(audio.channels, 2);
+}
+
+TEST_F(ConversionJobTest, SoundOnlyFilesBecomeMp3KeepingOrChangingTheirShape) {
+    const auto input = folder.file("tone.wav");
+    write_media(input, test::wav_pcm(22050, 1, 1.0));
+
+    // The audio-only player keeps the source's channels and rate.
+    const JobOutcome shuffle = convert(input, 3);
+    ASSERT_TRUE(shuffle.converted) << shuffle.reason;
+    EXPECT_EQ(shuffle.output_path, output_folder() + "tone.mp3");
+    const MediaInfo kept_info = inspect_media(shuffle.output_path);
+    const auto& kept = kept_info.stream(AVMEDIA_TYPE_AUDIO);
+    EXPECT_EQ(kept.codec_id, AV_CODEC_ID_MP3);
+    EXPECT_EQ(kept.channels, 1);
+    EXPECT_EQ(kept.sample_rate, 22050);
+
+    // The handheld asks for two channels at 24000 Hz; the same input gets the next name.
+    const JobOutcome handheld = convert(input, 4);
+    ASSERT_TRUE(handheld.converted) << handheld.reason;
+    EXPECT_EQ(handheld.output_path, output_folder() + "tone_0.mp3");
+    const MediaInfo changed_info = inspect_media(handheld.output_path);
+    const auto& changed = changed_info.stream(AVMEDIA_TYPE_AUDIO);
+    EXPECT_EQ(changed.channels, 2);
+    EXPECT_EQ(changed.sample_rate, 24000);
+}
+
+TEST_F(ConversionJobTest, VideoSettingsOfAnEarlierFileDoNotLeakIntoASoundFile) {
+    const auto clip = folder.file("clip.mp4");
+    write_media(clip, test::mp4_h264_aac(320, 240, {25, 1}, 0.5));
+    const auto tone = folder.file("tone.wav");
+    write_media(tone, test::wav_pcm(44100, 2, 0.5));
+    ASSERT_TRUE(convert(clip, 1).converted);
+    const JobOutcome second = convert(tone, 1);
+    ASSERT_TRUE(second.converted) << second.reason;
+    EXPECT_EQ(std::filesystem::path(second.output_path).extension(), ".mp3");
+    EXPECT_EQ(inspect_media(second.output_path).streams.size(), 1u);
+}
+
+TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
+    const auto program_stream = folder.file("dvd.mpg");
+    write_media(program_stream, test::mpeg_ps_mpeg2_mp2(352, 288, {25, 1}, 0.5));
+    const auto silent_video = folder.file("silent.mp4");
+    test::MediaDescription description = test::mp4_h264_aac(320, 240, {25, 1}, 0.5);
+    description.audio.clear();
+    write_media(silent_video, description);
+    const auto not_media = folder.file("notes.txt");
+    { std::ofstream(not_media) << "shopping list\n"; }
+
+    struct Case {
+        std::filesystem::path input;
+        const char* reason;
+    };
+    for (const Case& c : {Case{program_stream, "unsupported audio codec mp2"},
+                          Case{std::filesystem::path(MORVANE_TEST_DATA_DIR) / "fixture.ogg",
+                               "unsupported audio codec vorbis"},
+                          Case{silent_video, "no sound to convert"},
+                          Case{not_media, "cannot read this file"},
+                          Case{folder.path(), "cannot read this file"}}) {
+        SCOPED_TRACE(c.input.string());
+        const JobOutcome outcome = convert(c.input, 0);
+        EXPECT_FALSE(outcome.converted);
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_TRUE(engine.tables().input_files.empty());
+    }
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(ConversionJobTest, NamesOutsideAsciiConvert) {
+    const auto input = folder.file("Lied über Brücken – 北.wav");
+    write_media(input, test::wav_pcm(44100, 2, 0.3));
+    const JobOutcome outcome = convert(input, 3);
+    ASSERT_TRUE(outcome.converted) << outcome.reason;
+    EXPECT_EQ(outcome.output_path, output_folder() + "Lied über Brücken – 北.mp3");
+}
+
+TEST_F(ConversionJobTest, FailedConversionRemovesItsPartialOutput) {
+    const auto input = folder.file("clip.mp4");
+    write_media(input, test::mp4_h264_aac(320, 240, {25, 1}, 0.5));
+    DeviceProfile broken = devices[1];
+    broken.video_codec = AV_CODEC_ID_VP6; // nothing encodes it
+    const JobOutcome outcome =
+        job.convert_one(input.string(), broken, output_folder(), &callback);
+    EXPECT_FALSE(outcome.converted);
+    EXPECT_EQ(outcome.reason, "conversion failed");
+    EXPECT_TRUE(outputs().empty());
+    EXPECT_TRUE(engine.tables().output_files.empty());
+}
+
+TEST_F(ConversionJobTest, DeviceOfNoKnownKindReleasesTheEngine) {
+    const auto input = folder.file("tone.wav");
+    write_media(input, test::wav_pcm(44100, 2, 0.3));
+    DeviceProfile nothing = devices[0];
+    nothing.media_kinds = KIND_VIDEO;
+    const JobOutcome outcome =
+        job.convert_one(input.string(), nothing, output_folder(), &callback);
+    EXPECT_FALSE(outcome.converted);
+    EXPECT_TRUE(engine.tables().input_files.empty());
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(ConversionJobTest, MissingOutputFolderFailsTheFile) {
+    const auto input = folder.file("tone.wav");
+    write_media(input, test::wav_pcm(44100, 2, 0.3));
+    const JobOutcome outcome = job.convert_one(input.string(), devices[3],
+                                               folder.path().string() + "/gone/", &callback);
+    EXPECT_FALSE(outcome.converted);
+    EXPECT_EQ(outcome.reason, "cannot create a file in the output folder");
+    EXPECT_TRUE(engine.tables().input_files.empty());
+}
+
+} // namespace
+} // namespace morvane
