@@ -5,6 +5,7 @@
 #include "skin/control_id.h"
 #include "skin/skin_drawing.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -153,6 +154,16 @@ void CBitmapButtonEx::ShowHover() {
     }
     m_nState = STATE_HOVER;
     DrawNow();
+}
+
+bool CBitmapButtonEx::event(QEvent* event) {
+    const bool handled = QAbstractButton::event(event);
+    // Styles ask for a repaint on hover; an ordinary repaint shows the normal frame, so
+    // it would wipe out the hover frame at once.
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange) {
+        setAttribute(Qt::WA_Hover, false);
+    }
+    return handled;
 }
 
 void CBitmapButtonEx::enterEvent(QEnterEvent* event) {

@@ -141,7 +141,11 @@ bool CSkin::LoadSkin(const std::string& skin_dir) {
         return false;
     }
     const tinyxml2::XMLElement* root = document.RootElement();
-    const tinyxml2::XMLElement* window = root ? root->FirstChildElement() : nullptr;
+    if (root == nullptr) {
+        report(*file_path + " has no root element; the window stays unskinned");
+        return false;
+    }
+    const tinyxml2::XMLElement* window = root->FirstChildElement();
     if (window == nullptr) {
         report(*file_path + " has no window element; the window stays unskinned");
         return false;
