@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
-
 #include <utility>
 
 namespace morvane {
@@ -78,8 +77,7 @@ void CBitmapButtonEx::DrawState(int state, QPainter& target) const {
     }
     const QPoint offset = frameOffset(state);
     if (SupportsRasterOps(target)) {
-        ComposeTransparent(target, 0, 0, m_imgStrip.MakeBitmap(), offset,
-                           m_imgMask.MakeBitmap());
+        ComposeTransparent(target, 0, 0, m_imgStrip.MakeBitmap(), offset, m_imgMask.MakeBitmap());
         return;
     }
     // A device without raster operations: the outline alone keeps the key colour out.

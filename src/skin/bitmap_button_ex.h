@@ -8,7 +8,6 @@
 
 #include <QAbstractButton>
 #include <QRegion>
-
 #include <optional>
 #include <string>
 

@@ -5,7 +5,6 @@
 #include "platform/image.h"
 
 #include <QWidget>
-
 #include <string>
 
 namespace morvane {

@@ -44,8 +44,8 @@ void CScrollbarEx::paintEvent(QPaintEvent* event) {
     const QImage& buttons = m_imgButtons.MakeBitmap();
     BlockCopy(painter, m_rcUp.x(), m_rcUp.y(), m_rcUp.width(), m_rcUp.height(), buttons, 0, 0,
               RasterOp::SRCCOPY);
-    BlockCopy(painter, m_rcDown.x(), m_rcDown.y(), m_rcDown.width(), m_rcDown.height(), buttons,
-              0, m_nButtonHeight, RasterOp::SRCCOPY);
+    BlockCopy(painter, m_rcDown.x(), m_rcDown.y(), m_rcDown.width(), m_rcDown.height(), buttons, 0,
+              m_nButtonHeight, RasterOp::SRCCOPY);
     const QImage& bar = m_imgBar.MakeBitmap();
     TileBlt(painter, m_rcTrack, bar, bar.rect());
 }

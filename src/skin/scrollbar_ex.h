@@ -7,7 +7,6 @@
 
 #include <QRect>
 #include <QWidget>
-
 #include <string>
 
 namespace morvane {

@@ -6,8 +6,6 @@
 #include "skin/scrollbar_ex.h"
 
 #include <QPainter>
-#include <tinyxml2.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -16,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <tinyxml2.h>
 
 namespace morvane {
 
@@ -128,7 +127,7 @@ bool CSkin::LoadSkin(const std::string& skin_dir) {
         return false;
     }
     const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(file_path->c_str(), "rb"),
-                                                      &std::fclose);
+                                                     &std::fclose);
     if (!file) {
         report("cannot open " + *file_path + ": " + std::strerror(errno) +
                "; the window stays unskinned");
@@ -290,8 +289,7 @@ void CSkin::CreateSkinPreview(const tinyxml2::XMLElement& element) {
     Rectangle rectangle;
     for (const tinyxml2::XMLAttribute* attribute = element.FirstAttribute(); attribute;
          attribute = attribute->Next()) {
-        if (!rectangle.read(attribute->Name(), attribute->Value()) &&
-            is(attribute->Name(), "id")) {
+        if (!rectangle.read(attribute->Name(), attribute->Value()) && is(attribute->Name(), "id")) {
             id = parseInteger(attribute->Value());
         }
     }

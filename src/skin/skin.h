@@ -9,7 +9,6 @@
 
 #include <QPointer>
 #include <QWidget>
-
 #include <functional>
 #include <string>
 #include <vector>

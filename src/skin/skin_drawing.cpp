@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QRect>
-
 #include <algorithm>
 #include <vector>
 
@@ -20,8 +19,8 @@ constexpr std::uint32_t kMaskOpaque = 0x000000;
 // The part of the painter's device that can take pixels, in the painter's coordinates.
 QRect paintableArea(const QPainter& painter) {
     const QPaintDevice* device = painter.device();
-    QRect area = painter.transform().inverted().mapRect(
-        QRect(0, 0, device->width(), device->height()));
+    QRect area =
+        painter.transform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
     if (painter.hasClipping()) {
         area &= painter.clipBoundingRect().toAlignedRect();
     }

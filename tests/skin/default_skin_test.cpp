@@ -51,19 +51,18 @@ TEST(DefaultSkin, RendersTheBackgroundWithItsThreeButtons) {
         EXPECT_GE(place.top(), 0);
 
         // The button's normal frame where it is opaque, the background where it is magenta.
-        const char* file = id == 1000 ? "Skins/minimize.bmp"
-                           : id == 1001 ? "Skins/close.bmp"
-                                        : "Skins/settings.bmp";
-        const Image strip = load(file);
+        const Image strip = load(id == 1000   ? "Skins/minimize.bmp"
+                                 : id == 1001 ? "Skins/close.bmp"
+                                              : "Skins/settings.bmp");
         ASSERT_EQ(strip.GetWidth(), static_cast<std::uint32_t>(place.width() * 4));
         EXPECT_TRUE(IsKeyColour(strip.GetPixelColor(0, 0))) << "round buttons have key corners";
         for (int y = 0; y < place.height(); ++y) {
             for (int x = 0; x < place.width(); ++x) {
                 const RgbQuad pixel = strip.GetPixelColor(x, y);
-                const QRgb expected = IsKeyColour(pixel)
-                                          ? rgbOf(background.GetPixelColor(place.x() + x,
-                                                                           place.y() + y))
-                                          : rgbOf(pixel);
+                const QRgb expected =
+                    IsKeyColour(pixel)
+                        ? rgbOf(background.GetPixelColor(place.x() + x, place.y() + y))
+                        : rgbOf(pixel);
                 ASSERT_EQ(shot.pixel(place.x() + x, place.y() + y), expected) << x << ", " << y;
             }
         }
@@ -76,9 +75,9 @@ TEST(DefaultSkin, PicturesFitWhereTheyAreShown) {
     // and stay above the 17-pixel status strip.
     const int area_width = static_cast<int>(background.GetWidth()) - 4;
     const int area_height = static_cast<int>(background.GetHeight()) - 21;
-    for (const char* name : {"devices/iPhone.jpg", "devices/iPod Nano.jpg",
-                             "devices/iPod Classic.jpg", "devices/iPod Shuffle.jpg",
-                             "devices/PSP.jpg"}) {
+    for (const char* name :
+         {"devices/iPhone.jpg", "devices/iPod Nano.jpg", "devices/iPod Classic.jpg",
+          "devices/iPod Shuffle.jpg", "devices/PSP.jpg"}) {
         SCOPED_TRACE(name);
         const Image picture = load(name);
         EXPECT_LE(static_cast<int>(picture.GetWidth()), area_width);

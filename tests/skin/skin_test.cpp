@@ -10,9 +10,8 @@
 
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace morvane {
 namespace {
@@ -46,15 +45,6 @@ protected:
         errors = testing::internal::GetCapturedStderr();
         return loaded;
     }
-    std::vector<CBitmapButtonEx*> buttons() const {
-        std::vector<CBitmapButtonEx*> found;
-        for (QWidget* control : skin.controls()) {
-            if (auto* button = qobject_cast<CBitmapButtonEx*>(control)) {
-                found.push_back(button);
-            }
-        }
-        return found;
-    }
     // One line, naming the problem.
     void expectOneErrorLine(const std::string& about) const {
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
@@ -74,12 +64,15 @@ protected:
 };
 
 constexpr const char* kButton =
-    R"(<control type="button" id="1001" left="10" top="2" right="30" bottom="22" image="strip.bmp" count="4"/>)";
+    R"(<control type="button" id="1001" left="10" top="2" right="30" bottom="22" )"
+    R"(image="strip.bmp" count="4"/>)";
 
 TEST_F(SkinTest, SizesTheOwnerToTheBackgroundAndCreatesItsControls) {
-    ASSERT_TRUE(load(std::string(kButton) +
-                     R"(<control type="scrollbar" id="7" left="100" top="20" right="116" bottom="80" buttons_image="arrows.bmp" bar_image="strip.bmp"/>)"
-                     R"(<control type="previewwnd" id="8" left="5" top="40" right="95" bottom="85"/>)"));
+    ASSERT_TRUE(
+        load(std::string(kButton) +
+             R"(<control type="scrollbar" id="7" left="100" top="20" right="116" bottom="80" )"
+             R"(buttons_image="arrows.bmp" bar_image="strip.bmp"/>)"
+             R"(<control type="previewwnd" id="8" left="5" top="40" right="95" bottom="85"/>)"));
     EXPECT_TRUE(errors.empty()) << errors;
     EXPECT_EQ(owner.size(), QSize(120, 90));
     ASSERT_EQ(skin.controls().size(), 3u);
@@ -100,21 +93,29 @@ TEST_F(SkinTest, SizesTheOwnerToTheBackgroundAndCreatesItsControls) {
 }
 
 TEST_F(SkinTest, TypesAreExactAndOtherElementsAreSkipped) {
-    ASSERT_TRUE(load(R"(<control type="Button" id="1" left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/>)"
-                     R"(<control id="2" left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/>)"
-                     R"(<control type="slider" id="3" left="0" top="0" right="9" bottom="9"/>)"
-                     R"(<control type="button " id="4" left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/>)"
-                     "text and <!-- comments --> between elements" +
-                     std::string(kButton)));
+    ASSERT_TRUE(load(
+        R"(<control type="Button" id="1" left="0" top="0" right="9" bottom="9" image="strip.bmp" )"
+        R"(count="4"/>)"
+        R"(<control id="2" left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/>)"
+        R"(<control type="slider" id="3" left="0" top="0" right="9" bottom="9"/>)"
+        R"(<control type="button " id="4" left="0" top="0" right="9" bottom="9" image="strip.bmp" )"
+        R"(count="4"/>)"
+        "text and <!-- comments --> between elements" +
+        std::string(kButton)));
     ASSERT_EQ(skin.controls().size(), 1u);
     EXPECT_EQ(ControlId(skin.controls()[0]), 1001);
     EXPECT_TRUE(errors.empty()) << errors;
 }
 
 TEST_F(SkinTest, IgnoredAttributesChangeNothing) {
-    ASSERT_TRUE(load(R"(<control type="button" id="5" left="10" top="2" right="30" bottom="22" image="strip.bmp" count="4" Left="99" colour="red"><control type="button" id="6" left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/></control>)"
-                     R"(<control type="scrollbar" id="7" left="100" top="20" right="116" bottom="80" buttons_image="arrows.bmp" bar_image="strip.bmp" thumb_image="nowhere.bmp" thumb_resize_offset="-77"/>)",
-                     R"(resize_l="-5" resize_t="abc" resize_r="100000" image="back.bmp" resize_b="3")"));
+    ASSERT_TRUE(
+        load(R"(<control type="button" id="5" left="10" top="2" right="30" bottom="22" )"
+             R"(image="strip.bmp" count="4" Left="99" colour="red"><control type="button" id="6" )"
+             R"(left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/></control>)"
+             R"(<control type="scrollbar" id="7" left="100" top="20" right="116" bottom="80" )"
+             R"(buttons_image="arrows.bmp" bar_image="strip.bmp" thumb_image="nowhere.bmp" )"
+             R"(thumb_resize_offset="-77"/>)",
+             R"(resize_l="-5" resize_t="abc" resize_r="100000" image="back.bmp" resize_b="3")"));
     EXPECT_TRUE(errors.empty()) << errors;
     EXPECT_EQ(owner.size(), QSize(120, 90));
     ASSERT_EQ(skin.controls().size(), 2u); // the nested element is not a control
@@ -123,10 +124,17 @@ TEST_F(SkinTest, IgnoredAttributesChangeNothing) {
 }
 
 TEST_F(SkinTest, FlagsAndIntegersAreReadAsAtoiReadsThem) {
-    ASSERT_TRUE(load(R"(<control type="button" id="1" left="0" top="0" right="40" bottom="40" image="strip.bmp" count="4"/>)"
-                     R"(<control type="button" id="2" left="0" top="0" right="40" bottom="40" image="strip.bmp" count="4" hor="0" owndraw="2"/>)"
-                     R"(<control type="button" id="abc" left=" +12px" top="-3" right="9999999999" bottom="20" image="strip.bmp" count="4" hor="yes"/>)"));
-    const auto created = buttons();
+    ASSERT_TRUE(load(
+        R"(<control type="button" id="1" left="0" top="0" right="40" bottom="40" )"
+        R"(image="strip.bmp" count="4"/>)"
+        R"(<control type="button" id="2" left="0" top="0" right="40" bottom="40" )"
+        R"(image="strip.bmp" count="4" hor="0" owndraw="2"/>)"
+        R"(<control type="button" id="abc" left=" +12px" top="-3" right="9999999999" bottom="20" )"
+        R"(image="strip.bmp" count="4" hor="yes"/>)"));
+    std::vector<CBitmapButtonEx*> created;
+    for (QWidget* control : skin.controls()) {
+        created.push_back(qobject_cast<CBitmapButtonEx*>(control));
+    }
     ASSERT_EQ(created.size(), 3u);
     EXPECT_EQ(created[0]->frameWidth(), 20); // no "hor": side by side
     EXPECT_FALSE(created[0]->isOwnerDrawn());
@@ -140,8 +148,10 @@ TEST_F(SkinTest, FlagsAndIntegersAreReadAsAtoiReadsThem) {
 }
 
 TEST_F(SkinTest, DuplicateIdsAreBothCreatedAndBothCommandWithThatId) {
-    ASSERT_TRUE(load(R"(<control type="button" id="1002" left="0" top="0" right="20" bottom="20" image="strip.bmp" count="4" owndraw="1"/>)"
-                     R"(<control type="button" id="1002" left="40" top="0" right="60" bottom="20" image="strip.bmp" count="4" owndraw="1"/>)"));
+    ASSERT_TRUE(load(R"(<control type="button" id="1002" left="0" top="0" right="20" bottom="20" )"
+                     R"(image="strip.bmp" count="4" owndraw="1"/>)"
+                     R"(<control type="button" id="1002" left="40" top="0" right="60" bottom="20" )"
+                     R"(image="strip.bmp" count="4" owndraw="1"/>)"));
     std::vector<int> commands;
     skin.ConnectCommands([&](int id) { commands.push_back(id); });
     test::showAndWait(owner);
@@ -156,12 +166,6 @@ TEST_F(SkinTest, OnlyTheRootsFirstChildIsTheWindow) {
     ASSERT_TRUE(loadAsIs());
     EXPECT_TRUE(skin.controls().empty());
     EXPECT_EQ(owner.size(), QSize(120, 90));
-}
-
-TEST_F(SkinTest, AWindowWithoutImageKeepsTheOwnersSize) {
-    ASSERT_TRUE(load(kButton, ""));
-    EXPECT_EQ(owner.size(), kTemplateSize);
-    EXPECT_EQ(skin.controls().size(), 1u);
 }
 
 TEST_F(SkinTest, AnUnusableFileLeavesTheOwnerUnskinned) {
@@ -194,13 +198,26 @@ TEST_F(SkinTest, AControlMissingWhatItNeedsIsSkippedAlone) {
         const char* element;
         const char* reported;
     } cases[] = {
-        {R"(<control type="button" id="3" left="0" top="0" right="9" image="strip.bmp" count="4"/>)", "\"bottom\""},
-        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" count="4"/>)", "\"image\""},
-        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="strip.bmp"/>)", "\"count\""},
-        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="strip.bmp" count="0"/>)", "\"count\""},
-        {R"(<control type="scrollbar" id="3" top="0" right="9" bottom="9" buttons_image="arrows.bmp" bar_image="strip.bmp"/>)", "\"left\""},
-        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" buttons_image="arrows.bmp"/>)", "\"bar_image\""},
-        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" bar_image="strip.bmp"/>)", "\"buttons_image\""},
+        {R"(<control type="button" id="3" left="0" top="0" right="9" image="strip.bmp" )"
+         R"(count="4"/>)",
+         "\"bottom\""},
+        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" count="4"/>)",
+         "\"image\""},
+        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" )"
+         R"(image="strip.bmp"/>)",
+         "\"count\""},
+        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="strip.bmp" )"
+         R"(count="0"/>)",
+         "\"count\""},
+        {R"(<control type="scrollbar" id="3" top="0" right="9" bottom="9" )"
+         R"(buttons_image="arrows.bmp" bar_image="strip.bmp"/>)",
+         "\"left\""},
+        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" )"
+         R"(buttons_image="arrows.bmp"/>)",
+         "\"bar_image\""},
+        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" )"
+         R"(bar_image="strip.bmp"/>)",
+         "\"buttons_image\""},
         {R"(<control type="previewwnd" id="3" left="0" right="9" bottom="9"/>)", "\"top\""},
     };
     for (const auto& incomplete : cases) {
@@ -215,8 +232,9 @@ TEST_F(SkinTest, AControlMissingWhatItNeedsIsSkippedAlone) {
 
 TEST_F(SkinTest, OverlongPathsAreRefused) {
     const std::string long_name(5000, 'n');
-    ASSERT_TRUE(load(R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" count="4" image=")" +
-                     long_name + "\"/>" + kButton));
+    ASSERT_TRUE(load(
+        R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" count="4" image=")" +
+        long_name + "\"/>" + kButton));
     expectOneErrorLine("path longer than");
     EXPECT_EQ(skin.controls().size(), 1u);
 
@@ -229,13 +247,19 @@ TEST_F(SkinTest, OverlongPathsAreRefused) {
 }
 
 TEST_F(SkinTest, MissingImagesAreReportedAndTheControlsStay) {
-    ASSERT_TRUE(load(R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="gone.bmp" count="4"/>)",
-                     R"(image="gone too.bmp")"));
+    ASSERT_TRUE(load(
+        R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="gone.bmp" )"
+        R"(count="4"/>)",
+        R"(image="gone too.bmp")"));
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
     EXPECT_NE(errors.find("gone too.bmp"), std::string::npos);
     EXPECT_NE(errors.find("gone.bmp"), std::string::npos);
     EXPECT_EQ(owner.size(), kTemplateSize);
     EXPECT_NE(FindControl(&owner, 3), nullptr);
+
+    ASSERT_TRUE(load(kButton, "")); // no background named at all
+    EXPECT_TRUE(errors.empty()) << errors;
+    EXPECT_EQ(owner.size(), kTemplateSize);
 }
 
 TEST_F(SkinTest, ControlsGoWithTheSkinOrWithTheOwner) {

@@ -32,8 +32,10 @@ void showAndWait(QWidget& window) {
 
 QImage onScreen(QWidget& window) {
     QCoreApplication::processEvents();
-    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 void writeBmp(const QImage& image, const std::filesystem::path& path) {

@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
-
 #include <filesystem>
 #include <vector>
 

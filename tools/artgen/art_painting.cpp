@@ -5,7 +5,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTransform>
-
 #include <cmath>
 
 namespace morvane::artgen {
@@ -94,8 +93,8 @@ void drawSkip(QPainter& painter, const QPointF& centre, qreal size, bool forward
         marks.closeSubpath();
     }
     const qreal bar_x = centre.x() + direction * (step * 0.95);
-    marks.addRect(QRectF(forward ? bar_x : bar_x - size * 0.16, centre.y() - half, size * 0.16,
-                         size));
+    marks.addRect(
+        QRectF(forward ? bar_x : bar_x - size * 0.16, centre.y() - half, size * 0.16, size));
     painter.fillPath(marks, colour);
 }
 

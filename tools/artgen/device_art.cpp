@@ -14,7 +14,8 @@ namespace morvane::artgen {
 
 namespace {
 
-QBrush horizontalGradient(const QRectF& rect, std::initializer_list<std::pair<qreal, QColor>> stops) {
+QBrush horizontalGradient(const QRectF& rect,
+                          std::initializer_list<std::pair<qreal, QColor>> stops) {
     QLinearGradient gradient(rect.topLeft(), rect.topRight());
     for (const auto& [at, colour] : stops) {
         gradient.setColorAt(at, colour);
@@ -71,8 +72,7 @@ void DeviceArt::paintAppGrid(QPainter& painter, const QRectF& screen) {
     painter.fillRect(screen, wallpaper);
 
     // Status bar: signal dots, time, battery.
-    painter.fillRect(QRectF(screen.left(), screen.top(), screen.width(), 6),
-                     QColor(0, 0, 0, 60));
+    painter.fillRect(QRectF(screen.left(), screen.top(), screen.width(), 6), QColor(0, 0, 0, 60));
     for (int i = 0; i < 4; ++i) {
         painter.fillRect(QRectF(screen.left() + 3 + i * 3, screen.top() + 2, 2, 2), Qt::white);
     }
@@ -97,8 +97,8 @@ void DeviceArt::paintAppGrid(QPainter& painter, const QRectF& screen) {
         for (int column = 0; column < 4; ++column, ++index) {
             const QRectF icon(left + column * (kIcon + kGap), screen.top() + 11 + row * 24, kIcon,
                               kIcon);
-            fillRounded(painter, icon, 3.5, verticalGradient(icon, colours[index][0],
-                                                             colours[index][1]));
+            fillRounded(painter, icon, 3.5,
+                        verticalGradient(icon, colours[index][0], colours[index][1]));
             painter.setPen(Qt::NoPen);
             painter.setBrush(QColor(255, 255, 255, 200));
             switch (index % 4) {
@@ -112,9 +112,8 @@ void DeviceArt::paintAppGrid(QPainter& painter, const QRectF& screen) {
                 drawPlayTriangle(painter, icon.center(), 7, QColor(255, 255, 255, 210));
                 break;
             default:
-                painter.drawRoundedRect(QRectF(icon.center().x() - 3.5, icon.center().y() - 3.5, 7,
-                                               7),
-                                        1.5, 1.5);
+                painter.drawRoundedRect(
+                    QRectF(icon.center().x() - 3.5, icon.center().y() - 3.5, 7, 7), 1.5, 1.5);
                 break;
             }
         }
@@ -138,8 +137,8 @@ void DeviceArt::paintMenuScreen(QPainter& painter, const QRectF& screen, qreal r
     painter.setClipRect(screen);
     painter.fillRect(screen, Qt::white);
     const QRectF title(screen.left(), screen.top(), screen.width(), row_height + 1);
-    painter.fillRect(title, verticalGradient(title, QColor(0xf4, 0xf6, 0xf8), QColor(0xc4, 0xcc,
-                                                                                      0xd4)));
+    painter.fillRect(title,
+                     verticalGradient(title, QColor(0xf4, 0xf6, 0xf8), QColor(0xc4, 0xcc, 0xd4)));
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(std::max(5, static_cast<int>(row_height * 0.72)));
     font.setBold(true);
@@ -161,8 +160,8 @@ void DeviceArt::paintMenuScreen(QPainter& painter, const QRectF& screen, qreal r
     for (int i = 0; y + row_height <= screen.bottom() + 0.5 && i < 7; ++i) {
         const QRectF row(screen.left(), y, screen.width(), row_height);
         if (i == 0) {
-            painter.fillRect(row, verticalGradient(row, QColor(0x5c, 0xa8, 0xf0),
-                                                   QColor(0x1f, 0x6c, 0xd0)));
+            painter.fillRect(
+                row, verticalGradient(row, QColor(0x5c, 0xa8, 0xf0), QColor(0x1f, 0x6c, 0xd0)));
         }
         painter.setPen(i == 0 ? Qt::white : QColor(0x20, 0x24, 0x28));
         painter.drawText(row.adjusted(row_height * 0.35, 0, -row_height * 0.3, 0),
@@ -185,9 +184,9 @@ void DeviceArt::paintClickWheel(QPainter& painter, const QPointF& centre, qreal 
 
     const qreal button = radius * 0.37;
     painter.setPen(QPen(QColor(0, 0, 0, 40), 1));
-    painter.setBrush(verticalGradient(QRectF(centre.x() - button, centre.y() - button, 2 * button,
-                                             2 * button),
-                                      face.darker(106), face.lighter(104)));
+    painter.setBrush(
+        verticalGradient(QRectF(centre.x() - button, centre.y() - button, 2 * button, 2 * button),
+                         face.darker(106), face.lighter(104)));
     painter.drawEllipse(centre, button, button);
 
     const QColor mark(0x9c, 0xa4, 0xac);
@@ -385,21 +384,21 @@ QImage DeviceArt::handheld() const {
     const QRectF screen = bezel.adjusted(3, 3, -3, -3);
     painter.save();
     painter.setClipRect(screen);
-    painter.fillRect(screen, verticalGradient(screen, QColor(0x3c, 0x8c, 0xe0),
-                                              QColor(0xb8, 0xe2, 0xfa)));
+    painter.fillRect(screen,
+                     verticalGradient(screen, QColor(0x3c, 0x8c, 0xe0), QColor(0xb8, 0xe2, 0xfa)));
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xff, 0xe0, 0x6a));
     painter.drawEllipse(QPointF(screen.right() - 22, screen.top() + 15), 7, 7);
     QPainterPath far_hills;
     far_hills.moveTo(screen.bottomLeft());
-    far_hills.cubicTo(screen.left() + 30, screen.top() + 25, screen.left() + 60,
-                      screen.top() + 50, screen.right(), screen.top() + 32);
+    far_hills.cubicTo(screen.left() + 30, screen.top() + 25, screen.left() + 60, screen.top() + 50,
+                      screen.right(), screen.top() + 32);
     far_hills.lineTo(screen.bottomRight());
     painter.fillPath(far_hills, QColor(0x5c, 0xb0, 0x5a));
     QPainterPath near_hills;
     near_hills.moveTo(screen.left(), screen.top() + 48);
-    near_hills.cubicTo(screen.left() + 40, screen.top() + 38, screen.left() + 80,
-                       screen.top() + 60, screen.right(), screen.top() + 46);
+    near_hills.cubicTo(screen.left() + 40, screen.top() + 38, screen.left() + 80, screen.top() + 60,
+                       screen.right(), screen.top() + 46);
     near_hills.lineTo(screen.bottomRight());
     near_hills.lineTo(screen.bottomLeft());
     painter.fillPath(near_hills, QColor(0x38, 0x8c, 0x3c));
@@ -411,10 +410,9 @@ QImage DeviceArt::handheld() const {
     cross.addRoundedRect(QRectF(pad.x() - 4.5, pad.y() - 13, 9, 26), 2, 2);
     cross.addRoundedRect(QRectF(pad.x() - 13, pad.y() - 4.5, 26, 9), 2, 2);
     cross.setFillRule(Qt::WindingFill);
-    painter.fillPath(cross.simplified(), verticalGradient(QRectF(pad.x() - 13, pad.y() - 13, 26,
-                                                                 26),
-                                                          QColor(0x74, 0x79, 0x82),
-                                                          QColor(0x3c, 0x40, 0x46)));
+    painter.fillPath(cross.simplified(),
+                     verticalGradient(QRectF(pad.x() - 13, pad.y() - 13, 26, 26),
+                                      QColor(0x74, 0x79, 0x82), QColor(0x3c, 0x40, 0x46)));
     painter.setBrush(QColor(0x1a, 0x1b, 0x1e));
     painter.drawEllipse(pad, 2.2, 2.2);
     // Analog nub.
@@ -425,8 +423,8 @@ QImage DeviceArt::handheld() const {
     // Face buttons: triangle, circle, cross, square.
     const QPointF face(190, 108);
     const QPointF offsets[] = {{0, -11}, {11, 0}, {0, 11}, {-11, 0}};
-    const QColor marks[] = {{0x44, 0xc8, 0x8c}, {0xf0, 0x5a, 0x52}, {0x6c, 0x9c, 0xf0},
-                            {0xf0, 0x8c, 0xc8}};
+    const QColor marks[] = {
+        {0x44, 0xc8, 0x8c}, {0xf0, 0x5a, 0x52}, {0x6c, 0x9c, 0xf0}, {0xf0, 0x8c, 0xc8}};
     for (int i = 0; i < 4; ++i) {
         const QPointF c = face + offsets[i];
         painter.setPen(Qt::NoPen);
@@ -437,7 +435,8 @@ QImage DeviceArt::handheld() const {
         painter.setBrush(Qt::NoBrush);
         switch (i) {
         case 0: {
-            QPolygonF triangle({c + QPointF(0, -2.8), c + QPointF(2.6, 1.8), c + QPointF(-2.6, 1.8)});
+            QPolygonF triangle(
+                {c + QPointF(0, -2.8), c + QPointF(2.6, 1.8), c + QPointF(-2.6, 1.8)});
             painter.drawPolygon(triangle);
             break;
         }

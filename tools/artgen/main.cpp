@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-
 #include <cstdio>
 
 namespace {
@@ -28,8 +27,7 @@ bool save(const QImage& image, const QString& path, const char* format, int qual
 
 bool writeText(const QString& text, const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(text.toUtf8()) < 0) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0) {
         std::fprintf(stderr, "morvane-artgen: cannot write %s\n", qPrintable(path));
         return false;
     }
@@ -79,8 +77,8 @@ int main(int argc, char* argv[]) {
 
     const LogoArt logo;
     for (int size : {16, 32, 48, 256}) {
-        ok &= save(logo.icon(size), assets.filePath(QStringLiteral("icons/morvane-%1.png").arg(size)),
-                   "PNG");
+        ok &= save(logo.icon(size),
+                   assets.filePath(QStringLiteral("icons/morvane-%1.png").arg(size)), "PNG");
     }
     ok &= save(logo.aboutPicture(), in("icons/about.bmp"), "BMP");
     return ok ? 0 : 1;

@@ -141,7 +141,8 @@ QImage SkinArt::background() const {
 }
 
 QImage SkinArt::buttonStrip(Button button) const {
-    const QImage backdrop = background().copy(QRect(QPoint(left(button), kButtonTop), kButtonFrame));
+    const QImage backdrop =
+        background().copy(QRect(QPoint(left(button), kButtonTop), kButtonFrame));
     const QRectF disc(0.5, 0.5, kButtonFrame.width() - 1, kButtonFrame.height() - 1);
     QPainterPath outline;
     outline.addEllipse(disc);
