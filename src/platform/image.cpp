@@ -2,6 +2,7 @@
 #include "platform/image.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
@@ -22,6 +23,10 @@ QImage readWithFormat(const QString& path, const QByteArray& format) {
 bool Image::Load(const std::string& path, ImageType hint) {
     Destroy();
     const QString file = QFile::decodeName(QByteArray::fromStdString(path));
+    // Only regular files: opening a named pipe would wait for a writer forever.
+    if (!QFileInfo(file).isFile()) {
+        return false;
+    }
     QImage decoded;
     if (hint == ImageType::Bmp) {
         decoded = readWithFormat(file, "bmp");

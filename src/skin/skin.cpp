@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <tinyxml2.h>
 
 namespace morvane {
@@ -81,6 +82,32 @@ std::optional<std::string> joinSkinPath(const std::string& folder, const char* n
     return path;
 }
 
+// Reads the whole skin file; a directory, a device or a huge file is refused with a line
+// on stderr rather than read.
+bool readSkinFile(const std::string& path, std::string& content) {
+    constexpr off_t kLargestSkinFile = 4 * 1024 * 1024;
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    struct stat status {};
+    std::string problem;
+    if (!file || fstat(fileno(file.get()), &status) != 0) {
+        problem = std::strerror(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        problem = "not a regular file";
+    } else if (status.st_size > kLargestSkinFile) {
+        problem = "larger than " + std::to_string(kLargestSkinFile) + " bytes";
+    } else {
+        content.resize(static_cast<std::size_t>(status.st_size));
+        if (std::fread(content.data(), 1, content.size(), file.get()) != content.size()) {
+            problem = "read error";
+        }
+    }
+    if (!problem.empty()) {
+        report("cannot read " + path + ": " + problem + "; the window stays unskinned");
+        return false;
+    }
+    return true;
+}
+
 bool is(const char* name, const char* wanted) {
     return std::strcmp(name, wanted) == 0;
 }
@@ -126,15 +153,12 @@ bool CSkin::LoadSkin(const std::string& skin_dir) {
     if (!file_path) {
         return false;
     }
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(file_path->c_str(), "rb"),
-                                                     &std::fclose);
-    if (!file) {
-        report("cannot open " + *file_path + ": " + std::strerror(errno) +
-               "; the window stays unskinned");
+    std::string content;
+    if (!readSkinFile(*file_path, content)) {
         return false;
     }
     tinyxml2::XMLDocument document;
-    if (document.LoadFile(file.get()) != tinyxml2::XML_SUCCESS) {
+    if (document.Parse(content.data(), content.size()) != tinyxml2::XML_SUCCESS) {
         report(*file_path + " is not well-formed (" + document.ErrorStr() +
                "); the window stays unskinned");
         return false;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace morvane {
 namespace {
@@ -63,6 +64,9 @@ TEST_F(ImageTest, FailedLoadLeavesTheImageEmpty) {
         EXPECT_EQ(image.GetWidth(), 0u);
     }
     EXPECT_FALSE(image.Load(folder.file("missing.bmp").string()));
+    EXPECT_FALSE(image.Load(folder.path().string())); // a folder
+    ASSERT_EQ(mkfifo(folder.file("pipe.bmp").c_str(), 0600), 0);
+    EXPECT_FALSE(image.Load(folder.file("pipe.bmp").string())); // and it does not wait
 }
 
 TEST_F(ImageTest, CreatedImagesAreBlackAndColourWordsHaveRedInTheLowByte) {

@@ -173,7 +173,7 @@ TEST_F(SkinTest, AnUnusableFileLeavesTheOwnerUnskinned) {
         const char* content; // null: no file at all
         const char* reported;
     } cases[] = {
-        {nullptr, "cannot open"},
+        {nullptr, "No such file"},
         {"", "not well-formed"},
         {"<skin><window image=\"back.bmp\">", "not well-formed"},
         {"<skin><window image=\"back.bmp\" image=\"back.bmp\"/></skin>", "not well-formed"},
@@ -191,6 +191,10 @@ TEST_F(SkinTest, AnUnusableFileLeavesTheOwnerUnskinned) {
         expectOneErrorLine(damaged.reported);
         expectUnskinned();
     }
+    std::filesystem::remove(folder.file("Skin.xml"));
+    std::filesystem::create_directory(folder.file("Skin.xml"));
+    EXPECT_FALSE(loadAsIs());
+    expectOneErrorLine("not a regular file");
 }
 
 TEST_F(SkinTest, AControlMissingWhatItNeedsIsSkippedAlone) {
