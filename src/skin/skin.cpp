@@ -1,0 +1,353 @@
+// Reading Skin.xml and creating the controls it describes.
+#include "skin/skin.h"
+
+#include "skin/bitmap_button_ex.h"
+#include "skin/preview_wnd.h"
+#include "skin/scrollbar_ex.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <tinyxml2.h>
+
+namespace morvane {
+
+namespace {
+
+constexpr const char* kSkinFileName = "Skin.xml";
+// The longest path the system opens, terminator included.
+constexpr std::size_t kMaxPathBytes = PATH_MAX;
+// Widget coordinates beyond Qt's own limit would overflow its arithmetic.
+constexpr long kLargestCoordinate = QWIDGETSIZE_MAX;
+
+void report(const std::string& line) {
+    std::fprintf(stderr, "Morvane skin: %s\n", line.c_str());
+}
+
+std::string where(const tinyxml2::XMLElement& element) {
+    return "line " + std::to_string(element.GetLineNum());
+}
+
+// As atoi reads it: leading white space, a sign, decimal digits up to the first other
+// character; no digits give 0. Out-of-range values saturate instead of being undefined.
+int parseInteger(const char* text) {
+    const long value = std::strtol(text, nullptr, 10);
+    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+struct Rectangle {
+    std::optional<int> left, top, right, bottom;
+
+    bool read(const char* name, const char* value) {
+        std::optional<int>* edge = std::strcmp(name, "left") == 0     ? &left
+                                   : std::strcmp(name, "top") == 0    ? &top
+                                   : std::strcmp(name, "right") == 0  ? &right
+                                   : std::strcmp(name, "bottom") == 0 ? &bottom
+                                                                      : nullptr;
+        if (edge != nullptr) {
+            *edge = parseInteger(value);
+        }
+        return edge != nullptr;
+    }
+    const char* missingEdge() const {
+        return !left ? "left" : !top ? "top" : !right ? "right" : !bottom ? "bottom" : nullptr;
+    }
+    // Right and bottom are exclusive; a reversed edge gives an empty control.
+    QRect geometry() const {
+        const auto clamp = [](int v) {
+            return static_cast<int>(std::clamp<long>(v, -kLargestCoordinate, kLargestCoordinate));
+        };
+        const int l = clamp(*left);
+        const int t = clamp(*top);
+        return {l, t, std::max(0, clamp(*right) - l), std::max(0, clamp(*bottom) - t)};
+    }
+};
+
+// The skin folder followed by a file name, or nothing (and a line on stderr) when the
+// result is longer than the system can open.
+std::optional<std::string> joinSkinPath(const std::string& folder, const char* name) {
+    std::string path = folder + name;
+    if (path.size() + 1 > kMaxPathBytes) {
+        report("path longer than " + std::to_string(kMaxPathBytes - 1) +
+               " bytes ignored: " + path.substr(0, 80) + "...");
+        return std::nullopt;
+    }
+    return path;
+}
+
+// Reads the whole skin file; a directory, a device or a huge file is refused with a line
+// on stderr rather than read.
+bool readSkinFile(const std::string& path, std::string& content) {
+    constexpr off_t kLargestSkinFile = 4 * 1024 * 1024;
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    struct stat status {};
+    std::string problem;
+    if (!file || fstat(fileno(file.get()), &status) != 0) {
+        problem = std::strerror(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        problem = "not a regular file";
+    } else if (status.st_size > kLargestSkinFile) {
+        problem = "larger than " + std::to_string(kLargestSkinFile) + " bytes";
+    } else {
+        content.resize(static_cast<std::size_t>(status.st_size));
+        if (std::fread(content.data(), 1, content.size(), file.get()) != content.size()) {
+            problem = "read error";
+        }
+    }
+    if (!problem.empty()) {
+        report("cannot read " + path + ": " + problem + "; the window stays unskinned");
+        return false;
+    }
+    return true;
+}
+
+bool is(const char* name, const char* wanted) {
+    return std::strcmp(name, wanted) == 0;
+}
+
+} // namespace
+
+CSkin::CSkin(QWidget* owner) : m_pOwner(owner) {}
+
+CSkin::~CSkin() {
+    Clear();
+}
+
+void CSkin::Clear() {
+    for (const QPointer<QWidget>& control : m_controls) {
+        delete control.data();
+    }
+    m_controls.clear();
+    m_imgBackground.DestroyFrames();
+    m_imgBackground.Destroy();
+}
+
+std::vector<QWidget*> CSkin::controls() const {
+    std::vector<QWidget*> alive;
+    for (const QPointer<QWidget>& control : m_controls) {
+        if (control) {
+            alive.push_back(control.data());
+        }
+    }
+    return alive;
+}
+
+bool CSkin::LoadSkin(const std::string& skin_dir) {
+    Clear();
+    m_szSkinDir = skin_dir;
+    if (!m_szSkinDir.empty() && m_szSkinDir.back() != '/') {
+        m_szSkinDir += '/';
+    }
+    if (m_pOwner == nullptr) {
+        report("no owner window to skin");
+        return false;
+    }
+    const std::optional<std::string> file_path = joinSkinPath(m_szSkinDir, kSkinFileName);
+    if (!file_path) {
+        return false;
+    }
+    std::string content;
+    if (!readSkinFile(*file_path, content)) {
+        return false;
+    }
+    tinyxml2::XMLDocument document;
+    if (document.Parse(content.data(), content.size()) != tinyxml2::XML_SUCCESS) {
+        report(*file_path + " is not well-formed (" + document.ErrorStr() +
+               "); the window stays unskinned");
+        return false;
+    }
+    const tinyxml2::XMLElement* root = document.RootElement();
+    if (root == nullptr) {
+        report(*file_path + " has no root element; the window stays unskinned");
+        return false;
+    }
+    const tinyxml2::XMLElement* window = root->FirstChildElement();
+    if (window == nullptr) {
+        report(*file_path + " has no window element; the window stays unskinned");
+        return false;
+    }
+
+    for (const tinyxml2::XMLAttribute* attribute = window->FirstAttribute(); attribute;
+         attribute = attribute->Next()) {
+        // "resize_l", "resize_t", "resize_r" and "resize_b" are accepted and have no effect:
+        // the background is always drawn at its own size.
+        if (!is(attribute->Name(), "image")) {
+            continue;
+        }
+        const std::optional<std::string> path = joinSkinPath(m_szSkinDir, attribute->Value());
+        if (path && !m_imgBackground.Load(*path)) {
+            report("cannot load background image " + *path);
+        }
+    }
+
+    for (const tinyxml2::XMLElement* element = window->FirstChildElement(); element;
+         element = element->NextSiblingElement()) {
+        const char* type = element->Attribute("type");
+        if (type == nullptr) {
+            continue;
+        }
+        if (is(type, "button")) {
+            CreateSkinButton(*element);
+        } else if (is(type, "scrollbar")) {
+            CreateSkinScrollbar(*element);
+        } else if (is(type, "previewwnd")) {
+            CreateSkinPreview(*element);
+        }
+    }
+    return true;
+}
+
+void CSkin::CreateSkinButton(const tinyxml2::XMLElement& element) {
+    int id = 0;
+    Rectangle rectangle;
+    std::optional<std::string> image;
+    std::optional<int> count;
+    bool horizontal = true;
+    bool owner_drawn = false;
+    for (const tinyxml2::XMLAttribute* attribute = element.FirstAttribute(); attribute;
+         attribute = attribute->Next()) {
+        const char* name = attribute->Name();
+        const char* value = attribute->Value();
+        if (rectangle.read(name, value)) {
+            continue;
+        }
+        if (is(name, "id")) {
+            id = parseInteger(value);
+        } else if (is(name, "image")) {
+            image = value;
+        } else if (is(name, "count")) {
+            count = parseInteger(value);
+        } else if (is(name, "hor")) {
+            horizontal = parseInteger(value) != 0;
+        } else if (is(name, "owndraw")) {
+            owner_drawn = parseInteger(value) != 0;
+        }
+    }
+    if (const char* missing = rectangle.missingEdge()) {
+        report(where(element) + ": button " + std::to_string(id) + " has no \"" + missing +
+               "\"; skipped");
+        return;
+    }
+    if (!image) {
+        report(where(element) + ": button " + std::to_string(id) + " has no \"image\"; skipped");
+        return;
+    }
+    if (!count || *count < 1) {
+        report(where(element) + ": button " + std::to_string(id) +
+               " needs a \"count\" of at least 1; skipped");
+        return;
+    }
+    const std::optional<std::string> path = joinSkinPath(m_szSkinDir, image->c_str());
+    if (!path) {
+        return;
+    }
+
+    auto* button = new CBitmapButtonEx(id, owner_drawn, m_pOwner);
+    button->setGeometry(rectangle.geometry());
+    button->show();
+    // After the geometry, so that the outline applies to the placed widget.
+    if (!button->LoadImageStrip(*path, *count, horizontal)) {
+        report("cannot load button image " + *path);
+    }
+    m_controls.emplace_back(button);
+}
+
+void CSkin::CreateSkinScrollbar(const tinyxml2::XMLElement& element) {
+    int id = 0;
+    Rectangle rectangle;
+    std::optional<std::string> buttons_image;
+    std::optional<std::string> bar_image;
+    for (const tinyxml2::XMLAttribute* attribute = element.FirstAttribute(); attribute;
+         attribute = attribute->Next()) {
+        const char* name = attribute->Name();
+        const char* value = attribute->Value();
+        // "thumb_image" and "thumb_resize_offset" are accepted: nothing draws a thumb.
+        if (rectangle.read(name, value)) {
+            continue;
+        }
+        if (is(name, "id")) {
+            id = parseInteger(value);
+        } else if (is(name, "buttons_image")) {
+            buttons_image = value;
+        } else if (is(name, "bar_image")) {
+            bar_image = value;
+        }
+    }
+    const char* missing = rectangle.missingEdge();
+    if (missing == nullptr && !buttons_image) {
+        missing = "buttons_image";
+    }
+    if (missing == nullptr && !bar_image) {
+        missing = "bar_image";
+    }
+    if (missing != nullptr) {
+        report(where(element) + ": scrollbar " + std::to_string(id) + " has no \"" + missing +
+               "\"; skipped");
+        return;
+    }
+    const std::optional<std::string> bar_path = joinSkinPath(m_szSkinDir, bar_image->c_str());
+    const std::optional<std::string> buttons_path =
+        joinSkinPath(m_szSkinDir, buttons_image->c_str());
+    if (!bar_path || !buttons_path) {
+        return;
+    }
+
+    auto* scrollbar = new CScrollbarEx(id, m_pOwner);
+    scrollbar->setGeometry(rectangle.geometry());
+    scrollbar->show();
+    if (!scrollbar->LoadImages(*bar_path, *buttons_path)) {
+        report("cannot load scrollbar images " + *bar_path + ", " + *buttons_path);
+    }
+    m_controls.emplace_back(scrollbar);
+}
+
+void CSkin::CreateSkinPreview(const tinyxml2::XMLElement& element) {
+    int id = 0;
+    Rectangle rectangle;
+    for (const tinyxml2::XMLAttribute* attribute = element.FirstAttribute(); attribute;
+         attribute = attribute->Next()) {
+        if (!rectangle.read(attribute->Name(), attribute->Value()) && is(attribute->Name(), "id")) {
+            id = parseInteger(attribute->Value());
+        }
+    }
+    if (const char* missing = rectangle.missingEdge()) {
+        report(where(element) + ": preview " + std::to_string(id) + " has no \"" + missing +
+               "\"; skipped");
+        return;
+    }
+    auto* preview = new CPreviewWnd(id, m_pOwner);
+    preview->setGeometry(rectangle.geometry());
+    preview->show();
+    m_controls.emplace_back(preview);
+}
+
+bool CSkin::FitOwnerToBackground() {
+    if (m_pOwner == nullptr || !m_imgBackground.IsValid()) {
+        return false;
+    }
+    m_pOwner->resize(static_cast<int>(m_imgBackground.GetWidth()),
+                     static_cast<int>(m_imgBackground.GetHeight()));
+    m_pOwner->update();
+    return true;
+}
+
+void CSkin::DrawBackground(QPainter& painter) const {
+    m_imgBackground.Draw(painter, 0, 0);
+}
+
+void CSkin::ConnectCommands(const std::function<void(int)>& handler) const {
+    for (QWidget* control : controls()) {
+        if (auto* button = qobject_cast<CBitmapButtonEx*>(control)) {
+            QObject::connect(button, &CBitmapButtonEx::command, m_pOwner, handler);
+        }
+    }
+}
+
+} // namespace morvane

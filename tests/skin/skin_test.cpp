@@ -1,0 +1,284 @@
+// Reading Skin.xml: what is created from it, which attributes count, and how every kind of
+// damage leaves the owner working with one line on stderr.
+#include "skin/bitmap_button_ex.h"
+#include "skin/control_id.h"
+#include "skin/preview_wnd.h"
+#include "skin/scrollbar_ex.h"
+#include "skin/skin.h"
+#include "support/temp_folder.h"
+#include "test_owner.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace morvane {
+namespace {
+
+const QSize kTemplateSize(217, 174);
+
+class SkinTest : public testing::Test {
+protected:
+    void SetUp() override {
+        skin.SetOwner(&owner);
+        owner.resize(kTemplateSize);
+        test::writeBmp(test::coordinateImage(120, 90), folder.file("back.bmp"));
+        test::writeBmp(test::coordinateImage(80, 20), folder.file("strip.bmp"));
+        test::writeBmp(test::coordinateImage(16, 32), folder.file("arrows.bmp"));
+    }
+
+    void writeSkin(const std::string& xml) {
+        std::ofstream(folder.file("Skin.xml"), std::ios::binary) << xml;
+    }
+    // Loads the skin of the given window element body; stderr is kept in errors.
+    bool load(const std::string& window_body,
+              const std::string& window_attributes = "image=\"back.bmp\"") {
+        writeSkin("<?xml version=\"1.0\"?>\n<!-- a skin -->\n<skin><window " + window_attributes +
+                  ">" + window_body + "</window></skin>");
+        return loadAsIs();
+    }
+    bool loadAsIs() {
+        testing::internal::CaptureStderr();
+        const bool loaded = skin.LoadSkin(folder.path().string() + "/");
+        skin.FitOwnerToBackground();
+        errors = testing::internal::GetCapturedStderr();
+        return loaded;
+    }
+    // One line, naming the problem.
+    void expectOneErrorLine(const std::string& about) const {
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_NE(errors.find("Morvane skin: "), std::string::npos) << errors;
+        EXPECT_NE(errors.find(about), std::string::npos) << errors;
+    }
+    void expectUnskinned() const {
+        EXPECT_TRUE(skin.controls().empty());
+        EXPECT_FALSE(skin.background().IsValid());
+        EXPECT_EQ(owner.size(), kTemplateSize);
+    }
+
+    test::TempFolder folder;
+    CSkin skin;
+    test::TestOwner owner{&skin}; // goes before the skin: the skin must cope
+    std::string errors;
+};
+
+constexpr const char* kButton =
+    R"(<control type="button" id="1001" left="10" top="2" right="30" bottom="22" )"
+    R"(image="strip.bmp" count="4"/>)";
+
+TEST_F(SkinTest, SizesTheOwnerToTheBackgroundAndCreatesItsControls) {
+    ASSERT_TRUE(
+        load(std::string(kButton) +
+             R"(<control type="scrollbar" id="7" left="100" top="20" right="116" bottom="80" )"
+             R"(buttons_image="arrows.bmp" bar_image="strip.bmp"/>)"
+             R"(<control type="previewwnd" id="8" left="5" top="40" right="95" bottom="85"/>)"));
+    EXPECT_TRUE(errors.empty()) << errors;
+    EXPECT_EQ(owner.size(), QSize(120, 90));
+    ASSERT_EQ(skin.controls().size(), 3u);
+    auto* button = qobject_cast<CBitmapButtonEx*>(FindControl(&owner, 1001));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->geometry(), QRect(10, 2, 20, 20));
+    EXPECT_FALSE(button->isOwnerDrawn());
+    EXPECT_EQ(button->frameWidth(), 20);
+    auto* scrollbar = qobject_cast<CScrollbarEx*>(FindControl(&owner, 7));
+    ASSERT_NE(scrollbar, nullptr);
+    EXPECT_EQ(scrollbar->geometry(), QRect(100, 20, 16, 60));
+    EXPECT_EQ(scrollbar->downRect(), QRect(0, 44, 16, 16));
+    EXPECT_NE(qobject_cast<CPreviewWnd*>(FindControl(&owner, 8)), nullptr);
+    EXPECT_EQ(FindControl(&owner, 8)->geometry(), QRect(5, 40, 90, 45));
+
+    test::showAndWait(owner);
+    EXPECT_EQ(test::onScreen(owner).pixel(60, 30), qRgb(60, 30, 99)); // the background
+}
+
+TEST_F(SkinTest, TypesAreExactAndOtherElementsAreSkipped) {
+    ASSERT_TRUE(load(
+        R"(<control type="Button" id="1" left="0" top="0" right="9" bottom="9" image="strip.bmp" )"
+        R"(count="4"/>)"
+        R"(<control id="2" left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/>)"
+        R"(<control type="slider" id="3" left="0" top="0" right="9" bottom="9"/>)"
+        R"(<control type="button " id="4" left="0" top="0" right="9" bottom="9" image="strip.bmp" )"
+        R"(count="4"/>)"
+        "text and <!-- comments --> between elements" +
+        std::string(kButton)));
+    ASSERT_EQ(skin.controls().size(), 1u);
+    EXPECT_EQ(ControlId(skin.controls()[0]), 1001);
+    EXPECT_TRUE(errors.empty()) << errors;
+}
+
+TEST_F(SkinTest, IgnoredAttributesChangeNothing) {
+    ASSERT_TRUE(
+        load(R"(<control type="button" id="5" left="10" top="2" right="30" bottom="22" )"
+             R"(image="strip.bmp" count="4" Left="99" colour="red"><control type="button" id="6" )"
+             R"(left="0" top="0" right="9" bottom="9" image="strip.bmp" count="4"/></control>)"
+             R"(<control type="scrollbar" id="7" left="100" top="20" right="116" bottom="80" )"
+             R"(buttons_image="arrows.bmp" bar_image="strip.bmp" thumb_image="nowhere.bmp" )"
+             R"(thumb_resize_offset="-77"/>)",
+             R"(resize_l="-5" resize_t="abc" resize_r="100000" image="back.bmp" resize_b="3")"));
+    EXPECT_TRUE(errors.empty()) << errors;
+    EXPECT_EQ(owner.size(), QSize(120, 90));
+    ASSERT_EQ(skin.controls().size(), 2u); // the nested element is not a control
+    EXPECT_EQ(skin.controls()[0]->geometry(), QRect(10, 2, 20, 20));
+    EXPECT_EQ(skin.controls()[1]->geometry(), QRect(100, 20, 16, 60));
+}
+
+TEST_F(SkinTest, FlagsAndIntegersAreReadAsAtoiReadsThem) {
+    ASSERT_TRUE(load(
+        R"(<control type="button" id="1" left="0" top="0" right="40" bottom="40" )"
+        R"(image="strip.bmp" count="4"/>)"
+        R"(<control type="button" id="2" left="0" top="0" right="40" bottom="40" )"
+        R"(image="strip.bmp" count="4" hor="0" owndraw="2"/>)"
+        R"(<control type="button" id="abc" left=" +12px" top="-3" right="9999999999" bottom="20" )"
+        R"(image="strip.bmp" count="4" hor="yes"/>)"));
+    std::vector<CBitmapButtonEx*> created;
+    for (QWidget* control : skin.controls()) {
+        created.push_back(qobject_cast<CBitmapButtonEx*>(control));
+    }
+    ASSERT_EQ(created.size(), 3u);
+    EXPECT_EQ(created[0]->frameWidth(), 20); // no "hor": side by side
+    EXPECT_FALSE(created[0]->isOwnerDrawn());
+    EXPECT_EQ(created[1]->frameWidth(), 80); // hor="0": stacked
+    EXPECT_EQ(created[1]->frameHeight(), 5);
+    EXPECT_TRUE(created[1]->isOwnerDrawn());
+    EXPECT_EQ(created[2]->id(), 0);
+    EXPECT_EQ(created[2]->x(), 12);
+    EXPECT_EQ(created[2]->y(), -3);
+    EXPECT_EQ(created[2]->frameHeight(), 5); // "yes" reads as 0
+}
+
+TEST_F(SkinTest, DuplicateIdsAreBothCreatedAndBothCommandWithThatId) {
+    ASSERT_TRUE(load(R"(<control type="button" id="1002" left="0" top="0" right="20" bottom="20" )"
+                     R"(image="strip.bmp" count="4" owndraw="1"/>)"
+                     R"(<control type="button" id="1002" left="40" top="0" right="60" bottom="20" )"
+                     R"(image="strip.bmp" count="4" owndraw="1"/>)"));
+    std::vector<int> commands;
+    skin.ConnectCommands([&](int id) { commands.push_back(id); });
+    test::showAndWait(owner);
+    QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, {10, 10});
+    QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, {50, 10});
+    EXPECT_EQ(commands, (std::vector<int>{1002, 1002}));
+}
+
+TEST_F(SkinTest, OnlyTheRootsFirstChildIsTheWindow) {
+    writeSkin("<skin><window image=\"back.bmp\"/><other>" + std::string(kButton) +
+              "</other></skin>");
+    ASSERT_TRUE(loadAsIs());
+    EXPECT_TRUE(skin.controls().empty());
+    EXPECT_EQ(owner.size(), QSize(120, 90));
+}
+
+TEST_F(SkinTest, AnUnusableFileLeavesTheOwnerUnskinned) {
+    const struct {
+        const char* content; // null: no file at all
+        const char* reported;
+    } cases[] = {
+        {nullptr, "No such file"},
+        {"", "not well-formed"},
+        {"<skin><window image=\"back.bmp\">", "not well-formed"},
+        {"<skin><window image=\"back.bmp\" image=\"back.bmp\"/></skin>", "not well-formed"},
+        {"<?xml version=\"1.0\"?><!-- nothing else -->", "no root element"},
+        {"<skin image=\"back.bmp\"/>", "no window element"},
+        {"<skin>just text</skin>", "no window element"},
+    };
+    for (const auto& damaged : cases) {
+        SCOPED_TRACE(damaged.content ? damaged.content : "(no file)");
+        std::filesystem::remove(folder.file("Skin.xml"));
+        if (damaged.content != nullptr) {
+            writeSkin(damaged.content);
+        }
+        EXPECT_FALSE(loadAsIs());
+        expectOneErrorLine(damaged.reported);
+        expectUnskinned();
+    }
+    std::filesystem::remove(folder.file("Skin.xml"));
+    std::filesystem::create_directory(folder.file("Skin.xml"));
+    EXPECT_FALSE(loadAsIs());
+    expectOneErrorLine("not a regular file");
+}
+
+TEST_F(SkinTest, AControlMissingWhatItNeedsIsSkippedAlone) {
+    const struct {
+        const char* element;
+        const char* reported;
+    } cases[] = {
+        {R"(<control type="button" id="3" left="0" top="0" right="9" image="strip.bmp" )"
+         R"(count="4"/>)",
+         "\"bottom\""},
+        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" count="4"/>)",
+         "\"image\""},
+        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" )"
+         R"(image="strip.bmp"/>)",
+         "\"count\""},
+        {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="strip.bmp" )"
+         R"(count="0"/>)",
+         "\"count\""},
+        {R"(<control type="scrollbar" id="3" top="0" right="9" bottom="9" )"
+         R"(buttons_image="arrows.bmp" bar_image="strip.bmp"/>)",
+         "\"left\""},
+        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" )"
+         R"(buttons_image="arrows.bmp"/>)",
+         "\"bar_image\""},
+        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" )"
+         R"(bar_image="strip.bmp"/>)",
+         "\"buttons_image\""},
+        {R"(<control type="previewwnd" id="3" left="0" right="9" bottom="9"/>)", "\"top\""},
+    };
+    for (const auto& incomplete : cases) {
+        SCOPED_TRACE(incomplete.element);
+        ASSERT_TRUE(load(incomplete.element + std::string(kButton)));
+        expectOneErrorLine(incomplete.reported);
+        ASSERT_EQ(skin.controls().size(), 1u);
+        EXPECT_EQ(ControlId(skin.controls()[0]), 1001);
+        EXPECT_EQ(FindControl(&owner, 3), nullptr);
+    }
+}
+
+TEST_F(SkinTest, OverlongPathsAreRefused) {
+    const std::string long_name(5000, 'n');
+    ASSERT_TRUE(load(
+        R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" count="4" image=")" +
+        long_name + "\"/>" + kButton));
+    expectOneErrorLine("path longer than");
+    EXPECT_EQ(skin.controls().size(), 1u);
+
+    // A skin folder that long cannot hold Skin.xml at all.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(skin.LoadSkin(folder.path().string() + "/" + long_name + "/"));
+    errors = testing::internal::GetCapturedStderr();
+    expectOneErrorLine("path longer than");
+    EXPECT_TRUE(skin.controls().empty());
+}
+
+TEST_F(SkinTest, MissingImagesAreReportedAndTheControlsStay) {
+    ASSERT_TRUE(load(
+        R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="gone.bmp" )"
+        R"(count="4"/>)",
+        R"(image="gone too.bmp")"));
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
+    EXPECT_NE(errors.find("gone too.bmp"), std::string::npos);
+    EXPECT_NE(errors.find("gone.bmp"), std::string::npos);
+    EXPECT_EQ(owner.size(), kTemplateSize);
+    EXPECT_NE(FindControl(&owner, 3), nullptr);
+
+    ASSERT_TRUE(load(kButton, "")); // no background named at all
+    EXPECT_TRUE(errors.empty()) << errors;
+    EXPECT_EQ(owner.size(), kTemplateSize);
+}
+
+TEST_F(SkinTest, ControlsGoWithTheSkinOrWithTheOwner) {
+    ASSERT_TRUE(load(kButton));
+    QPointer<QWidget> button = FindControl(&owner, 1001);
+    {
+        auto* other_owner = new test::TestOwner;
+        CSkin short_lived(other_owner);
+        ASSERT_TRUE(short_lived.LoadSkin(folder.path().string()));
+        delete other_owner; // the owner goes first: the skin must not delete its controls again
+    }
+    ASSERT_TRUE(loadAsIs()); // loading again replaces the first controls
+    EXPECT_TRUE(button.isNull());
+    EXPECT_EQ(skin.controls().size(), 1u);
+}
+
+} // namespace
+} // namespace morvane

@@ -1,0 +1,85 @@
+// morvane-artgen: draws Morvane's default skin, device pictures and icons into an assets
+// folder (the argument), ready to be committed.
+#include "device_art.h"
+#include "logo_art.h"
+#include "skin_art.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <cstdio>
+
+namespace {
+
+using morvane::artgen::DeviceArt;
+using morvane::artgen::LogoArt;
+using morvane::artgen::SkinArt;
+
+bool save(const QImage& image, const QString& path, const char* format, int quality = -1) {
+    if (!image.save(path, format, quality)) {
+        std::fprintf(stderr, "morvane-artgen: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+bool writeText(const QString& text, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0) {
+        std::fprintf(stderr, "morvane-artgen: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Painting needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: morvane-artgen <assets folder>\n");
+        return 2;
+    }
+    const QDir assets(QString::fromLocal8Bit(argv[1]));
+    for (const char* folder : {"Skins", "devices", "icons"}) {
+        if (!assets.mkpath(QString::fromLatin1(folder))) {
+            std::fprintf(stderr, "morvane-artgen: cannot create %s\n", folder);
+            return 1;
+        }
+    }
+    const auto in = [&](const char* name) { return assets.filePath(QString::fromUtf8(name)); };
+
+    bool ok = true;
+    const SkinArt skin;
+    ok &= save(skin.background(), in("Skins/background.bmp"), "BMP");
+    for (SkinArt::Button button :
+         {SkinArt::Button::Settings, SkinArt::Button::Minimise, SkinArt::Button::Close}) {
+        ok &= save(skin.buttonStrip(button), assets.filePath("Skins/" + SkinArt::fileName(button)),
+                   "BMP");
+    }
+    ok &= save(skin.stopStrip(), in("Skins/stop.bmp"), "BMP");
+    ok &= writeText(skin.skinXml(), in("Skins/Skin.xml"));
+
+    const DeviceArt devices;
+    constexpr int kJpegQuality = 92;
+    ok &= save(devices.phone(), in("devices/iPhone.jpg"), "JPEG", kJpegQuality);
+    ok &= save(devices.nano(), in("devices/iPod Nano.jpg"), "JPEG", kJpegQuality);
+    ok &= save(devices.classic(), in("devices/iPod Classic.jpg"), "JPEG", kJpegQuality);
+    ok &= save(devices.shuffle(), in("devices/iPod Shuffle.jpg"), "JPEG", kJpegQuality);
+    ok &= save(devices.handheld(), in("devices/PSP.jpg"), "JPEG", kJpegQuality);
+
+    const LogoArt logo;
+    for (int size : {16, 32, 48, 256}) {
+        ok &= save(logo.icon(size),
+                   assets.filePath(QStringLiteral("icons/morvane-%1.png").arg(size)), "PNG");
+    }
+    ok &= save(logo.aboutPicture(), in("icons/about.bmp"), "BMP");
+    return ok ? 0 : 1;
+}
