@@ -2,7 +2,8 @@
 
 namespace morvane {
 
-std::variant<CommandLine, UsageError> parse_command_line(const std::vector<std::string>& arguments) {
+std::variant<CommandLine, UsageError>
+parse_command_line(const std::vector<std::string>& arguments) {
     CommandLine line;
     bool only_files = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {

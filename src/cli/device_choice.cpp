@@ -41,7 +41,8 @@ std::variant<int, std::string> choose_device(const DeviceTable& table, const std
     }
     std::string names;
     for (int row : matches) {
-        names += (names.empty() ? "\"" : ", \"") + table[static_cast<std::size_t>(row)].display_name + "\"";
+        names += (names.empty() ? "\"" : ", \"") +
+                 table[static_cast<std::size_t>(row)].display_name + "\"";
     }
     return "\"" + text + "\" could be any of " + names;
 }

@@ -86,7 +86,8 @@ int convert(const CommandLine& line) {
     worker.set_device(devices[static_cast<std::size_t>(device_row)]);
     worker.set_settings(settings);
     std::printf("Converting %zu file%s for %s into %s\n", line.files.size(),
-                line.files.size() == 1 ? "" : "s", devices[static_cast<std::size_t>(device_row)].display_name.c_str(),
+                line.files.size() == 1 ? "" : "s",
+                devices[static_cast<std::size_t>(device_row)].display_name.c_str(),
                 settings.output_folder.c_str());
     std::fflush(stdout);
     worker.add_files(line.files);

@@ -46,9 +46,8 @@ Engine::Step Engine::encode_audio_frame(OutputStreamRecord& output, InputStreamR
     // The output clock is re-anchored to the input's timestamps on every block: no samples
     // are added or dropped, gaps in the input stay gaps in the output.
     const int queued = av_audio_fifo_size(output.fifo.get());
-    const double input_time =
-        static_cast<double>(input.current_timestamp - options_.start_time) / AV_TIME_BASE *
-        enc->sample_rate;
+    const double input_time = static_cast<double>(input.current_timestamp - options_.start_time) /
+                              AV_TIME_BASE * enc->sample_rate;
     output.next_output_frame = static_cast<std::int64_t>(input_time + 0.5) - queued;
 
     const std::uint8_t* block = samples;
@@ -93,12 +92,13 @@ Engine::Step Engine::encode_audio_block(OutputStreamRecord& output, int sample_c
         return Step::ok;
     }
     const int channels = enc->ch_layout.nb_channels;
-    const std::size_t bytes = static_cast<std::size_t>(sample_count) * static_cast<std::size_t>(channels) * 2;
+    const std::size_t bytes =
+        static_cast<std::size_t>(sample_count) * static_cast<std::size_t>(channels) * 2;
     if (output.fifo_read_buffer.size() < bytes) {
         output.fifo_read_buffer.resize(bytes);
     }
-    std::uint8_t* packed = enc->sample_fmt == AV_SAMPLE_FMT_S16 ? frame->data[0]
-                                                                : output.fifo_read_buffer.data();
+    std::uint8_t* packed =
+        enc->sample_fmt == AV_SAMPLE_FMT_S16 ? frame->data[0] : output.fifo_read_buffer.data();
     if (av_audio_fifo_read(output.fifo.get(), reinterpret_cast<void**>(&packed), sample_count) <
         sample_count) {
         return Step::ok;

@@ -40,7 +40,8 @@ int nearest_sample_rate(const int* list, int wanted) {
     }
     int best = list[0];
     for (const int* entry = list; *entry != 0; ++entry) {
-        if (std::abs(static_cast<long>(*entry) - wanted) < std::abs(static_cast<long>(best) - wanted)) {
+        if (std::abs(static_cast<long>(*entry) - wanted) <
+            std::abs(static_cast<long>(best) - wanted)) {
             best = *entry;
         }
     }

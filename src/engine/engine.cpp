@@ -7,15 +7,18 @@
 namespace morvane {
 
 Engine::Engine()
-    : message_sink_([](std::string_view line) {
-          std::fwrite(line.data(), 1, line.size(), stderr);
-      }),
+    : message_sink_(
+          [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); }),
       packet_(av_packet_alloc()), encoded_packet_(av_packet_alloc()),
       decoded_frame_(av_frame_alloc()) {}
 
-Engine::~Engine() { close_engine_files(); }
+Engine::~Engine() {
+    close_engine_files();
+}
 
-void Engine::set_message_sink(MessageSink sink) { message_sink_ = std::move(sink); }
+void Engine::set_message_sink(MessageSink sink) {
+    message_sink_ = std::move(sink);
+}
 
 void Engine::message(const char* format, ...) {
     char line[2048];

@@ -96,8 +96,8 @@ private:
     Step send_video_copies(OutputStreamRecord& output, AVFrame& picture, std::int64_t copies,
                            int& encoded_size);
     Step finish_video_stream(OutputStreamRecord& output, const InputStreamRecord& input);
-    Step encode_subtitle(OutputStreamRecord& output, InputStreamRecord& input,
-                         AVSubtitle& subtitle, std::int64_t pts);
+    Step encode_subtitle(OutputStreamRecord& output, InputStreamRecord& input, AVSubtitle& subtitle,
+                         std::int64_t pts);
     void message(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     EngineOptions options_;

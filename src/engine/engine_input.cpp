@@ -124,8 +124,8 @@ int Engine::set_frame_size_fit(const std::string& size_text) {
         message("Incorrect frame size\n");
         return 1;
     }
-    const FrameSizeFit fit = fit_frame_size(options_.frame_width, options_.frame_height,
-                                            target_width, target_height);
+    const FrameSizeFit fit =
+        fit_frame_size(options_.frame_width, options_.frame_height, target_width, target_height);
     if (fit.pads_valid) {
         options_.pad_left = fit.pad_left;
         options_.pad_right = fit.pad_right;

@@ -42,7 +42,7 @@ struct EngineOptions {
     int video_sync_method = 1; // 0 none, 1 drop and duplicate, 2 follow the input's clock
     float dts_delta_threshold = 10.0f;
     int bit_buffer_size = 256 * 1024;
-    int scaler_flags = 4; // bicubic
+    int scaler_flags = 4;                                // bicubic
     std::array<std::uint8_t, 3> pad_color{16, 128, 128}; // Y, Cb, Cr
     std::array<int, 4> max_frames{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
     int max_quant_diff = 3;

@@ -85,9 +85,9 @@ int Engine::open_output_file(const std::string& path) {
     file.container.reset(raw_context);
     AVFormatContext* container = file.container.get();
 
-    bool want_video = holds_moving_video(format) &&
-                      (format->video_codec != AV_CODEC_ID_NONE ||
-                       options_.video_codec_override != AV_CODEC_ID_NONE);
+    bool want_video =
+        holds_moving_video(format) && (format->video_codec != AV_CODEC_ID_NONE ||
+                                       options_.video_codec_override != AV_CODEC_ID_NONE);
     bool want_audio = format->audio_codec != AV_CODEC_ID_NONE ||
                       options_.audio_codec_override != AV_CODEC_ID_NONE;
     bool want_subtitle = format->subtitle_codec != AV_CODEC_ID_NONE;
@@ -157,8 +157,8 @@ bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
     stream->sample_aspect_ratio = options_.frame_sample_aspect_ratio;
 
     AVPixelFormat wanted_format = static_cast<AVPixelFormat>(options_.frame_pixel_format);
-    enc->pix_fmt = choose_pixel_format(encoder != nullptr ? encoder->pix_fmts : nullptr,
-                                       wanted_format);
+    enc->pix_fmt =
+        choose_pixel_format(encoder != nullptr ? encoder->pix_fmts : nullptr, wanted_format);
     if (enc->pix_fmt == AV_PIX_FMT_NONE) {
         enc->pix_fmt = AV_PIX_FMT_YUV420P;
     }
@@ -171,7 +171,8 @@ bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
         enc->rc_max_rate = bit_rate;
         enc->rc_min_rate = bit_rate;
         enc->rc_buffer_size = bit_rate;
-        enc->rc_initial_buffer_occupancy = static_cast<int>(static_cast<long long>(bit_rate) * 3 / 4);
+        enc->rc_initial_buffer_occupancy =
+            static_cast<int>(static_cast<long long>(bit_rate) * 3 / 4);
         if (enc->priv_data != nullptr) {
             av_opt_set_double(enc->priv_data, "rc_init_cplx", 0.5, 0);
         }

@@ -48,8 +48,8 @@ FrameSizeFit fit_frame_size(int source_width, int source_height, int target_widt
     }
     even_out(fit.width, fit.pad_left, fit.pad_right);
     even_out(fit.height, fit.pad_top, fit.pad_bottom);
-    fit.pads_valid = fit.pad_left >= 0 && fit.pad_right >= 0 && fit.pad_top >= 0 &&
-                     fit.pad_bottom >= 0;
+    fit.pads_valid =
+        fit.pad_left >= 0 && fit.pad_right >= 0 && fit.pad_top >= 0 && fit.pad_bottom >= 0;
     return fit;
 }
 

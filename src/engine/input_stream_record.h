@@ -21,11 +21,11 @@ struct InputStreamRecord {
     bool decoding_needed = false;
 
     // Microseconds on the engine's clock (file offsets applied).
-    std::int64_t next_timestamp = AV_NOPTS_VALUE; // expected time of the next decoded frame
-    std::int64_t current_timestamp = 0;           // time of the frame being handed on
+    std::int64_t next_timestamp = AV_NOPTS_VALUE;        // expected time of the next decoded frame
+    std::int64_t current_timestamp = 0;                  // time of the frame being handed on
     std::int64_t last_frame_packet_dts = AV_NOPTS_VALUE; // stream time base
-    std::int64_t last_dts = AV_NOPTS_VALUE;       // decoding time of the last packet
-    std::int64_t next_dts = AV_NOPTS_VALUE;       // expected decoding time of the next packet
+    std::int64_t last_dts = AV_NOPTS_VALUE;              // decoding time of the last packet
+    std::int64_t next_dts = AV_NOPTS_VALUE; // expected decoding time of the next packet
     bool at_start = true;
 
     SampleConverter to_packed_s16; // decoded sound as packed 16-bit at its own rate and layout

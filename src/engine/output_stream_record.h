@@ -43,10 +43,10 @@ struct OutputStreamRecord {
 
     // Audio.
     bool audio_resample = false;
-    SampleConverter resampler;          // packed 16-bit, input rate/layout -> encoder's
-    AudioFifoPtr fifo;                  // packed 16-bit at the encoder's rate and layout
-    SampleConverter to_encoder_format;  // packed 16-bit -> the encoder's sample format
-    FramePtr encoder_frame;             // one encoder frame, reused
+    SampleConverter resampler;         // packed 16-bit, input rate/layout -> encoder's
+    AudioFifoPtr fifo;                 // packed 16-bit at the encoder's rate and layout
+    SampleConverter to_encoder_format; // packed 16-bit -> the encoder's sample format
+    FramePtr encoder_frame;            // one encoder frame, reused
     std::vector<std::uint8_t> fifo_read_buffer;
 };
 

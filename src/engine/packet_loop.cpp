@@ -37,11 +37,12 @@ int Engine::choose_input_file() const {
             *tables_.input_streams[static_cast<std::size_t>(output->source_index)];
         double output_time = output->written_until;
         if (output->encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-            output_time = static_cast<double>(output->next_output_frame) *
-                          av_q2d(output->encoder->time_base);
+            output_time =
+                static_cast<double>(output->next_output_frame) * av_q2d(output->encoder->time_base);
         }
         const auto type = static_cast<std::size_t>(output->encoder->codec_type);
-        if (type < options_.max_frames.size() && output->frame_number >= options_.max_frames[type]) {
+        if (type < options_.max_frames.size() &&
+            output->frame_number >= options_.max_frames[type]) {
             return -1;
         }
         if (!tables_.input_file_records[static_cast<std::size_t>(source.file_index)].ended &&
@@ -71,7 +72,8 @@ int Engine::run_packet_loop(TranscodeProgress& progress) {
             }
         }
         InputFile& file = tables_.input_files[static_cast<std::size_t>(file_index)];
-        InputFileRecord& file_record = tables_.input_file_records[static_cast<std::size_t>(file_index)];
+        InputFileRecord& file_record =
+            tables_.input_file_records[static_cast<std::size_t>(file_index)];
         if (av_read_frame(file.container.get(), packet) < 0) {
             file_record.ended = true;
             continue;
@@ -218,16 +220,15 @@ Engine::Step Engine::hand_on_frame(InputStreamRecord& input, AVFrame& frame) {
         if (frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0 || frame.nb_samples <= 0) {
             return Step::ok;
         }
-        input.next_timestamp = input.current_timestamp +
-                               av_rescale(frame.nb_samples, AV_TIME_BASE, frame.sample_rate);
+        input.next_timestamp =
+            input.current_timestamp + av_rescale(frame.nb_samples, AV_TIME_BASE, frame.sample_rate);
         int sample_count = frame.nb_samples;
         if (frame.format == AV_SAMPLE_FMT_S16) {
             samples = frame.data[0];
         } else {
-            if (input.to_packed_s16.configure(frame.ch_layout,
-                                              static_cast<AVSampleFormat>(frame.format),
-                                              frame.sample_rate, frame.ch_layout,
-                                              AV_SAMPLE_FMT_S16, frame.sample_rate) < 0) {
+            if (input.to_packed_s16.configure(
+                    frame.ch_layout, static_cast<AVSampleFormat>(frame.format), frame.sample_rate,
+                    frame.ch_layout, AV_SAMPLE_FMT_S16, frame.sample_rate) < 0) {
                 return Step::decode_error;
             }
             sample_count =

@@ -77,10 +77,10 @@ void PaddedPicturePool::interior(const AVFrame* picture, std::uint8_t* planes[4]
         const bool chroma = component == 1 || component == 2;
         const int x_shift = chroma ? descriptor->log2_chroma_w : 0;
         const int y_shift = chroma ? descriptor->log2_chroma_h : 0;
-        planes[comp.plane] = picture->data[comp.plane] +
-                             static_cast<std::ptrdiff_t>(borders_.top >> y_shift) *
-                                 picture->linesize[comp.plane] +
-                             static_cast<std::ptrdiff_t>(borders_.left >> x_shift) * comp.step;
+        planes[comp.plane] =
+            picture->data[comp.plane] +
+            static_cast<std::ptrdiff_t>(borders_.top >> y_shift) * picture->linesize[comp.plane] +
+            static_cast<std::ptrdiff_t>(borders_.left >> x_shift) * comp.step;
     }
 }
 

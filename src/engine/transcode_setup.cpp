@@ -132,12 +132,14 @@ int Engine::set_up_transcode() {
 }
 
 int Engine::set_up_output_stream(OutputStreamRecord& output) {
-    InputStreamRecord& input = *tables_.input_streams[static_cast<std::size_t>(output.source_index)];
+    InputStreamRecord& input =
+        *tables_.input_streams[static_cast<std::size_t>(output.source_index)];
     AVCodecContext* enc = output.encoder;
     const AVCodecParameters* dec = input.stream->codecpar;
 
     const AVDictionaryEntry* language = av_dict_get(input.stream->metadata, "language", nullptr, 0);
-    if (language != nullptr && av_dict_get(output.stream->metadata, "language", nullptr, 0) == nullptr) {
+    if (language != nullptr &&
+        av_dict_get(output.stream->metadata, "language", nullptr, 0) == nullptr) {
         av_dict_set(&output.stream->metadata, "language", language->value, 0);
     }
     output.stream->disposition = input.stream->disposition;
@@ -150,8 +152,7 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
         if (!output.fifo) {
             return setup_failed_hard;
         }
-        output.audio_resample =
-            enc->sample_rate != dec->sample_rate;
+        output.audio_resample = enc->sample_rate != dec->sample_rate;
         input.decoding_needed = true;
         output.encoding_needed = true;
         break;
@@ -163,9 +164,8 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
                            output.pads.left != 0 || output.pads.right != 0;
         const int interior_width = enc->width - output.pads.left - output.pads.right;
         const int interior_height = enc->height - output.pads.top - output.pads.bottom;
-        output.video_resample =
-            !(interior_width == dec->width && interior_height == dec->height &&
-              enc->pix_fmt == dec->format);
+        output.video_resample = !(interior_width == dec->width && interior_height == dec->height &&
+                                  enc->pix_fmt == dec->format);
         if (output.video_pad || output.video_resample) {
             if (output.pictures.configure(enc->pix_fmt, enc->width, enc->height, output.pads,
                                           options_.pad_color) < 0) {
@@ -196,11 +196,13 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
         enc->time_base = AVRational{1, 1000};
         if (input.decoder->subtitle_header != nullptr && enc->subtitle_header == nullptr) {
             const int size = input.decoder->subtitle_header_size;
-            enc->subtitle_header = static_cast<std::uint8_t*>(av_mallocz(static_cast<std::size_t>(size) + 1));
+            enc->subtitle_header =
+                static_cast<std::uint8_t*>(av_mallocz(static_cast<std::size_t>(size) + 1));
             if (enc->subtitle_header == nullptr) {
                 return setup_failed_hard;
             }
-            std::memcpy(enc->subtitle_header, input.decoder->subtitle_header, static_cast<std::size_t>(size));
+            std::memcpy(enc->subtitle_header, input.decoder->subtitle_header,
+                        static_cast<std::size_t>(size));
             enc->subtitle_header_size = size;
         }
         input.decoding_needed = true;

@@ -12,8 +12,8 @@ Engine::Step Engine::encode_video_frame(OutputStreamRecord& output, InputStreamR
                                         AVFrame& decoded, int& encoded_size) {
     encoded_size = 0;
     AVCodecContext* enc = output.encoder;
-    const double time = static_cast<double>(input.current_timestamp - options_.start_time) /
-                        AV_TIME_BASE;
+    const double time =
+        static_cast<double>(input.current_timestamp - options_.start_time) / AV_TIME_BASE;
     const double frame_time = av_q2d(enc->time_base);
 
     std::int64_t copies = 1;
@@ -73,8 +73,7 @@ Engine::Step Engine::encode_video_frame(OutputStreamRecord& output, InputStreamR
                 return Step::ok;
             }
             output.scaled_height = decoded.height;
-            sws_scale(scaler, decoded.data, decoded.linesize, 0, decoded.height, planes,
-                      linesizes);
+            sws_scale(scaler, decoded.data, decoded.linesize, 0, decoded.height, planes, linesizes);
         } else {
             av_image_copy(planes, linesizes, const_cast<const std::uint8_t**>(decoded.data),
                           decoded.linesize, enc->pix_fmt, interior_width, interior_height);
@@ -125,11 +124,11 @@ Engine::Step Engine::finish_video_stream(OutputStreamRecord& output,
     const double end = static_cast<double>(input.next_timestamp - options_.start_time) /
                        AV_TIME_BASE / av_q2d(output.encoder->time_base);
     std::int64_t missing = static_cast<std::int64_t>(end + 0.5) - output.next_output_frame;
-    missing = std::min<std::int64_t>(missing, options_.max_frames[AVMEDIA_TYPE_VIDEO] -
-                                                  output.frame_number);
+    missing = std::min<std::int64_t>(missing,
+                                     options_.max_frames[AVMEDIA_TYPE_VIDEO] - output.frame_number);
     int encoded_size = 0;
-    const Step step = missing > 0 ? send_video_copies(output, *last, missing, encoded_size)
-                                  : Step::ok;
+    const Step step =
+        missing > 0 ? send_video_copies(output, *last, missing, encoded_size) : Step::ok;
     av_frame_unref(last);
     return step;
 }
@@ -154,7 +153,8 @@ Engine::Step Engine::encode_subtitle(OutputStreamRecord& output, InputStreamReco
         if (part == 1) {
             subtitle.num_rects = 0;
         }
-        const int size = avcodec_encode_subtitle(enc, subtitle_buffer_.data(), buffer_size, &subtitle);
+        const int size =
+            avcodec_encode_subtitle(enc, subtitle_buffer_.data(), buffer_size, &subtitle);
         if (size < 0) {
             message("Subtitle encoding failed\n");
             break;
@@ -166,7 +166,8 @@ Engine::Step Engine::encode_subtitle(OutputStreamRecord& output, InputStreamReco
         std::copy_n(subtitle_buffer_.data(), size, packet->data);
         std::int64_t shown_at = av_rescale_q(pts, input.stream->time_base, enc->time_base);
         if (dvb) {
-            const auto display_ms = part == 0 ? subtitle.start_display_time : subtitle.end_display_time;
+            const auto display_ms =
+                part == 0 ? subtitle.start_display_time : subtitle.end_display_time;
             shown_at += av_rescale_q(display_ms, AVRational{1, 1000}, enc->time_base);
         }
         packet->pts = packet->dts = shown_at;

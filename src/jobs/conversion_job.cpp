@@ -4,14 +4,16 @@
 #include "jobs/output_naming.h"
 
 #include <cstdio>
-#include <system_error>
 #include <filesystem>
+#include <system_error>
 
 namespace morvane {
 
 namespace {
 
-std::string codec_name(AVCodecID codec) { return avcodec_get_name(codec); }
+std::string codec_name(AVCodecID codec) {
+    return avcodec_get_name(codec);
+}
 
 } // namespace
 
@@ -26,8 +28,7 @@ JobOutcome ConversionJob::fail(std::string reason) {
 }
 
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
-                                      const std::string& output_folder,
-                                      CConverCallback* callback,
+                                      const std::string& output_folder, CConverCallback* callback,
                                       const std::function<void()>& on_conversion_start) {
     MediaProbe probe;
     if (!probe_media(path, probe)) {
@@ -102,7 +103,8 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
 
 bool ConversionJob::set_options(const DeviceProfile& device, bool has_video_and_audio) {
     EngineOptions& options = engine_.options();
-    const bool video_player = (device.media_kinds & KIND_VIDEO) && (device.media_kinds & KIND_AUDIO);
+    const bool video_player =
+        (device.media_kinds & KIND_VIDEO) && (device.media_kinds & KIND_AUDIO);
     if (video_player) {
         if (has_video_and_audio) {
             options.video_bit_rate = device.target_bit_rate;

@@ -1,9 +1,8 @@
 // How files are converted for one target player, and how the player is shown.
 #pragma once
 
-#include <string>
-
 #include <cstdint> // FFmpeg's headers need the integer constant macros
+#include <string>
 
 extern "C" {
 #include <libavcodec/codec_id.h>

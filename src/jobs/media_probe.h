@@ -2,9 +2,8 @@
 #pragma once
 
 #include <array>
-#include <string>
-
 #include <cstdint> // FFmpeg's headers need the integer constant macros
+#include <string>
 
 extern "C" {
 #include <libavcodec/codec_id.h>

@@ -24,7 +24,8 @@ std::optional<std::string> make_output_path(const DeviceProfile& device,
     for (long long k = 0;; ++k) {
         const std::string candidate =
             k == 0 ? base + extension : base + "_" + std::to_string(k - 1) + extension;
-        const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int descriptor =
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0) {
             ::close(descriptor);
             return candidate;

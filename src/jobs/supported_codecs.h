@@ -1,9 +1,8 @@
 // The codecs a file may use to be converted at all: one list for video, one for audio.
 #pragma once
 
-#include <vector>
-
 #include <cstdint> // FFmpeg's headers need the integer constant macros
+#include <vector>
 
 extern "C" {
 #include <libavcodec/codec_id.h>

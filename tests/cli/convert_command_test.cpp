@@ -9,12 +9,11 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <sstream>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 namespace morvane::test {
 namespace {
@@ -84,9 +83,9 @@ protected:
 TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
     const Device& device = GetParam();
     std::vector<std::string> inputs;
-    for (const char* name : {"fixture.mkv", "fixture.wmv.asf", "fixture-bad-offset.mp3",
-                             "fixture.wav", "fixture.ogg", "fixture.ps.mpg",
-                             "fixture-corrupt.mkv", "fixture.flv"}) {
+    for (const char* name :
+         {"fixture.mkv", "fixture.wmv.asf", "fixture-bad-offset.mp3", "fixture.wav", "fixture.ogg",
+          "fixture.ps.mpg", "fixture-corrupt.mkv", "fixture.flv"}) {
         inputs.push_back((data / name).string());
     }
     inputs.insert(inputs.end(), generated.begin(), generated.end());
@@ -124,8 +123,8 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
         const MediaInfo result = inspect_media(output);
         const auto& source_audio = source.stream(AVMEDIA_TYPE_AUDIO);
         const bool video_output = device.plays_video && source.count(AVMEDIA_TYPE_VIDEO) > 0;
-        const int expected_rate = device.sample_rate != 0 ? device.sample_rate
-                                                          : source_audio.sample_rate;
+        const int expected_rate =
+            device.sample_rate != 0 ? device.sample_rate : source_audio.sample_rate;
         const int expected_channels = device.keeps_channels ? source_audio.channels : 2;
         if (video_output) {
             EXPECT_EQ(output.extension(), ".mp4");
@@ -177,9 +176,9 @@ protected:
 };
 
 TEST_F(ConvertCommandUse, UsageMistakesExitWithTwo) {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{program}, {program, "--device", "zune", "a.wav"},
-          {program, "--speed", "a.wav"}}) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{program},
+                                                      {program, "--device", "zune", "a.wav"},
+                                                      {program, "--speed", "a.wav"}}) {
         const ProcessResult run = run_process(arguments, environment());
         EXPECT_EQ(run.exit_status, 2) << run.output;
         EXPECT_NE(run.output.find("Usage: morvane-convert"), std::string::npos);
@@ -221,14 +220,14 @@ TEST_F(ConvertCommandUse, DefaultsComeFromTheSettingsBesideTheProgram) {
 }
 
 TEST_F(ConvertCommandUse, InterruptStopsLikeTheStopButton) {
-    write_media(folder.file("long.mp4"), mp4_h264_aac(640, 480, {25, 1}, 40.0));
+    write_media(folder.file("long.mp4"), mp4_h264_aac(640, 480, {25, 1}, 90.0));
     const std::string input = folder.file("long.mp4").string();
     const std::string later = tone("later.wav");
     const std::string out = folder.path().string() + "/out";
     const ProcessResult run =
-        run_process({program, "--device", "nano", "--output-dir", out, input, later},
-                    environment(), [](pid_t child) {
-                        std::this_thread::sleep_for(1s);
+        run_process({program, "--device", "nano", "--output-dir", out, input, later}, environment(),
+                    [](pid_t child) {
+                        std::this_thread::sleep_for(500ms);
                         kill(child, SIGINT);
                     });
     EXPECT_EQ(run.exit_status, 1) << run.output;
@@ -236,7 +235,7 @@ TEST_F(ConvertCommandUse, InterruptStopsLikeTheStopButton) {
         << run.output;
     const MediaInfo info = inspect_media(out + "/long.mp4");
     EXPECT_TRUE(info.read_error.empty());
-    EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 39.0);
+    EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 80.0);
     EXPECT_FALSE(fs::exists(out + "/later.mp3"));
 }
 

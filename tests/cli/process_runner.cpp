@@ -38,8 +38,7 @@ ProcessResult run_process(const std::vector<std::string>& arguments,
     posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDERR_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipe_ends[0]);
     pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_ends[1]);
 

@@ -3,9 +3,8 @@
 
 #include <functional>
 #include <string>
-#include <vector>
-
 #include <sys/types.h>
+#include <vector>
 
 namespace morvane::test {
 

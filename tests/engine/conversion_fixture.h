@@ -9,10 +9,9 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace morvane::test {
 

@@ -214,8 +214,7 @@ TEST_F(EngineBehaviour, StopLeavesACompleteShorterFile) {
     write_media(input, mp4_h264_aac(640, 480, {25, 1}, 30.0));
     const auto output = folder.file("long-out.mp4");
     sink.answer = [](int) { return false; };
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-        << messages;
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
 
     ASSERT_GE(sink.reports.size(), 2u);
     EXPECT_LT(sink.reports.front().percent, 100);
@@ -235,8 +234,7 @@ TEST_F(EngineBehaviour, ReportsOfAConversionArePacedAndRising) {
     write_media(input, mp4_h264_aac(640, 480, {25, 1}, 40.0));
     const auto output = folder.file("long-out.mp4");
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-        << messages;
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
     ASSERT_FALSE(sink.reports.empty());
     EXPECT_EQ(sink.reports.back().percent, 100);
     // The first report of an engine's life waits out the throttle.

@@ -28,20 +28,19 @@ TEST_P(FrameSizeFitTo320x240, GivesPictureAndCentringBorders) {
     EXPECT_EQ(fit.height + fit.pad_top + fit.pad_bottom, 240);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommonSources, FrameSizeFitTo320x240,
-    testing::Values(FitCase{640, 480, {320, 240, 0, 0, 0, 0}},
-                    FitCase{720, 576, {300, 240, 10, 10, 0, 0}},
-                    FitCase{1280, 720, {320, 180, 0, 0, 30, 30}},
-                    FitCase{352, 288, {292, 240, 14, 14, 0, 0}},
-                    // Smaller in both directions: never enlarged.
-                    FitCase{176, 144, {176, 144, 72, 72, 48, 48}},
-                    // Smaller in one direction only: scale factor 1.
-                    FitCase{160, 240, {160, 240, 80, 80, 0, 0}},
-                    // Odd sizes are made even and still fill the screen.
-                    FitCase{175, 143, {176, 144, 72, 72, 48, 48}},
-                    // Odd borders on both sides move a pixel across.
-                    FitCase{640, 356, {320, 178, 0, 0, 30, 32}}));
+INSTANTIATE_TEST_SUITE_P(CommonSources, FrameSizeFitTo320x240,
+                         testing::Values(FitCase{640, 480, {320, 240, 0, 0, 0, 0}},
+                                         FitCase{720, 576, {300, 240, 10, 10, 0, 0}},
+                                         FitCase{1280, 720, {320, 180, 0, 0, 30, 30}},
+                                         FitCase{352, 288, {292, 240, 14, 14, 0, 0}},
+                                         // Smaller in both directions: never enlarged.
+                                         FitCase{176, 144, {176, 144, 72, 72, 48, 48}},
+                                         // Smaller in one direction only: scale factor 1.
+                                         FitCase{160, 240, {160, 240, 80, 80, 0, 0}},
+                                         // Odd sizes are made even and still fill the screen.
+                                         FitCase{175, 143, {176, 144, 72, 72, 48, 48}},
+                                         // Odd borders on both sides move a pixel across.
+                                         FitCase{640, 356, {320, 178, 0, 0, 30, 32}}));
 
 TEST(FrameSizeFit, LandscapeTargetsOfTheDevices) {
     const FrameSizeFit phone = fit_frame_size(1920, 1080, 480, 320);

@@ -22,8 +22,7 @@ TEST_F(VideoConversion, NanoJobFitsA720pClipIntoTheScreenWithBlackBands) {
     write_media(input, description);
     const auto output = folder.file("clip-nano.mp4");
 
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-        << messages;
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
 
     const MediaInfo info = inspect_media(output);
     ASSERT_EQ(info.streams.size(), 2u);
@@ -49,6 +48,7 @@ TEST_F(VideoConversion, NanoJobFitsA720pClipIntoTheScreenWithBlackBands) {
     // Both streams follow the input's clock: they end within one audio frame of each other.
     EXPECT_NEAR(video.end_seconds(), audio.end_seconds(), 1024.0 / 48000);
 
+    EXPECT_EQ(engine.options().bit_buffer_size, 320 * 240 * 4); // grown from 262144
     const YuvPicture picture = decode_middle_video_frame(output);
     // 1280x720 becomes 320x180 in rows 30 to 209; compression blurs the block rows at the
     // edges, so the check keeps clear of them.
@@ -89,8 +89,7 @@ TEST_F(VideoConversion, PaddingOnlyPictureKeepsItsPixelsAndPixelShape) {
     const auto input = folder.file("qcif.mp4");
     write_media(input, description);
     const auto output = folder.file("qcif-out.mp4");
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-        << messages;
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
 
     const MediaInfo info = inspect_media(output);
     const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
@@ -99,9 +98,9 @@ TEST_F(VideoConversion, PaddingOnlyPictureKeepsItsPixelsAndPixelShape) {
     // The input's pixel shape, not a ratio recomputed for the padded frame.
     EXPECT_EQ(av_cmp_q(video.sample_aspect_ratio, AVRational{12, 11}), 0);
     const YuvPicture picture = decode_middle_video_frame(output);
-    EXPECT_TRUE(picture.area_is(0, 0, 64, 240, kBlack, 6));     // left band (72 wide)
-    EXPECT_TRUE(picture.area_is(256, 0, 320, 240, kBlack, 6));  // right band
-    EXPECT_TRUE(picture.area_is(0, 0, 320, 40, kBlack, 6));     // top band (48 high)
+    EXPECT_TRUE(picture.area_is(0, 0, 64, 240, kBlack, 6));    // left band (72 wide)
+    EXPECT_TRUE(picture.area_is(256, 0, 320, 240, kBlack, 6)); // right band
+    EXPECT_TRUE(picture.area_is(0, 0, 320, 40, kBlack, 6));    // top band (48 high)
     for (int bar = 0; bar < kBarCount; ++bar) {
         const int x = 72 + bar_centre(bar, 176);
         EXPECT_LT(colour_distance(picture.pixel(x, 120), bar_colour(bar)), 24) << "bar " << bar;
@@ -112,8 +111,7 @@ TEST_F(VideoConversion, OddSizedPictureStillFillsTheScreen) {
     const auto input = folder.file("odd.mp4");
     write_media(input, mp4_h264_aac(175, 143, {25, 1}, 1.0));
     const auto output = folder.file("odd-out.mp4");
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-        << messages;
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
     const MediaInfo video_info = inspect_media(output);
     const auto& video = video_info.stream(AVMEDIA_TYPE_VIDEO);
     EXPECT_EQ(video.width, 320);
@@ -140,8 +138,7 @@ TEST_F(VideoConversion, TimestampJumpIsAbsorbed) {
     const auto input = folder.file("jump.ts");
     write_media(input, ts_with_timestamp_jump(20.0, 2.0));
     const auto output = folder.file("jump-out.mp4");
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-        << messages;
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
     const MediaInfo info = inspect_media(output);
     for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
         const auto& stream = info.stream(type);
@@ -155,8 +152,7 @@ TEST_F(VideoConversion, ExistingOutputIsReplaced) {
     write_media(input, mp4_h264_aac(320, 240, {25, 1}, 1.0));
     const auto output = folder.file("taken.mp4");
     { std::ofstream(output) << "not a video"; }
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-        << messages;
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
     EXPECT_EQ(inspect_media(output).count(AVMEDIA_TYPE_VIDEO), 1);
 }
 

@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-
 #include <gtest/gtest.h>
 
 namespace morvane {
@@ -126,12 +125,12 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
         std::filesystem::path input;
         const char* reason;
     };
-    for (const Case& c : {Case{program_stream, "unsupported audio codec mp2"},
-                          Case{std::filesystem::path(MORVANE_TEST_DATA_DIR) / "fixture.ogg",
-                               "unsupported audio codec vorbis"},
-                          Case{silent_video, "no sound to convert"},
-                          Case{not_media, "cannot read this file"},
-                          Case{folder.path(), "cannot read this file"}}) {
+    for (const Case& c :
+         {Case{program_stream, "unsupported audio codec mp2"},
+          Case{std::filesystem::path(MORVANE_TEST_DATA_DIR) / "fixture.ogg",
+               "unsupported audio codec vorbis"},
+          Case{silent_video, "no sound to convert"}, Case{not_media, "cannot read this file"},
+          Case{folder.path(), "cannot read this file"}}) {
         SCOPED_TRACE(c.input.string());
         const JobOutcome outcome = convert(c.input, 0);
         EXPECT_FALSE(outcome.converted);
@@ -154,8 +153,7 @@ TEST_F(ConversionJobTest, FailedConversionRemovesItsPartialOutput) {
     write_media(input, test::mp4_h264_aac(320, 240, {25, 1}, 0.5));
     DeviceProfile broken = devices[1];
     broken.video_codec = AV_CODEC_ID_VP6; // nothing encodes it
-    const JobOutcome outcome =
-        job.convert_one(input.string(), broken, output_folder(), &callback);
+    const JobOutcome outcome = job.convert_one(input.string(), broken, output_folder(), &callback);
     EXPECT_FALSE(outcome.converted);
     EXPECT_EQ(outcome.reason, "conversion failed");
     EXPECT_TRUE(outputs().empty());
@@ -167,8 +165,7 @@ TEST_F(ConversionJobTest, DeviceOfNoKnownKindReleasesTheEngine) {
     write_media(input, test::wav_pcm(44100, 2, 0.3));
     DeviceProfile nothing = devices[0];
     nothing.media_kinds = KIND_VIDEO;
-    const JobOutcome outcome =
-        job.convert_one(input.string(), nothing, output_folder(), &callback);
+    const JobOutcome outcome = job.convert_one(input.string(), nothing, output_folder(), &callback);
     EXPECT_FALSE(outcome.converted);
     EXPECT_TRUE(engine.tables().input_files.empty());
     EXPECT_TRUE(outputs().empty());
@@ -177,8 +174,8 @@ TEST_F(ConversionJobTest, DeviceOfNoKnownKindReleasesTheEngine) {
 TEST_F(ConversionJobTest, MissingOutputFolderFailsTheFile) {
     const auto input = folder.file("tone.wav");
     write_media(input, test::wav_pcm(44100, 2, 0.3));
-    const JobOutcome outcome = job.convert_one(input.string(), devices[3],
-                                               folder.path().string() + "/gone/", &callback);
+    const JobOutcome outcome =
+        job.convert_one(input.string(), devices[3], folder.path().string() + "/gone/", &callback);
     EXPECT_FALSE(outcome.converted);
     EXPECT_EQ(outcome.reason, "cannot create a file in the output folder");
     EXPECT_TRUE(engine.tables().input_files.empty());

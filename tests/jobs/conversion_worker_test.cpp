@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-
 #include <gtest/gtest.h>
 
 namespace morvane {
@@ -26,7 +25,9 @@ using Kind = test::RecordingShell::Call::Kind;
 // Records what the worker reports, and lets a test wait for it.
 class RecordingHost : public ConversionHost {
 public:
-    void conversion_begin() override { note([this] { ++begins; }); }
+    void conversion_begin() override {
+        note([this] { ++begins; });
+    }
     void conversion_end() override {
         if (on_end) {
             on_end();

@@ -11,8 +11,8 @@ TEST(DeviceTable, FiveRowsInTheirStoredOrder) {
     ASSERT_EQ(table.size(), 5u);
     const char* names[] = {"iPhone,iPod touch", "iPod nano", "iPod classic", "iPod Shuffle",
                            "Sony PSP"};
-    const char* pictures[] = {"iPhone.jpg", "iPod Nano.jpg", "iPod Classic.jpg",
-                              "iPod Shuffle.jpg", "PSP.jpg"};
+    const char* pictures[] = {"iPhone.jpg", "iPod Nano.jpg", "iPod Classic.jpg", "iPod Shuffle.jpg",
+                              "PSP.jpg"};
     for (std::size_t row = 0; row < table.size(); ++row) {
         EXPECT_EQ(table[row].display_name, names[row]);
         EXPECT_EQ(table[row].image_path, std::string("/opt/morvane/devices/") + pictures[row]);

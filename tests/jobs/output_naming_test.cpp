@@ -3,9 +3,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
-
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace morvane {
 namespace {
@@ -54,8 +53,8 @@ TEST(OutputNaming, FolderIsAPlainPrefix) {
 
 TEST(OutputNaming, ImpossibleFolderGivesNoName) {
     test::TempFolder folder;
-    EXPECT_FALSE(make_output_path(player(), "/in/a.wav", false,
-                                  folder.path().string() + "/missing/"));
+    EXPECT_FALSE(
+        make_output_path(player(), "/in/a.wav", false, folder.path().string() + "/missing/"));
     // A name longer than the file system allows is refused, not cut.
     EXPECT_FALSE(make_output_path(player(), "/in/" + std::string(300, 'n') + ".wav", false,
                                   folder.path().string() + "/"));
