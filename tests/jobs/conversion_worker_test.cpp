@@ -116,7 +116,7 @@ protected:
     AppSettings settings;
     test::RecordingShell shell;
     int saves = 0;
-    PostBatchActions actions{shell, [this] { ++saves; }};
+    PostBatchActions actions{shell, [this](const AppSettings&) { ++saves; }};
     RecordingHost host;
 };
 
