@@ -39,7 +39,8 @@ CQuendaDlg::~CQuendaDlg() {
 void CQuendaDlg::initialise() {
     load_settings(settings_, location_);
     setWindowTitle(strings::window_title);
-    setWindowIcon(QIcon(QString::fromStdString(location_.module_directory + "icons/morvane-256.png")));
+    setWindowIcon(
+        QIcon(QString::fromStdString(location_.module_directory + "icons/morvane-256.png")));
 
     SetOwner(this);
     if (!LoadSkin(location_.module_directory + "Skins/") || !FitOwnerToBackground()) {
@@ -56,7 +57,8 @@ void CQuendaDlg::initialise() {
         location_.module_directory, this);
     conv_wnd_->setGeometry(inset);
     conv_wnd_->create_controls();
-    connect(conv_wnd_, &CConverWnd::conversionBegin, this, [this] { enable_settings_button(false); });
+    connect(conv_wnd_, &CConverWnd::conversionBegin, this,
+            [this] { enable_settings_button(false); });
     connect(conv_wnd_, &CConverWnd::conversionEnd, this, [this] { enable_settings_button(true); });
 
     settings_.device_index = valid_device_index(settings_.device_index, device_table_);
@@ -83,7 +85,9 @@ void CQuendaDlg::on_command(int id) {
     }
 }
 
-void CQuendaDlg::open_settings() { emit settingsRequested(); }
+void CQuendaDlg::open_settings() {
+    emit settingsRequested();
+}
 
 void CQuendaDlg::enable_settings_button(bool enabled) {
     if (QWidget* button = FindControl(this, settings_id)) {
@@ -99,7 +103,9 @@ void CQuendaDlg::set_topmost(bool topmost) {
     }
 }
 
-void CQuendaDlg::save() { save_settings(settings_, location_); }
+void CQuendaDlg::save() {
+    save_settings(settings_, location_);
+}
 
 void CQuendaDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);

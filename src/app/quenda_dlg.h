@@ -12,7 +12,6 @@
 
 #include <QDialog>
 #include <QPoint>
-
 #include <functional>
 #include <optional>
 

@@ -129,8 +129,8 @@ void CConverWnd::paintEvent(QPaintEvent* event) {
     painter.setFont(font());
     if (converting_) {
         const QRect counter_box(strip.left(), strip.top(), strip_box_width, strip.height());
-        const QRect percent_box(strip.right() + 1 - strip_box_width, strip.top(),
-                                strip_box_width, strip.height());
+        const QRect percent_box(strip.right() + 1 - strip_box_width, strip.top(), strip_box_width,
+                                strip.height());
         painter.save();
         painter.setClipRect(counter_box);
         painter.drawText(counter_box, Qt::AlignLeft | Qt::AlignTop, counter_text());
@@ -152,28 +152,26 @@ void CConverWnd::show_status(bool converting, int current_index, int total_count
     emit statusChanged();
 }
 
+void CConverWnd::post(std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
 void CConverWnd::conversion_begin() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (stop_button_ != nullptr) {
-                stop_button_->show();
-            }
-            emit conversionBegin();
-        },
-        Qt::QueuedConnection);
+    post([this] {
+        if (stop_button_ != nullptr) {
+            stop_button_->show();
+        }
+        emit conversionBegin();
+    });
 }
 
 void CConverWnd::conversion_end() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (stop_button_ != nullptr) {
-                stop_button_->hide();
-            }
-            emit conversionEnd();
-        },
-        Qt::QueuedConnection);
+    post([this] {
+        if (stop_button_ != nullptr) {
+            stop_button_->hide();
+        }
+        emit conversionEnd();
+    });
 }
 
 void CConverWnd::status_changed() {
@@ -182,23 +180,17 @@ void CConverWnd::status_changed() {
     const int current_index = worker_->current_index();
     const int total_count = worker_->total_count();
     const QString text = QString::fromStdString(worker_->status_text());
-    QMetaObject::invokeMethod(
-        this,
-        [this, converting, current_index, total_count, text] {
-            show_status(converting, current_index, total_count, text);
-        },
-        Qt::QueuedConnection);
+    post([this, converting, current_index, total_count, text] {
+        show_status(converting, current_index, total_count, text);
+    });
 }
 
 void CConverWnd::show_failed_files(std::vector<FailedFile> failed_files) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, failed_files = std::move(failed_files)] {
-            if (failed_files_dialog_) {
-                failed_files_dialog_(this, failed_files);
-            }
-        },
-        Qt::QueuedConnection);
+    post([this, failed_files = std::move(failed_files)] {
+        if (failed_files_dialog_) {
+            failed_files_dialog_(this, failed_files);
+        }
+    });
 }
 
 } // namespace morvane

@@ -15,7 +15,6 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,13 +38,15 @@ public:
     // `settings` belongs to the main window; `save_settings` stores a settings record before
     // the computer is powered off at the end of a batch.
     CConverWnd(AppSettings* settings, DesktopShell& shell,
-               std::function<void(const AppSettings&)> save_settings,
-               std::string module_directory, QWidget* parent);
+               std::function<void(const AppSettings&)> save_settings, std::string module_directory,
+               QWidget* parent);
     ~CConverWnd() override;
 
     void create_controls();
     void set_device(const DeviceProfile& device);
-    void set_failed_files_dialog(FailedFilesDialog dialog) { failed_files_dialog_ = std::move(dialog); }
+    void set_failed_files_dialog(FailedFilesDialog dialog) {
+        failed_files_dialog_ = std::move(dialog);
+    }
 
     // What the strip shows (the paint handler draws exactly these).
     bool converting() const { return converting_; }
@@ -78,6 +79,8 @@ private:
     void status_changed() override;
     void show_failed_files(std::vector<FailedFile> failed_files) override;
 
+    // Runs `work` on this window's thread, as soon as it gets to it.
+    void post(std::function<void()> work);
     void show_status(bool converting, int current_index, int total_count, const QString& text);
 
     AppSettings* settings_;

@@ -37,7 +37,6 @@ Engine::Step Engine::encode_audio_frame(OutputStreamRecord& output, InputStreamR
         av_channel_layout_uninit(&layout);
         message("Can not resample %d channels @ %d Hz to %d channels @ %d Hz\n", input_channels,
                 input_rate, enc->ch_layout.nb_channels, enc->sample_rate);
-        release_transcode_records();
         close_engine_files();
         return Step::fatal;
     }
@@ -117,7 +116,6 @@ Engine::Step Engine::encode_audio_block(OutputStreamRecord& output, int sample_c
     frame->pts = output.next_output_frame;
     if (avcodec_send_frame(enc, frame) < 0) {
         message("Audio encoding failed\n");
-        release_transcode_records();
         close_engine_files();
         return Step::fatal;
     }

@@ -20,16 +20,31 @@ void Engine::set_message_sink(MessageSink sink) {
     message_sink_ = std::move(sink);
 }
 
-void Engine::message(const char* format, ...) {
+void Engine::vmessage(const char* format, va_list arguments) {
     char line[2048];
-    va_list arguments;
-    va_start(arguments, format);
     const int length = std::vsnprintf(line, sizeof line, format, arguments);
-    va_end(arguments);
     if (length > 0) {
         const auto size = std::min(static_cast<std::size_t>(length), sizeof line - 1);
         message_sink_(std::string_view(line, size));
     }
+}
+
+void Engine::message(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    vmessage(format, arguments);
+    va_end(arguments);
+}
+
+int Engine::fail(int result, const char* format, ...) {
+    if (format != nullptr) {
+        va_list arguments;
+        va_start(arguments, format);
+        vmessage(format, arguments);
+        va_end(arguments);
+    }
+    close_engine_files();
+    return result;
 }
 
 bool Engine::reset_engine(TranscodeProgress& progress) {

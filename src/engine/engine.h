@@ -11,6 +11,7 @@
 #include "engine/engine_tables.h"
 #include "engine/transcode_progress.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -63,15 +64,17 @@ private:
     };
 
     // Output set-up.
+    // A new stream and its encoder context: the codec asked for, else the one the container
+    // suggests for the file name. Null when either cannot be had.
+    AVCodecContext* add_encoder_stream(OutputFile& file, const std::string& path, AVMediaType type,
+                                       AVCodecID codec_override);
     bool add_video_stream(OutputFile& file, const std::string& path);
     bool add_audio_stream(OutputFile& file, const std::string& path);
-    bool add_subtitle_stream(OutputFile& file);
+    bool add_subtitle_stream(OutputFile& file, const std::string& path);
     StreamTypes probe_input_stream_types() const;
-    int fail_output(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // Transcode set-up and packet loop.
     int set_up_transcode();
-    int fail_transcode(const char* format, ...) __attribute__((format(printf, 2, 3)));
     int set_up_output_stream(OutputStreamRecord& output);
     int open_codecs();
     int run_packet_loop(TranscodeProgress& progress);
@@ -99,6 +102,10 @@ private:
     Step encode_subtitle(OutputStreamRecord& output, InputStreamRecord& input, AVSubtitle& subtitle,
                          std::int64_t pts);
     void message(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A fatal error: writes the message (none when `format` is null), releases every open
+    // file and the conversion's records, and gives `result` back.
+    int fail(int result, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void vmessage(const char* format, va_list arguments);
 
     EngineOptions options_;
     EngineTables tables_;

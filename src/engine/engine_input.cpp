@@ -1,4 +1,5 @@
 // Opening an input file and fitting its picture to the device's screen.
+#include "engine/cover_art.h"
 #include "engine/engine.h"
 #include "engine/frame_size_fit.h"
 
@@ -7,14 +8,6 @@ extern "C" {
 }
 
 namespace morvane {
-
-namespace {
-
-bool is_cover_art(const AVStream* stream) {
-    return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
-}
-
-} // namespace
 
 int Engine::open_input_file(TranscodeProgress& progress, const std::string& path) {
     progress.total_bytes = 0;

@@ -1,9 +1,7 @@
 // Creating the output container and its streams, configured for the device.
+#include "engine/cover_art.h"
 #include "engine/encoder_choice.h"
 #include "engine/engine.h"
-
-#include <cstdarg>
-#include <cstdio>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -12,10 +10,6 @@ extern "C" {
 namespace morvane {
 
 namespace {
-
-bool is_cover_art(const AVStream* stream) {
-    return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
-}
 
 // Containers that keep no timestamps (.mp3) can carry a cover picture but no moving video.
 bool holds_moving_video(const AVOutputFormat* format) {
@@ -31,19 +25,6 @@ AVStream* new_stream(AVFormatContext* container) {
 }
 
 } // namespace
-
-int Engine::fail_output(const char* format, ...) {
-    if (format != nullptr) {
-        char line[2048];
-        va_list arguments;
-        va_start(arguments, format);
-        std::vsnprintf(line, sizeof line, format, arguments);
-        va_end(arguments);
-        message("%s", line);
-    }
-    close_engine_files();
-    return output_failed;
-}
 
 Engine::StreamTypes Engine::probe_input_stream_types() const {
     StreamTypes types;
@@ -71,15 +52,17 @@ Engine::StreamTypes Engine::probe_input_stream_types() const {
 
 int Engine::open_output_file(const std::string& path) {
     if (tables_.output_files.size() >= EngineTables::max_files) {
-        return fail_output("%s: too many output files\n", path.c_str());
+        return fail(output_failed, "%s: too many output files\n", path.c_str());
     }
     const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
     if (format == nullptr) {
-        return fail_output("Unable to find a suitable output format for '%s'\n", path.c_str());
+        return fail(output_failed, "Unable to find a suitable output format for '%s'\n",
+                    path.c_str());
     }
     AVFormatContext* raw_context = nullptr;
     if (avformat_alloc_output_context2(&raw_context, format, nullptr, path.c_str()) < 0) {
-        return fail_output("Unable to find a suitable output format for '%s'\n", path.c_str());
+        return fail(output_failed, "Unable to find a suitable output format for '%s'\n",
+                    path.c_str());
     }
     OutputFile file;
     file.container.reset(raw_context);
@@ -103,45 +86,56 @@ int Engine::open_output_file(const std::string& path) {
 
     if ((want_video && !add_video_stream(file, path)) ||
         (want_audio && !add_audio_stream(file, path)) ||
-        (want_subtitle && !add_subtitle_stream(file))) {
-        return fail_output("Could not alloc stream\n");
+        (want_subtitle && !add_subtitle_stream(file, path))) {
+        return fail(output_failed, "Could not alloc stream\n");
     }
 
     if ((format->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(path.c_str())) {
-        return fail_output(nullptr);
+        return fail(output_failed, nullptr);
     }
     // An existing file is replaced: the caller has chosen (and reserved) this name.
     if (!(format->flags & AVFMT_NOFILE) &&
         avio_open(&container->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
-        return fail_output("Could not open '%s'\n", path.c_str());
+        return fail(output_failed, "Could not open '%s'\n", path.c_str());
     }
     container->max_delay = static_cast<int>(options_.mux_max_delay * 1000000);
     tables_.output_files.push_back(std::move(file));
     return 0;
 }
 
-bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
+AVCodecContext* Engine::add_encoder_stream(OutputFile& file, const std::string& path,
+                                           AVMediaType type, AVCodecID codec_override) {
     AVFormatContext* container = file.container.get();
     AVStream* stream = new_stream(container);
     if (stream == nullptr) {
-        return false;
+        return nullptr;
     }
-    const AVCodecID codec_id = options_.video_codec_override != AV_CODEC_ID_NONE
-                                   ? options_.video_codec_override
-                                   : av_guess_codec(container->oformat, nullptr, path.c_str(),
-                                                    nullptr, AVMEDIA_TYPE_VIDEO);
-    const AVCodec* encoder = avcodec_find_encoder(codec_id);
-    CodecContextPtr context(avcodec_alloc_context3(encoder));
+    const AVCodecID codec_id =
+        codec_override != AV_CODEC_ID_NONE
+            ? codec_override
+            : av_guess_codec(container->oformat, nullptr, path.c_str(), nullptr, type);
+    CodecContextPtr context(avcodec_alloc_context3(avcodec_find_encoder(codec_id)));
     if (!context) {
+        return nullptr;
+    }
+    context->codec_type = type;
+    context->codec_id = codec_id;
+    context->thread_count = options_.thread_count;
+    if (container->oformat->flags & AVFMT_GLOBALHEADER) {
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    file.encoders.push_back(std::move(context));
+    return file.encoders.back().get();
+}
+
+bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
+    AVCodecContext* enc =
+        add_encoder_stream(file, path, AVMEDIA_TYPE_VIDEO, options_.video_codec_override);
+    if (enc == nullptr) {
         return false;
     }
-    AVCodecContext* enc = context.get();
-    enc->codec_type = AVMEDIA_TYPE_VIDEO;
-    enc->codec_id = codec_id;
-    enc->thread_count = options_.thread_count;
-    if (container->oformat->flags & AVFMT_GLOBALHEADER) {
-        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    }
+    const AVCodec* encoder = enc->codec;
+    AVStream* stream = file.container->streams[file.container->nb_streams - 1];
 
     AVRational rate = options_.frame_rate.num != 0 ? options_.frame_rate : AVRational{25, 1};
     if (encoder != nullptr) {
@@ -180,33 +174,17 @@ bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
     enc->max_qdiff = options_.max_quant_diff;
     enc->intra_dc_precision = options_.intra_dc_precision - 8;
 
-    file.encoders.push_back(std::move(context));
     options_.video_disable = false;
     return true;
 }
 
 bool Engine::add_audio_stream(OutputFile& file, const std::string& path) {
-    AVFormatContext* container = file.container.get();
-    AVStream* stream = new_stream(container);
-    if (stream == nullptr) {
+    AVCodecContext* enc =
+        add_encoder_stream(file, path, AVMEDIA_TYPE_AUDIO, options_.audio_codec_override);
+    if (enc == nullptr) {
         return false;
     }
-    const AVCodecID codec_id = options_.audio_codec_override != AV_CODEC_ID_NONE
-                                   ? options_.audio_codec_override
-                                   : av_guess_codec(container->oformat, nullptr, path.c_str(),
-                                                    nullptr, AVMEDIA_TYPE_AUDIO);
-    const AVCodec* encoder = avcodec_find_encoder(codec_id);
-    CodecContextPtr context(avcodec_alloc_context3(encoder));
-    if (!context) {
-        return false;
-    }
-    AVCodecContext* enc = context.get();
-    enc->codec_type = AVMEDIA_TYPE_AUDIO;
-    enc->codec_id = codec_id;
-    enc->thread_count = options_.thread_count;
-    if (container->oformat->flags & AVFMT_GLOBALHEADER) {
-        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    }
+    const AVCodec* encoder = enc->codec;
 
     // An unusual source (96 kHz, six channels) still converts: the encoder gets the nearest
     // rate and layout it supports.
@@ -219,25 +197,15 @@ bool Engine::add_audio_stream(OutputFile& file, const std::string& path) {
     enc->sample_fmt = choose_sample_format(encoder != nullptr ? encoder->sample_fmts : nullptr);
     enc->time_base = AVRational{1, enc->sample_rate};
 
-    file.encoders.push_back(std::move(context));
     options_.audio_disable = false;
     return true;
 }
 
-bool Engine::add_subtitle_stream(OutputFile& file) {
-    AVFormatContext* container = file.container.get();
-    AVStream* stream = new_stream(container);
-    if (stream == nullptr) {
+bool Engine::add_subtitle_stream(OutputFile& file, const std::string& path) {
+    // The container's own subtitle codec: nothing else is ever asked for.
+    if (add_encoder_stream(file, path, AVMEDIA_TYPE_SUBTITLE, AV_CODEC_ID_NONE) == nullptr) {
         return false;
     }
-    const AVCodecID codec_id = container->oformat->subtitle_codec;
-    CodecContextPtr context(avcodec_alloc_context3(avcodec_find_encoder(codec_id)));
-    if (!context) {
-        return false;
-    }
-    context->codec_type = AVMEDIA_TYPE_SUBTITLE;
-    context->codec_id = codec_id;
-    file.encoders.push_back(std::move(context));
     options_.subtitle_disable = false;
     return true;
 }

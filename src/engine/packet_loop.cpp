@@ -125,7 +125,6 @@ int Engine::run_packet_loop(TranscodeProgress& progress) {
         if (result < 0) {
             message("Could not write trailer for output file #%d: %s\n",
                     static_cast<int>(file_index), ffmpeg_error_text(result).c_str());
-            release_transcode_records();
             close_engine_files();
             return output_failed;
         }
@@ -340,7 +339,6 @@ Engine::Step Engine::receive_and_write_packets(OutputStreamRecord& output, int* 
         }
         if (result < 0) {
             message(video ? "Video encoding failed\n" : "Audio encoding failed\n");
-            release_transcode_records();
             close_engine_files();
             return Step::fatal;
         }
@@ -383,7 +381,6 @@ Engine::Step Engine::write_output_packet(OutputStreamRecord& output, AVPacket& p
     if (result < 0) {
         message("Could not write a packet to output file #%d: %s\n", output.file_index,
                 ffmpeg_error_text(result).c_str());
-        release_transcode_records();
         close_engine_files();
         return Step::fatal;
     }

@@ -1,9 +1,8 @@
 // The first half of transcode: per-stream records, stream mapping, scaler and resampler
 // decisions, codecs opened and headers written.
+#include "engine/cover_art.h"
 #include "engine/engine.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 extern "C" {
@@ -11,26 +10,6 @@ extern "C" {
 }
 
 namespace morvane {
-
-namespace {
-
-bool is_cover_art(const AVStream* stream) {
-    return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
-}
-
-} // namespace
-
-int Engine::fail_transcode(const char* format, ...) {
-    char line[2048];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(line, sizeof line, format, arguments);
-    va_end(arguments);
-    message("%s", line);
-    release_transcode_records();
-    close_engine_files();
-    return output_failed;
-}
 
 int Engine::transcode(TranscodeProgress& progress) {
     int result = set_up_transcode();
@@ -64,7 +43,7 @@ int Engine::set_up_transcode() {
     for (std::size_t file_index = 0; file_index < tables_.output_files.size(); ++file_index) {
         OutputFile& file = tables_.output_files[file_index];
         if (file.container->nb_streams == 0) {
-            return fail_transcode("Output file does not contain any stream\n");
+            return fail(output_failed, "Output file does not contain any stream\n");
         }
         for (unsigned index = 0; index < file.container->nb_streams; ++index) {
             auto record = std::make_unique<OutputStreamRecord>();
@@ -96,8 +75,9 @@ int Engine::set_up_transcode() {
             chosen = last_of_type;
         }
         if (chosen < 0) {
-            return fail_transcode("Could not find input stream matching output stream #%d.%d\n",
-                                  output->file_index, output->stream_index);
+            return fail(output_failed,
+                        "Could not find input stream matching output stream #%d.%d\n",
+                        output->file_index, output->stream_index);
         }
         output->source_index = chosen;
         tables_.input_streams[static_cast<std::size_t>(chosen)]->discard = false;
@@ -172,7 +152,7 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
                 if (!output.video_resample) {
                     return setup_failed_hard;
                 }
-                return fail_transcode("Cannot allocate temp picture, check pix fmt\n");
+                return fail(output_failed, "Cannot allocate temp picture, check pix fmt\n");
             }
         }
         if (output.video_resample) {
@@ -180,7 +160,7 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
                 dec->width, dec->height, static_cast<AVPixelFormat>(dec->format), interior_width,
                 interior_height, enc->pix_fmt, options_.scaler_flags, nullptr, nullptr, nullptr));
             if (!output.scaler) {
-                return fail_transcode("Cannot get resampling context\n");
+                return fail(output_failed, "Cannot get resampling context\n");
             }
             output.scaled_height = dec->height;
         }
@@ -219,14 +199,15 @@ int Engine::open_codecs() {
         AVCodecContext* enc = output->encoder;
         const AVCodec* encoder = avcodec_find_encoder(enc->codec_id);
         if (encoder == nullptr) {
-            return fail_transcode("Unsupported codec for output stream #%d.%d\n",
-                                  output->file_index, output->stream_index);
+            return fail(output_failed, "Unsupported codec for output stream #%d.%d\n",
+                        output->file_index, output->stream_index);
         }
         if (avcodec_open2(enc, encoder, nullptr) < 0 ||
             avcodec_parameters_from_context(output->stream->codecpar, enc) < 0) {
-            return fail_transcode("Error while opening codec for output stream #%d.%d - maybe "
-                                  "incorrect parameters such as bit_rate, rate, width or height\n",
-                                  output->file_index, output->stream_index);
+            return fail(output_failed,
+                        "Error while opening codec for output stream #%d.%d - maybe "
+                        "incorrect parameters such as bit_rate, rate, width or height\n",
+                        output->file_index, output->stream_index);
         }
         output->stream->time_base = enc->time_base;
         if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -254,13 +235,13 @@ int Engine::open_codecs() {
         }
         const AVCodec* decoder = avcodec_find_decoder(input->decoder->codec_id);
         if (decoder == nullptr) {
-            return fail_transcode("Unsupported codec (id=%d) for input stream #%d.%d\n",
-                                  static_cast<int>(input->decoder->codec_id), input->file_index,
-                                  input->stream_index);
+            return fail(output_failed, "Unsupported codec (id=%d) for input stream #%d.%d\n",
+                        static_cast<int>(input->decoder->codec_id), input->file_index,
+                        input->stream_index);
         }
         if (avcodec_open2(input->decoder, decoder, nullptr) < 0) {
-            return fail_transcode("Error while opening codec for input stream #%d.%d\n",
-                                  input->file_index, input->stream_index);
+            return fail(output_failed, "Error while opening codec for input stream #%d.%d\n",
+                        input->file_index, input->stream_index);
         }
     }
     return 0;

@@ -99,7 +99,6 @@ Engine::Step Engine::send_video_copies(OutputStreamRecord& output, AVFrame& pict
         picture.pts = output.next_output_frame;
         if (avcodec_send_frame(enc, &picture) < 0) {
             message("Video encoding failed\n");
-            release_transcode_records();
             close_engine_files();
             return Step::fatal;
         }

@@ -1,5 +1,6 @@
 #include "jobs/media_probe.h"
 
+#include "engine/cover_art.h"
 #include "engine/ffmpeg_ptr.h"
 
 namespace morvane {
@@ -16,7 +17,7 @@ bool probe_media(const std::string& path, MediaProbe& probe) {
     }
     for (unsigned index = 0; index < container->nb_streams; ++index) {
         const AVStream* stream = container->streams[index];
-        if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+        if (is_cover_art(stream)) {
             continue;
         }
         if (probe.stream_count == MediaProbe::max_streams) {

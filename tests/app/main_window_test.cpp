@@ -16,12 +16,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
-
 #include <filesystem>
 #include <fstream>
-#include <set>
-
 #include <gtest/gtest.h>
+#include <set>
 
 namespace morvane {
 namespace {
@@ -250,8 +248,8 @@ TEST_F(MainWindowTest, CloseButtonEndsTheProgramAndSavesTheSettings) {
     window.reset();
     std::ifstream file(location.config_file());
     const std::string text((std::istreambuf_iterator<char>(file)), {});
-    for (const char* key : {"OutputFolder=", "Shutdown=0", "OpenOutput=1", "Topmost=1",
-                            "DeviceIndex=0"}) {
+    for (const char* key :
+         {"OutputFolder=", "Shutdown=0", "OpenOutput=1", "Topmost=1", "DeviceIndex=0"}) {
         EXPECT_NE(text.find(key), std::string::npos) << key;
     }
 }

@@ -1,21 +1,14 @@
 // FFmpeg error codes turned into exceptions with FFmpeg's own text.
 #include "support/av_error.h"
 
-extern "C" {
-#include <libavutil/error.h>
-}
+#include "engine/ffmpeg_error.h"
 
-#include <array>
 #include <stdexcept>
 
 namespace morvane::test::av {
 
 std::string error_text(int error_code) {
-    std::array<char, AV_ERROR_MAX_STRING_SIZE> buffer{};
-    if (av_strerror(error_code, buffer.data(), buffer.size()) < 0) {
-        return "FFmpeg error " + std::to_string(error_code);
-    }
-    return buffer.data();
+    return ffmpeg_error_text(error_code);
 }
 
 int check(int result, std::string_view what) {
