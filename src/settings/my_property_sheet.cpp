@@ -191,7 +191,8 @@ void CMyPropertySheet::fill_nav_list() {
 
 void CMyPropertySheet::on_nav_click(const QModelIndex& index) {
     const int row = index.row();
-    if (row < 0 || row >= nav_list_->count()) {
+    // A page its owner has already destroyed cannot be shown.
+    if (row < 0 || row >= nav_list_->count() || page(row) == nullptr) {
         return;
     }
     selected_page_ = row;

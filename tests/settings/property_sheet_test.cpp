@@ -116,6 +116,30 @@ TEST_F(SheetTest, LongPageTitlesAreCutInTheHeader) {
     sheet.reject();
 }
 
+TEST_F(SheetTest, ASheetWithoutPagesOrWithAPageGoneStillRuns) {
+    {
+        CMyPropertySheet empty;
+        empty.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&empty));
+        on_screen(empty);
+        EXPECT_EQ(empty.active_page(), -1);
+        empty.accept();
+    }
+    auto gone = std::make_unique<SheetPage>("Gone", QFont(), QSize(100, 100));
+    CMyPropertySheet sheet;
+    sheet.AddPage(&general);
+    sheet.AddPage(gone.get());
+    gone.reset();
+    sheet.show();
+    EXPECT_EQ(sheet.page_count(), 2);
+    EXPECT_EQ(sheet.page(1), nullptr);
+    click_row(sheet, 1);
+    EXPECT_EQ(sheet.active_page(), 0);
+    EXPECT_EQ(sheet.selected_page(), 0);
+    EXPECT_EQ(sheet.caption_text(), "General");
+    sheet.accept();
+}
+
 TEST_F(SheetTest, HeaderBandFadesFromTheHeaderColourTowardsWhiteUnderAShadowedTitle) {
     auto sheet = open_sheet();
     const QImage screen = on_screen(*sheet);
