@@ -14,6 +14,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <array>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -30,6 +31,8 @@ protected:
     // A click on the navigation list's row, as the user makes it.
     static void click_row(CMyPropertySheet& sheet, int row);
     static void click_button(CMyPropertySheet& sheet, int id);
+
+    std::array<SheetPage*, 3> pages() { return {&general, &devices, &about}; }
 
     template <class Control>
     static Control* control(const QWidget* parent, int id) {
