@@ -13,6 +13,7 @@
 #include "settings/unsupported_dlg.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QScreen>
 #include <QTest>
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/");
+    QDir().mkpath(out);
     // The assets lie beside the executables of the build, or in the folder named.
     std::string assets = argc == 3 ? std::string(argv[2]) : module_directory();
     if (assets.back() != '/') {
