@@ -1,0 +1,18 @@
+// The folder dialog behind the General page's Browse button.
+#include "settings/folder_picker.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+namespace morvane {
+
+std::optional<std::string> pick_folder_with_dialog(QWidget* owner) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        owner, QStringLiteral("Please select output path:"), QString(), QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(folder).toStdString();
+}
+
+} // namespace morvane
