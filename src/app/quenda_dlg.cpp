@@ -2,7 +2,9 @@
 
 #include "conversion_window/conver_wnd.h"
 #include "jobs/string_table.h"
+#include "settings/my_property_sheet.h"
 #include "settings/settings_file.h"
+#include "settings/unsupported_dlg.h"
 #include "skin/control_id.h"
 
 #include <QMouseEvent>
@@ -24,7 +26,8 @@ QSize unskinned_size(const QFontMetrics& metrics) {
 
 CQuendaDlg::CQuendaDlg(SettingsLocation location, DesktopShell& shell, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), CSkin(this),
-      location_(std::move(location)), shell_(shell) {
+      location_(std::move(location)), shell_(shell), general_page_(shell),
+      about_page_(location_.module_directory, shell) {
     initialise();
 }
 
@@ -57,6 +60,11 @@ void CQuendaDlg::initialise() {
         location_.module_directory, this);
     conv_wnd_->setGeometry(inset);
     conv_wnd_->create_controls();
+    conv_wnd_->set_failed_files_dialog(
+        [this](QWidget*, const std::vector<FailedFile>& failed_files) {
+            CUnsupportedDlg dialog(failed_files, this);
+            dialog.exec();
+        });
     connect(conv_wnd_, &CConverWnd::conversionBegin, this,
             [this] { enable_settings_button(false); });
     connect(conv_wnd_, &CConverWnd::conversionEnd, this, [this] { enable_settings_button(true); });
@@ -86,7 +94,30 @@ void CQuendaDlg::on_command(int id) {
 }
 
 void CQuendaDlg::open_settings() {
-    emit settingsRequested();
+    if (conv_wnd_->converting()) {
+        return; // the worker reads the settings while a batch runs
+    }
+    CMyPropertySheet sheet(this);
+    const int topmost = settings_.topmost;
+    const int device_index = settings_.device_index;
+    device_page_.set_device_table(&device_table_);
+    device_page_.set_settings(&settings_);
+    general_page_.set_settings(&settings_);
+    av_page_.set_settings(&settings_);
+    sheet.AddPage(&general_page_);
+    sheet.AddPage(&device_page_);
+    sheet.AddPage(&about_page_);
+    if (sheet.exec() != QDialog::Accepted) {
+        return; // the pages write nothing unless OK was pressed
+    }
+    save();
+    if (settings_.device_index != device_index) {
+        settings_.device_index = valid_device_index(settings_.device_index, device_table_);
+        conv_wnd_->set_device(device_table_[static_cast<std::size_t>(settings_.device_index)]);
+    }
+    if (settings_.topmost != topmost) {
+        set_topmost(settings_.topmost != 0);
+    }
 }
 
 void CQuendaDlg::enable_settings_button(bool enabled) {
