@@ -10,18 +10,9 @@
 
 namespace morvane {
 
-namespace {
-
-QFont page_font() {
-    QFont font(QStringLiteral("Microsoft Sans Serif"));
-    font.setPointSize(10);
-    return font;
-}
-
-} // namespace
-
 CAbout::CAbout(const std::string& module_directory, DesktopShell& shell, QWidget* parent)
-    : SheetPage(QStringLiteral("About"), page_font(), QSize(319, 207), parent) {
+    : SheetPage(QStringLiteral("About"), dialog_font(QStringLiteral("Microsoft Sans Serif"), 10),
+                QSize(319, 207), parent) {
     picture_ = new QLabel(this);
     Image about;
     // Without its picture the page still shows its texts.

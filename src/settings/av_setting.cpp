@@ -9,18 +9,9 @@
 
 namespace morvane {
 
-namespace {
-
-QFont page_font() {
-    QFont font(QStringLiteral("MS Shell Dlg"));
-    font.setPointSize(8);
-    return font;
-}
-
-} // namespace
-
 CAVSetting::CAVSetting(QWidget* parent)
-    : SheetPage(QStringLiteral("Video&Audio"), page_font(), QSize(354, 218), parent),
+    : SheetPage(QStringLiteral("Video&Audio"), dialog_font(QStringLiteral("MS Shell Dlg"), 8),
+                QSize(354, 218), parent),
       buttons_(new QButtonGroup(this)) {
     place(new QGroupBox(QStringLiteral("Video Quality"), this), 20, 18, 314, 81);
     int y = 31;

@@ -12,18 +12,9 @@
 
 namespace morvane {
 
-namespace {
-
-QFont page_font() {
-    QFont font(QStringLiteral("Microsoft Sans Serif"));
-    font.setPointSize(10);
-    return font;
-}
-
-} // namespace
-
 CDevicePage::CDevicePage(QWidget* parent)
-    : SheetPage(QStringLiteral("Devices"), page_font(), QSize(319, 247), parent) {
+    : SheetPage(QStringLiteral("Devices"), dialog_font(QStringLiteral("Microsoft Sans Serif"), 10),
+                QSize(319, 247), parent) {
     auto* prompt = new QLabel(QStringLiteral("Please select a device:"), this);
     place(prompt, 19, 10, 192, 8);
 

@@ -6,6 +6,12 @@
 
 namespace morvane {
 
+QFont dialog_font(const QString& face, int point_size) {
+    QFont font(face);
+    font.setPointSize(point_size);
+    return font;
+}
+
 namespace {
 
 // Rounded to nearest, halves away from zero, as the template converter of the desktop

@@ -8,6 +8,9 @@
 
 namespace morvane {
 
+// A dialog template's font, asked for by name (fontconfig substitutes a face it lacks).
+QFont dialog_font(const QString& face, int point_size);
+
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);

@@ -13,12 +13,6 @@ namespace morvane {
 
 namespace {
 
-QFont page_font() {
-    QFont font(QStringLiteral("Microsoft Sans Serif"));
-    font.setPointSize(10);
-    return font;
-}
-
 // Only a box that is plainly on or off changes its field.
 void store_check(const QCheckBox* box, int& field) {
     if (box->checkState() == Qt::Checked) {
@@ -31,7 +25,9 @@ void store_check(const QCheckBox* box, int& field) {
 } // namespace
 
 CGeneralPage::CGeneralPage(DesktopShell& shell, QWidget* parent)
-    : SheetPage(QStringLiteral("General"), page_font(), QSize(319, 207), parent), shell_(shell) {
+    : SheetPage(QStringLiteral("General"), dialog_font(QStringLiteral("Microsoft Sans Serif"), 10),
+                QSize(319, 207), parent),
+      shell_(shell) {
     // Group boxes are drawn under the controls they frame, which are the page's own children.
     auto* output_box = new QGroupBox(QStringLiteral("Output Folder"), this);
     place(output_box, 7, 17, 298, 47);
