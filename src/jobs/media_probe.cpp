@@ -3,10 +3,17 @@
 #include "engine/cover_art.h"
 #include "engine/ffmpeg_ptr.h"
 
+#include <sys/stat.h>
+
 namespace morvane {
 
 bool probe_media(const std::string& path, MediaProbe& probe) {
     probe = MediaProbe{};
+    // Only files are media: reading a named pipe or a device would wait for data forever.
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
     AVFormatContext* raw_context = nullptr;
     if (avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr) < 0) {
         return false;

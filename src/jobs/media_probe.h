@@ -23,8 +23,8 @@ struct MediaProbe {
     std::array<Stream, max_streams> streams{};
 };
 
-// False when the file cannot be opened or its streams cannot be read. Cover pictures are
-// left out: they are not video.
+// False when the path is no regular file, or it cannot be opened, or its streams cannot be
+// read. Cover pictures are left out: they are not video.
 bool probe_media(const std::string& path, MediaProbe& probe);
 
 } // namespace morvane

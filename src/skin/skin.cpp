@@ -86,18 +86,22 @@ std::optional<std::string> joinSkinPath(const std::string& folder, const char* n
 // on stderr rather than read.
 bool readSkinFile(const std::string& path, std::string& content) {
     constexpr off_t kLargestSkinFile = 4 * 1024 * 1024;
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    struct stat status {};
     std::string problem;
-    if (!file || fstat(fileno(file.get()), &status) != 0) {
+    struct stat status {};
+    // Looked at before it is opened: opening a named pipe would wait for a writer forever.
+    if (stat(path.c_str(), &status) != 0) {
         problem = std::strerror(errno);
     } else if (!S_ISREG(status.st_mode)) {
         problem = "not a regular file";
     } else if (status.st_size > kLargestSkinFile) {
         problem = "larger than " + std::to_string(kLargestSkinFile) + " bytes";
     } else {
+        const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
         content.resize(static_cast<std::size_t>(status.st_size));
-        if (std::fread(content.data(), 1, content.size(), file.get()) != content.size()) {
+        if (!file) {
+            problem = std::strerror(errno);
+        } else if (std::fread(content.data(), 1, content.size(), file.get()) != content.size()) {
             problem = "read error";
         }
     }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace morvane {
 namespace {
@@ -120,6 +121,8 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
     write_media(silent_video, description);
     const auto not_media = folder.file("notes.txt");
     { std::ofstream(not_media) << "shopping list\n"; }
+    const auto pipe = folder.file("pipe.mp4"); // nobody ever writes to it
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
 
     struct Case {
         std::filesystem::path input;
@@ -130,7 +133,7 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
           Case{std::filesystem::path(MORVANE_TEST_DATA_DIR) / "fixture.ogg",
                "unsupported audio codec vorbis"},
           Case{silent_video, "no sound to convert"}, Case{not_media, "cannot read this file"},
-          Case{folder.path(), "cannot read this file"}}) {
+          Case{folder.path(), "cannot read this file"}, Case{pipe, "cannot read this file"}}) {
         SCOPED_TRACE(c.input.string());
         const JobOutcome outcome = convert(c.input, 0);
         EXPECT_FALSE(outcome.converted);

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace morvane {
 namespace {
@@ -193,6 +194,11 @@ TEST_F(SkinTest, AnUnusableFileLeavesTheOwnerUnskinned) {
     }
     std::filesystem::remove(folder.file("Skin.xml"));
     std::filesystem::create_directory(folder.file("Skin.xml"));
+    EXPECT_FALSE(loadAsIs());
+    expectOneErrorLine("not a regular file");
+    // A named pipe would block a reader until someone writes to it.
+    std::filesystem::remove(folder.file("Skin.xml"));
+    ASSERT_EQ(mkfifo(folder.file("Skin.xml").c_str(), 0600), 0);
     EXPECT_FALSE(loadAsIs());
     expectOneErrorLine("not a regular file");
 }
