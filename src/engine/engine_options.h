@@ -37,7 +37,6 @@ struct EngineOptions {
 
     // Behaviour constants.
     int thread_count = 3;
-    bool file_overwrite = true;
     int verbosity = 1;
     int video_sync_method = 1; // 0 none, 1 drop and duplicate, 2 follow the input's clock
     float dts_delta_threshold = 10.0f;

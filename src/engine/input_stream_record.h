@@ -26,7 +26,6 @@ struct InputStreamRecord {
     std::int64_t last_frame_packet_dts = AV_NOPTS_VALUE; // stream time base
     std::int64_t last_dts = AV_NOPTS_VALUE;              // decoding time of the last packet
     std::int64_t next_dts = AV_NOPTS_VALUE; // expected decoding time of the next packet
-    bool at_start = true;
 
     SampleConverter to_packed_s16; // decoded sound as packed 16-bit at its own rate and layout
 };

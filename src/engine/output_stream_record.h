@@ -20,7 +20,6 @@ struct OutputStreamRecord {
     int source_index = 0; // its InputStreamRecord, also the clock it follows
     AVStream* stream = nullptr;
     AVCodecContext* encoder = nullptr; // owned by its OutputFile
-    bool encoding_needed = true;
     int frame_number = 0; // frames sent to the encoder
 
     // Video: index of the next output frame in encoder time base units.
@@ -33,12 +32,10 @@ struct OutputStreamRecord {
     double written_until = 0.0; // seconds of output written
 
     // Video.
-    bool video_resample = false;
     bool video_pad = false;
     PictureBorders pads;
     PaddedPicturePool pictures;
     ScalerPtr scaler;
-    int scaled_height = 0;
     FramePtr last_picture{av_frame_alloc()}; // shown again if the input lasts longer
 
     // Audio.

@@ -32,9 +32,6 @@ public:
     // The planes of the picture's interior, where the fitted picture goes.
     void interior(const AVFrame* picture, std::uint8_t* planes[4], int linesizes[4]) const;
 
-    int interior_width() const { return width_ - borders_.left - borders_.right; }
-    int interior_height() const { return height_ - borders_.top - borders_.bottom; }
-
 private:
     FramePtr make_picture() const;
 

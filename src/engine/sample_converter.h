@@ -43,9 +43,6 @@ public:
     int convert(std::uint8_t* const* output, int capacity, const std::uint8_t* const* input,
                 int input_samples);
 
-    const AudioShape& from() const { return from_; }
-    const AudioShape& to() const { return to_; }
-
 private:
     ResamplerPtr resampler_;
     AudioShape from_;

@@ -95,12 +95,6 @@ int Engine::set_up_transcode() {
         return result;
     }
 
-    for (auto& input : tables_.input_streams) {
-        input->current_timestamp = 0;
-        input->next_timestamp = AV_NOPTS_VALUE;
-        input->at_start = true;
-    }
-
     for (std::size_t file_index = 0; file_index < tables_.output_files.size(); ++file_index) {
         if (avformat_write_header(tables_.output_files[file_index].container.get(), nullptr) < 0) {
             message("Could not write header for output file #%d (incorrect codec parameters ?)\n",
@@ -134,7 +128,6 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
         }
         output.audio_resample = enc->sample_rate != dec->sample_rate;
         input.decoding_needed = true;
-        output.encoding_needed = true;
         break;
     }
     case AVMEDIA_TYPE_VIDEO: {
@@ -144,28 +137,27 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
                            output.pads.left != 0 || output.pads.right != 0;
         const int interior_width = enc->width - output.pads.left - output.pads.right;
         const int interior_height = enc->height - output.pads.top - output.pads.bottom;
-        output.video_resample = !(interior_width == dec->width && interior_height == dec->height &&
-                                  enc->pix_fmt == dec->format);
-        if (output.video_pad || output.video_resample) {
+        const bool video_resample =
+            !(interior_width == dec->width && interior_height == dec->height &&
+              enc->pix_fmt == dec->format);
+        if (output.video_pad || video_resample) {
             if (output.pictures.configure(enc->pix_fmt, enc->width, enc->height, output.pads,
                                           options_.pad_color) < 0) {
-                if (!output.video_resample) {
+                if (!video_resample) {
                     return setup_failed_hard;
                 }
                 return fail(output_failed, "Cannot allocate temp picture, check pix fmt\n");
             }
         }
-        if (output.video_resample) {
+        if (video_resample) {
             output.scaler.reset(sws_getContext(
                 dec->width, dec->height, static_cast<AVPixelFormat>(dec->format), interior_width,
                 interior_height, enc->pix_fmt, options_.scaler_flags, nullptr, nullptr, nullptr));
             if (!output.scaler) {
                 return fail(output_failed, "Cannot get resampling context\n");
             }
-            output.scaled_height = dec->height;
         }
         input.decoding_needed = true;
-        output.encoding_needed = true;
         const long long picture_bytes = static_cast<long long>(enc->width) * enc->height * 4;
         if (picture_bytes >= options_.bit_buffer_size && picture_bytes <= INT_MAX) {
             options_.bit_buffer_size = static_cast<int>(picture_bytes);
@@ -186,7 +178,6 @@ int Engine::set_up_output_stream(OutputStreamRecord& output) {
             enc->subtitle_header_size = size;
         }
         input.decoding_needed = true;
-        output.encoding_needed = true;
         break;
     default:
         break;

@@ -72,7 +72,6 @@ Engine::Step Engine::encode_video_frame(OutputStreamRecord& output, InputStreamR
                 message("Cannot get resampling context\n");
                 return Step::ok;
             }
-            output.scaled_height = decoded.height;
             sws_scale(scaler, decoded.data, decoded.linesize, 0, decoded.height, planes, linesizes);
         } else {
             av_image_copy(planes, linesizes, const_cast<const std::uint8_t**>(decoded.data),
