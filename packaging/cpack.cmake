@@ -13,8 +13,8 @@ Video becomes MPEG-4 with AAC sound in an MP4 file fitted to the player's
 screen; sound alone becomes an MP3 file. Files are dropped on a small skinned
 window or converted from a terminal with morvane-convert.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_docs.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/prepare_debian_tree.cmake)
+set(CPACK_MORVANE_STRIP ${CMAKE_STRIP})
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
