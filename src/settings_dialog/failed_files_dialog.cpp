@@ -6,8 +6,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace morvane {
 
@@ -27,6 +29,9 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
     table->setTextElideMode(Qt::ElideMiddle);
     // Both columns share the width, so the header has no empty end.
     table->header()->setSectionResizeMode(QHeaderView::Stretch);
+    const QFontMetrics metrics = table->fontMetrics();
+    int widest_path = metrics.horizontalAdvance(table->headerItem()->text(0));
+    int widest_reason = metrics.horizontalAdvance(table->headerItem()->text(1));
     for (const FailedFile& file : failed_files) {
         auto* row = new QTreeWidgetItem(table);
         const QString path = QFile::decodeName(QByteArray::fromStdString(file.path));
@@ -35,6 +40,8 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
         row->setToolTip(0, path);
         row->setText(1, reason);
         row->setToolTip(1, reason);
+        widest_path = std::max(widest_path, metrics.horizontalAdvance(path));
+        widest_reason = std::max(widest_reason, metrics.horizontalAdvance(reason));
     }
 
     auto* line = new QLabel(tr("Failed to convert the following files:"), this);
@@ -50,8 +57,14 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
     layout->addWidget(table, 1);
     layout->addWidget(buttons);
 
-    const QFontMetrics metrics = fontMetrics();
-    resize(metrics.averageCharWidth() * 100, metrics.height() * 20);
+    // Wide enough for the rows' whole texts where the screen allows; narrower screens elide.
+    const int margins = layout->contentsMargins().left() + layout->contentsMargins().right() +
+                        2 * table->frameWidth() + 6 * metrics.averageCharWidth();
+    int wanted = widest_path + widest_reason + margins;
+    if (const QScreen* screen = this->screen()) {
+        wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
+    }
+    resize(std::max(wanted, metrics.averageCharWidth() * 80), metrics.height() * 20);
 }
 
 } // namespace morvane

@@ -26,6 +26,9 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     folder_->setReadOnly(true);
     folder_->setObjectName(QStringLiteral("folder"));
     folder_->setAccessibleName(tr("Output folder"));
+    folder_->setToolTip(folder_->text());
+    // Room for a usual path, so that the field does not open on a cut one.
+    folder_->setMinimumWidth(folder_->fontMetrics().averageCharWidth() * 40);
     browse_ = new QPushButton(tr("Browse..."), output_box);
     browse_->setObjectName(QStringLiteral("browse"));
     open_ = new QPushButton(tr("Open"), output_box);
@@ -78,6 +81,7 @@ void GeneralPage::browse() {
         folder += '/';
     }
     folder_->setText(display_path(folder));
+    folder_->setToolTip(folder_->text());
     chosen_folder_ = std::move(folder);
 }
 

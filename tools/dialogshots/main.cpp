@@ -1,10 +1,11 @@
 // morvane-dialog-shots: shows the settings dialog's three pages and the failed-files dialog
 // on the running display and writes one PNG of each into a folder, for the README. At a
 // device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x". Run on a
-// virtual X server so that the pictures do not depend on a desktop's theme:
-//   xvfb-run -a env QT_QPA_PLATFORM=xcb build/bin/morvane-dialog-shots docs/screenshots
-//   xvfb-run -a env QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=2 build/bin/morvane-dialog-shots
-//   docs/screenshots
+// virtual X server, large enough for the dialogs at scale 2, so that the pictures do not
+// depend on a desktop's theme:
+//   xvfb-run -a -s "-screen 0 2560x1600x24" env QT_QPA_PLATFORM=xcb \
+//       build/bin/morvane-dialog-shots docs/screenshots
+//   (and again with QT_SCALE_FACTOR=2 in the environment)
 #include "jobs/device_table.h"
 #include "platform/linux_desktop_shell.h"
 #include "platform/module_directory.h"
