@@ -143,7 +143,7 @@ TEST_F(SettingsCommandTest, CancelChangesAndSavesNothing) {
     EXPECT_FALSE(fs::exists(location.config_file()));
     EXPECT_EQ(window->settings().device_index, before.device_index);
     EXPECT_EQ(window->settings().topmost, before.topmost);
-    EXPECT_EQ(window->conversion_window()->device().display_name, "iPhone,iPod touch");
+    EXPECT_EQ(window->conversion_window()->device().display_name, "iPhone, iPod touch");
 
     // OK without changes still writes the file.
     with_sheet([](SettingsDialog& sheet) { click_button(sheet, QDialogButtonBox::Ok); });
