@@ -2,9 +2,9 @@
 
 #include "conversion_window/conver_wnd.h"
 #include "jobs/string_table.h"
-#include "settings/my_property_sheet.h"
 #include "settings/settings_file.h"
-#include "settings/unsupported_dlg.h"
+#include "settings_dialog/failed_files_dialog.h"
+#include "settings_dialog/settings_dialog.h"
 #include "skin/control_id.h"
 
 #include <QMouseEvent>
@@ -26,8 +26,7 @@ QSize unskinned_size(const QFontMetrics& metrics) {
 
 CQuendaDlg::CQuendaDlg(SettingsLocation location, DesktopShell& shell, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), CSkin(this),
-      location_(std::move(location)), shell_(shell), general_page_(shell),
-      about_page_(location_.module_directory, shell) {
+      location_(std::move(location)), shell_(shell) {
     initialise();
 }
 
@@ -62,7 +61,7 @@ void CQuendaDlg::initialise() {
     conv_wnd_->create_controls();
     conv_wnd_->set_failed_files_dialog(
         [this](QWidget*, const std::vector<FailedFile>& failed_files) {
-            CUnsupportedDlg dialog(failed_files, this);
+            FailedFilesDialog dialog(failed_files, this);
             dialog.exec();
         });
     connect(conv_wnd_, &CConverWnd::conversionBegin, this,
@@ -97,19 +96,13 @@ void CQuendaDlg::open_settings() {
     if (conv_wnd_->converting()) {
         return; // the worker reads the settings while a batch runs
     }
-    CMyPropertySheet sheet(this);
+    SettingsDialog dialog(settings_, device_table_, location_.module_directory, shell_, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return; // Cancel changes nothing
+    }
     const int topmost = settings_.topmost;
     const int device_index = settings_.device_index;
-    device_page_.set_device_table(&device_table_);
-    device_page_.set_settings(&settings_);
-    general_page_.set_settings(&settings_);
-    av_page_.set_settings(&settings_);
-    sheet.AddPage(&general_page_);
-    sheet.AddPage(&device_page_);
-    sheet.AddPage(&about_page_);
-    if (sheet.exec() != QDialog::Accepted) {
-        return; // the pages write nothing unless OK was pressed
-    }
+    settings_ = dialog.settings();
     save();
     if (settings_.device_index != device_index) {
         settings_.device_index = valid_device_index(settings_.device_index, device_table_);

@@ -6,11 +6,7 @@
 
 #include "jobs/device_table.h"
 #include "platform/desktop_shell.h"
-#include "settings/about.h"
 #include "settings/app_settings.h"
-#include "settings/av_setting.h"
-#include "settings/device_page.h"
-#include "settings/general_page.h"
 #include "settings/settings_location.h"
 #include "skin/skin.h"
 
@@ -46,8 +42,6 @@ public:
     // OK changed at once.
     void open_settings();
 
-    CGeneralPage& general_page() { return general_page_; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -65,11 +59,6 @@ private:
     AppSettings settings_;
     DeviceTable device_table_;
     CConverWnd* conv_wnd_ = nullptr;
-    // Held for the settings command; a page keeps only what it reads when opened.
-    CGeneralPage general_page_;
-    CDevicePage device_page_;
-    CAVSetting av_page_; // given the settings, never shown
-    CAbout about_page_;
     // Where a drag by the background started, when the platform does not move windows
     // itself.
     std::optional<QPoint> drag_offset_;

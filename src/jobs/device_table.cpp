@@ -26,7 +26,7 @@ void build_device_table(DeviceTable& table, const std::string& module_directory)
         row.video_audio_codec = AV_CODEC_ID_AAC;
     };
 
-    video_player("iPhone.jpg", "iPhone,iPod touch", 320, 480, 2500000);
+    video_player("iPhone.jpg", "iPhone, iPod touch", 320, 480, 2500000);
     table.push_back(row);
     video_player("iPod Nano.jpg", "iPod nano", 320, 240, 1500000);
     table.push_back(row);

@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindow) {
                                     static_cast<int>(window->background().GetHeight())));
     EXPECT_EQ(conversion->geometry(), window->rect().adjusted(2, 19, -2, -2));
     EXPECT_EQ(window->settings().device_index, 0);
-    EXPECT_EQ(conversion->device().display_name, "iPhone,iPod touch");
+    EXPECT_EQ(conversion->device().display_name, "iPhone, iPod touch");
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(window->windowTitle(), "Morvane");
     EXPECT_FALSE(conversion->stop_button()->isVisible());
@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, HandEditedSettingsAreTakenSafely) {
     write_config("DeviceIndex=7\nTopmost=0\nOpenOutput=0\n");
     auto window = open_window();
     EXPECT_EQ(window->settings().device_index, 0);
-    EXPECT_EQ(window->conversion_window()->device().display_name, "iPhone,iPod touch");
+    EXPECT_EQ(window->conversion_window()->device().display_name, "iPhone, iPod touch");
     EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     window->set_topmost(true);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);

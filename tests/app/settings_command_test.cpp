@@ -2,16 +2,19 @@
 // the window, the conversion window and config.ini.
 #include "app/quenda_dlg.h"
 #include "conversion_window/conver_wnd.h"
-#include "settings/my_property_sheet.h"
-#include "settings/unsupported_dlg.h"
+#include "settings_dialog/failed_files_dialog.h"
+#include "settings_dialog/settings_dialog.h"
 #include "skin/control_id.h"
 #include "support/recording_shell.h"
 #include "support/temp_folder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -40,10 +43,10 @@ protected:
 
     // Clicks the settings button and, once the sheet is up, lets `use` work it; `use` must
     // end the sheet.
-    void with_sheet(const std::function<void(CMyPropertySheet&)>& use) {
+    void with_sheet(const std::function<void(SettingsDialog&)>& use) {
         bool used = false;
         QTimer::singleShot(0, [&] {
-            auto* sheet = qobject_cast<CMyPropertySheet*>(QApplication::activeModalWidget());
+            auto* sheet = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(sheet, nullptr);
             used = true;
             use(*sheet);
@@ -54,19 +57,29 @@ protected:
         EXPECT_TRUE(used);
     }
 
-    static void click_row(CMyPropertySheet& sheet, int row) {
-        QListWidget* list = sheet.nav_list();
+    static void click_row(SettingsDialog& sheet, int row) {
+        auto* list = sheet.findChild<QListWidget*>();
+        ASSERT_NE(list, nullptr);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
     }
 
-    static void click(QWidget* parent, int id) {
-        auto* button = qobject_cast<QAbstractButton*>(FindControl(parent, id));
-        ASSERT_NE(button, nullptr) << id;
+    static void click(QAbstractButton* button) {
+        ASSERT_NE(button, nullptr);
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
     }
 
-    static void choose_device(CMyPropertySheet& sheet, int row) {
+    static void click_topmost(SettingsDialog& sheet) {
+        auto* box = sheet.findChild<QCheckBox*>(QStringLiteral("topmost"));
+        ASSERT_NE(box, nullptr);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
+
+    static void click_button(SettingsDialog& sheet, QDialogButtonBox::StandardButton which) {
+        click(sheet.findChild<QDialogButtonBox*>()->button(which));
+    }
+
+    static void choose_device(SettingsDialog& sheet, int row) {
         click_row(sheet, 1);
         auto* combo = sheet.findChild<QComboBox*>();
         ASSERT_NE(combo, nullptr);
@@ -89,10 +102,10 @@ protected:
 };
 
 TEST_F(SettingsCommandTest, OkWithAnotherDeviceSavesItAndShowsItsPictureAtOnce) {
-    with_sheet([](CMyPropertySheet& sheet) {
-        EXPECT_EQ(sheet.nav_list()->count(), 3);
+    with_sheet([](SettingsDialog& sheet) {
+        EXPECT_EQ(sheet.findChild<QListWidget*>()->count(), 3);
         choose_device(sheet, 4);
-        click(&sheet, CMyPropertySheet::ok_id);
+        click_button(sheet, QDialogButtonBox::Ok);
     });
     EXPECT_NE(config().find("DeviceIndex=4"), std::string::npos) << config();
     CConverWnd* conversion = window->conversion_window();
@@ -110,9 +123,9 @@ TEST_F(SettingsCommandTest, OkWithAnotherDeviceSavesItAndShowsItsPictureAtOnce) 
 TEST_F(SettingsCommandTest, TopmostChangesTakeEffectAtOnce) {
     ASSERT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     for (bool expected : {false, true}) {
-        with_sheet([](CMyPropertySheet& sheet) {
-            click(sheet.page(sheet.active_page()), CGeneralPage::topmost_id);
-            click(&sheet, CMyPropertySheet::ok_id);
+        with_sheet([](SettingsDialog& sheet) {
+            click_topmost(sheet);
+            click_button(sheet, QDialogButtonBox::Ok);
         });
         EXPECT_EQ(static_cast<bool>(window->windowFlags() & Qt::WindowStaysOnTopHint), expected);
         EXPECT_TRUE(window->isVisible());
@@ -122,18 +135,18 @@ TEST_F(SettingsCommandTest, TopmostChangesTakeEffectAtOnce) {
 
 TEST_F(SettingsCommandTest, CancelChangesAndSavesNothing) {
     const AppSettings before = window->settings();
-    with_sheet([](CMyPropertySheet& sheet) {
-        click(sheet.page(sheet.active_page()), CGeneralPage::topmost_id);
+    with_sheet([](SettingsDialog& sheet) {
+        click_topmost(sheet);
         choose_device(sheet, 3);
-        click(&sheet, CMyPropertySheet::cancel_id);
+        click_button(sheet, QDialogButtonBox::Cancel);
     });
     EXPECT_FALSE(fs::exists(location.config_file()));
     EXPECT_EQ(window->settings().device_index, before.device_index);
     EXPECT_EQ(window->settings().topmost, before.topmost);
-    EXPECT_EQ(window->conversion_window()->device().display_name, "iPhone,iPod touch");
+    EXPECT_EQ(window->conversion_window()->device().display_name, "iPhone, iPod touch");
 
     // OK without changes still writes the file.
-    with_sheet([](CMyPropertySheet& sheet) { click(&sheet, CMyPropertySheet::ok_id); });
+    with_sheet([](SettingsDialog& sheet) { click_button(sheet, QDialogButtonBox::Ok); });
     EXPECT_NE(config().find("DeviceIndex=0"), std::string::npos);
 }
 
@@ -143,7 +156,7 @@ TEST_F(SettingsCommandTest, FailedFilesAreListedInTheirDialog) {
     QStringList listed;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<CUnsupportedDlg*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<FailedFilesDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr) {
             return;
         }

@@ -9,7 +9,7 @@ TEST(DeviceTable, FiveRowsInTheirStoredOrder) {
     DeviceTable table;
     build_device_table(table, "/opt/morvane/");
     ASSERT_EQ(table.size(), 5u);
-    const char* names[] = {"iPhone,iPod touch", "iPod nano", "iPod classic", "iPod Shuffle",
+    const char* names[] = {"iPhone, iPod touch", "iPod nano", "iPod classic", "iPod Shuffle",
                            "Sony PSP"};
     const char* pictures[] = {"iPhone.jpg", "iPod Nano.jpg", "iPod Classic.jpg", "iPod Shuffle.jpg",
                               "PSP.jpg"};

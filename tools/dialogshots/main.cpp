@@ -1,16 +1,17 @@
-// morvane-dialog-shots: renders the settings sheet's three pages and the failed-files
-// dialog on the running display and writes one PNG of each into a folder, for the README.
-// Run on a virtual X server so that the pictures do not depend on a desktop's theme:
-//   xvfb-run -a env QT_QPA_PLATFORM=xcb build/bin/morvane-dialog-shots docs/screenshots
+// morvane-dialog-shots: shows the settings dialog's three pages and the failed-files dialog
+// on the running display and writes one PNG of each into a folder, for the README. At a
+// device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x". Run on a
+// virtual X server, large enough for the dialogs at scale 2, so that the pictures do not
+// depend on a desktop's theme:
+//   xvfb-run -a -s "-screen 0 2560x1600x24" env QT_QPA_PLATFORM=xcb \
+//       build/bin/morvane-dialog-shots docs/screenshots
+//   (and again with QT_SCALE_FACTOR=2 in the environment)
 #include "jobs/device_table.h"
 #include "platform/linux_desktop_shell.h"
 #include "platform/module_directory.h"
-#include "settings/about.h"
 #include "settings/app_settings.h"
-#include "settings/device_page.h"
-#include "settings/general_page.h"
-#include "settings/my_property_sheet.h"
-#include "settings/unsupported_dlg.h"
+#include "settings_dialog/failed_files_dialog.h"
+#include "settings_dialog/settings_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,12 +26,14 @@ namespace {
 
 using namespace morvane;
 
-bool shoot(QWidget& window, const QString& file) {
+bool shoot(QWidget& window, const QString& folder, const QString& name) {
     if (!QTest::qWaitForWindowExposed(&window)) {
-        std::fprintf(stderr, "morvane-dialog-shots: %s never showed\n", qPrintable(file));
+        std::fprintf(stderr, "morvane-dialog-shots: %s never showed\n", qPrintable(name));
         return false;
     }
     QTest::qWait(200);
+    const QString suffix = window.devicePixelRatio() > 1.5 ? QStringLiteral("@2x") : QString();
+    const QString file = folder + name + suffix + QStringLiteral(".png");
     const QImage picture = window.screen()->grabWindow(window.winId()).toImage();
     if (!picture.save(file, "PNG")) {
         std::fprintf(stderr, "morvane-dialog-shots: cannot write %s\n", qPrintable(file));
@@ -38,12 +41,6 @@ bool shoot(QWidget& window, const QString& file) {
     }
     std::printf("%s\n", qPrintable(file));
     return true;
-}
-
-void click_row(CMyPropertySheet& sheet, int row) {
-    QListWidget* list = sheet.nav_list();
-    const QRect item = list->visualItemRect(list->item(row));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
 }
 
 } // namespace
@@ -69,36 +66,29 @@ int main(int argc, char** argv) {
     build_device_table(table, assets);
     LinuxDesktopShell shell;
 
-    CGeneralPage general(shell);
-    CDevicePage devices;
-    CAbout about(assets, shell);
-    general.set_settings(&settings);
-    devices.set_device_table(&table);
-    devices.set_settings(&settings);
-
     bool written = true;
     {
-        CMyPropertySheet sheet;
-        sheet.AddPage(&general);
-        sheet.AddPage(&devices);
-        sheet.AddPage(&about);
-        sheet.show();
-        written &= shoot(sheet, out + QStringLiteral("settings-general.png"));
-        click_row(sheet, 1);
-        written &= shoot(sheet, out + QStringLiteral("settings-devices.png"));
-        click_row(sheet, 2);
-        written &= shoot(sheet, out + QStringLiteral("settings-about.png"));
-        sheet.reject();
+        SettingsDialog dialog(settings, table, assets, shell);
+        dialog.show();
+        auto* pages = dialog.findChild<QListWidget*>();
+        written &= shoot(dialog, out, QStringLiteral("settings-general"));
+        // As a keyboard user gets there: Down in the list of pages.
+        QTest::keyClick(pages, Qt::Key_Down);
+        written &= shoot(dialog, out, QStringLiteral("settings-devices"));
+        QTest::keyClick(pages, Qt::Key_Down);
+        written &= shoot(dialog, out, QStringLiteral("settings-about"));
     }
     {
-        const std::vector<std::string> failed = {
-            "/home/user/Music/Live at the Harbour/01 - Opening.ogg",
-            "/home/user/Videos/Holiday 2026/beach (broken copy).mkv",
-            "/home/user/Downloads/radio-play-part-2.mp2",
+        const std::vector<FailedFile> failed = {
+            {"/home/user/Music/Live at the Harbour/01 - Opening.ogg",
+             "Invalid data found when processing input"},
+            {"/home/user/Videos/Holiday 2026/beach (broken copy).mkv",
+             "The file has neither sound nor pictures this device can play"},
+            {"/home/user/Downloads/radio-play-part-2.mp2", "No space left on device"},
         };
-        CUnsupportedDlg dialog(failed);
+        FailedFilesDialog dialog(failed);
         dialog.show();
-        written &= shoot(dialog, out + QStringLiteral("failed-files.png"));
+        written &= shoot(dialog, out, QStringLiteral("failed-files"));
     }
     return written ? 0 : 1;
 }

@@ -13,7 +13,7 @@ namespace morvane {
 // The chosen folder's path, or nothing when the user cancelled or chose no real folder.
 using FolderPicker = std::function<std::optional<std::string>(QWidget* owner)>;
 
-// The platform's folder dialog, titled "Please select output path:".
+// The desktop's folder dialog, titled "Please select output path:".
 std::optional<std::string> pick_folder_with_dialog(QWidget* owner);
 
 } // namespace morvane

@@ -1,6 +1,7 @@
 // The folder dialog behind the General page's Browse button.
-#include "settings/folder_picker.h"
+#include "settings_dialog/folder_picker.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 
@@ -8,7 +9,8 @@ namespace morvane {
 
 std::optional<std::string> pick_folder_with_dialog(QWidget* owner) {
     const QString folder = QFileDialog::getExistingDirectory(
-        owner, QStringLiteral("Please select output path:"), QString(), QFileDialog::ShowDirsOnly);
+        owner, QCoreApplication::translate("morvane::GeneralPage", "Please select output path:"),
+        QString(), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty()) {
         return std::nullopt;
     }

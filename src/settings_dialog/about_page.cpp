@@ -1,0 +1,62 @@
+// The About page's picture, texts and links.
+#include "settings_dialog/about_page.h"
+
+#include "settings_dialog/link_label.h"
+#include "settings_dialog/picture_file.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+namespace morvane {
+
+AboutPage::AboutPage(const std::string& module_directory, DesktopShell& shell, QWidget* parent)
+    : QWidget(parent), shell_(shell) {
+    // Without its picture the page still shows its texts.
+    auto* picture = new QLabel(this);
+    picture->setPixmap(load_picture(module_directory + "icons/about.bmp"));
+    picture->setAlignment(Qt::AlignCenter);
+
+    const QString home_page = QString::fromLatin1(home_page_url);
+    const QString address = QString::fromLatin1(support_address);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(new QLabel(tr("Morvane %1").arg(QStringLiteral(MORVANE_VERSION)), this));
+    LinkLabel* home_page_link = make_link(tr("Go to Morvane's homepage"), home_page);
+    home_page_link->setObjectName(QStringLiteral("home_page_link"));
+    texts->addWidget(home_page_link);
+    LinkLabel* contact_link = make_link(tr("Click here to contact us (%1)").arg(address),
+                                        QStringLiteral("mailto:") + address);
+    contact_link->setObjectName(QStringLiteral("contact_link"));
+    texts->addWidget(contact_link);
+    texts->addWidget(
+        new QLabel(tr("Morvane is made and looked after by the Morvane project."), this));
+
+    // The texts stand left-aligned under the picture, as one block centred on the page.
+    auto* centred = new QHBoxLayout;
+    centred->addStretch(1);
+    centred->addLayout(texts);
+    centred->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(picture);
+    layout->addLayout(centred);
+    layout->addStretch(1);
+}
+
+LinkLabel* AboutPage::make_link(const QString& text, const QString& url) {
+    auto* link = new LinkLabel(text, url, this);
+    connect(link, &QLabel::linkActivated, this, &AboutPage::open_link);
+    return link;
+}
+
+void AboutPage::open_link(const QString& url) {
+    const DesktopShell::Failure failure = shell_.open_url(url.toStdString());
+    if (!failure) {
+        return;
+    }
+    QApplication::beep();
+    const QString why = failure->empty() ? tr("Unknown error.") : QString::fromStdString(*failure);
+    QMessageBox::warning(this, tr("Morvane"), tr("Can't open link:\n\n%1").arg(why));
+}
+
+} // namespace morvane

@@ -1,0 +1,101 @@
+// The Devices page's controls and how they follow the chosen device.
+#include "settings_dialog/devices_page.h"
+
+#include "settings_dialog/picture_file.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace morvane {
+
+namespace {
+
+// The built-in pictures are 220 by 236 pixels; the field keeps that room for every device.
+constexpr QSize picture_room(220, 236);
+
+} // namespace
+
+DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* parent)
+    : QWidget(parent), devices_(devices), chosen_index_(device_index) {
+    auto* prompt = new QLabel(tr("Please select a device:"), this);
+    device_list_ = new QComboBox(this);
+    device_list_->setObjectName(QStringLiteral("device_list"));
+    device_list_->setMaxVisibleItems(device_count);
+    prompt->setBuddy(device_list_);
+    for (const DeviceProfile& profile : devices_) {
+        device_list_->addItem(QString::fromStdString(profile.display_name));
+    }
+
+    auto* separator = new QFrame(this);
+    separator->setFrameShape(QFrame::VLine);
+    separator->setFrameShadow(QFrame::Sunken);
+
+    picture_ = new QLabel(this);
+    picture_->setObjectName(QStringLiteral("picture"));
+    picture_->setAlignment(Qt::AlignCenter);
+    picture_->setMinimumSize(picture_room);
+    picture_->setAutoFillBackground(true);
+    QPalette white = picture_->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    picture_->setPalette(white);
+
+    resolution_ = new QLabel(this);
+    resolution_->setObjectName(QStringLiteral("resolution"));
+    video_format_ = new QLabel(this);
+    video_format_->setObjectName(QStringLiteral("video_format"));
+    audio_format_ = new QLabel(this);
+    audio_format_->setObjectName(QStringLiteral("audio_format"));
+    auto* details = new QFormLayout;
+    details->addRow(tr("Screen Resolution:"), resolution_);
+    details->addRow(tr("Video Format:"), video_format_);
+    details->addRow(tr("Audio Format:"), audio_format_);
+
+    auto* choice = new QVBoxLayout;
+    choice->addWidget(device_list_);
+    choice->addStretch(1);
+    auto* shown = new QVBoxLayout;
+    shown->addWidget(picture_);
+    shown->addLayout(details);
+    shown->addStretch(1);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(choice, 1);
+    columns->addWidget(separator);
+    columns->addLayout(shown);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(prompt);
+    layout->addLayout(columns, 1);
+
+    // A stored index that names no row shows the first, as the conversion window does.
+    const int shown_index = valid_device_index(device_index, devices_);
+    if (shown_index >= 0 && shown_index < device_list_->count()) {
+        device_list_->setCurrentIndex(shown_index);
+        show_device(shown_index);
+    }
+    connect(device_list_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) {
+            chosen_index_ = index;
+            show_device(index);
+        }
+    });
+}
+
+void DevicesPage::show_device(int index) {
+    const DeviceProfile& profile = devices_[static_cast<std::size_t>(index)];
+    // A picture that cannot be read leaves the white field, without a message.
+    picture_->setPixmap(load_picture(profile.image_path));
+    if (profile.media_kinds & KIND_VIDEO) {
+        resolution_->setText(
+            QStringLiteral("%1*%2").arg(profile.screen_width).arg(profile.screen_height));
+        video_format_->setText(QString::fromStdString(profile.video_format_name));
+    } else {
+        resolution_->setText(tr("Not supported"));
+        video_format_->setText(tr("Not supported"));
+    }
+    audio_format_->setText(QString::fromStdString(profile.audio_format_name));
+}
+
+} // namespace morvane

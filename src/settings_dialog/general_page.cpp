@@ -1,0 +1,93 @@
+// The General page's controls, filled from the settings and written back on OK.
+#include "settings_dialog/general_page.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace morvane {
+
+namespace {
+
+QString display_path(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+} // namespace
+
+GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidget* parent)
+    : QWidget(parent), shell_(shell), stored_folder_(settings.output_folder) {
+    auto* output_box = new QGroupBox(tr("Output Folder"), this);
+    folder_ = new QLineEdit(display_path(settings.output_folder), output_box);
+    folder_->setReadOnly(true);
+    folder_->setObjectName(QStringLiteral("folder"));
+    folder_->setAccessibleName(tr("Output folder"));
+    folder_->setToolTip(folder_->text());
+    // Room for a usual path, so that the field does not open on a cut one.
+    folder_->setMinimumWidth(folder_->fontMetrics().averageCharWidth() * 40);
+    browse_ = new QPushButton(tr("Browse..."), output_box);
+    browse_->setObjectName(QStringLiteral("browse"));
+    open_ = new QPushButton(tr("Open"), output_box);
+    open_->setObjectName(QStringLiteral("open"));
+    auto* folder_row = new QHBoxLayout(output_box);
+    folder_row->addWidget(folder_, 1);
+    folder_row->addWidget(browse_);
+    folder_row->addWidget(open_);
+
+    auto* others_box = new QGroupBox(tr("Others"), this);
+    shutdown_ = new QCheckBox(tr("Shut down after conversion"), others_box);
+    shutdown_->setObjectName(QStringLiteral("shutdown"));
+    shutdown_->setChecked(settings.shutdown_after_batch != 0);
+    open_output_ = new QCheckBox(tr("Open the output folder after conversion"), others_box);
+    open_output_->setObjectName(QStringLiteral("open_output"));
+    open_output_->setChecked(settings.open_output_after_batch != 0);
+    topmost_ = new QCheckBox(tr("Topmost"), others_box);
+    topmost_->setObjectName(QStringLiteral("topmost"));
+    topmost_->setChecked(settings.topmost != 0);
+    auto* others = new QVBoxLayout(others_box);
+    others->addWidget(shutdown_);
+    others->addWidget(open_output_);
+    others->addWidget(topmost_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(output_box);
+    layout->addWidget(others_box);
+    layout->addStretch(1);
+
+    connect(browse_, &QPushButton::clicked, this, &GeneralPage::browse);
+    connect(open_, &QPushButton::clicked, this, &GeneralPage::open_folder);
+}
+
+void GeneralPage::apply_to(AppSettings& settings) const {
+    settings.shutdown_after_batch = shutdown_->isChecked() ? 1 : 0;
+    settings.open_output_after_batch = open_output_->isChecked() ? 1 : 0;
+    settings.topmost = topmost_->isChecked() ? 1 : 0;
+    if (chosen_folder_) {
+        settings.output_folder = *chosen_folder_;
+    }
+}
+
+void GeneralPage::browse() {
+    const std::optional<std::string> chosen = folder_picker_ ? folder_picker_(this) : std::nullopt;
+    if (!chosen || chosen->empty()) {
+        return;
+    }
+    std::string folder = *chosen;
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    folder_->setText(display_path(folder));
+    folder_->setToolTip(folder_->text());
+    chosen_folder_ = std::move(folder);
+}
+
+void GeneralPage::open_folder() {
+    // A folder that does not exist yet (it is made by the first conversion) is no error here.
+    shell_.open_folder(stored_folder_);
+}
+
+} // namespace morvane

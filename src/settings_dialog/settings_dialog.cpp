@@ -1,0 +1,131 @@
+// Layout, page switching and frames of the settings dialog.
+#include "settings_dialog/settings_dialog.h"
+
+#include "settings_dialog/about_page.h"
+#include "settings_dialog/devices_page.h"
+#include "settings_dialog/general_page.h"
+#include "settings_dialog/header_band.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace morvane {
+
+namespace {
+
+// The page titles: white rows, each closed by a line that fades from the selection colour
+// to white; the chosen one filled with the selection colour whether or not the list has the
+// keyboard focus, so that it always says which page is on show.
+QString page_list_style() {
+    const QString selection = SettingsDialog::selection_colour().name();
+    return QStringLiteral(
+               "QListWidget { background: white; border: 1px solid %1; padding-top: 3px; }"
+               "QListWidget::item { color: black; margin: 0px 3px; padding-left: 8px;"
+               " border: none; border-bottom: 2px solid qlineargradient(x1: 0, y1: 0, x2: 1,"
+               " y2: 0, stop: 0 %2, stop: 1 white); }"
+               "QListWidget::item:hover { background: white; }"
+               "QListWidget::item:selected { background: %2; color: white; }")
+        .arg(SettingsDialog::frame_colour().name(), selection);
+}
+
+} // namespace
+
+SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& devices,
+                               std::string module_directory, DesktopShell& shell, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
+    setWindowTitle(tr("Settings"));
+    setSizeGripEnabled(true);
+
+    // Made in the order Tab visits them: the list, the page, the buttons.
+    page_list_ = new QListWidget(this);
+    page_list_->setObjectName(QStringLiteral("page_list"));
+    page_list_->setAccessibleName(tr("Pages"));
+    page_list_->setStyleSheet(page_list_style());
+    page_list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    page_list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    header_ = new HeaderBand(this);
+    pages_ = new QStackedWidget(this);
+    general_page_ = new GeneralPage(settings_, shell, pages_);
+    devices_page_ = new DevicesPage(devices, settings_.device_index, pages_);
+    about_page_ = new AboutPage(module_directory, shell, pages_);
+    add_page(general_page_, tr("General"));
+    add_page(devices_page_, tr("Devices"));
+    add_page(about_page_, tr("About"));
+    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+
+    // The list is as wide as its longest title needs, and never narrower than it used to be.
+    const QFontMetrics metrics = page_list_->fontMetrics();
+    int widest = 0;
+    for (int row = 0; row < page_list_->count(); ++row) {
+        widest = std::max(widest, metrics.horizontalAdvance(page_list_->item(row)->text()));
+    }
+    page_list_->setFixedWidth(
+        std::max(widest + 3 * metrics.height(), 20 * metrics.averageCharWidth()));
+
+    // The page's frame is painted around this area; the header band covers its top.
+    auto* page_area = new QVBoxLayout;
+    page_area->setContentsMargins(1, 0, 1, 1);
+    page_area->addWidget(pages_);
+    auto* page_column = new QVBoxLayout;
+    page_column->setSpacing(0);
+    page_column->addWidget(header_);
+    page_column->addLayout(page_area, 1);
+    auto* sheet = new QHBoxLayout;
+    sheet->addWidget(page_list_);
+    sheet->addLayout(page_column, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(sheet, 1);
+    layout->addWidget(buttons_);
+
+    connect(page_list_, &QListWidget::currentRowChanged, this, &SettingsDialog::show_page);
+    // A click below the last title must not leave the list without a highlighted page.
+    connect(page_list_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (page_list_->selectedItems().isEmpty() && page_list_->currentItem() != nullptr) {
+            page_list_->currentItem()->setSelected(true);
+        }
+    });
+    connect(buttons_, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
+
+    page_list_->setCurrentRow(0);
+    page_list_->setFocus(Qt::OtherFocusReason);
+}
+
+void SettingsDialog::add_page(QWidget* page, const QString& title) {
+    pages_->addWidget(page);
+    auto* item = new QListWidgetItem(title, page_list_);
+    // Tall rows for a few titles, as the list has always had.
+    item->setSizeHint(QSize(0, page_list_->fontMetrics().height() * 5 / 2));
+}
+
+void SettingsDialog::show_page(int row) {
+    if (row < 0 || row >= pages_->count()) {
+        return;
+    }
+    pages_->setCurrentIndex(row);
+    header_->set_title(page_list_->item(row)->text());
+}
+
+void SettingsDialog::set_folder_picker(FolderPicker picker) {
+    general_page_->set_folder_picker(std::move(picker));
+}
+
+void SettingsDialog::accept() {
+    general_page_->apply_to(settings_);
+    settings_.device_index = devices_page_->chosen_device_index();
+    QDialog::accept();
+}
+
+void SettingsDialog::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setPen(frame_colour());
+    const QRect page = header_->geometry().united(pages_->geometry()).adjusted(-1, 0, 1, 1);
+    painter.drawRect(page.adjusted(0, 0, -1, -1));
+}
+
+} // namespace morvane

@@ -1,0 +1,220 @@
+// The settings dialog driven as a user drives it: the list of pages by keyboard, Tab
+// through every control, Browse, the links, OK and Cancel.
+#include "settings_dialog/about_page.h"
+#include "settings_dialog/devices_page.h"
+#include "settings_dialog/general_page.h"
+#include "settings_dialog/settings_dialog.h"
+#include "support/recording_shell.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace morvane {
+namespace {
+
+using test::RecordingShell;
+
+class SettingsDialogTest : public testing::Test {
+protected:
+    SettingsDialogTest() {
+        build_device_table(devices, MORVANE_ASSETS_DIR);
+        settings.output_folder = "/music/out/";
+        settings.topmost = 1;
+        settings.shutdown_after_batch = 0;
+        settings.open_output_after_batch = 1;
+        settings.device_index = 0;
+        dialog = std::make_unique<SettingsDialog>(settings, devices, MORVANE_ASSETS_DIR, shell);
+        dialog->show();
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    }
+
+    template <typename Widget>
+    Widget* child(const char* name) const {
+        auto* widget = dialog->findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QListWidget* page_list() const { return child<QListWidget>("page_list"); }
+    QWidget* current_page() const { return dialog->findChild<QStackedWidget*>()->currentWidget(); }
+    QPushButton* button(QDialogButtonBox::StandardButton which) const {
+        return dialog->findChild<QDialogButtonBox*>()->button(which);
+    }
+
+    // Near the left end, where a check box has its box and text.
+    static void click(QWidget* widget) {
+        ASSERT_NE(widget, nullptr);
+        QTest::mouseClick(widget, Qt::LeftButton, {},
+                          QPoint(std::min(widget->width() / 2, 8), widget->height() / 2));
+    }
+    void click_page(int row) const {
+        QListWidget* list = page_list();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+    static QWidget* focused() { return QApplication::focusWidget(); }
+    static QString name_of(const QWidget* widget) {
+        if (widget == nullptr) {
+            return QStringLiteral("(nothing)");
+        }
+        if (const auto* push = qobject_cast<const QPushButton*>(widget);
+            push && widget->objectName().isEmpty()) {
+            return push->text().remove(QLatin1Char('&'));
+        }
+        return widget->objectName();
+    }
+
+    DeviceTable devices;
+    AppSettings settings;
+    RecordingShell shell;
+    std::unique_ptr<SettingsDialog> dialog;
+};
+
+TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays) {
+    QListWidget* list = page_list();
+    ASSERT_EQ(focused(), list);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), "General");
+    EXPECT_NE(qobject_cast<GeneralPage*>(current_page()), nullptr);
+
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_NE(qobject_cast<DevicesPage*>(current_page()), nullptr);
+    EXPECT_EQ(child<QLabel>("resolution")->text(), "320*480");
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_NE(qobject_cast<AboutPage*>(current_page()), nullptr);
+    QTest::keyClick(list, Qt::Key_Up);
+    ASSERT_NE(qobject_cast<DevicesPage*>(current_page()), nullptr);
+
+    // With the focus on the page, the list still shows which page is on show.
+    QTest::keyClick(list, Qt::Key_Tab);
+    ASSERT_NE(focused(), list);
+    const QRect row = list->visualItemRect(list->item(1));
+    const QImage shot = list->viewport()->grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    EXPECT_EQ(shot.pixelColor(QPoint(row.right() - 8, row.center().y()) * ratio),
+              SettingsDialog::selection_colour());
+    EXPECT_EQ(
+        shot.pixelColor(QPoint(row.right() - 8, list->visualItemRect(list->item(0)).center().y()) *
+                        ratio),
+        QColor(Qt::white));
+
+    // A click below the last title keeps the page and its highlight.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      QPoint(row.center().x(), list->viewport()->height() - 2));
+    EXPECT_NE(qobject_cast<DevicesPage*>(current_page()), nullptr);
+    EXPECT_TRUE(list->item(1)->isSelected());
+}
+
+TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
+    const QStringList expected[] = {
+        {"folder", "browse", "open", "shutdown", "open_output", "topmost", "OK", "Cancel"},
+        {"device_list", "OK", "Cancel"},
+        {"home_page_link", "contact_link", "OK", "Cancel"},
+    };
+    QListWidget* list = page_list();
+    // The About page twice: a link reached once must be reached again.
+    for (const int row : {0, 1, 2, 2}) {
+        list->setFocus();
+        while (list->currentRow() < row) {
+            QTest::keyClick(list, Qt::Key_Down);
+        }
+        QStringList reached;
+        for (int step = 0; step < 20 && (reached.isEmpty() || focused() != list); ++step) {
+            QTest::keyClick(focused(), Qt::Key_Tab);
+            if (focused() != list) {
+                reached << name_of(focused());
+            }
+        }
+        EXPECT_EQ(reached, expected[row]) << "page " << row;
+    }
+}
+
+TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
+    for (const auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
+        SCOPED_TRACE(which == QDialogButtonBox::Ok ? "OK" : "Cancel");
+        dialog = std::make_unique<SettingsDialog>(settings, devices, MORVANE_ASSETS_DIR, shell);
+        int asked = 0;
+        std::optional<std::string> answer = "/tmp/chosen";
+        dialog->set_folder_picker([&](QWidget* owner) {
+            ++asked;
+            EXPECT_EQ(owner->window(), dialog.get());
+            return answer;
+        });
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+
+        click(child<QPushButton>("browse"));
+        EXPECT_EQ(child<QLineEdit>("folder")->text(), "/tmp/chosen/");
+        answer.reset(); // cancelled: the field keeps the folder chosen before
+        click(child<QPushButton>("browse"));
+        EXPECT_EQ(asked, 2);
+        EXPECT_EQ(child<QLineEdit>("folder")->text(), "/tmp/chosen/");
+        // Open shows the folder conversions go to now, not the one just chosen.
+        click(child<QPushButton>("open"));
+        EXPECT_EQ(shell.calls().back(),
+                  (RecordingShell::Call{RecordingShell::Call::Kind::open_folder, "/music/out/"}));
+        click(child<QCheckBox>("shutdown"));
+        click(child<QCheckBox>("topmost"));
+
+        click_page(1);
+        auto* device_list = child<QComboBox>("device_list");
+        device_list->setFocus();
+        for (int step = 0; step < 3; ++step) {
+            QTest::keyClick(device_list, Qt::Key_Down);
+        }
+        const DeviceProfile& sound_only = devices[3];
+        ASSERT_FALSE(sound_only.media_kinds & KIND_VIDEO);
+        EXPECT_EQ(child<QLabel>("resolution")->text(), "Not supported");
+        EXPECT_EQ(child<QLabel>("video_format")->text(), "Not supported");
+        EXPECT_EQ(child<QLabel>("audio_format")->text(),
+                  QString::fromStdString(sound_only.audio_format_name));
+
+        click(button(which));
+        EXPECT_FALSE(dialog->isVisible());
+        const AppSettings& chosen = dialog->settings();
+        if (which == QDialogButtonBox::Ok) {
+            EXPECT_EQ(dialog->result(), QDialog::Accepted);
+            EXPECT_EQ(chosen.output_folder, "/tmp/chosen/");
+            EXPECT_EQ(chosen.shutdown_after_batch, 1);
+            EXPECT_EQ(chosen.topmost, 0);
+            EXPECT_EQ(chosen.device_index, 3);
+        } else {
+            EXPECT_EQ(dialog->result(), QDialog::Rejected);
+            EXPECT_EQ(chosen.output_folder, settings.output_folder);
+            EXPECT_EQ(chosen.shutdown_after_batch, settings.shutdown_after_batch);
+            EXPECT_EQ(chosen.topmost, settings.topmost);
+            EXPECT_EQ(chosen.device_index, settings.device_index);
+        }
+        EXPECT_EQ(chosen.open_output_after_batch, 1);
+    }
+}
+
+TEST_F(SettingsDialogTest, LinksOpenFromTheKeyboardThroughTheShell) {
+    QListWidget* list = page_list();
+    QTest::keyClick(list, Qt::Key_End);
+    ASSERT_NE(qobject_cast<AboutPage*>(current_page()), nullptr);
+    QTest::keyClick(list, Qt::Key_Tab);
+    ASSERT_EQ(focused(), child<QLabel>("home_page_link"));
+    QTest::keyClick(focused(), Qt::Key_Return);
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    ASSERT_EQ(focused(), child<QLabel>("contact_link"));
+    QTest::keyClick(focused(), Qt::Key_Return);
+
+    using Call = RecordingShell::Call;
+    EXPECT_EQ(shell.calls(),
+              (std::vector<Call>{{Call::Kind::open_url, "https://morvane.org/"},
+                                 {Call::Kind::open_url, "mailto:support@morvane.org"}}));
+    EXPECT_TRUE(dialog->isVisible()); // Return on a link is not OK
+}
+
+} // namespace
+} // namespace morvane
