@@ -3,7 +3,7 @@
 // device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x". Run on a
 // virtual X server, large enough for the dialogs at scale 2, so that the pictures do not
 // depend on a desktop's theme:
-//   xvfb-run -a -s "-screen 0 2560x1600x24" env QT_QPA_PLATFORM=xcb \
+//   xvfb-run -a -s "-screen 0 2560x1600x24" env QT_QPA_PLATFORM=xcb
 //       build/bin/morvane-dialog-shots docs/screenshots
 //   (and again with QT_SCALE_FACTOR=2 in the environment)
 #include "jobs/device_table.h"
