@@ -1,9 +1,7 @@
 // Painting of the image control.
 #include "skin/img_ctrl.h"
 
-#include "platform/offscreen_paint.h"
-
-#include <QPaintEvent>
+#include <QPainter>
 
 namespace morvane {
 
@@ -19,15 +17,16 @@ bool CImgCtrl::LoadPicture(const std::string& path) {
     return loaded;
 }
 
-void CImgCtrl::paintEvent(QPaintEvent* event) {
-    OffscreenPaint offscreen(this, event->rect(), Qt::white);
-    if (!offscreen.isReady() || !m_image.IsValid()) {
+void CImgCtrl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    if (!m_image.IsValid()) {
         return;
     }
     // Integer division rounds toward zero, also for a picture wider than the control.
     const int x = (width() - static_cast<int>(m_image.GetWidth())) / 2;
     const int y = (height() - static_cast<int>(m_image.GetHeight())) / 2;
-    m_image.Blt(offscreen.painter(), x, y);
+    m_image.Blt(painter, x, y);
 }
 
 } // namespace morvane

@@ -1,7 +1,7 @@
 // The scrollbar picture, the centred image control and the etched separator.
 #include "skin/img_ctrl.h"
-#include "skin/scrollbar_ex.h"
 #include "skin/separator.h"
+#include "skin/skin_scroll_bar.h"
 #include "support/temp_folder.h"
 #include "test_owner.h"
 
@@ -12,14 +12,14 @@
 namespace morvane {
 namespace {
 
-class ScrollbarExTest : public testing::Test {
+class SkinScrollBarTest : public testing::Test {
 protected:
-    CScrollbarEx& scrollbar(int height, const QImage& buttons, const QImage& bar) {
+    SkinScrollBar& scrollbar(int height, const QImage& buttons, const QImage& bar) {
         test::writeBmp(buttons, folder.file("buttons.bmp"));
         test::writeBmp(bar, folder.file("bar.bmp"));
-        auto* created = new CScrollbarEx(9, &owner);
+        auto* created = new SkinScrollBar(&owner);
         created->setGeometry(10, 10, 16, height);
-        created->LoadImages(folder.file("bar.bmp").string(), folder.file("buttons.bmp").string());
+        created->loadImages(folder.file("bar.bmp").string(), folder.file("buttons.bmp").string());
         return *created;
     }
     QRgb at(int x, int y) { return test::onScreen(owner).pixel(10 + x, 10 + y); }
@@ -28,13 +28,13 @@ protected:
     test::TestOwner owner;
 };
 
-TEST_F(ScrollbarExTest, ArrowsAtTheEndsAndTheBarTiledBetween) {
+TEST_F(SkinScrollBarTest, ArrowsAtTheEndsAndTheBarTiledBetween) {
     const QImage buttons = test::coordinateImage(48, 32);
     const QImage bar = test::coordinateImage(5, 7);
-    CScrollbarEx& skinned = scrollbar(100, buttons, bar);
+    SkinScrollBar& skinned = scrollbar(100, buttons, bar);
     owner.resize(60, 140);
     test::showAndWait(owner);
-    EXPECT_EQ(skinned.buttonHeight(), 16);
+    EXPECT_EQ(skinned.upRect(), QRect(0, 0, 16, 16));
     const QImage screen = test::onScreen(owner);
     for (int y = 0; y < 100; ++y) {
         for (int x = 0; x < 16; ++x) {
@@ -52,9 +52,9 @@ TEST_F(ScrollbarExTest, ArrowsAtTheEndsAndTheBarTiledBetween) {
     EXPECT_TRUE(owner.presses.empty());
 }
 
-TEST_F(ScrollbarExTest, OverlappingArrowsLeaveNoTrack) {
+TEST_F(SkinScrollBarTest, OverlappingArrowsLeaveNoTrack) {
     const QImage buttons = test::coordinateImage(16, 32);
-    CScrollbarEx& skinned = scrollbar(20, buttons, test::coordinateImage(4, 4));
+    SkinScrollBar& skinned = scrollbar(20, buttons, test::coordinateImage(4, 4));
     owner.resize(60, 60);
     test::showAndWait(owner);
     EXPECT_TRUE(skinned.trackRect().isEmpty());
@@ -63,7 +63,7 @@ TEST_F(ScrollbarExTest, OverlappingArrowsLeaveNoTrack) {
     EXPECT_EQ(at(3, 19), buttons.pixel(3, 31));
 
     // Images that fail to load leave the plain window colour.
-    EXPECT_FALSE(skinned.LoadImages(folder.file("none.bmp").string(), "none.bmp"));
+    EXPECT_FALSE(skinned.loadImages(folder.file("none.bmp").string(), "none.bmp"));
     EXPECT_EQ(at(3, 3), skinned.palette().window().color().rgb());
 }
 

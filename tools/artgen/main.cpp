@@ -57,15 +57,20 @@ int main(int argc, char* argv[]) {
     const auto in = [&](const char* name) { return assets.filePath(QString::fromUtf8(name)); };
 
     bool ok = true;
-    const SkinArt skin;
-    ok &= save(skin.background(), in("Skins/background.bmp"), "BMP");
-    for (SkinArt::Button button :
-         {SkinArt::Button::Settings, SkinArt::Button::Minimise, SkinArt::Button::Close}) {
-        ok &= save(skin.buttonStrip(button), assets.filePath("Skins/" + SkinArt::fileName(button)),
-                   "BMP");
+    // The skin at 1x, and its @2x art for screens of device pixel ratio 2.
+    for (int scale : {1, 2}) {
+        const SkinArt skin(scale);
+        const auto skin_file = [&](const QString& base) {
+            return assets.filePath(QStringLiteral("Skins/") + skin.fileName(base));
+        };
+        ok &= save(skin.background(), skin_file(QStringLiteral("background.bmp")), "BMP");
+        for (SkinArt::Button button :
+             {SkinArt::Button::Settings, SkinArt::Button::Minimise, SkinArt::Button::Close}) {
+            ok &= save(skin.buttonStrip(button), skin_file(SkinArt::fileName(button)), "BMP");
+        }
+        ok &= save(skin.stopStrip(), skin_file(QStringLiteral("stop.bmp")), "BMP");
     }
-    ok &= save(skin.stopStrip(), in("Skins/stop.bmp"), "BMP");
-    ok &= writeText(skin.skinXml(), in("Skins/Skin.xml"));
+    ok &= writeText(SkinArt().skinXml(), in("Skins/Skin.xml"));
 
     const DeviceArt devices;
     constexpr int kJpegQuality = 92;
