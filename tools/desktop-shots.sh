@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Screenshots of the main window for docs/screenshots, at scale factors 1 and 2: idle,
 # converting and after a batch. Runs the built program on a virtual X server (needs
-# scripts/install-deps --desktop --bench: Xvfb, xdotool, x11-utils and ffmpeg):
+# scripts/install-deps --desktop --bench: Xvfb, xdotool and ffmpeg):
 #   tools/desktop-shots.sh build/bin/morvane docs/screenshots
 set -euo pipefail
 
 morvane=$(realpath "$1")
 out=$(realpath "$2")
+# The shots are taken inside the virtual X server.
+if [ "${3:-}" != --inside ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$morvane" "$out" --inside
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
@@ -22,8 +26,10 @@ shots() {
     set -euo pipefail
     local scale=$1 suffix=$2
     grab() { # window, file
-        xwd -silent -id "$1" >"$work/shot.xwd"
-        ffmpeg -loglevel error -y -i "$work/shot.xwd" "$out/$2$suffix.png"
+        local x y width height
+        eval "$(xdotool getwindowgeometry --shell "$1" | sed 's/^/local /')"
+        ffmpeg -loglevel error -y -f x11grab -draw_mouse 0 -video_size "${WIDTH}x${HEIGHT}" \
+            -i "$DISPLAY+$X,$Y" -frames:v 1 "$out/$2$suffix.png"
         echo "$out/$2$suffix.png"
     }
     rm -rf "$XDG_DATA_HOME/Morvane"
@@ -40,11 +46,15 @@ shots() {
     window=$(xdotool search --sync --onlyvisible --pid "$pid" --name '^Morvane$' | head -n 1)
     sleep 6
     grab "$window" main-window-converting
-    while [ "$(ls "$XDG_DATA_HOME/Morvane" 2>/dev/null | grep -vc '^\.')" -lt 3 ]; do sleep 1; done
-    sleep 1
+    # The batch is over when the three outputs stop growing.
+    local sizes=""
+    while [ "$(ls "$XDG_DATA_HOME/Morvane" 2>/dev/null | grep -vc '^\.')" -lt 3 ] ||
+        [ "$sizes" != "$(du -ab "$XDG_DATA_HOME/Morvane")" ]; do
+        sizes=$(du -ab "$XDG_DATA_HOME/Morvane")
+        sleep 2
+    done
     grab "$window" main-window-summary
     kill "$pid"; wait "$pid" || true
 }
-export -f shots
-export morvane out work
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'shots 1 ""; shots 2 "@2x"'
+shots 1 ""
+shots 2 "@2x"

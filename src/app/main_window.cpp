@@ -83,7 +83,7 @@ void MainWindow::load_skin() {
         {skin_.minimiseButton(), tr("Minimise"), tr("Minimise"), [this] { showMinimized(); }},
         {skin_.closeButton(), tr("Close"), tr("Close (Ctrl+Q)"), [this] { close(); }},
     };
-    QWidget* previous = drop_area_;
+    QWidget* previous = drop_area_->stop_button(); // after the drop area's own stops
     for (const auto& command : commands) {
         if (command.button == nullptr) {
             continue;
@@ -102,7 +102,8 @@ void MainWindow::create_shortcuts() {
             &DropArea::choose_files);
     connect(new QShortcut(QKeySequence(tr("Ctrl+,")), this), &QShortcut::activated, this,
             &MainWindow::open_settings);
-    connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence(tr("Ctrl+Q")), this), &QShortcut::activated, this,
+            &QWidget::close);
     // Escape is left alone: a frameless window has nothing it could cancel.
 }
 

@@ -80,8 +80,6 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     status_label_->setAlignment(Qt::AlignCenter);
     status_label_->setWordWrap(true);
     status_label_->setTextFormat(Qt::RichText);
-    status_label_->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
-                                           Qt::LinksAccessibleByKeyboard);
     connect(status_label_, &QLabel::linkActivated, this,
             [this] { emit failedFilesRequested(last_failed_files_); });
     auto* idle_layout = new QVBoxLayout(idle_panel_);
@@ -129,6 +127,8 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     white.setColor(QPalette::WindowText, Qt::black);
     setPalette(white);
 
+    setTabOrder(this, status_label_);
+    setTabOrder(status_label_, stop_button_);
     show_idle_text(tr("Drop audio/video files"));
 }
 
@@ -140,7 +140,7 @@ DropArea::~DropArea() {
 
 void DropArea::set_device(const DeviceProfile& device) {
     device_ = device;
-    device_picture_ = QPixmap(QString::fromStdString(device_.image_path)); // may be missing
+    device_picture_.load(device_.image_path); // a missing picture leaves the area white
     worker_->set_device(device_);
     update();
 }
@@ -179,8 +179,9 @@ void DropArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     if (!device_picture_.isNull()) {
-        const QSize size = device_picture_.deviceIndependentSize().toSize();
-        painter.drawPixmap((width() - size.width()) / 2, 2, device_picture_);
+        const QSize size = device_picture_.size();
+        painter.drawPixmap(QRect(QPoint((width() - size.width()) / 2, 2), size),
+                           device_picture_.forRatio(devicePixelRatioF()));
     }
     if (drop_highlighted_) {
         QColor tint = palette().color(QPalette::Highlight);
@@ -243,11 +244,33 @@ void DropArea::set_drop_highlighted(bool highlighted) {
 
 void DropArea::show_idle_text(const QString& text) {
     status_label_->setText(text);
+    // Only a summary with a link is a stop of the Tab key.
+    const bool has_link = text.contains(QLatin1String("<a "));
+    status_label_->setTextInteractionFlags(has_link ? Qt::LinksAccessibleByMouse |
+                                                          Qt::LinksAccessibleByKeyboard
+                                                    : Qt::NoTextInteraction);
+    status_label_->setFocusPolicy(has_link ? Qt::StrongFocus : Qt::NoFocus);
     setAccessibleDescription(QTextDocumentFragment::fromHtml(text).toPlainText());
 }
 
 void DropArea::post(std::function<void()> work) {
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    {
+        const std::lock_guard<std::mutex> lock(posted_lock_);
+        posted_.push_back(std::move(work));
+    }
+    // By name: the call is queued by Qt alone, and dropped if this widget is gone.
+    QMetaObject::invokeMethod(this, "run_posted", Qt::QueuedConnection);
+}
+
+void DropArea::run_posted() {
+    std::deque<std::function<void()>> ready;
+    {
+        const std::lock_guard<std::mutex> lock(posted_lock_);
+        ready.swap(posted_);
+    }
+    for (std::function<void()>& work : ready) {
+        work();
+    }
 }
 
 void DropArea::conversion_begin() {

@@ -9,12 +9,14 @@
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
 #include "settings/app_settings.h"
+#include "skin/skin_pixmap.h"
 
 #include <QElapsedTimer>
-#include <QPixmap>
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -81,7 +83,10 @@ private:
     void file_finished(const std::string& path, const JobOutcome& outcome) override;
     void conversion_end(const BatchSummary& summary) override;
 
+    // Queues `work` for this widget's thread. The queue is handed over under our own lock,
+    // so that the values cross threads in a way ThreadSanitizer sees too.
     void post(std::function<void()> work);
+    Q_INVOKABLE void run_posted();
     void show_status(const ConversionStatus& status);
     void show_summary(const BatchSummary& summary);
     void show_idle_text(const QString& text);
@@ -90,7 +95,7 @@ private:
 
     AppSettings settings_;
     DeviceProfile device_;
-    QPixmap device_picture_;
+    SkinPixmap device_picture_; // with its @2x art where there is some
     FileChooser chooser_;
 
     QWidget* idle_panel_ = nullptr;
@@ -108,6 +113,9 @@ private:
     bool pressed_ = false;
     QElapsedTimer batch_clock_;
     std::vector<FailedFile> last_failed_files_;
+
+    std::mutex posted_lock_;
+    std::deque<std::function<void()>> posted_; // guarded by posted_lock_
 
     std::unique_ptr<ConversionWorker> worker_; // last: reset first in the destructor
 };

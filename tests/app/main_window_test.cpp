@@ -333,6 +333,7 @@ TEST_F(MainWindowTest, HandEditedSettingsAreTakenSafely) {
 
 TEST_F(MainWindowTest, CloseButtonAndCtrlQEndTheProgramAndSaveTheSettings) {
     for (bool by_key : {false, true}) {
+        SCOPED_TRACE(by_key ? "Ctrl+Q" : "close button");
         auto window = open_window();
         if (by_key) {
             QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);

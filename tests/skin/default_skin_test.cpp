@@ -77,12 +77,13 @@ TEST(DefaultSkin, PicturesFitWhereTheyAreShownAndHaveDoubleArt) {
     const int area_width = background.width() - 4;
     const int area_height = background.height() - 21;
     for (const char* name :
-         {"devices/iPhone.jpg", "devices/iPod Nano.jpg", "devices/iPod Classic.jpg",
-          "devices/iPod Shuffle.jpg", "devices/PSP.jpg"}) {
+         {"devices/iPhone", "devices/iPod Nano", "devices/iPod Classic", "devices/iPod Shuffle",
+          "devices/PSP"}) {
         SCOPED_TRACE(name);
-        const QImage picture = load(name);
+        const QImage picture = load(name + std::string(".jpg"));
         EXPECT_LE(picture.width(), area_width);
         EXPECT_LE(2 + picture.height(), area_height - 17);
+        EXPECT_EQ(load(name + std::string("@2x.jpg")).size(), picture.size() * 2);
     }
 
     for (const char* name : {"background", "settings", "minimize", "close", "stop"}) {

@@ -72,13 +72,20 @@ int main(int argc, char* argv[]) {
     }
     ok &= writeText(SkinArt().skinXml(), in("Skins/Skin.xml"));
 
-    const DeviceArt devices;
     constexpr int kJpegQuality = 92;
-    ok &= save(devices.phone(), in("devices/iPhone.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.nano(), in("devices/iPod Nano.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.classic(), in("devices/iPod Classic.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.shuffle(), in("devices/iPod Shuffle.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.handheld(), in("devices/PSP.jpg"), "JPEG", kJpegQuality);
+    for (int scale : {1, 2}) {
+        const DeviceArt devices(scale);
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
+        const auto device_file = [&](const char* name) {
+            return assets.filePath(
+                QStringLiteral("devices/%1%2.jpg").arg(QLatin1String(name), suffix));
+        };
+        ok &= save(devices.phone(), device_file("iPhone"), "JPEG", kJpegQuality);
+        ok &= save(devices.nano(), device_file("iPod Nano"), "JPEG", kJpegQuality);
+        ok &= save(devices.classic(), device_file("iPod Classic"), "JPEG", kJpegQuality);
+        ok &= save(devices.shuffle(), device_file("iPod Shuffle"), "JPEG", kJpegQuality);
+        ok &= save(devices.handheld(), device_file("PSP"), "JPEG", kJpegQuality);
+    }
 
     const LogoArt logo;
     for (int size : {16, 32, 48, 256}) {
