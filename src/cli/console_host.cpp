@@ -1,7 +1,5 @@
 #include "cli/console_host.h"
 
-#include "jobs/conversion_worker.h"
-
 #include <filesystem>
 
 namespace morvane {
@@ -34,7 +32,7 @@ void ConsoleHost::conversion_begin() {
     last_drawn_percent_ = -1;
 }
 
-void ConsoleHost::conversion_end() {
+void ConsoleHost::conversion_end(const BatchSummary&) {
     {
         std::lock_guard lock(mutex_);
         ended_ = true;
@@ -42,18 +40,19 @@ void ConsoleHost::conversion_end() {
     batch_over_.notify_all();
 }
 
-void ConsoleHost::status_changed() {
-    if (!interactive_ || worker_ == nullptr) {
+void ConsoleHost::status_changed(const ConversionStatus& status) {
+    if (!interactive_) {
         return;
     }
     std::lock_guard lock(mutex_);
-    draw_progress_line(worker_->status_text());
+    draw_progress_line(status);
 }
 
-void ConsoleHost::draw_progress_line(const std::string& status) {
-    if (!worker_->converting()) {
+void ConsoleHost::draw_progress_line(const ConversionStatus& converting) {
+    if (!converting.converting) {
         return;
     }
+    const std::string& status = converting.text;
     const int percent = std::atoi(status.c_str());
     const bool is_percentage = !status.empty() && status.back() == '%';
     if (is_percentage && percent == last_drawn_percent_) {
@@ -62,9 +61,8 @@ void ConsoleHost::draw_progress_line(const std::string& status) {
     last_drawn_percent_ = is_percentage ? percent : -1;
     const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
         std::chrono::steady_clock::now() - file_started_);
-    std::string line = std::to_string(worker_->current_index() + 1) + "/" +
-                       std::to_string(worker_->total_count()) + " " +
-                       file_name(worker_->current_path());
+    std::string line = std::to_string(converting.index + 1) + "/" +
+                       std::to_string(converting.total) + " " + file_name(converting.path);
     if (is_percentage) {
         line += "  " + std::to_string(percent) + "%  " + clock_text(elapsed);
         if (percent > 0 && percent < 100) {
@@ -75,17 +73,16 @@ void ConsoleHost::draw_progress_line(const std::string& status) {
     std::fflush(out_);
 }
 
-void ConsoleHost::show_failed_files(std::vector<FailedFile>) {
-    // Every outcome, with its reason, is already known from file_finished.
-}
-
 void ConsoleHost::file_finished(const std::string& path, const JobOutcome& outcome) {
     std::lock_guard lock(mutex_);
     results_.push_back({path, outcome});
+    if (outcome.status == JobStatus::not_started) {
+        return; // listed in the summary
+    }
     if (interactive_) {
         std::fprintf(out_, "\r\033[K");
     }
-    if (outcome.converted) {
+    if (outcome.converted() || outcome.status == JobStatus::stopped) {
         std::fprintf(out_, "%s -> %s\n", path.c_str(), outcome.output_path.c_str());
     } else {
         std::fprintf(out_, "%s: %s\n", path.c_str(), outcome.reason.c_str());

@@ -13,18 +13,13 @@
 
 namespace morvane {
 
-class ConversionWorker;
-
 class ConsoleHost : public ConversionHost {
 public:
     ConsoleHost(std::FILE* out, bool interactive);
 
-    void attach(const ConversionWorker& worker) { worker_ = &worker; }
-
     void conversion_begin() override;
-    void conversion_end() override;
-    void status_changed() override;
-    void show_failed_files(std::vector<FailedFile> failed_files) override;
+    void conversion_end(const BatchSummary& summary) override;
+    void status_changed(const ConversionStatus& status) override;
     void file_finished(const std::string& path, const JobOutcome& outcome) override;
 
     // Blocks until the batch is over.
@@ -37,11 +32,10 @@ public:
     std::vector<Result> results() const;
 
 private:
-    void draw_progress_line(const std::string& status);
+    void draw_progress_line(const ConversionStatus& status);
 
     std::FILE* out_;
     bool interactive_;
-    const ConversionWorker* worker_ = nullptr;
 
     mutable std::mutex mutex_;
     std::condition_variable batch_over_;

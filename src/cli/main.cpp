@@ -79,8 +79,7 @@ int convert(const CommandLine& line) {
 
     av_log_set_level(AV_LOG_QUIET);
     ConsoleHost host(stdout, isatty(STDOUT_FILENO) != 0);
-    ConversionWorker worker(host, nullptr);
-    host.attach(worker);
+    ConversionWorker worker(host);
     // Before the worker's thread exists, so that no thread but the watcher takes Ctrl-C.
     InterruptWatcher interrupts([&worker] { worker.request_stop(); });
     worker.set_device(devices[static_cast<std::size_t>(device_row)]);
@@ -98,8 +97,10 @@ int convert(const CommandLine& line) {
     std::vector<std::string> written;
     std::vector<std::pair<std::string, std::string>> failed;
     for (const auto& result : results) {
-        if (result.outcome.converted) {
+        if (result.outcome.converted() || result.outcome.status == JobStatus::stopped) {
             written.push_back(result.outcome.output_path);
+        } else if (result.outcome.status == JobStatus::not_started) {
+            failed.emplace_back(result.path, "left out after the stop");
         } else {
             failed.emplace_back(result.path, result.outcome.reason);
         }

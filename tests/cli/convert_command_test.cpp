@@ -72,7 +72,8 @@ protected:
     }
 
     std::vector<std::string> environment() const {
-        return {"XDG_DATA_HOME=" + folder.path().string() + "/data"};
+        return {"XDG_DATA_HOME=" + folder.path().string() + "/data",
+                "XDG_CONFIG_HOME=" + folder.path().string() + "/config"};
     }
 
     static inline TempFolder* media = nullptr;
@@ -101,7 +102,7 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
         {"fixture.ogg", ": unsupported audio codec vorbis"},
         {"fixture.ps.mpg", ": unsupported audio codec mp2"},
         {"dvd.mpg", ": unsupported audio codec mp2"},
-        {"fixture-corrupt.mkv", ": cannot read this file"},
+        {"fixture-corrupt.mkv", ": Invalid data found when processing input"},
         {"fixture.flv", ": no sound to convert"},
         {"data.ts", ": no sound to convert"},
     };
@@ -166,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(Devices, ConvertCommand,
 class ConvertCommandUse : public testing::Test {
 protected:
     std::vector<std::string> environment() const {
-        return {"XDG_DATA_HOME=" + folder.path().string() + "/data"};
+        return {"XDG_DATA_HOME=" + folder.path().string() + "/data",
+                "XDG_CONFIG_HOME=" + folder.path().string() + "/config"};
     }
     std::string tone(const std::string& name) {
         write_media(folder.file(name), wav_pcm(44100, 2, 0.3));
@@ -199,19 +201,16 @@ TEST_F(ConvertCommandUse, MissingOutputFolderIsCreatedAndAllConvertedExitsWithZe
     EXPECT_TRUE(fs::exists(out + "/a.mp3"));
 }
 
-TEST_F(ConvertCommandUse, DefaultsComeFromTheSettingsBesideTheProgram) {
-    // A copy of the program in a folder of its own, with the desktop program's settings.
-    const fs::path installed = folder.path() / "app";
-    fs::create_directory(installed);
-    fs::copy_file(program, installed / "morvane-convert");
+TEST_F(ConvertCommandUse, DefaultsComeFromTheDesktopProgramsSettings) {
+    const fs::path installed = folder.path() / "config/morvane";
+    fs::create_directories(installed);
     const std::string chosen = folder.path().string() + "/chosen/";
     fs::create_directory(chosen);
     const std::string settings = "[Common]\nOutputFolder=" + chosen + "\nDeviceIndex=4\n";
     { std::ofstream(installed / "config.ini") << settings; }
 
     const std::string input = tone("b.wav");
-    const ProcessResult run =
-        run_process({(installed / "morvane-convert").string(), input}, environment());
+    const ProcessResult run = run_process({program, input}, environment());
     EXPECT_EQ(run.exit_status, 0) << run.output;
     const MediaInfo info = inspect_media(chosen + "b.mp3");
     EXPECT_EQ(info.stream(AVMEDIA_TYPE_AUDIO).sample_rate, 24000); // the handheld's rate
