@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTextDocumentFragment>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -96,10 +97,15 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     progress_bar_->setAccessibleName(tr("Progress of the current file"));
     count_label_ = new QLabel(batch_panel_);
     count_label_->setMinimumWidth(1);
-    stop_button_ = new SkinButton(true, batch_panel_);
-    stop_button_->loadStrip(skin_folder + "stop.bmp", stop_frame_count, true);
-    stop_button_->setFixedSize(stop_button_->frameSize().isEmpty() ? QSize(32, 32)
-                                                                   : stop_button_->frameSize());
+    auto* skinned_stop = new SkinButton(true, batch_panel_);
+    if (skinned_stop->loadStrip(skin_folder + "stop.bmp", stop_frame_count, true)) {
+        skinned_stop->setFixedSize(skinned_stop->frameSize());
+        stop_button_ = skinned_stop;
+    } else {
+        // A skin without the picture still needs a way to stop.
+        delete skinned_stop;
+        stop_button_ = new QPushButton(batch_panel_);
+    }
     stop_button_->setText(tr("Stop"));
     stop_button_->setAccessibleName(tr("Stop"));
     stop_button_->setToolTip(tr("Stop converting: the current file is kept, shorter"));

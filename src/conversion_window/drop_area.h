@@ -20,12 +20,11 @@
 #include <string>
 #include <vector>
 
+class QAbstractButton;
 class QLabel;
 class QProgressBar;
 
 namespace morvane {
-
-class SkinButton;
 
 class DropArea : public QWidget, public ConversionHost {
     Q_OBJECT
@@ -60,7 +59,8 @@ public:
     QLabel* file_label() const { return file_label_; }
     QLabel* count_label() const { return count_label_; }
     QProgressBar* progress_bar() const { return progress_bar_; }
-    SkinButton* stop_button() const { return stop_button_; }
+    // The skin's stop button, or a plain one when the skin has no picture for it.
+    QAbstractButton* stop_button() const { return stop_button_; }
 
 signals:
     void conversionBegin();                                                 // a batch starts
@@ -104,7 +104,7 @@ private:
     QLabel* file_label_ = nullptr;
     QProgressBar* progress_bar_ = nullptr;
     QLabel* count_label_ = nullptr;
-    SkinButton* stop_button_ = nullptr;
+    QAbstractButton* stop_button_ = nullptr;
 
     // Read and written on this thread only, from the values the worker posts.
     bool converting_ = false;

@@ -190,7 +190,7 @@ TEST_F(MainWindowTest, StopButtonKeepsACompleteShorterFileAndFilesDroppedAfterSt
     QObject::connect(&clicker, &QTimer::timeout, [&] {
         if (!stopped && area->progress_bar()->value() > 5) {
             stopped = true;
-            SkinButton* stop = area->stop_button();
+            QAbstractButton* stop = area->stop_button();
             QTest::mouseClick(stop, Qt::LeftButton, {}, stop->rect().center());
             test::drop_files(area, {tone("later.wav")});
         }
