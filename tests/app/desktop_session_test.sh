@@ -62,6 +62,10 @@ xdotool key ctrl+o
 wait_for 20 xdotool search --onlyvisible --name 'Add Files to Convert' >/dev/null ||
     fail "Ctrl+O opened no chooser"
 echo "Ctrl+O: the chooser is open"
+# Without a window manager nothing hands the new window the focus.
+chooser=$(xdotool search --onlyvisible --name 'Add Files to Convert' | head -n 1)
+xdotool windowfocus --sync "$chooser"
+sleep 0.5
 xdotool key Escape
 wait_for 20 bash -c "! xdotool search --onlyvisible --name 'Add Files to Convert' >/dev/null" ||
     fail "Escape did not close the chooser"
