@@ -60,8 +60,8 @@ std::string MainWindowFixture::tone(const std::string& name) {
     return media.file(name).string();
 }
 
-std::string MainWindowFixture::clip(const std::string& name, double seconds) {
-    write_media(media.file(name), mp4_h264_aac(320, 240, {25, 1}, seconds));
+std::string MainWindowFixture::clip(const std::string& name, double seconds, QSize size) {
+    write_media(media.file(name), mp4_h264_aac(size.width(), size.height(), {25, 1}, seconds));
     return media.file(name).string();
 }
 

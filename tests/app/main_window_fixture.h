@@ -6,6 +6,7 @@
 #include "support/recording_shell.h"
 #include "support/temp_folder.h"
 
+#include <QSize>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -27,7 +28,7 @@ protected:
     std::string config() const;
     // Two seconds of a stereo tone (WAV), and a clip with video and sound (MP4).
     std::string tone(const std::string& name);
-    std::string clip(const std::string& name, double seconds = 40.0);
+    std::string clip(const std::string& name, double seconds = 40.0, QSize size = {320, 240});
     // The visible names in the output folder.
     std::set<std::string> outputs() const;
 

@@ -196,7 +196,8 @@ TEST_F(MainWindowTest, StopButtonKeepsACompleteShorterFileAndFilesDroppedAfterSt
         }
     });
     clicker.start(5);
-    test::drop_files(area, {clip("long.mp4"), tone("never.wav")});
+    // Large enough that the stop lands well inside it.
+    test::drop_files(area, {clip("long.mp4", 40.0, {640, 480}), tone("never.wav")});
     const BatchSummary summary = wait_for_batch(*window);
     clicker.stop();
     EXPECT_TRUE(stopped);
