@@ -1,9 +1,8 @@
 // Reading Skin.xml and creating the controls it describes.
 #include "skin/skin.h"
 
-#include "skin/bitmap_button_ex.h"
-#include "skin/preview_wnd.h"
-#include "skin/scrollbar_ex.h"
+#include "skin/skin_button.h"
+#include "skin/skin_scroll_bar.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -118,24 +117,23 @@ bool is(const char* name, const char* wanted) {
 
 } // namespace
 
-CSkin::CSkin(QWidget* owner) : m_pOwner(owner) {}
+Skin::Skin(QWidget* owner) : owner_(owner) {}
 
-CSkin::~CSkin() {
-    Clear();
+Skin::~Skin() {
+    clear();
 }
 
-void CSkin::Clear() {
-    for (const QPointer<QWidget>& control : m_controls) {
+void Skin::clear() {
+    for (const QPointer<QWidget>& control : controls_) {
         delete control.data();
     }
-    m_controls.clear();
-    m_imgBackground.DestroyFrames();
-    m_imgBackground.Destroy();
+    controls_.clear();
+    background_ = SkinPixmap();
 }
 
-std::vector<QWidget*> CSkin::controls() const {
+std::vector<QWidget*> Skin::controls() const {
     std::vector<QWidget*> alive;
-    for (const QPointer<QWidget>& control : m_controls) {
+    for (const QPointer<QWidget>& control : controls_) {
         if (control) {
             alive.push_back(control.data());
         }
@@ -143,17 +141,17 @@ std::vector<QWidget*> CSkin::controls() const {
     return alive;
 }
 
-bool CSkin::LoadSkin(const std::string& skin_dir) {
-    Clear();
-    m_szSkinDir = skin_dir;
-    if (!m_szSkinDir.empty() && m_szSkinDir.back() != '/') {
-        m_szSkinDir += '/';
+bool Skin::load(const std::string& folder) {
+    clear();
+    folder_ = folder;
+    if (!folder_.empty() && folder_.back() != '/') {
+        folder_ += '/';
     }
-    if (m_pOwner == nullptr) {
+    if (owner_ == nullptr) {
         report("no owner window to skin");
         return false;
     }
-    const std::optional<std::string> file_path = joinSkinPath(m_szSkinDir, kSkinFileName);
+    const std::optional<std::string> file_path = joinSkinPath(folder_, kSkinFileName);
     if (!file_path) {
         return false;
     }
@@ -178,15 +176,11 @@ bool CSkin::LoadSkin(const std::string& skin_dir) {
         return false;
     }
 
-    for (const tinyxml2::XMLAttribute* attribute = window->FirstAttribute(); attribute;
-         attribute = attribute->Next()) {
-        // "resize_l", "resize_t", "resize_r" and "resize_b" are accepted and have no effect:
-        // the background is always drawn at its own size.
-        if (!is(attribute->Name(), "image")) {
-            continue;
-        }
-        const std::optional<std::string> path = joinSkinPath(m_szSkinDir, attribute->Value());
-        if (path && !m_imgBackground.Load(*path)) {
+    // "resize_l", "resize_t", "resize_r" and "resize_b" are accepted and have no effect:
+    // the background is always drawn at its own size.
+    if (const char* image = window->Attribute("image")) {
+        const std::optional<std::string> path = joinSkinPath(folder_, image);
+        if (path && !background_.load(*path)) {
             report("cannot load background image " + *path);
         }
     }
@@ -197,18 +191,17 @@ bool CSkin::LoadSkin(const std::string& skin_dir) {
         if (type == nullptr) {
             continue;
         }
+        // "previewwnd" placeholders are accepted and make nothing: they only held a place.
         if (is(type, "button")) {
-            CreateSkinButton(*element);
+            createButton(*element);
         } else if (is(type, "scrollbar")) {
-            CreateSkinScrollbar(*element);
-        } else if (is(type, "previewwnd")) {
-            CreateSkinPreview(*element);
+            createScrollBar(*element);
         }
     }
     return true;
 }
 
-void CSkin::CreateSkinButton(const tinyxml2::XMLElement& element) {
+void Skin::createButton(const tinyxml2::XMLElement& element) {
     int id = 0;
     Rectangle rectangle;
     std::optional<std::string> image;
@@ -248,22 +241,29 @@ void CSkin::CreateSkinButton(const tinyxml2::XMLElement& element) {
                " needs a \"count\" of at least 1; skipped");
         return;
     }
-    const std::optional<std::string> path = joinSkinPath(m_szSkinDir, image->c_str());
+    const std::optional<std::string> path = joinSkinPath(folder_, image->c_str());
     if (!path) {
         return;
     }
 
-    auto* button = new CBitmapButtonEx(id, owner_drawn, m_pOwner);
+    auto* button = new SkinButton(owner_drawn, owner_);
     button->setGeometry(rectangle.geometry());
-    button->show();
-    // After the geometry, so that the outline applies to the placed widget.
-    if (!button->LoadImageStrip(*path, *count, horizontal)) {
+    if (!button->loadStrip(*path, *count, horizontal)) {
         report("cannot load button image " + *path);
     }
-    m_controls.emplace_back(button);
+    button->show();
+    controls_.emplace_back(button);
+    // The first button of each command carries it; others are only pictures.
+    QPointer<SkinButton>* command = id == minimise_id   ? &minimise_
+                                    : id == close_id    ? &close_
+                                    : id == settings_id ? &settings_
+                                                        : nullptr;
+    if (command != nullptr && command->isNull()) {
+        *command = button;
+    }
 }
 
-void CSkin::CreateSkinScrollbar(const tinyxml2::XMLElement& element) {
+void Skin::createScrollBar(const tinyxml2::XMLElement& element) {
     int id = 0;
     Rectangle rectangle;
     std::optional<std::string> buttons_image;
@@ -296,62 +296,43 @@ void CSkin::CreateSkinScrollbar(const tinyxml2::XMLElement& element) {
                "\"; skipped");
         return;
     }
-    const std::optional<std::string> bar_path = joinSkinPath(m_szSkinDir, bar_image->c_str());
-    const std::optional<std::string> buttons_path =
-        joinSkinPath(m_szSkinDir, buttons_image->c_str());
+    const std::optional<std::string> bar_path = joinSkinPath(folder_, bar_image->c_str());
+    const std::optional<std::string> buttons_path = joinSkinPath(folder_, buttons_image->c_str());
     if (!bar_path || !buttons_path) {
         return;
     }
 
-    auto* scrollbar = new CScrollbarEx(id, m_pOwner);
+    auto* scrollbar = new SkinScrollBar(owner_);
     scrollbar->setGeometry(rectangle.geometry());
-    scrollbar->show();
-    if (!scrollbar->LoadImages(*bar_path, *buttons_path)) {
+    if (!scrollbar->loadImages(*bar_path, *buttons_path)) {
         report("cannot load scrollbar images " + *bar_path + ", " + *buttons_path);
     }
-    m_controls.emplace_back(scrollbar);
+    scrollbar->show();
+    controls_.emplace_back(scrollbar);
 }
 
-void CSkin::CreateSkinPreview(const tinyxml2::XMLElement& element) {
-    int id = 0;
-    Rectangle rectangle;
-    for (const tinyxml2::XMLAttribute* attribute = element.FirstAttribute(); attribute;
-         attribute = attribute->Next()) {
-        if (!rectangle.read(attribute->Name(), attribute->Value()) && is(attribute->Name(), "id")) {
-            id = parseInteger(attribute->Value());
-        }
-    }
-    if (const char* missing = rectangle.missingEdge()) {
-        report(where(element) + ": preview " + std::to_string(id) + " has no \"" + missing +
-               "\"; skipped");
-        return;
-    }
-    auto* preview = new CPreviewWnd(id, m_pOwner);
-    preview->setGeometry(rectangle.geometry());
-    preview->show();
-    m_controls.emplace_back(preview);
-}
-
-bool CSkin::FitOwnerToBackground() {
-    if (m_pOwner == nullptr || !m_imgBackground.IsValid()) {
+bool Skin::fitOwner() {
+    if (owner_ == nullptr || background_.isNull()) {
         return false;
     }
-    m_pOwner->resize(static_cast<int>(m_imgBackground.GetWidth()),
-                     static_cast<int>(m_imgBackground.GetHeight()));
-    m_pOwner->update();
+    const QSize size = background_.size();
+    owner_->resize(size);
+    const QRegion shape = background_.opaqueRegion(QRect(QPoint(0, 0), size));
+    if (shape == QRegion(QRect(QPoint(0, 0), size)) || shape.isEmpty()) {
+        owner_->clearMask();
+    } else {
+        owner_->setMask(shape);
+    }
+    owner_->update();
     return true;
 }
 
-void CSkin::DrawBackground(QPainter& painter) const {
-    m_imgBackground.Draw(painter, 0, 0);
-}
-
-void CSkin::ConnectCommands(const std::function<void(int)>& handler) const {
-    for (QWidget* control : controls()) {
-        if (auto* button = qobject_cast<CBitmapButtonEx*>(control)) {
-            QObject::connect(button, &CBitmapButtonEx::command, m_pOwner, handler);
-        }
+void Skin::paintBackground(QPainter& painter) const {
+    if (background_.isNull()) {
+        return;
     }
+    const QPixmap& pixmap = background_.forRatio(painter.device()->devicePixelRatioF());
+    painter.drawPixmap(QRect(QPoint(0, 0), background_.size()), pixmap);
 }
 
 } // namespace morvane

@@ -1,15 +1,15 @@
-// The skin of a frameless window: reads the folder's "Skin.xml", loads the background
-// picture the owner is sized to and paints, and creates the skinned buttons, scrollbars
-// and placeholders it lists as children of the owner. A damaged skin never stops the
-// owner: it comes up unskinned, or without the damaged control, and one line on stderr
-// says why.
+// The skin of a frameless window: reads the folder's "Skin.xml", loads the background the
+// owner is sized to, shaped by and painted with, and creates the skinned buttons and
+// scrollbars it lists as children of the owner. A button's id says what it does (1000
+// minimise, 1001 close, 1002 settings). A damaged skin never stops the owner: it comes up
+// unskinned, or without the damaged control, and one line on stderr says why.
 #pragma once
 
-#include "platform/image.h"
+#include "skin/skin_button.h"
+#include "skin/skin_pixmap.h"
 
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,48 +21,50 @@ class XMLElement;
 
 namespace morvane {
 
-class CSkin {
+class Skin {
 public:
-    explicit CSkin(QWidget* owner = nullptr);
-    // Deletes the controls created from the file that still exist.
-    virtual ~CSkin();
-    CSkin(const CSkin&) = delete;
-    CSkin& operator=(const CSkin&) = delete;
+    static constexpr int minimise_id = 1000;
+    static constexpr int close_id = 1001;
+    static constexpr int settings_id = 1002;
 
-    void SetOwner(QWidget* owner) { m_pOwner = owner; }
-    QWidget* owner() const { return m_pOwner; }
+    explicit Skin(QWidget* owner);
+    // Deletes the controls it created that still exist.
+    ~Skin();
+    Skin(const Skin&) = delete;
+    Skin& operator=(const Skin&) = delete;
 
-    // Reads skin_dir + "Skin.xml" (skin_dir ends in '/'; one is added when missing), loads
-    // the background and creates the controls. Replaces what an earlier call created.
-    // False when the file could not be used at all (no owner, missing, not well-formed, no
-    // root or window element, path too long): the owner is then left unskinned.
-    bool LoadSkin(const std::string& skin_dir);
-    // Resizes the owner to the background, keeping its position. False, and nothing
-    // changes, without a background.
-    bool FitOwnerToBackground();
-    // The owner's paint: the background unscaled at (0, 0), when there is one.
-    void DrawBackground(QPainter& painter) const;
-    // Sends the control identifier of every click on a skin button to handler, for as long
-    // as the owner lives.
-    void ConnectCommands(const std::function<void(int)>& handler) const;
+    // Reads folder + "Skin.xml" (a missing final '/' is added), loads the background and
+    // creates the controls, replacing what an earlier call made. False when the file could
+    // not be used at all (missing, not well-formed, no root or window element, path too
+    // long): the owner is then left unskinned.
+    bool load(const std::string& folder);
+    // Gives the owner the background's size and, where the background is transparent (the
+    // key colour), its shape. False, and nothing changes, without a background.
+    bool fitOwner();
+    // The owner's paint: the background at (0, 0), at the painter's device pixel ratio.
+    void paintBackground(QPainter& painter) const;
 
-    const std::string& skinDir() const { return m_szSkinDir; }
-    const Image& background() const { return m_imgBackground; }
-    // The created controls that still exist, in creation order.
+    const std::string& folder() const { return folder_; }
+    const SkinPixmap& background() const { return background_; }
+    // The buttons the file gave these commands, or null.
+    SkinButton* minimiseButton() const { return minimise_; }
+    SkinButton* closeButton() const { return close_; }
+    SkinButton* settingsButton() const { return settings_; }
+    // The created controls that still exist, in the file's order.
     std::vector<QWidget*> controls() const;
 
-protected:
-    void CreateSkinButton(const tinyxml2::XMLElement& element);
-    void CreateSkinScrollbar(const tinyxml2::XMLElement& element);
-    void CreateSkinPreview(const tinyxml2::XMLElement& element);
-
-    QWidget* m_pOwner;
-    std::string m_szSkinDir;
-    Image m_imgBackground;
-    std::vector<QPointer<QWidget>> m_controls;
-
 private:
-    void Clear();
+    void clear();
+    void createButton(const tinyxml2::XMLElement& element);
+    void createScrollBar(const tinyxml2::XMLElement& element);
+
+    QWidget* owner_;
+    std::string folder_;
+    SkinPixmap background_;
+    std::vector<QPointer<QWidget>> controls_;
+    QPointer<SkinButton> minimise_;
+    QPointer<SkinButton> close_;
+    QPointer<SkinButton> settings_;
 };
 
 } // namespace morvane

@@ -1,25 +1,25 @@
-// The desktop program end to end on Qt's offscreen platform: the skinned main window, real
-// drops on the conversion window, real conversions, the stop button, the end of a batch.
-#include "app/quenda_dlg.h"
-#include "conversion_window/conver_wnd.h"
-#include "jobs/string_table.h"
-#include "skin/bitmap_button_ex.h"
-#include "skin/control_id.h"
+// The desktop program on Qt's offscreen platform, driven by real events: the skinned main
+// window, its keys, the chooser, drops and drag-over, real conversions with their progress,
+// the stop button, the summary, the end of a batch (folder, failed files, power-off).
+#include "app/power_off_notice.h"
+#include "conversion_window/drop_area.h"
+#include "main_window_fixture.h"
+#include "skin/skin_button.h"
 #include "support/media_info.h"
-#include "support/media_presets.h"
-#include "support/media_writer.h"
-#include "support/recording_shell.h"
-#include "support/temp_folder.h"
 
-#include <QDropEvent>
+#include <QApplication>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
-#include <QSignalSpy>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <set>
 
 namespace morvane {
 namespace {
@@ -27,235 +27,332 @@ namespace {
 namespace fs = std::filesystem;
 using Kind = test::RecordingShell::Call::Kind;
 
-// Sends a real drag-enter and drop of local files, as a file browser does.
-void drop_files(QWidget* target, const std::vector<std::string>& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const std::string& path : paths) {
-        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
-    }
-    data.setUrls(urls);
-    const QPointF where(target->width() / 2.0, target->height() / 2.0);
-    QDragEnterEvent enter(where.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent drop(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    ASSERT_TRUE(drop.isAccepted());
-}
-
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
 protected:
-    MainWindowTest() {
-        fs::copy(fs::path(MORVANE_ASSETS_DIR), module_folder.path(), fs::copy_options::recursive);
-        location.module_directory = module_folder.path().string() + "/";
-        location.config_directory = module_folder.path().string() + "/";
-        location.default_output_folder = output_folder.path().string() + "/";
+    // Waits for the end of the next batch of the window; its summary.
+    static BatchSummary wait_for_batch(MainWindow& window, int timeout_ms = 120000) {
+        std::optional<BatchSummary> summary;
+        const QMetaObject::Connection connection =
+            QObject::connect(window.drop_area(), &DropArea::batchFinished,
+                             [&](const BatchSummary& finished) { summary = finished; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return summary.has_value(); }, timeout_ms));
+        QObject::disconnect(connection);
+        return summary.value_or(BatchSummary{});
     }
-
-    std::unique_ptr<CQuendaDlg> open_window() {
-        auto window = std::make_unique<CQuendaDlg>(location, shell);
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        return window;
-    }
-
-    void write_config(const std::string& text) {
-        std::ofstream(location.config_file()) << "[Common]\n" << text;
-    }
-
-    std::string tone(const std::string& name) {
-        test::write_media(media.file(name), test::wav_pcm(44100, 2, 0.3));
-        return media.file(name).string();
-    }
-
-    std::string long_clip(const std::string& name) {
-        test::write_media(media.file(name), test::mp4_h264_aac(640, 480, {25, 1}, 40.0));
-        return media.file(name).string();
-    }
-
-    std::set<std::string> outputs() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(output_folder.path())) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
-    static bool settings_button_enabled(const CQuendaDlg& window) {
-        const QWidget* button = FindControl(&window, CQuendaDlg::settings_id);
-        return button != nullptr && button->isEnabled();
-    }
-
-    test::TempFolder module_folder;
-    test::TempFolder output_folder;
-    test::TempFolder media;
-    SettingsLocation location;
-    test::RecordingShell shell;
 };
 
-TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindow) {
+TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindowThatEscapeLeavesOpen) {
     auto window = open_window();
-    CConverWnd* conversion = window->conversion_window();
-    ASSERT_NE(conversion, nullptr);
-
-    EXPECT_EQ(window->size(), QSize(static_cast<int>(window->background().GetWidth()),
-                                    static_cast<int>(window->background().GetHeight())));
-    EXPECT_EQ(conversion->geometry(), window->rect().adjusted(2, 19, -2, -2));
-    EXPECT_EQ(window->settings().device_index, 0);
-    EXPECT_EQ(conversion->device().display_name, "iPhone, iPod touch");
+    DropArea* area = window->drop_area();
+    EXPECT_EQ(window->size(), window->skin().background().size());
+    EXPECT_EQ(area->geometry(), window->rect().adjusted(2, 19, -2, -2));
+    EXPECT_EQ(area->device().display_name, "iPhone, iPod touch");
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(window->windowTitle(), "Morvane");
-    EXPECT_FALSE(conversion->stop_button()->isVisible());
-    EXPECT_EQ(conversion->status_text(), strings::idle_prompt);
+    EXPECT_EQ(area->status_label()->text(), "Drop audio/video files");
+    EXPECT_EQ(area->accessibleDescription(), "Drop audio/video files");
 
-    // The phone's picture, centred at y = 2 on white, and the prompt in the strip.
-    Image phone;
-    ASSERT_TRUE(phone.Load(location.module_directory + "devices/iPhone.jpg"));
-    const QImage shot = conversion->grab().toImage();
-    shot.save(QString(MORVANE_ARTEFACT_DIR) + "/main-window-conversion.png");
+    // The phone's picture, centred at y = 2 on white.
+    const QImage phone(QString::fromStdString(location.module_directory + "devices/iPhone.jpg"));
+    const QImage shot = area->grab().toImage();
     window->grab().save(QString(MORVANE_ARTEFACT_DIR) + "/main-window.png");
-    const int left = (conversion->width() - static_cast<int>(phone.GetWidth())) / 2;
+    const int left = (area->width() - phone.width()) / 2;
     for (int y : {10, 100, 200}) {
         for (int x : {30, 110, 190}) {
-            const RgbQuad expected = phone.GetPixelColor(x, y);
-            const QColor seen = shot.pixelColor(left + x, 2 + y);
-            EXPECT_EQ(seen, QColor(expected.red, expected.green, expected.blue)) << x << "," << y;
+            EXPECT_EQ(shot.pixelColor(left + x, 2 + y), phone.pixelColor(x, y)) << x << "," << y;
         }
     }
     EXPECT_EQ(shot.pixelColor(0, 1), QColor(Qt::white));
-    const QRect strip = conversion->status_strip();
-    int dark_in_strip = 0;
-    for (int y = strip.top(); y <= strip.bottom(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            dark_in_strip += shot.pixelColor(x, y).lightness() < 128 ? 1 : 0;
-        }
+
+    // Tab goes from the drop area through the skin's buttons, each named for a reader.
+    ASSERT_TRUE(area->hasFocus());
+    QStringList names;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        names << QApplication::focusWidget()->accessibleName();
     }
-    EXPECT_GT(dark_in_strip, 20); // the prompt's letters
+    EXPECT_EQ(names, (QStringList{"Settings", "Minimise", "Close", "Drop area"}));
+    EXPECT_FALSE(window->skin().closeButton()->toolTip().isEmpty());
+
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(area, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(MainWindowTest, DroppedFilesConvertAsOneBatchAndTheFolderOpens) {
+TEST_F(MainWindowTest, CtrlOAndAClickOpenTheChooserAndFoldersAddTheirMediaFiles) {
     auto window = open_window();
-    CConverWnd* conversion = window->conversion_window();
-    std::set<QString> counters;
-    std::set<QString> percentages;
-    bool button_disabled_while_converting = true;
-    QObject::connect(conversion, &CConverWnd::statusChanged, [&] {
-        if (conversion->converting()) {
-            counters.insert(conversion->counter_text());
-            percentages.insert(conversion->status_text());
+    DropArea* area = window->drop_area();
+    const std::string folder = media.file("album").string();
+    fs::create_directories(folder + "/disc 2");
+    const std::string first = tone("album/b.wav");
+    const std::string second = tone("album/disc 2/a.wav");
+    { std::ofstream(folder + "/cover.txt") << "not media"; }
+    std::vector<std::vector<std::string>> answers = {{tone("x.wav"), tone("y.wav")}, {folder}};
+    int asked = 0;
+    area->set_file_chooser([&](QWidget* parent) {
+        EXPECT_EQ(parent, area);
+        return answers[static_cast<std::size_t>(asked++)];
+    });
+
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(asked, 1);
+    BatchSummary summary = wait_for_batch(*window);
+    EXPECT_EQ(summary.converted, 2);
+    EXPECT_EQ(outputs(), (std::set<std::string>{"x.mp3", "y.mp3"}));
+
+    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(area->width() / 2, 60));
+    ASSERT_EQ(asked, 2);
+    summary = wait_for_batch(*window);
+    EXPECT_EQ(summary.converted, 2);
+    EXPECT_EQ(summary.failed, 0); // the text file under the folder is not taken
+    EXPECT_EQ(outputs(), (std::set<std::string>{"x.mp3", "y.mp3", "b.mp3", "a.mp3"}));
+    EXPECT_EQ(area->status_label()->text(), "2 converted");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shell.count(Kind::open_folder) == 2; }, 10000));
+}
+
+TEST_F(MainWindowTest, ArgumentsStartABatch) {
+    auto window = open_window();
+    window->add_files({tone("first.wav"), clip("second.mp4", 2.0)});
+    const BatchSummary summary = wait_for_batch(*window);
+    EXPECT_EQ(summary.converted, 2);
+    EXPECT_TRUE(summary.all_converted());
+    EXPECT_EQ(outputs(), (std::set<std::string>{"first.mp3", "second.mp4"}));
+}
+
+TEST_F(MainWindowTest, DragOverHighlightsTheDropArea) {
+    auto window = open_window();
+    DropArea* area = window->drop_area();
+    const QPoint edge(1, area->height() / 2);
+    const QColor highlight = area->palette().color(QPalette::Highlight);
+    EXPECT_EQ(area->grab().toImage().pixelColor(edge), QColor(Qt::white));
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(tone("a.wav")))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(area->drop_highlighted());
+    EXPECT_EQ(area->grab().toImage().pixelColor(edge), highlight);
+
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(area, &leave);
+    EXPECT_FALSE(area->drop_highlighted());
+    EXPECT_EQ(area->grab().toImage().pixelColor(edge), QColor(Qt::white));
+
+    // Text alone is not a file: no highlight.
+    QMimeData text;
+    text.setText("hello");
+    QDragEnterEvent refused(QPoint(50, 50), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &refused);
+    EXPECT_FALSE(area->drop_highlighted());
+}
+
+TEST_F(MainWindowTest, ProgressBarAndFileNameFollowTheWorker) {
+    auto window = open_window();
+    DropArea* area = window->drop_area();
+    std::set<QString> names;
+    std::set<QString> counts;
+    std::vector<int> values;
+    bool settings_locked = true;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (!area->converting() || !area->progress_bar()->isVisible()) {
+            return;
+        }
+        settings_locked = settings_locked && !window->skin().settingsButton()->isEnabled();
+        names.insert(area->file_label()->text());
+        counts.insert(area->count_label()->text().section(QStringLiteral(" · "), 0, 0));
+        values.push_back(area->progress_bar()->value());
+    });
+    sampler.start(5);
+    test::drop_files(area, {clip("long.mp4", 20.0), tone("short.wav")});
+    const BatchSummary summary = wait_for_batch(*window);
+    sampler.stop();
+
+    EXPECT_EQ(summary.converted, 2);
+    EXPECT_TRUE(names.count("long.mp4"));
+    EXPECT_TRUE(counts.count("1 of 2"));
+    ASSERT_GT(values.size(), 3u);
+    EXPECT_LT(*std::min_element(values.begin(), values.end()), 50);
+    EXPECT_GT(*std::max_element(values.begin(), values.end()), 50);
+    EXPECT_TRUE(settings_locked);
+    EXPECT_TRUE(window->skin().settingsButton()->isEnabled());
+    EXPECT_FALSE(area->progress_bar()->isVisible());
+    EXPECT_EQ(area->status_label()->text(), "2 converted");
+    EXPECT_EQ(area->accessibleDescription(), "2 converted");
+}
+
+TEST_F(MainWindowTest, StopButtonKeepsACompleteShorterFileAndFilesDroppedAfterStartTheNext) {
+    auto window = open_window();
+    DropArea* area = window->drop_area();
+    bool stopped = false;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (!stopped && area->progress_bar()->value() > 5) {
+            stopped = true;
+            QAbstractButton* stop = area->stop_button();
+            QTest::mouseClick(stop, Qt::LeftButton, {}, stop->rect().center());
+            test::drop_files(area, {tone("later.wav")});
         }
     });
-    QObject::connect(conversion, &CConverWnd::conversionBegin, [&] {
-        button_disabled_while_converting =
-            button_disabled_while_converting && !settings_button_enabled(*window);
-    });
-    QSignalSpy ends(conversion, &CConverWnd::conversionEnd);
-
-    drop_files(conversion, {tone("a.wav"), tone("b.wav"), tone("c.wav")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ends.count() == 1; }, 60000));
-
-    EXPECT_EQ(counters, (std::set<QString>{" 1/3", " 2/3", " 3/3"}));
-    EXPECT_TRUE(percentages.count("100%"));
-    EXPECT_TRUE(button_disabled_while_converting);
-    EXPECT_TRUE(settings_button_enabled(*window));
-    EXPECT_EQ(outputs(), (std::set<std::string>{"a.mp3", "b.mp3", "c.mp3"}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shell.count(Kind::open_folder) == 1; }, 10000));
-    EXPECT_EQ(shell.calls()[0].argument, location.default_output_folder);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !conversion->converting(); }, 10000));
-    EXPECT_FALSE(conversion->stop_button()->isVisible());
-    EXPECT_EQ(conversion->status_text(), strings::idle_prompt);
-}
-
-TEST_F(MainWindowTest, FilesDroppedDuringAConversionJoinTheBatch) {
-    auto window = open_window();
-    CConverWnd* conversion = window->conversion_window();
-    const std::vector<std::string> later = {tone("d.wav"), tone("e.wav")};
-    bool dropped = false;
-    QObject::connect(conversion, &CConverWnd::statusChanged, [&] {
-        if (!dropped && conversion->converting() && conversion->counter_text() == " 2/3") {
-            dropped = true;
-            drop_files(conversion, later);
-        }
-    });
-    QSignalSpy ends(conversion, &CConverWnd::conversionEnd);
-    drop_files(conversion, {tone("a.wav"), long_clip("b.mp4"), tone("c.wav")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ends.count() == 1; }, 120000));
-    EXPECT_TRUE(dropped);
-    EXPECT_EQ(conversion->counter_text(), " 5/5");
-    EXPECT_EQ(outputs().size(), 5u);
-
-    // A drop as the batch ends is not lost: it starts the next batch.
-    drop_files(conversion, {tone("f.wav")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ends.count() == 2; }, 60000));
-    EXPECT_EQ(outputs().size(), 6u);
-}
-
-TEST_F(MainWindowTest, StopButtonEndsTheBatchWithACompleteShorterFile) {
-    auto window = open_window();
-    CConverWnd* conversion = window->conversion_window();
-    QSignalSpy ends(conversion, &CConverWnd::conversionEnd);
-    QObject::connect(conversion, &CConverWnd::conversionBegin, [&] {
-        CBitmapButtonEx* stop = conversion->stop_button();
-        ASSERT_TRUE(stop->isVisible());
-        QTest::mouseClick(stop, Qt::LeftButton, {},
-                          QPoint(stop->frameWidth() / 2, stop->frameHeight() / 2));
-    });
-    drop_files(conversion, {long_clip("long.mp4"), tone("never.wav")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ends.count() == 1; }, 120000));
-
-    EXPECT_EQ(outputs(), std::set<std::string>{"long.mp4"});
+    clicker.start(5);
+    // Large enough that the stop lands well inside it.
+    test::drop_files(area, {clip("long.mp4", 40.0, {640, 480}), tone("never.wav")});
+    const BatchSummary summary = wait_for_batch(*window);
+    clicker.stop();
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(summary.stopped, 1);
+    EXPECT_EQ(summary.not_started, 1);
+    EXPECT_EQ(area->status_label()->text(), "1 stopped, 1 not started");
     const test::MediaInfo info = test::inspect_media(output_folder.file("long.mp4"));
     EXPECT_TRUE(info.read_error.empty());
     EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 39.0);
-    EXPECT_FALSE(conversion->stop_button()->isVisible());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !conversion->converting(); }, 10000));
-    EXPECT_EQ(conversion->status_text(), strings::idle_prompt);
+
+    // The file dropped after the stop was not lost: it is the next batch.
+    const BatchSummary next = wait_for_batch(*window);
+    EXPECT_EQ(next.converted, 1);
+    EXPECT_EQ(outputs(), (std::set<std::string>{"long.mp4", "later.mp3"}));
 }
 
-TEST_F(MainWindowTest, RefusedFilesAreShownWhenTheBatchEnds) {
+TEST_F(MainWindowTest, FailedFilesAreShownAndTheSummaryLinkShowsThemAgain) {
     auto window = open_window();
-    CConverWnd* conversion = window->conversion_window();
-    std::vector<FailedFile> shown;
-    conversion->set_failed_files_dialog(
-        [&](QWidget*, const std::vector<FailedFile>& failed) { shown = failed; });
+    std::vector<std::vector<FailedFile>> shown;
+    window->set_failed_files_viewer(
+        [&](const std::vector<FailedFile>& failed) { shown.push_back(failed); });
     const std::string notes = media.file("notes.txt").string();
     { std::ofstream(notes) << "not media"; }
-    drop_files(conversion, {notes, media.path().string()});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 2; }, 60000));
-    EXPECT_EQ(shown[0].path, notes);
-    EXPECT_EQ(shown[1].path, media.path().string());
-    EXPECT_TRUE(outputs().empty());
+    test::drop_files(window->drop_area(), {notes, tone("good.wav")});
+    wait_for_batch(*window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 1; }, 10000));
+    ASSERT_EQ(shown[0].size(), 1u);
+    EXPECT_EQ(shown[0][0].path, notes);
+    EXPECT_FALSE(shown[0][0].reason.empty());
+    EXPECT_EQ(shell.count(Kind::open_folder), 0); // failures come first
+
+    QLabel* summary = window->drop_area()->status_label();
+    EXPECT_TRUE(summary->text().startsWith("1 converted, 1 failed — <a href="));
+    summary->linkActivated("failed");
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1], shown[0]);
+}
+
+TEST_F(MainWindowTest, PowerOffOnlyAfterAnAllConvertedBatchAndAfterTheNotice) {
+    write_config("Shutdown=1\nOpenOutput=0\n");
+    auto window = open_window();
+    window->set_power_off_notice_seconds(2);
+    std::vector<std::vector<FailedFile>> shown;
+    window->set_failed_files_viewer(
+        [&](const std::vector<FailedFile>& failed) { shown.push_back(failed); });
+
+    // A failure: the list instead, no notice.
+    const std::string notes = media.file("notes.txt").string();
+    { std::ofstream(notes) << "not media"; }
+    test::drop_files(window->drop_area(), {notes});
+    wait_for_batch(*window);
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(window->power_off_notice(), nullptr);
+
+    // All converted: the notice first, the power-off when it runs out.
+    test::drop_files(window->drop_area(), {tone("a.wav")});
+    wait_for_batch(*window);
+    PowerOffNotice* notice = window->power_off_notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->secondsLeft(), 2);
+    EXPECT_EQ(shell.count(Kind::power_off), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shell.count(Kind::power_off) == 1; }, 5000));
+    EXPECT_NE(config().find("Shutdown=1"), std::string::npos); // saved first
+
+    // Cancel stops it; a refused power-off is shown.
+    test::drop_files(window->drop_area(), {tone("b.wav")});
+    wait_for_batch(*window);
+    notice = window->power_off_notice();
+    ASSERT_NE(notice, nullptr);
+    QTest::mouseClick(notice->findChild<QPushButton*>(), Qt::LeftButton);
+    QTest::qWait(2500);
+    EXPECT_EQ(shell.count(Kind::power_off), 1);
+
+    shell.fail_with("Interactive authentication required.");
+    window->set_power_off_notice_seconds(1);
+    test::drop_files(window->drop_area(), {tone("c.wav")});
+    wait_for_batch(*window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->message() != nullptr; }, 5000));
+    EXPECT_EQ(shell.count(Kind::power_off), 2);
+    EXPECT_TRUE(window->message()->text().contains("Interactive authentication required."));
+    window->message()->close();
+}
+
+TEST_F(MainWindowTest, AFolderThatWillNotOpenIsShown) {
+    auto window = open_window();
+    shell.fail_with("No application handles folders.");
+    test::drop_files(window->drop_area(), {tone("a.wav")});
+    wait_for_batch(*window);
+    ASSERT_NE(window->message(), nullptr);
+    EXPECT_TRUE(window->message()->text().contains("No application handles folders."));
+    window->message()->close();
+}
+
+TEST_F(MainWindowTest, CtrlCommaOpensTheSettingsAndCancelChangesNothing) {
+    auto window = open_window();
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        opened = true;
+        dialog->reject();
+    });
+    QTest::keyClick(window.get(), Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(fs::exists(location.config_file()));
+}
+
+TEST_F(MainWindowTest, ASettingsSaveThatFailsIsShownOnce) {
+    auto window = open_window();
+    fs::remove_all(location.config_directory);
+    { std::ofstream(location.config_directory.substr(0, location.config_directory.size() - 1)); }
+    for (int i = 0; i < 2; ++i) {
+        QTimer::singleShot(
+            0, [&] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+        window->open_settings();
+    }
+    ASSERT_NE(window->message(), nullptr);
+    EXPECT_TRUE(window->message()->text().startsWith("The settings could not be saved: "));
+    EXPECT_EQ(window->findChildren<QMessageBox*>().size(), 1);
+    window->message()->close();
 }
 
 TEST_F(MainWindowTest, HandEditedSettingsAreTakenSafely) {
     write_config("DeviceIndex=7\nTopmost=0\nOpenOutput=0\n");
     auto window = open_window();
     EXPECT_EQ(window->settings().device_index, 0);
-    EXPECT_EQ(window->conversion_window()->device().display_name, "iPhone, iPod touch");
+    EXPECT_EQ(window->drop_area()->device().display_name, "iPhone, iPod touch");
     EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     window->set_topmost(true);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(MainWindowTest, CloseButtonEndsTheProgramAndSavesTheSettings) {
-    auto window = open_window();
-    QWidget* close = FindControl(window.get(), CQuendaDlg::close_id);
-    ASSERT_NE(close, nullptr);
-    QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
-    EXPECT_EQ(window->result(), QDialog::Accepted);
-    EXPECT_FALSE(window->isVisible());
-    window.reset();
-    std::ifstream file(location.config_file());
-    const std::string text((std::istreambuf_iterator<char>(file)), {});
-    for (const char* key :
-         {"OutputFolder=", "Shutdown=0", "OpenOutput=1", "Topmost=1", "DeviceIndex=0"}) {
-        EXPECT_NE(text.find(key), std::string::npos) << key;
+TEST_F(MainWindowTest, CloseButtonAndCtrlQEndTheProgramAndSaveTheSettings) {
+    for (bool by_key : {false, true}) {
+        SCOPED_TRACE(by_key ? "Ctrl+Q" : "close button");
+        auto window = open_window();
+        if (by_key) {
+            QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+        } else {
+            SkinButton* close = window->skin().closeButton();
+            QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
+        }
+        EXPECT_FALSE(window->isVisible());
+        window.reset();
+        for (const char* key :
+             {"OutputFolder=", "Shutdown=0", "OpenOutput=1", "Topmost=1", "DeviceIndex=0"}) {
+            EXPECT_NE(config().find(key), std::string::npos) << key;
+        }
+        fs::remove(location.config_file());
     }
 }
 
-TEST_F(MainWindowTest, DraggingTheBandMovesTheWindowButNotTheConversionWindow) {
+TEST_F(MainWindowTest, DraggingTheBandMovesTheWindowButNotTheDropArea) {
     auto window = open_window();
     const QPoint start = window->pos();
     QTest::mousePress(window.get(), Qt::LeftButton, {}, QPoint(60, 8));
@@ -263,11 +360,12 @@ TEST_F(MainWindowTest, DraggingTheBandMovesTheWindowButNotTheConversionWindow) {
     QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(90, 28));
     EXPECT_EQ(window->pos(), start + QPoint(30, 20));
 
-    CConverWnd* conversion = window->conversion_window();
+    DropArea* area = window->drop_area();
+    area->set_file_chooser([](QWidget*) { return std::vector<std::string>{}; });
     const QPoint moved = window->pos();
-    QTest::mousePress(conversion, Qt::LeftButton, {}, QPoint(50, 50));
-    QTest::mouseMove(conversion, QPoint(80, 80));
-    QTest::mouseRelease(conversion, Qt::LeftButton, {}, QPoint(80, 80));
+    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseMove(area, QPoint(80, 80));
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(80, 80));
     EXPECT_EQ(window->pos(), moved);
 }
 

@@ -1,10 +1,8 @@
 // Reading Skin.xml: what is created from it, which attributes count, and how every kind of
 // damage leaves the owner working with one line on stderr.
-#include "skin/bitmap_button_ex.h"
-#include "skin/control_id.h"
-#include "skin/preview_wnd.h"
-#include "skin/scrollbar_ex.h"
 #include "skin/skin.h"
+#include "skin/skin_button.h"
+#include "skin/skin_scroll_bar.h"
 #include "support/temp_folder.h"
 #include "test_owner.h"
 
@@ -22,7 +20,7 @@ const QSize kTemplateSize(217, 174);
 class SkinTest : public testing::Test {
 protected:
     void SetUp() override {
-        skin.SetOwner(&owner);
+        owner.paintWith(&skin);
         owner.resize(kTemplateSize);
         test::writeBmp(test::coordinateImage(120, 90), folder.file("back.bmp"));
         test::writeBmp(test::coordinateImage(80, 20), folder.file("strip.bmp"));
@@ -41,8 +39,8 @@ protected:
     }
     bool loadAsIs() {
         testing::internal::CaptureStderr();
-        const bool loaded = skin.LoadSkin(folder.path().string() + "/");
-        skin.FitOwnerToBackground();
+        const bool loaded = skin.load(folder.path().string() + "/");
+        skin.fitOwner();
         errors = testing::internal::GetCapturedStderr();
         return loaded;
     }
@@ -54,13 +52,13 @@ protected:
     }
     void expectUnskinned() const {
         EXPECT_TRUE(skin.controls().empty());
-        EXPECT_FALSE(skin.background().IsValid());
+        EXPECT_TRUE(skin.background().isNull());
         EXPECT_EQ(owner.size(), kTemplateSize);
     }
 
     test::TempFolder folder;
-    CSkin skin;
-    test::TestOwner owner{&skin}; // goes before the skin: the skin must cope
+    test::TestOwner owner;
+    Skin skin{&owner};
     std::string errors;
 };
 
@@ -76,18 +74,17 @@ TEST_F(SkinTest, SizesTheOwnerToTheBackgroundAndCreatesItsControls) {
              R"(<control type="previewwnd" id="8" left="5" top="40" right="95" bottom="85"/>)"));
     EXPECT_TRUE(errors.empty()) << errors;
     EXPECT_EQ(owner.size(), QSize(120, 90));
-    ASSERT_EQ(skin.controls().size(), 3u);
-    auto* button = qobject_cast<CBitmapButtonEx*>(FindControl(&owner, 1001));
-    ASSERT_NE(button, nullptr);
+    ASSERT_EQ(skin.controls().size(), 2u); // a preview placeholder makes nothing
+    SkinButton* button = skin.closeButton();
+    ASSERT_EQ(button, skin.controls()[0]);
     EXPECT_EQ(button->geometry(), QRect(10, 2, 20, 20));
     EXPECT_FALSE(button->isOwnerDrawn());
-    EXPECT_EQ(button->frameWidth(), 20);
-    auto* scrollbar = qobject_cast<CScrollbarEx*>(FindControl(&owner, 7));
+    EXPECT_EQ(button->frameSize(), QSize(20, 20));
+    EXPECT_EQ(skin.minimiseButton(), nullptr);
+    auto* scrollbar = qobject_cast<SkinScrollBar*>(skin.controls()[1]);
     ASSERT_NE(scrollbar, nullptr);
     EXPECT_EQ(scrollbar->geometry(), QRect(100, 20, 16, 60));
     EXPECT_EQ(scrollbar->downRect(), QRect(0, 44, 16, 16));
-    EXPECT_NE(qobject_cast<CPreviewWnd*>(FindControl(&owner, 8)), nullptr);
-    EXPECT_EQ(FindControl(&owner, 8)->geometry(), QRect(5, 40, 90, 45));
 
     test::showAndWait(owner);
     EXPECT_EQ(test::onScreen(owner).pixel(60, 30), qRgb(60, 30, 99)); // the background
@@ -104,7 +101,7 @@ TEST_F(SkinTest, TypesAreExactAndOtherElementsAreSkipped) {
         "text and <!-- comments --> between elements" +
         std::string(kButton)));
     ASSERT_EQ(skin.controls().size(), 1u);
-    EXPECT_EQ(ControlId(skin.controls()[0]), 1001);
+    EXPECT_EQ(skin.controls()[0], skin.closeButton());
     EXPECT_TRUE(errors.empty()) << errors;
 }
 
@@ -132,33 +129,36 @@ TEST_F(SkinTest, FlagsAndIntegersAreReadAsAtoiReadsThem) {
         R"(image="strip.bmp" count="4" hor="0" owndraw="2"/>)"
         R"(<control type="button" id="abc" left=" +12px" top="-3" right="9999999999" bottom="20" )"
         R"(image="strip.bmp" count="4" hor="yes"/>)"));
-    std::vector<CBitmapButtonEx*> created;
+    std::vector<SkinButton*> created;
     for (QWidget* control : skin.controls()) {
-        created.push_back(qobject_cast<CBitmapButtonEx*>(control));
+        created.push_back(qobject_cast<SkinButton*>(control));
     }
     ASSERT_EQ(created.size(), 3u);
-    EXPECT_EQ(created[0]->frameWidth(), 20); // no "hor": side by side
+    EXPECT_EQ(created[0]->frameSize(), QSize(20, 20)); // no "hor": side by side
     EXPECT_FALSE(created[0]->isOwnerDrawn());
-    EXPECT_EQ(created[1]->frameWidth(), 80); // hor="0": stacked
-    EXPECT_EQ(created[1]->frameHeight(), 5);
+    EXPECT_EQ(created[1]->frameSize(), QSize(80, 5)); // hor="0": stacked
     EXPECT_TRUE(created[1]->isOwnerDrawn());
-    EXPECT_EQ(created[2]->id(), 0);
     EXPECT_EQ(created[2]->x(), 12);
     EXPECT_EQ(created[2]->y(), -3);
-    EXPECT_EQ(created[2]->frameHeight(), 5); // "yes" reads as 0
+    EXPECT_EQ(created[2]->frameSize().height(), 5); // "yes" reads as 0
+    // No id of a command: none of them carries one.
+    EXPECT_EQ(skin.minimiseButton(), nullptr);
+    EXPECT_EQ(skin.closeButton(), nullptr);
+    EXPECT_EQ(skin.settingsButton(), nullptr);
 }
 
-TEST_F(SkinTest, DuplicateIdsAreBothCreatedAndBothCommandWithThatId) {
+TEST_F(SkinTest, OfDuplicateIdsTheFirstButtonCarriesTheCommand) {
     ASSERT_TRUE(load(R"(<control type="button" id="1002" left="0" top="0" right="20" bottom="20" )"
                      R"(image="strip.bmp" count="4" owndraw="1"/>)"
                      R"(<control type="button" id="1002" left="40" top="0" right="60" bottom="20" )"
                      R"(image="strip.bmp" count="4" owndraw="1"/>)"));
-    std::vector<int> commands;
-    skin.ConnectCommands([&](int id) { commands.push_back(id); });
+    ASSERT_EQ(skin.controls().size(), 2u);
+    ASSERT_EQ(skin.settingsButton(), skin.controls()[0]);
+    QSignalSpy clicks(skin.settingsButton(), &QAbstractButton::clicked);
     test::showAndWait(owner);
     QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, {10, 10});
     QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, {50, 10});
-    EXPECT_EQ(commands, (std::vector<int>{1002, 1002}));
+    EXPECT_EQ(clicks.count(), 1);
 }
 
 TEST_F(SkinTest, OnlyTheRootsFirstChildIsTheWindow) {
@@ -228,15 +228,13 @@ TEST_F(SkinTest, AControlMissingWhatItNeedsIsSkippedAlone) {
         {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" )"
          R"(bar_image="strip.bmp"/>)",
          "\"buttons_image\""},
-        {R"(<control type="previewwnd" id="3" left="0" right="9" bottom="9"/>)", "\"top\""},
     };
     for (const auto& incomplete : cases) {
         SCOPED_TRACE(incomplete.element);
         ASSERT_TRUE(load(incomplete.element + std::string(kButton)));
         expectOneErrorLine(incomplete.reported);
         ASSERT_EQ(skin.controls().size(), 1u);
-        EXPECT_EQ(ControlId(skin.controls()[0]), 1001);
-        EXPECT_EQ(FindControl(&owner, 3), nullptr);
+        EXPECT_EQ(skin.controls()[0], skin.closeButton());
     }
 }
 
@@ -250,7 +248,7 @@ TEST_F(SkinTest, OverlongPathsAreRefused) {
 
     // A skin folder that long cannot hold Skin.xml at all.
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(skin.LoadSkin(folder.path().string() + "/" + long_name + "/"));
+    EXPECT_FALSE(skin.load(folder.path().string() + "/" + long_name + "/"));
     errors = testing::internal::GetCapturedStderr();
     expectOneErrorLine("path longer than");
     EXPECT_TRUE(skin.controls().empty());
@@ -265,7 +263,7 @@ TEST_F(SkinTest, MissingImagesAreReportedAndTheControlsStay) {
     EXPECT_NE(errors.find("gone too.bmp"), std::string::npos);
     EXPECT_NE(errors.find("gone.bmp"), std::string::npos);
     EXPECT_EQ(owner.size(), kTemplateSize);
-    EXPECT_NE(FindControl(&owner, 3), nullptr);
+    EXPECT_EQ(skin.controls().size(), 1u);
 
     ASSERT_TRUE(load(kButton, "")); // no background named at all
     EXPECT_TRUE(errors.empty()) << errors;
@@ -274,16 +272,84 @@ TEST_F(SkinTest, MissingImagesAreReportedAndTheControlsStay) {
 
 TEST_F(SkinTest, ControlsGoWithTheSkinOrWithTheOwner) {
     ASSERT_TRUE(load(kButton));
-    QPointer<QWidget> button = FindControl(&owner, 1001);
+    QPointer<QWidget> button = skin.closeButton();
     {
         auto* other_owner = new test::TestOwner;
-        CSkin short_lived(other_owner);
-        ASSERT_TRUE(short_lived.LoadSkin(folder.path().string()));
+        Skin short_lived(other_owner);
+        ASSERT_TRUE(short_lived.load(folder.path().string()));
         delete other_owner; // the owner goes first: the skin must not delete its controls again
     }
     ASSERT_TRUE(loadAsIs()); // loading again replaces the first controls
     EXPECT_TRUE(button.isNull());
     EXPECT_EQ(skin.controls().size(), 1u);
+}
+
+// A round button: a strip of four 20 x 20 frames, each a disc of its own colour on magenta.
+QImage roundStrip(const std::vector<QRgb>& colours) {
+    QImage strip(20 * static_cast<int>(colours.size()), 20, QImage::Format_RGB32);
+    strip.fill(qRgb(255, 0, 255));
+    for (int frame = 0; frame < static_cast<int>(colours.size()); ++frame) {
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 20; ++x) {
+                if ((x - 9.5) * (x - 9.5) + (y - 9.5) * (y - 9.5) < 64) {
+                    strip.setPixel(frame * 20 + x, y, colours[static_cast<std::size_t>(frame)]);
+                }
+            }
+        }
+    }
+    return strip;
+}
+
+TEST_F(SkinTest, KeyColourIsTransparentAndButtonsShowTheirState) {
+    const std::vector<QRgb> frames = {qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200),
+                                      qRgb(90, 90, 90)};
+    test::writeBmp(roundStrip(frames), folder.file("round.bmp"));
+    ASSERT_TRUE(load(R"(<control type="button" id="1000" left="30" top="30" right="50" )"
+                     R"(bottom="50" image="round.bmp" count="4" owndraw="1"/>)"));
+    SkinButton* button = skin.minimiseButton();
+    ASSERT_NE(button, nullptr);
+    QSignalSpy clicks(button, &QAbstractButton::clicked);
+    test::showAndWait(owner);
+    const auto centre = [&] { return test::onScreen(owner).pixel(40, 40); };
+    EXPECT_EQ(centre(), frames[0]);
+    EXPECT_EQ(test::onScreen(owner).pixel(31, 31), qRgb(31, 31, 99)); // the background
+
+    // A click on a transparent corner belongs to the owner, one on the disc to the button.
+    QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, {31, 31});
+    EXPECT_EQ(owner.presses, std::vector<QPoint>{QPoint(31, 31)});
+    EXPECT_EQ(clicks.count(), 0);
+    QTest::mouseMove(owner.windowHandle(), {40, 40});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->underMouse(); }, 2000));
+    EXPECT_EQ(centre(), frames[1]);
+    QTest::mousePress(owner.windowHandle(), Qt::LeftButton, {}, {40, 40});
+    EXPECT_EQ(centre(), frames[2]);
+    QTest::mouseRelease(owner.windowHandle(), Qt::LeftButton, {}, {40, 40});
+    EXPECT_EQ(clicks.count(), 1);
+    button->setEnabled(false);
+    EXPECT_EQ(centre(), frames[3]);
+    button->setEnabled(true);
+
+    // The keyboard reaches it and shows it as the mouse does.
+    QTest::mouseMove(owner.windowHandle(), {100, 80});
+    button->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(button->focusPolicy(), Qt::TabFocus);
+    EXPECT_EQ(centre(), frames[1]);
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST_F(SkinTest, TheWindowTakesTheShapeOfItsBackground) {
+    QImage back = test::coordinateImage(120, 90);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            back.setPixel(x, y, qRgb(255, 0, 255));
+        }
+    }
+    test::writeBmp(back, folder.file("back.bmp"));
+    ASSERT_TRUE(load(""));
+    EXPECT_FALSE(owner.mask().contains(QPoint(5, 5)));
+    EXPECT_TRUE(owner.mask().contains(QPoint(10, 5)));
+    EXPECT_TRUE(owner.mask().contains(QPoint(119, 89)));
 }
 
 } // namespace

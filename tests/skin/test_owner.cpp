@@ -15,7 +15,7 @@ namespace morvane::test {
 void TestOwner::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     if (m_skin != nullptr) {
-        m_skin->DrawBackground(painter);
+        m_skin->paintBackground(painter);
     } else {
         painter.fillRect(rect(), QColor::fromRgb(kOwnerColour));
     }
@@ -28,6 +28,7 @@ void TestOwner::mousePressEvent(QMouseEvent* event) {
 void showAndWait(QWidget& window) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.setFocus();
 }
 
 QImage onScreen(QWidget& window) {

@@ -3,8 +3,6 @@
 // what the offscreen screen shows.
 #pragma once
 
-#include "platform/image.h"
-
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
@@ -13,7 +11,7 @@
 
 namespace morvane {
 
-class CSkin;
+class Skin;
 
 namespace test {
 
@@ -21,7 +19,10 @@ inline constexpr QRgb kOwnerColour = qRgb(20, 120, 200);
 
 class TestOwner : public QWidget {
 public:
-    explicit TestOwner(const CSkin* skin = nullptr) : m_skin(skin) {}
+    // Takes the focus itself, as a main window's central child would, so that no skin
+    // button starts out focused.
+    TestOwner() { setFocusPolicy(Qt::StrongFocus); }
+    void paintWith(const Skin* skin) { m_skin = skin; }
     std::vector<QPoint> presses;
 
 protected:
@@ -29,7 +30,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    const CSkin* m_skin;
+    const Skin* m_skin = nullptr;
 };
 
 // Shows the window and waits until the offscreen platform has exposed it.

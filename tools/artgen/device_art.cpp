@@ -42,10 +42,15 @@ void fillRounded(QPainter& painter, const QRectF& rect, qreal radius, const QBru
 
 } // namespace
 
-QImage DeviceArt::blank() {
-    QImage image(kDevicePicture, QImage::Format_RGB32);
+QImage DeviceArt::blank() const {
+    QImage image(kDevicePicture * scale_, QImage::Format_RGB32);
     image.fill(Qt::white);
     return image;
+}
+
+void DeviceArt::begin(QPainter& painter, QImage& image) const {
+    painter.begin(&image);
+    painter.scale(scale_, scale_);
 }
 
 void DeviceArt::paintShadow(QPainter& painter, const QRectF& body) {
@@ -200,7 +205,8 @@ void DeviceArt::paintClickWheel(QPainter& painter, const QPointF& centre, qreal 
 
 QImage DeviceArt::phone() const {
     QImage image = blank();
-    QPainter painter(&image);
+    QPainter painter;
+    begin(painter, image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
@@ -241,7 +247,8 @@ QImage DeviceArt::phone() const {
 
 QImage DeviceArt::nano() const {
     QImage image = blank();
-    QPainter painter(&image);
+    QPainter painter;
+    begin(painter, image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
@@ -266,7 +273,8 @@ QImage DeviceArt::nano() const {
 
 QImage DeviceArt::classic() const {
     QImage image = blank();
-    QPainter painter(&image);
+    QPainter painter;
+    begin(painter, image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
@@ -292,7 +300,8 @@ QImage DeviceArt::classic() const {
 
 QImage DeviceArt::shuffle() const {
     QImage image = blank();
-    QPainter painter(&image);
+    QPainter painter;
+    begin(painter, image);
     painter.setRenderHint(QPainter::Antialiasing);
 
     const QRectF body(67, 88, 86, 90);
@@ -365,7 +374,8 @@ QImage DeviceArt::shuffle() const {
 
 QImage DeviceArt::handheld() const {
     QImage image = blank();
-    QPainter painter(&image);
+    QPainter painter;
+    begin(painter, image);
     painter.setRenderHint(QPainter::Antialiasing);
 
     const QRectF body(5, 72, 210, 94);

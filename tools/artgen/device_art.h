@@ -13,6 +13,9 @@ namespace morvane::artgen {
 
 class DeviceArt {
 public:
+    // scale 2 draws the @2x pictures, for screens of device pixel ratio 2.
+    explicit DeviceArt(int scale = 1) : scale_(scale) {}
+
     QImage phone() const;
     QImage nano() const;
     QImage classic() const;
@@ -20,12 +23,17 @@ public:
     QImage handheld() const;
 
 private:
-    static QImage blank();
+    // A white picture of kDevicePicture's size at this scale.
+    QImage blank() const;
+    // A painter on image that draws in 1x coordinates.
+    void begin(QPainter& painter, QImage& image) const;
     static void paintShadow(QPainter& painter, const QRectF& body);
     static void paintAppGrid(QPainter& painter, const QRectF& screen);
     static void paintMenuScreen(QPainter& painter, const QRectF& screen, qreal row_height);
     static void paintClickWheel(QPainter& painter, const QPointF& centre, qreal radius,
                                 const QColor& face);
+
+    int scale_;
 };
 
 } // namespace morvane::artgen

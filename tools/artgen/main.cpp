@@ -57,23 +57,35 @@ int main(int argc, char* argv[]) {
     const auto in = [&](const char* name) { return assets.filePath(QString::fromUtf8(name)); };
 
     bool ok = true;
-    const SkinArt skin;
-    ok &= save(skin.background(), in("Skins/background.bmp"), "BMP");
-    for (SkinArt::Button button :
-         {SkinArt::Button::Settings, SkinArt::Button::Minimise, SkinArt::Button::Close}) {
-        ok &= save(skin.buttonStrip(button), assets.filePath("Skins/" + SkinArt::fileName(button)),
-                   "BMP");
+    // The skin at 1x, and its @2x art for screens of device pixel ratio 2.
+    for (int scale : {1, 2}) {
+        const SkinArt skin(scale);
+        const auto skin_file = [&](const QString& base) {
+            return assets.filePath(QStringLiteral("Skins/") + skin.fileName(base));
+        };
+        ok &= save(skin.background(), skin_file(QStringLiteral("background.bmp")), "BMP");
+        for (SkinArt::Button button :
+             {SkinArt::Button::Settings, SkinArt::Button::Minimise, SkinArt::Button::Close}) {
+            ok &= save(skin.buttonStrip(button), skin_file(SkinArt::fileName(button)), "BMP");
+        }
+        ok &= save(skin.stopStrip(), skin_file(QStringLiteral("stop.bmp")), "BMP");
     }
-    ok &= save(skin.stopStrip(), in("Skins/stop.bmp"), "BMP");
-    ok &= writeText(skin.skinXml(), in("Skins/Skin.xml"));
+    ok &= writeText(SkinArt().skinXml(), in("Skins/Skin.xml"));
 
-    const DeviceArt devices;
     constexpr int kJpegQuality = 92;
-    ok &= save(devices.phone(), in("devices/iPhone.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.nano(), in("devices/iPod Nano.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.classic(), in("devices/iPod Classic.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.shuffle(), in("devices/iPod Shuffle.jpg"), "JPEG", kJpegQuality);
-    ok &= save(devices.handheld(), in("devices/PSP.jpg"), "JPEG", kJpegQuality);
+    for (int scale : {1, 2}) {
+        const DeviceArt devices(scale);
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
+        const auto device_file = [&](const char* name) {
+            return assets.filePath(
+                QStringLiteral("devices/%1%2.jpg").arg(QLatin1String(name), suffix));
+        };
+        ok &= save(devices.phone(), device_file("iPhone"), "JPEG", kJpegQuality);
+        ok &= save(devices.nano(), device_file("iPod Nano"), "JPEG", kJpegQuality);
+        ok &= save(devices.classic(), device_file("iPod Classic"), "JPEG", kJpegQuality);
+        ok &= save(devices.shuffle(), device_file("iPod Shuffle"), "JPEG", kJpegQuality);
+        ok &= save(devices.handheld(), device_file("PSP"), "JPEG", kJpegQuality);
+    }
 
     const LogoArt logo;
     for (int size : {16, 32, 48, 256}) {

@@ -104,10 +104,29 @@ int SkinArt::left(Button button) {
     return kCloseLeft;
 }
 
+QString SkinArt::fileName(const QString& base) const {
+    if (scale_ == 1) {
+        return base;
+    }
+    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    return base.left(dot) + QStringLiteral("@%1x").arg(scale_) + base.mid(dot);
+}
+
+QImage SkinArt::canvas(const QSize& size) const {
+    QImage image(size * scale_, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+QPainterPath SkinArt::scaled(const QPainterPath& path) const {
+    return QTransform::fromScale(scale_, scale_).map(path);
+}
+
 QImage SkinArt::background() const {
-    QImage image(kWindowSize, QImage::Format_RGB32);
+    QImage image = canvas(kWindowSize);
     QPainter painter(&image);
-    const QRect whole = image.rect();
+    painter.scale(scale_, scale_);
+    const QRect whole(QPoint(0, 0), kWindowSize);
 
     // Frame around the conversion window, a dark edge outside.
     painter.fillRect(whole, kFrame);
@@ -142,18 +161,19 @@ QImage SkinArt::background() const {
 
 QImage SkinArt::buttonStrip(Button button) const {
     const QImage backdrop =
-        background().copy(QRect(QPoint(left(button), kButtonTop), kButtonFrame));
+        background().copy(QRect(QPoint(left(button), kButtonTop) * scale_, kButtonFrame * scale_));
     const QRectF disc(0.5, 0.5, kButtonFrame.width() - 1, kButtonFrame.height() - 1);
     QPainterPath outline;
     outline.addEllipse(disc);
 
-    QImage strip(kButtonFrame.width() * 4, kButtonFrame.height(), QImage::Format_RGB32);
+    QImage strip = canvas(QSize(kButtonFrame.width() * 4, kButtonFrame.height()));
     QPainter strip_painter(&strip);
     const Look looks[] = {Look::Normal, Look::Hover, Look::Pressed, Look::Disabled};
     for (int i = 0; i < 4; ++i) {
         const ButtonLook look = lookOf(button, looks[i]);
         QImage frame = backdrop;
         QPainter painter(&frame);
+        painter.scale(scale_, scale_);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(QColor(0x10, 0x18, 0x20, 150), 1));
         painter.setBrush(verticalGradient(disc, look.top, look.bottom));
@@ -161,7 +181,8 @@ QImage SkinArt::buttonStrip(Button button) const {
         paintGlyph(painter, button, disc.center() + QPointF(0, look.glyph_shift), look.glyph,
                    look.bottom);
         painter.end();
-        strip_painter.drawImage(i * kButtonFrame.width(), 0, cutOut(frame, outline));
+        strip_painter.drawImage(i * kButtonFrame.width() * scale_, 0,
+                                cutOut(frame, scaled(outline)));
     }
     return strip;
 }
@@ -181,12 +202,12 @@ QImage SkinArt::stopStrip() const {
     const Look looks[] = {{{0xe8, 0x5a, 0x48}, {0xc0, 0x33, 0x26}, 0},
                           {{0xf7, 0x74, 0x62}, {0xd8, 0x43, 0x34}, 0},
                           {{0xa8, 0x2a, 0x1f}, {0xc8, 0x3c, 0x2e}, 1}};
-    QImage strip(kStopFrame.width() * 3, kStopFrame.height(), QImage::Format_RGB32);
+    QImage strip = canvas(QSize(kStopFrame.width() * 3, kStopFrame.height()));
     QPainter strip_painter(&strip);
     for (int i = 0; i < 3; ++i) {
-        QImage frame(kStopFrame, QImage::Format_RGB32);
-        frame.fill(Qt::white);
+        QImage frame = canvas(kStopFrame);
         QPainter painter(&frame);
+        painter.scale(scale_, scale_);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(QColor(0x8a, 0x1e, 0x14), 1));
         painter.setBrush(verticalGradient(disc, looks[i].top, looks[i].bottom));
@@ -196,7 +217,7 @@ QImage SkinArt::stopStrip() const {
         const QPointF centre = disc.center() + QPointF(0, looks[i].shift);
         painter.drawRoundedRect(QRectF(centre.x() - 5.5, centre.y() - 5.5, 11, 11), 2, 2);
         painter.end();
-        strip_painter.drawImage(i * kStopFrame.width(), 0, cutOut(frame, outline));
+        strip_painter.drawImage(i * kStopFrame.width() * scale_, 0, cutOut(frame, scaled(outline)));
     }
     return strip;
 }

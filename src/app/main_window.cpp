@@ -1,0 +1,259 @@
+// The main window: skin, shortcuts, the settings command and the end of a batch.
+#include "app/main_window.h"
+
+#include "app/dialogs.h"
+#include "app/power_off_notice.h"
+#include "conversion_window/drop_area.h"
+#include "settings/settings_file.h"
+#include "skin/skin_button.h"
+
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace morvane {
+
+namespace {
+
+// The window's size when the skin gives none: the default skin's.
+constexpr QSize unskinned_size(256, 280);
+
+} // namespace
+
+MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), location_(std::move(location)),
+      shell_(shell), skin_(this),
+      failed_files_viewer_(
+          [this](const std::vector<FailedFile>& files) { show_failed_files_dialog(files, this); }) {
+    load_settings(settings_, location_);
+    setWindowTitle(tr("Morvane"));
+    setWindowIcon(
+        QIcon(QString::fromStdString(location_.module_directory + "icons/morvane-256.png")));
+    build_device_table(device_table_, location_.module_directory);
+
+    drop_area_ = new DropArea(location_.module_directory + "Skins/", this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(margin, band_height, margin, margin);
+    layout->addWidget(drop_area_);
+    load_skin();
+    create_shortcuts();
+
+    connect(drop_area_, &DropArea::conversionBegin, this, [this] {
+        if (SkinButton* button = skin_.settingsButton()) {
+            button->setEnabled(false); // the worker reads the settings while a batch runs
+        }
+    });
+    connect(drop_area_, &DropArea::batchFinished, this, &MainWindow::batch_finished);
+    connect(drop_area_, &DropArea::failedFilesRequested, this,
+            [this](const std::vector<FailedFile>& failed_files) {
+                failed_files_viewer_(failed_files);
+            });
+
+    drop_area_->set_settings(settings_);
+    apply_device();
+    if (settings_.topmost != 0) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    drop_area_->setFocus();
+}
+
+MainWindow::~MainWindow() {
+    // The worker is joined before the settings and table it was given go away.
+    delete drop_area_;
+    drop_area_ = nullptr;
+}
+
+void MainWindow::load_skin() {
+    if (!skin_.load(location_.module_directory + "Skins/") || !skin_.fitOwner()) {
+        resize(unskinned_size);
+    }
+    setFixedSize(size());
+    const struct {
+        SkinButton* button;
+        QString name;
+        QString tip;
+        std::function<void()> command;
+    } commands[] = {
+        {skin_.settingsButton(), tr("Settings"), tr("Settings (Ctrl+,)"),
+         [this] { open_settings(); }},
+        {skin_.minimiseButton(), tr("Minimise"), tr("Minimise"), [this] { showMinimized(); }},
+        {skin_.closeButton(), tr("Close"), tr("Close (Ctrl+Q)"), [this] { close(); }},
+    };
+    QWidget* previous = drop_area_->stop_button(); // after the drop area's own stops
+    for (const auto& command : commands) {
+        if (command.button == nullptr) {
+            continue;
+        }
+        command.button->setText(command.name);
+        command.button->setAccessibleName(command.name);
+        command.button->setToolTip(command.tip);
+        connect(command.button, &QAbstractButton::clicked, this, command.command);
+        setTabOrder(previous, command.button);
+        previous = command.button;
+    }
+}
+
+void MainWindow::create_shortcuts() {
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, drop_area_,
+            &DropArea::choose_files);
+    connect(new QShortcut(QKeySequence(tr("Ctrl+,")), this), &QShortcut::activated, this,
+            &MainWindow::open_settings);
+    connect(new QShortcut(QKeySequence(tr("Ctrl+Q")), this), &QShortcut::activated, this,
+            &QWidget::close);
+    // Escape is left alone: a frameless window has nothing it could cancel.
+}
+
+void MainWindow::apply_device() {
+    settings_.device_index = valid_device_index(settings_.device_index, device_table_);
+    drop_area_->set_device(device_table_[static_cast<std::size_t>(settings_.device_index)]);
+}
+
+void MainWindow::add_files(const std::vector<std::string>& paths) {
+    drop_area_->add_files(paths);
+}
+
+void MainWindow::open_settings() {
+    if (drop_area_->converting()) {
+        return; // the worker reads the settings while a batch runs
+    }
+    AppSettings chosen = settings_;
+    if (!run_settings_dialog(chosen, device_table_, location_.module_directory, shell_, this)) {
+        return;
+    }
+    const bool topmost_changed = chosen.topmost != settings_.topmost;
+    settings_ = chosen;
+    save();
+    apply_device();
+    drop_area_->set_settings(settings_);
+    if (topmost_changed) {
+        set_topmost(settings_.topmost != 0);
+    }
+}
+
+void MainWindow::set_topmost(bool topmost) {
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+    if (visible) {
+        show(); // changing a window flag hides the window
+    }
+}
+
+void MainWindow::batch_finished(const BatchSummary& summary) {
+    if (SkinButton* button = skin_.settingsButton()) {
+        button->setEnabled(true);
+    }
+    if (quit_after_batch_) {
+        close();
+        return;
+    }
+    switch (choose_post_batch_action(settings_, summary)) {
+    case PostBatchAction::power_off:
+        power_off_after_notice();
+        break;
+    case PostBatchAction::open_folder:
+        if (const DesktopShell::Failure failure = shell_.open_folder(settings_.output_folder)) {
+            show_message(tr("The folder %1 could not be opened: %2")
+                             .arg(QString::fromStdString(settings_.output_folder),
+                                  QString::fromStdString(*failure)));
+        }
+        break;
+    case PostBatchAction::show_failed_files:
+        failed_files_viewer_(summary.failed_files);
+        break;
+    case PostBatchAction::none:
+        break;
+    }
+}
+
+void MainWindow::power_off_after_notice() {
+    auto* notice = new PowerOffNotice(power_off_notice_seconds_, this);
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    power_off_notice_ = notice;
+    connect(notice, &QDialog::accepted, this, [this] {
+        save(); // this session's choices survive the power-off
+        if (const DesktopShell::Failure failure = shell_.power_off()) {
+            show_message(tr("The computer could not be powered off: %1")
+                             .arg(QString::fromStdString(*failure)));
+        }
+    });
+    notice->open();
+}
+
+bool MainWindow::save(bool closing) {
+    const std::optional<std::string> failure = save_settings(settings_, location_);
+    if (!failure) {
+        last_save_failure_.reset();
+        return true;
+    }
+    // The same trouble is told once, not at every save.
+    if (failure != last_save_failure_) {
+        last_save_failure_ = failure;
+        show_message(
+            tr("The settings could not be saved: %1").arg(QString::fromStdString(*failure)),
+            closing);
+    }
+    return false;
+}
+
+void MainWindow::show_message(const QString& text, bool wait) {
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    message_ = box;
+    if (wait) {
+        box->exec(); // the program is about to end: the message must be read first
+    } else {
+        box->open();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (drop_area_->converting()) {
+        // The current file ends as the stop button ends it; the window closes with the batch.
+        quit_after_batch_ = true;
+        drop_area_->request_stop();
+        event->ignore();
+        return;
+    }
+    if (power_off_notice_) {
+        power_off_notice_->reject();
+    }
+    save(true);
+    event->accept();
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    skin_.paintBackground(painter);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // Only presses on the background arrive here: the children take their own.
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    QWindow* window = windowHandle();
+    if (window != nullptr && window->startSystemMove()) {
+        return;
+    }
+    drag_offset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (drag_offset_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - *drag_offset_);
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+    drag_offset_.reset();
+    QWidget::mouseReleaseEvent(event);
+}
+
+} // namespace morvane

@@ -1,0 +1,31 @@
+// The notice before Morvane powers the computer off after a batch: it counts down (60
+// seconds unless told otherwise) and then accepts itself; Cancel rejects it, and nothing
+// is powered off.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QTimer;
+
+namespace morvane {
+
+class PowerOffNotice : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit PowerOffNotice(int seconds = 60, QWidget* parent = nullptr);
+
+    int secondsLeft() const { return seconds_left_; }
+    QLabel* message() const { return message_; }
+
+private:
+    void tick();
+    void showSecondsLeft();
+
+    int seconds_left_;
+    QLabel* message_ = nullptr;
+    QTimer* timer_ = nullptr;
+};
+
+} // namespace morvane

@@ -1,0 +1,385 @@
+// The drop area: drops, the chooser, the worker's reports and their display.
+#include "conversion_window/drop_area.h"
+
+#include "conversion_window/media_files.h"
+#include "skin/skin_button.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextDocumentFragment>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace morvane {
+
+namespace {
+
+constexpr int stop_frame_count = 3;
+
+std::vector<std::string> local_paths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (data == nullptr || !data->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+        }
+    }
+    return paths;
+}
+
+QString media_filter() {
+    QStringList patterns;
+    for (const std::string& extension : media_extensions()) {
+        patterns << QStringLiteral("*.") + QString::fromStdString(extension);
+    }
+    return DropArea::tr("Audio and video files (%1)").arg(patterns.join(QLatin1Char(' '))) +
+           QStringLiteral(";;") + DropArea::tr("All files (*)");
+}
+
+std::vector<std::string> open_file_dialog(QWidget* parent) {
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        parent, DropArea::tr("Add Files to Convert"), QString(), media_filter());
+    std::vector<std::string> paths;
+    for (const QString& file : chosen) {
+        paths.push_back(QFile::encodeName(file).toStdString());
+    }
+    return paths;
+}
+
+QString minutes_and_seconds(qint64 seconds) {
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
+    : QWidget(parent), chooser_(open_file_dialog),
+      worker_(std::make_unique<ConversionWorker>(*this)) {
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(tr("Drop area"));
+    setToolTip(tr("Drop audio or video files or folders here, or click to choose files"));
+    setCursor(Qt::PointingHandCursor);
+
+    // The prompt, or the last batch's summary.
+    idle_panel_ = new QWidget(this);
+    idle_panel_->setAutoFillBackground(true);
+    status_label_ = new QLabel(idle_panel_);
+    status_label_->setAlignment(Qt::AlignCenter);
+    status_label_->setWordWrap(true);
+    status_label_->setTextFormat(Qt::RichText);
+    connect(status_label_, &QLabel::linkActivated, this,
+            [this] { emit failedFilesRequested(last_failed_files_); });
+    auto* idle_layout = new QVBoxLayout(idle_panel_);
+    idle_layout->setContentsMargins(4, 0, 4, 1);
+    idle_layout->addWidget(status_label_);
+
+    // The running batch.
+    batch_panel_ = new QWidget(this);
+    batch_panel_->setAutoFillBackground(true);
+    file_label_ = new QLabel(batch_panel_);
+    file_label_->setMinimumWidth(1); // a long name is elided, it never widens the window
+    progress_bar_ = new QProgressBar(batch_panel_);
+    progress_bar_->setRange(0, 100);
+    progress_bar_->setAccessibleName(tr("Progress of the current file"));
+    count_label_ = new QLabel(batch_panel_);
+    count_label_->setMinimumWidth(1);
+    auto* skinned_stop = new SkinButton(true, batch_panel_);
+    if (skinned_stop->loadStrip(skin_folder + "stop.bmp", stop_frame_count, true)) {
+        skinned_stop->setFixedSize(skinned_stop->frameSize());
+        stop_button_ = skinned_stop;
+    } else {
+        // A skin without the picture still needs a way to stop.
+        delete skinned_stop;
+        stop_button_ = new QPushButton(batch_panel_);
+    }
+    stop_button_->setText(tr("Stop"));
+    stop_button_->setAccessibleName(tr("Stop"));
+    stop_button_->setToolTip(tr("Stop converting: the current file is kept, shorter"));
+    connect(stop_button_, &QAbstractButton::clicked, this, &DropArea::request_stop);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(file_label_);
+    texts->addWidget(progress_bar_);
+    texts->addWidget(count_label_);
+    auto* batch_layout = new QHBoxLayout(batch_panel_);
+    batch_layout->setContentsMargins(6, 4, 2, 2);
+    batch_layout->addLayout(texts, 1);
+    batch_layout->addWidget(stop_button_, 0, Qt::AlignVCenter);
+    batch_panel_->hide();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addStretch(1);
+    layout->addWidget(idle_panel_);
+    layout->addWidget(batch_panel_);
+
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
+    setPalette(white);
+
+    setTabOrder(this, status_label_);
+    setTabOrder(status_label_, stop_button_);
+    show_idle_text(tr("Drop audio/video files"));
+}
+
+DropArea::~DropArea() {
+    // A running conversion stops at its next progress report; the thread is joined here,
+    // before the widgets and the host it reports to go away.
+    worker_.reset();
+}
+
+void DropArea::set_device(const DeviceProfile& device) {
+    device_ = device;
+    device_picture_.load(device_.image_path); // a missing picture leaves the area white
+    worker_->set_device(device_);
+    update();
+}
+
+void DropArea::add_files(const std::vector<std::string>& paths) {
+    if (paths.empty()) {
+        return;
+    }
+    const std::vector<std::string> files = expand_media_folders(paths);
+    if (files.empty()) {
+        show_idle_text(tr("No audio or video files in that folder"));
+        return;
+    }
+    worker_->set_settings(settings_);
+    worker_->add_files(files);
+    worker_->start_conversion();
+}
+
+void DropArea::choose_files() {
+    if (chooser_) {
+        add_files(chooser_(this));
+    }
+}
+
+void DropArea::request_stop() {
+    if (!converting_ || stopping_) {
+        return;
+    }
+    stopping_ = true;
+    stop_button_->setEnabled(false);
+    count_label_->setText(tr("Stopping…"));
+    worker_->request_stop();
+}
+
+void DropArea::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    if (!device_picture_.isNull()) {
+        const QSize size = device_picture_.size();
+        painter.drawPixmap(QRect(QPoint((width() - size.width()) / 2, 2), size),
+                           device_picture_.forRatio(devicePixelRatioF()));
+    }
+    if (drop_highlighted_) {
+        QColor tint = palette().color(QPalette::Highlight);
+        tint.setAlpha(40);
+        painter.fillRect(rect(), tint);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        painter.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+    }
+}
+
+void DropArea::mousePressEvent(QMouseEvent* event) {
+    // A press here belongs to this area: it neither drags the window nor reaches it.
+    pressed_ = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void DropArea::mouseReleaseEvent(QMouseEvent* event) {
+    const bool clicked = pressed_ && event->button() == Qt::LeftButton &&
+                         rect().contains(event->position().toPoint());
+    pressed_ = false;
+    event->accept();
+    if (clicked) {
+        choose_files();
+    }
+}
+
+void DropArea::dragEnterEvent(QDragEnterEvent* event) {
+    if (!local_paths(event->mimeData()).empty()) {
+        event->acceptProposedAction();
+        set_drop_highlighted(true);
+    }
+}
+
+void DropArea::dragMoveEvent(QDragMoveEvent* event) {
+    if (!local_paths(event->mimeData()).empty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void DropArea::dragLeaveEvent(QDragLeaveEvent*) {
+    set_drop_highlighted(false);
+}
+
+void DropArea::dropEvent(QDropEvent* event) {
+    set_drop_highlighted(false);
+    const std::vector<std::string> paths = local_paths(event->mimeData());
+    if (paths.empty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    add_files(paths);
+}
+
+void DropArea::set_drop_highlighted(bool highlighted) {
+    if (drop_highlighted_ != highlighted) {
+        drop_highlighted_ = highlighted;
+        update();
+    }
+}
+
+void DropArea::show_idle_text(const QString& text) {
+    status_label_->setText(text);
+    // Only a summary with a link is a stop of the Tab key.
+    const bool has_link = text.contains(QLatin1String("<a "));
+    status_label_->setTextInteractionFlags(has_link ? Qt::LinksAccessibleByMouse |
+                                                          Qt::LinksAccessibleByKeyboard
+                                                    : Qt::NoTextInteraction);
+    status_label_->setFocusPolicy(has_link ? Qt::StrongFocus : Qt::NoFocus);
+    setAccessibleDescription(QTextDocumentFragment::fromHtml(text).toPlainText());
+}
+
+void DropArea::post(std::function<void()> work) {
+    {
+        const std::lock_guard<std::mutex> lock(posted_lock_);
+        posted_.push_back(std::move(work));
+    }
+    // By name: the call is queued by Qt alone, and dropped if this widget is gone.
+    QMetaObject::invokeMethod(this, "run_posted", Qt::QueuedConnection);
+}
+
+void DropArea::run_posted() {
+    std::deque<std::function<void()>> ready;
+    {
+        const std::lock_guard<std::mutex> lock(posted_lock_);
+        ready.swap(posted_);
+    }
+    for (std::function<void()>& work : ready) {
+        work();
+    }
+}
+
+void DropArea::conversion_begin() {
+    post([this] {
+        if (converting_) {
+            return; // the next file of the same batch
+        }
+        converting_ = true;
+        stopping_ = false;
+        batch_clock_.start();
+        stop_button_->setEnabled(true);
+        file_label_->clear();
+        count_label_->clear();
+        progress_bar_->setValue(0);
+        idle_panel_->hide();
+        batch_panel_->show();
+        emit conversionBegin();
+    });
+}
+
+void DropArea::status_changed(const ConversionStatus& status) {
+    post([this, status] { show_status(status); });
+}
+
+void DropArea::file_finished(const std::string&, const JobOutcome&) {
+    // The summary at the end of the batch says how each file ended.
+}
+
+void DropArea::conversion_end(const BatchSummary& summary) {
+    post([this, summary] {
+        converting_ = false;
+        stopping_ = false;
+        batch_panel_->hide();
+        idle_panel_->show();
+        show_summary(summary);
+        emit batchFinished(summary);
+    });
+}
+
+void DropArea::show_status(const ConversionStatus& status) {
+    if (!status.converting || !converting_) {
+        return; // the idle prompt stays as the summary left it
+    }
+    const QString name =
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(status.path))).fileName();
+    // The label's own width may not be laid out yet when the first file starts.
+    const int room = width() - stop_button_->width() - 12;
+    file_label_->setText(file_label_->fontMetrics().elidedText(name, Qt::ElideMiddle, room));
+    file_label_->setToolTip(name);
+    progress_bar_->setValue(std::clamp(status.percent, 0, 100));
+    progress_bar_->setAccessibleDescription(name);
+    if (!stopping_) {
+        QString counts = tr("%1 of %2").arg(status.index + 1).arg(status.total);
+        const QString left = time_left_text(status);
+        if (!left.isEmpty()) {
+            counts += QStringLiteral(" · ") + left;
+        }
+        count_label_->setText(counts);
+    }
+    setAccessibleDescription(tr("Converting %1, %2 of %3, %4%")
+                                 .arg(name)
+                                 .arg(status.index + 1)
+                                 .arg(status.total)
+                                 .arg(progress_bar_->value()));
+}
+
+QString DropArea::time_left_text(const ConversionStatus& status) const {
+    if (status.total <= 0) {
+        return {};
+    }
+    const double done = (status.index + std::clamp(status.percent, 0, 100) / 100.0) / status.total;
+    const qint64 elapsed = batch_clock_.elapsed();
+    // Too early for an estimate worth reading.
+    if (done < 0.01 || elapsed < 1000) {
+        return {};
+    }
+    const auto seconds = static_cast<qint64>(std::ceil(elapsed * (1.0 - done) / done / 1000.0));
+    return tr("%1 left").arg(minutes_and_seconds(seconds));
+}
+
+void DropArea::show_summary(const BatchSummary& summary) {
+    last_failed_files_ = summary.failed_files;
+    QStringList parts;
+    if (summary.converted > 0) {
+        parts << tr("%n converted", nullptr, summary.converted);
+    }
+    if (summary.stopped > 0) {
+        parts << tr("%n stopped", nullptr, summary.stopped);
+    }
+    if (summary.not_started > 0) {
+        parts << tr("%n not started", nullptr, summary.not_started);
+    }
+    if (summary.skipped > 0) {
+        parts << tr("%n skipped", nullptr, summary.skipped);
+    }
+    if (summary.failed > 0) {
+        parts << tr("%n failed", nullptr, summary.failed);
+    }
+    QString text = parts.join(QStringLiteral(", ")).toHtmlEscaped();
+    if (!summary.failed_files.empty()) {
+        text += QStringLiteral(" — <a href=\"failed\">%1</a>").arg(tr("show"));
+    }
+    show_idle_text(text.isEmpty() ? tr("Drop audio/video files") : text);
+}
+
+} // namespace morvane

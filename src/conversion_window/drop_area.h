@@ -1,0 +1,123 @@
+// Where files are dropped: the selected device's picture on white, the prompt below it,
+// and during a batch a progress panel (the current file, a progress bar, "2 of 5" and the
+// time left, a skinned stop button). It owns the conversion worker and is its host: every
+// report carries its values and is posted to this widget's thread before it touches a
+// widget. A click on the area, like Ctrl+O in the main window, opens a file chooser.
+#pragma once
+
+#include "jobs/conversion_host.h"
+#include "jobs/conversion_worker.h"
+#include "jobs/device_profile.h"
+#include "settings/app_settings.h"
+#include "skin/skin_pixmap.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class QAbstractButton;
+class QLabel;
+class QProgressBar;
+
+namespace morvane {
+
+class DropArea : public QWidget, public ConversionHost {
+    Q_OBJECT
+
+public:
+    // Asks the user for files to convert; empty when they chose none.
+    using FileChooser = std::function<std::vector<std::string>(QWidget* parent)>;
+
+    // skin_folder holds the stop button's picture (stop.bmp).
+    explicit DropArea(const std::string& skin_folder, QWidget* parent = nullptr);
+    // Stops and joins the worker before anything it reports to goes away.
+    ~DropArea() override;
+
+    void set_device(const DeviceProfile& device);
+    // What the files added from now on are converted with.
+    void set_settings(const AppSettings& settings) { settings_ = settings; }
+    void set_file_chooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
+    // Files and folders (the media files under them) join the running batch or start one.
+    void add_files(const std::vector<std::string>& paths);
+    // The chooser, then add_files with what was chosen.
+    void choose_files();
+    // As the stop button: the current file ends complete and shorter, the rest is dropped.
+    void request_stop();
+
+    bool converting() const { return converting_; }
+    bool stopping() const { return stopping_; }
+    bool drop_highlighted() const { return drop_highlighted_; }
+    const DeviceProfile& device() const { return device_; }
+    // The parts a person reads (and tests look at).
+    QLabel* status_label() const { return status_label_; }
+    QLabel* file_label() const { return file_label_; }
+    QLabel* count_label() const { return count_label_; }
+    QProgressBar* progress_bar() const { return progress_bar_; }
+    // The skin's stop button, or a plain one when the skin has no picture for it.
+    QAbstractButton* stop_button() const { return stop_button_; }
+
+signals:
+    void conversionBegin();                                                 // a batch starts
+    void batchFinished(const BatchSummary& summary);                        // the batch is over
+    void failedFilesRequested(const std::vector<FailedFile>& failed_files); // "show"
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // ConversionHost: called on the worker thread, posted to this one.
+    void conversion_begin() override;
+    void status_changed(const ConversionStatus& status) override;
+    void file_finished(const std::string& path, const JobOutcome& outcome) override;
+    void conversion_end(const BatchSummary& summary) override;
+
+    // Queues `work` for this widget's thread. The queue is handed over under our own lock,
+    // so that the values cross threads in a way ThreadSanitizer sees too.
+    void post(std::function<void()> work);
+    Q_INVOKABLE void run_posted();
+    void show_status(const ConversionStatus& status);
+    void show_summary(const BatchSummary& summary);
+    void show_idle_text(const QString& text);
+    void set_drop_highlighted(bool highlighted);
+    QString time_left_text(const ConversionStatus& status) const;
+
+    AppSettings settings_;
+    DeviceProfile device_;
+    SkinPixmap device_picture_; // with its @2x art where there is some
+    FileChooser chooser_;
+
+    QWidget* idle_panel_ = nullptr;
+    QLabel* status_label_ = nullptr;
+    QWidget* batch_panel_ = nullptr;
+    QLabel* file_label_ = nullptr;
+    QProgressBar* progress_bar_ = nullptr;
+    QLabel* count_label_ = nullptr;
+    QAbstractButton* stop_button_ = nullptr;
+
+    // Read and written on this thread only, from the values the worker posts.
+    bool converting_ = false;
+    bool stopping_ = false;
+    bool drop_highlighted_ = false;
+    bool pressed_ = false;
+    QElapsedTimer batch_clock_;
+    std::vector<FailedFile> last_failed_files_;
+
+    std::mutex posted_lock_;
+    std::deque<std::function<void()>> posted_; // guarded by posted_lock_
+
+    std::unique_ptr<ConversionWorker> worker_; // last: reset first in the destructor
+};
+
+} // namespace morvane

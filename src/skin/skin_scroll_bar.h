@@ -1,0 +1,37 @@
+// The picture of a vertical scrollbar for skins: an up arrow at the top, a down arrow at the
+// bottom and a tiled track between them. It is drawn only: no position, no thumb, and its
+// clicks go nowhere (not even to the owner).
+#pragma once
+
+#include "skin/skin_pixmap.h"
+
+#include <QWidget>
+#include <string>
+
+namespace morvane {
+
+class SkinScrollBar : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SkinScrollBar(QWidget* parent = nullptr);
+
+    // The track picture and the arrows picture (up arrow in its upper half, down arrow in
+    // its lower half). False when either could not be loaded; what did load is drawn.
+    bool loadImages(const std::string& bar_path, const std::string& buttons_path);
+
+    QRect upRect() const;
+    QRect downRect() const;
+    QRect trackRect() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int arrowHeight() const { return buttons_.size().height() / 2; }
+
+    SkinPixmap bar_;
+    SkinPixmap buttons_;
+};
+
+} // namespace morvane
