@@ -16,8 +16,8 @@ namespace morvane {
 
 namespace fs = std::filesystem;
 
-InputCollector::InputCollector(bool recursive, const std::atomic<bool>& stop)
-    : recursive_(recursive), stop_(stop) {}
+InputCollector::InputCollector(bool recursive, std::function<bool()> stopped)
+    : recursive_(recursive), stopped_(std::move(stopped)) {}
 
 void InputCollector::add(const std::string& path) {
     std::error_code error;
@@ -42,7 +42,7 @@ void InputCollector::walk(const std::string& folder) {
     });
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     for (const fs::directory_entry& entry : entries) {
-        if (stop_.load()) {
+        if (stopped_()) {
             return;
         }
         const std::string name = entry.path().filename().string();
@@ -106,8 +106,14 @@ bool is_media_file(const std::string& path) {
     }
     for (unsigned index = 0; index < container->nb_streams; ++index) {
         const AVStream* stream = container->streams[index];
-        const AVMediaType type = stream->codecpar->codec_type;
-        if ((type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_VIDEO) && !is_cover_art(stream)) {
+        const AVCodecParameters& parameters = *stream->codecpar;
+        // A stream whose parameters the probe could not find is the demuxer's guess from
+        // the file name, not content.
+        const bool sound = parameters.codec_type == AVMEDIA_TYPE_AUDIO &&
+                           parameters.sample_rate > 0 && parameters.ch_layout.nb_channels > 0;
+        const bool pictures = parameters.codec_type == AVMEDIA_TYPE_VIDEO && parameters.width > 0 &&
+                              !is_cover_art(stream);
+        if (sound || pictures) {
             return true;
         }
     }

@@ -3,7 +3,7 @@
 // sound or moving pictures. Everything else found there is passed over quietly and counted.
 #pragma once
 
-#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,8 +12,8 @@ namespace morvane {
 
 class InputCollector {
 public:
-    // `stop` ends a long walk early (an interrupt during it).
-    InputCollector(bool recursive, const std::atomic<bool>& stop);
+    // `stopped` ends a long walk early (an interrupt during it).
+    InputCollector(bool recursive, std::function<bool()> stopped);
 
     // A name given by the user. Without `recursive` a folder is kept as an input of its
     // own (the batch reports it as a folder); a file is always kept, media or not, so
@@ -27,7 +27,7 @@ private:
     void walk(const std::string& folder);
 
     bool recursive_;
-    const std::atomic<bool>& stop_;
+    std::function<bool()> stopped_;
     std::vector<std::string> inputs_;
     int passed_over_ = 0;
 };
