@@ -43,7 +43,7 @@ std::string result_line(const InputRecord& record) {
     case JobStatus::not_started:
         return input + ": not started";
     case JobStatus::skipped:
-        return input + ": skipped, " + printable_name(outcome.reason);
+        return input + ": skipped (" + printable_name(outcome.reason) + ")";
     case JobStatus::failed:
         break;
     }

@@ -26,7 +26,7 @@ struct BatchCounts {
 std::string status_name(const InputRecord& record);
 
 // "in -> out", "in -> out (stopped at 0:25 of 5:00)", "in: not started",
-// "in: skipped, out exists", "in: reason"; names escaped for a terminal.
+// "in: skipped (already converted: out)", "in: reason"; names escaped for a terminal.
 std::string result_line(const InputRecord& record);
 
 BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over);

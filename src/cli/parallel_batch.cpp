@@ -2,13 +2,10 @@
 
 #include "cli/printable_name.h"
 #include "cli/progress_line.h"
-#include "jobs/media_probe.h"
-#include "jobs/output_naming.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace morvane {
@@ -30,27 +27,6 @@ int terminal_width(std::FILE* stream) {
         return size.ws_col;
     }
     return 80;
-}
-
-// The name the input's output gets when nothing is in the way, or nothing when the input
-// cannot be read (the converter then says why).
-std::optional<std::string> planned_output_path(const DeviceProfile& device,
-                                               const std::string& input,
-                                               const std::string& output_folder) {
-    MediaProbe probe;
-    if (!probe_media(input, probe)) {
-        return std::nullopt;
-    }
-    bool video = false;
-    bool audio = false;
-    for (int index = 0; index < probe.stream_count; ++index) {
-        const AVMediaType type = probe.streams[static_cast<std::size_t>(index)].media_type;
-        video = video || type == AVMEDIA_TYPE_VIDEO;
-        audio = audio || type == AVMEDIA_TYPE_AUDIO;
-    }
-    const bool video_output = (device.media_kinds & KIND_VIDEO) && video && audio;
-    return output_folder + output_base_name(input) +
-           (video_output ? device.video_extension : device.audio_extension);
 }
 
 } // namespace
@@ -95,7 +71,7 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         std::lock_guard lock(mutex_);
         records_.clear();
         for (const std::string& input : inputs) {
-            records_.push_back({input});
+            records_.emplace_back().input = input;
         }
         batch_started_ = Clock::now();
     }
@@ -104,6 +80,7 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         auto slot = std::make_unique<Slot>(*this, index);
         slot->worker().set_device(device_);
         slot->worker().set_settings(settings_);
+        slot->worker().set_skip_existing(options_.skip_existing);
         std::lock_guard lock(mutex_);
         slots_.push_back(std::move(slot));
     }
@@ -114,16 +91,11 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         for (auto& slot : slots_) {
             while (!slot->busy && !stop_requested_ && next < records_.size()) {
                 const std::size_t index = next++;
-                InputRecord& record = records_[index];
-                if (settled_before_conversion(record)) {
-                    finish_record(index, record.outcome);
-                    continue;
-                }
                 slot->busy = true;
                 slot->record = index;
                 slot->percent = 0;
                 slot->started = Clock::now();
-                const std::string input = record.input;
+                const std::string input = records_[index].input;
                 // The worker's calls come without this lock; so do its hosts' calls.
                 lock.unlock();
                 slot->worker().add_files({input});
@@ -145,6 +117,15 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         slot_free_.wait(lock);
     }
     clear_progress();
+    // What the stop left in the queue is listed too: every input gets its line.
+    for (const InputRecord& record : records_) {
+        if (!record.finished && results_ != nullptr) {
+            std::fputs((result_line(record) + "\n").c_str(), results_);
+        }
+    }
+    if (results_ != nullptr) {
+        std::fflush(results_);
+    }
     return records_;
 }
 
@@ -166,26 +147,6 @@ void ParallelBatch::request_stop() {
 bool ParallelBatch::stop_requested() const {
     std::lock_guard lock(mutex_);
     return stop_requested_;
-}
-
-bool ParallelBatch::settled_before_conversion(InputRecord& record) const {
-    std::error_code error;
-    if (std::filesystem::is_directory(record.input, error)) {
-        record.outcome.status = JobStatus::failed;
-        record.outcome.reason = "is a folder";
-        return true;
-    }
-    if (options_.skip_existing) {
-        const auto planned = planned_output_path(device_, record.input, settings_.output_folder);
-        struct stat status {};
-        if (planned && lstat(planned->c_str(), &status) == 0) {
-            record.outcome.status = JobStatus::skipped;
-            record.outcome.output_path = *planned;
-            record.outcome.reason = *planned + " exists";
-            return true;
-        }
-    }
-    return false;
 }
 
 void ParallelBatch::on_status(int slot, const ConversionStatus& status) {

@@ -53,8 +53,6 @@ private:
     void on_file_finished(int slot, const JobOutcome& outcome);
     void on_batch_end(int slot);
 
-    // Decides an input without a converter when it can be: a folder, an existing output.
-    bool settled_before_conversion(InputRecord& record) const;
     void finish_record(std::size_t index, const JobOutcome& outcome); // under mutex_
     void draw_progress(bool at_once);                                 // under mutex_
     void clear_progress();                                            // under mutex_

@@ -39,8 +39,8 @@ CConverWnd::CConverWnd(AppSettings* settings, DesktopShell& shell,
                        std::function<void(const AppSettings&)> save_settings,
                        std::string module_directory, QWidget* parent)
     : QWidget(parent), settings_(settings), module_directory_(std::move(module_directory)),
-      post_batch_actions_(shell, std::move(save_settings)),
-      worker_(std::make_unique<ConversionWorker>(*this, &post_batch_actions_)) {
+      shell_(shell), save_settings_(std::move(save_settings)),
+      worker_(std::make_unique<ConversionWorker>(*this)) {
     SetControlId(this, control_id);
     setAcceptDrops(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -165,32 +165,45 @@ void CConverWnd::conversion_begin() {
     });
 }
 
-void CConverWnd::conversion_end() {
-    post([this] {
+void CConverWnd::conversion_end(const BatchSummary& summary) {
+    post([this, summary] {
         if (stop_button_ != nullptr) {
             stop_button_->hide();
         }
         emit conversionEnd();
+        run_post_batch_action(summary);
     });
 }
 
-void CConverWnd::status_changed() {
-    // The values travel with the message, so the window never reads the worker's state.
-    const bool converting = worker_->converting();
-    const int current_index = worker_->current_index();
-    const int total_count = worker_->total_count();
-    const QString text = QString::fromStdString(worker_->status_text());
-    post([this, converting, current_index, total_count, text] {
-        show_status(converting, current_index, total_count, text);
-    });
-}
-
-void CConverWnd::show_failed_files(std::vector<FailedFile> failed_files) {
-    post([this, failed_files = std::move(failed_files)] {
-        if (failed_files_dialog_) {
-            failed_files_dialog_(this, failed_files);
+void CConverWnd::run_post_batch_action(const BatchSummary& summary) {
+    switch (choose_post_batch_action(*settings_, summary)) {
+    case PostBatchAction::power_off:
+        if (save_settings_) {
+            save_settings_(*settings_);
         }
+        shell_.power_off();
+        break;
+    case PostBatchAction::open_folder:
+        shell_.open_folder(settings_->output_folder);
+        break;
+    case PostBatchAction::show_failed_files:
+        if (failed_files_dialog_) {
+            failed_files_dialog_(this, summary.failed_files);
+        }
+        break;
+    case PostBatchAction::none:
+        break;
+    }
+}
+
+void CConverWnd::status_changed(const ConversionStatus& status) {
+    // The values travel with the message, so the window never reads the worker's state.
+    post([this, status] {
+        show_status(status.converting, status.index, status.total,
+                    QString::fromStdString(status.text));
     });
 }
+
+void CConverWnd::file_finished(const std::string&, const JobOutcome&) {}
 
 } // namespace morvane

@@ -8,7 +8,7 @@
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
-#include "jobs/post_batch_actions.h"
+#include "jobs/post_batch_action.h"
 #include "platform/desktop_shell.h"
 #include "platform/image.h"
 #include "settings/app_settings.h"
@@ -75,9 +75,11 @@ protected:
 private:
     // ConversionHost: called on the worker thread, posted to this one.
     void conversion_begin() override;
-    void conversion_end() override;
-    void status_changed() override;
-    void show_failed_files(std::vector<FailedFile> failed_files) override;
+    void status_changed(const ConversionStatus& status) override;
+    void file_finished(const std::string& path, const JobOutcome& outcome) override;
+    void conversion_end(const BatchSummary& summary) override;
+    // On this thread: power off, open the folder or show the failed files, as chosen.
+    void run_post_batch_action(const BatchSummary& summary);
 
     // Runs `work` on this window's thread, as soon as it gets to it.
     void post(std::function<void()> work);
@@ -96,7 +98,8 @@ private:
     int total_count_ = 0;
     QString status_text_;
 
-    PostBatchActions post_batch_actions_;
+    DesktopShell& shell_;
+    std::function<void(const AppSettings&)> save_settings_;
     std::unique_ptr<ConversionWorker> worker_; // last: stopped and joined first
 };
 

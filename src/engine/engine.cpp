@@ -40,6 +40,17 @@ int Engine::fail(int result, const char* format, ...) {
     if (format != nullptr) {
         va_list arguments;
         va_start(arguments, format);
+        if (last_error_.empty()) {
+            va_list copy;
+            va_copy(copy, arguments);
+            char line[512];
+            std::vsnprintf(line, sizeof line, format, copy);
+            va_end(copy);
+            last_error_ = line;
+            if (!last_error_.empty() && last_error_.back() == '\n') {
+                last_error_.pop_back();
+            }
+        }
         vmessage(format, arguments);
         va_end(arguments);
     }

@@ -50,6 +50,10 @@ public:
     bool report_progress(TranscodeProgress& progress, std::size_t output_stream_count,
                          bool final_report);
 
+    // Why the last open_input_file, open_output_file or transcode failed: FFmpeg's own text
+    // where FFmpeg gave one, e.g. "No space left on device". Empty after a success or a stop.
+    const std::string& last_error() const { return last_error_; }
+
     EngineOptions& options() { return options_; }
     const EngineOptions& options() const { return options_; }
     const EngineTables& tables() const { return tables_; }
@@ -110,6 +114,7 @@ private:
     EngineOptions options_;
     EngineTables tables_;
     MessageSink message_sink_;
+    std::string last_error_;
     // Wall-clock time of the last periodic report; -1 until the first one. Never reset, so
     // the first report of a new file still waits out the throttle.
     std::int64_t last_report_time_ = -1;

@@ -1,6 +1,7 @@
 // Opening an input file and fitting its picture to the device's screen.
 #include "engine/cover_art.h"
 #include "engine/engine.h"
+#include "engine/ffmpeg_error.h"
 #include "engine/frame_size_fit.h"
 
 extern "C" {
@@ -12,6 +13,7 @@ namespace morvane {
 int Engine::open_input_file(TranscodeProgress& progress, const std::string& path) {
     progress.total_bytes = 0;
     progress.bytes_read = 0;
+    last_error_.clear();
 
     if (tables_.input_files.size() >= EngineTables::max_files) {
         message("%s: too many input files\n", path.c_str());
@@ -20,7 +22,9 @@ int Engine::open_input_file(TranscodeProgress& progress, const std::string& path
     }
 
     AVFormatContext* raw_context = nullptr;
-    if (avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr) < 0) {
+    if (const int error = avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr);
+        error < 0) {
+        last_error_ = ffmpeg_error_text(error);
         close_engine_files();
         return open_input_failed;
     }
@@ -28,7 +32,8 @@ int Engine::open_input_file(TranscodeProgress& progress, const std::string& path
     file.container.reset(raw_context);
     AVFormatContext* container = file.container.get();
 
-    if (avformat_find_stream_info(container, nullptr) < 0) {
+    if (const int error = avformat_find_stream_info(container, nullptr); error < 0) {
+        last_error_ = ffmpeg_error_text(error);
         message("%s: could not find codec parameters\n", path.c_str());
         close_engine_files();
         return open_input_failed;

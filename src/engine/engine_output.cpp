@@ -2,6 +2,7 @@
 #include "engine/cover_art.h"
 #include "engine/encoder_choice.h"
 #include "engine/engine.h"
+#include "engine/ffmpeg_error.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -51,6 +52,7 @@ Engine::StreamTypes Engine::probe_input_stream_types() const {
 }
 
 int Engine::open_output_file(const std::string& path) {
+    last_error_.clear();
     if (tables_.output_files.size() >= EngineTables::max_files) {
         return fail(output_failed, "%s: too many output files\n", path.c_str());
     }
@@ -94,8 +96,11 @@ int Engine::open_output_file(const std::string& path) {
         return fail(output_failed, nullptr);
     }
     // An existing file is replaced: the caller has chosen (and reserved) this name.
-    if (!(format->flags & AVFMT_NOFILE) &&
-        avio_open(&container->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+    if (const int error = (format->flags & AVFMT_NOFILE)
+                              ? 0
+                              : avio_open(&container->pb, path.c_str(), AVIO_FLAG_WRITE);
+        error < 0) {
+        last_error_ = ffmpeg_error_text(error);
         return fail(output_failed, "Could not open '%s'\n", path.c_str());
     }
     container->max_delay = static_cast<int>(options_.mux_max_delay * 1000000);

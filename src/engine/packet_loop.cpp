@@ -123,6 +123,7 @@ int Engine::run_packet_loop(TranscodeProgress& progress) {
     for (std::size_t file_index = 0; file_index < tables_.output_files.size(); ++file_index) {
         const int result = av_write_trailer(tables_.output_files[file_index].container.get());
         if (result < 0) {
+            last_error_ = ffmpeg_error_text(result);
             message("Could not write trailer for output file #%d: %s\n",
                     static_cast<int>(file_index), ffmpeg_error_text(result).c_str());
             close_engine_files();
@@ -379,6 +380,7 @@ Engine::Step Engine::write_output_packet(OutputStreamRecord& output, AVPacket& p
         tables_.output_files[static_cast<std::size_t>(output.file_index)].container.get();
     const int result = av_interleaved_write_frame(container, &packet);
     if (result < 0) {
+        last_error_ = ffmpeg_error_text(result);
         message("Could not write a packet to output file #%d: %s\n", output.file_index,
                 ffmpeg_error_text(result).c_str());
         close_engine_files();

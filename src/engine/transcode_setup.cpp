@@ -12,6 +12,7 @@ extern "C" {
 namespace morvane {
 
 int Engine::transcode(TranscodeProgress& progress) {
+    last_error_.clear();
     int result = set_up_transcode();
     if (result == 0) {
         result = run_packet_loop(progress);

@@ -1,6 +1,7 @@
 // What the conversion worker tells the window (or the command line) that owns it. Every
-// call comes from the worker thread and must return without waiting for another thread:
-// a window posts the news to its own thread.
+// call comes from the worker thread, carries the values it reports (a host never reads the
+// worker back) and must return without waiting for another thread: a window posts the news
+// to its own thread.
 #pragma once
 
 #include "jobs/conversion_job.h"
@@ -11,20 +12,34 @@
 
 namespace morvane {
 
+struct ConversionStatus {
+    bool converting = false;
+    int index = 0;    // zero-based, of the current file in the batch
+    int total = 0;    // files in the batch so far (grows when files join it)
+    int percent = 0;  // of the current file, 0..100
+    std::string path; // the current file
+    std::string text; // the status line: the idle prompt, or "NN%" while converting
+};
+
+struct BatchSummary {
+    int converted = 0, stopped = 0, not_started = 0, skipped = 0, failed = 0;
+    bool stop_requested = false;          // the batch ended by a stop
+    std::vector<FailedFile> failed_files; // the failed ones, with reasons
+    bool all_converted() const { return stopped + not_started + failed == 0; }
+};
+
 class ConversionHost {
 public:
     virtual ~ConversionHost() = default;
 
     // A file of the batch starts: show the stop button, lock the settings.
     virtual void conversion_begin() = 0;
-    // The batch is over: hide the stop button, unlock the settings.
-    virtual void conversion_end() = 0;
-    // The status text, the current file or the batch size changed.
-    virtual void status_changed() = 0;
-    // The batch could not convert these files (sent once, after conversion_end).
-    virtual void show_failed_files(std::vector<FailedFile> failed_files) = 0;
-    // One file is done, converted or not.
-    virtual void file_finished(const std::string& /*path*/, const JobOutcome& /*outcome*/) {}
+    // The status line, the current file or the batch size changed.
+    virtual void status_changed(const ConversionStatus& status) = 0;
+    // One file is done, whatever its outcome; files a stop left out come as not_started.
+    virtual void file_finished(const std::string& path, const JobOutcome& outcome) = 0;
+    // The batch is over: hide the stop button, unlock the settings, show what failed.
+    virtual void conversion_end(const BatchSummary& summary) = 0;
 };
 
 } // namespace morvane

@@ -1,11 +1,15 @@
 #include "jobs/conversion_job.h"
 
+#include "engine/conver_callback.h"
 #include "jobs/media_probe.h"
 #include "jobs/output_naming.h"
+#include "jobs/temporary_output.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
+#include <optional>
+#include <sys/stat.h>
 
 namespace morvane {
 
@@ -15,24 +19,85 @@ std::string codec_name(AVCodecID codec) {
     return avcodec_get_name(codec);
 }
 
-} // namespace
-
-ConversionJob::ConversionJob(Engine& engine, TranscodeProgress& progress,
-                             const SupportedCodecs& codecs)
-    : engine_(engine), progress_(progress), codecs_(codecs) {}
-
-JobOutcome ConversionJob::fail(std::string reason) {
+JobOutcome failed(std::string reason) {
     JobOutcome outcome;
     outcome.reason = std::move(reason);
     return outcome;
 }
 
+// Why a path cannot be an input at all, in plain words; nothing when it is a file.
+std::optional<std::string> unreadable_input(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return errno == ENOENT ? std::string("no such file") : std::string(std::strerror(errno));
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return std::string("is a folder");
+    }
+    if (!S_ISREG(status.st_mode)) {
+        // Reading a named pipe or a device would wait for data forever.
+        return std::string("not a regular file");
+    }
+    return std::nullopt;
+}
+
+std::string clock_text(double seconds) {
+    const long long whole = static_cast<long long>(seconds);
+    char text[32];
+    if (whole >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
+                      whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    }
+    return text;
+}
+
+// Passes the engine's reports on and remembers whether the answer stopped the conversion.
+// A "stop" answered to the final 100% report comes too late to shorten anything.
+class StopWatch : public CConverCallback {
+public:
+    explicit StopWatch(CConverCallback* callback) : callback_(callback) {}
+    bool on_progress(int percent) override {
+        if (callback_ == nullptr) {
+            return true;
+        }
+        const bool go_on = callback_->on_progress(percent);
+        if (!go_on && percent < 100) {
+            stopped_ = true;
+        }
+        return go_on;
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    CConverCallback* callback_;
+    bool stopped_ = false;
+};
+
+} // namespace
+
+std::string stopped_text(const JobOutcome& outcome) {
+    std::string text = "stopped at " + clock_text(outcome.seconds_done);
+    if (outcome.seconds_total > 0) {
+        text += " of " + clock_text(outcome.seconds_total);
+    }
+    return text;
+}
+
+ConversionJob::ConversionJob(Engine& engine, TranscodeProgress& progress,
+                             const SupportedCodecs& codecs)
+    : engine_(engine), progress_(progress), codecs_(codecs) {}
+
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, CConverCallback* callback,
                                       const std::function<void()>& on_conversion_start) {
+    if (const std::optional<std::string> refusal = unreadable_input(path)) {
+        return failed(*refusal);
+    }
     MediaProbe probe;
     if (!probe_media(path, probe)) {
-        return fail("cannot read this file");
+        return failed(probe.error.empty() ? "cannot read this file" : probe.error);
     }
     AVCodecID video = AV_CODEC_ID_NONE;
     AVCodecID audio = AV_CODEC_ID_NONE;
@@ -45,60 +110,81 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         }
     }
     if (video != AV_CODEC_ID_NONE && !codecs_.is_supported_video(video)) {
-        return fail("unsupported video codec " + codec_name(video));
+        return failed("unsupported video codec " + codec_name(video));
     }
     if (audio != AV_CODEC_ID_NONE && !codecs_.is_supported_audio(audio)) {
-        return fail("unsupported audio codec " + codec_name(audio));
+        return failed("unsupported audio codec " + codec_name(audio));
     }
     const bool has_video_and_audio = video != AV_CODEC_ID_NONE && audio != AV_CODEC_ID_NONE;
+    const bool video_output = (device.media_kinds & KIND_VIDEO) && has_video_and_audio;
+    const std::string& extension = video_output ? device.video_extension : device.audio_extension;
+    const std::string planned = planned_output_path(device, path, video_output, output_folder);
+    if (skip_existing_) {
+        struct stat existing {};
+        if (::lstat(planned.c_str(), &existing) == 0) {
+            JobOutcome outcome;
+            outcome.status = JobStatus::skipped;
+            outcome.reason = "already converted: " + planned;
+            return outcome;
+        }
+    }
 
     if (engine_.open_input_file(progress_, path) != 0) {
-        return fail("cannot read this file");
+        return failed(engine_reason("cannot read this file"));
     }
     if (!set_options(device, has_video_and_audio)) {
         engine_.close_engine_files();
-        return fail("the device plays neither video nor audio");
+        return failed("the device plays neither video nor audio");
     }
-    const bool video_output = (device.media_kinds & KIND_VIDEO) && has_video_and_audio;
     if (!video_output && audio == AV_CODEC_ID_NONE) {
         engine_.close_engine_files();
-        return fail("no sound to convert");
+        return failed("no sound to convert");
     }
 
-    const std::optional<std::string> output =
-        make_output_path(device, path, video_output, output_folder);
-    if (!output) {
+    const std::string folder = planned.substr(0, planned.find_last_of('/') + 1);
+    TemporaryOutput output;
+    TemporaryOutput::remove_stale(folder);
+    if (const std::optional<std::string> error = output.create(folder, extension)) {
         engine_.close_engine_files();
-        return fail("cannot create a file in the output folder");
+        return failed("cannot write in the output folder: " + *error);
     }
-    auto discard_output = [&] {
-        std::error_code ignored;
-        std::filesystem::remove(*output, ignored);
-    };
-    if (engine_.open_output_file(*output) != 0) {
-        discard_output();
-        return fail("cannot write the output file");
+    if (engine_.open_output_file(output.path()) != 0) {
+        return failed(engine_reason("cannot write the output file"));
     }
 
-    progress_.callback = callback;
+    StopWatch stop_watch(callback);
+    progress_.callback = &stop_watch;
     if (on_conversion_start) {
         on_conversion_start();
     }
     const int result = engine_.transcode(progress_);
+    progress_.callback = nullptr;
     const bool wrote_something = engine_.tables().packets_written > 0;
-    engine_.close_engine_files();
+    const std::string engine_error = engine_.last_error();
+    engine_.close_engine_files(); // the muxer's file is flushed and closed here
     if (result != 0) {
-        discard_output();
-        return fail("conversion failed");
+        return failed(engine_error.empty() ? "conversion failed" : engine_error);
     }
     if (!wrote_something) {
-        discard_output();
-        return fail("nothing in this file could be decoded");
+        return failed("nothing in this file could be decoded");
     }
     JobOutcome outcome;
-    outcome.converted = true;
-    outcome.output_path = *output;
+    if (const std::optional<std::string> error =
+            output.commit(planned, extension, outcome.output_path)) {
+        return failed("cannot write the output file: " + *error);
+    }
+    outcome.seconds_total = probe.duration_seconds;
+    if (stop_watch.stopped()) {
+        outcome.status = JobStatus::stopped;
+        outcome.seconds_done = media_duration_seconds(outcome.output_path);
+    } else {
+        outcome.status = JobStatus::converted;
+    }
     return outcome;
+}
+
+std::string ConversionJob::engine_reason(const char* fallback) const {
+    return engine_.last_error().empty() ? fallback : engine_.last_error();
 }
 
 bool ConversionJob::set_options(const DeviceProfile& device, bool has_video_and_audio) {

@@ -1,6 +1,7 @@
 // The work done for one file of a batch: check that it can be converted, set the engine up
-// for the device, name the output, convert. Every file ends converted or failed with a
-// reason; nothing is lost silently, and a failed conversion leaves no partial output.
+// for the device, name the output, convert. Every file ends converted, stopped (a complete,
+// shorter file), skipped, or failed with a reason; nothing is lost silently, and nothing
+// partial ever appears under a visible name.
 #pragma once
 
 #include "engine/engine.h"
@@ -15,28 +16,43 @@ namespace morvane {
 
 class CConverCallback;
 
+enum class JobStatus { converted, stopped, not_started, skipped, failed };
+
 struct JobOutcome {
-    bool converted = false;
-    std::string output_path; // converted, or stopped part-way: the output written
-    std::string reason;      // not converted: why
+    JobStatus status = JobStatus::failed;
+    std::string output_path;  // converted or stopped: the complete file written
+    std::string reason;       // failed: why, in words a person can act on; skipped: why
+    double seconds_done = 0;  // stopped: how far it got (seconds of the input)
+    double seconds_total = 0; // stopped/converted: the input's duration, 0 if unknown
+    bool converted() const { return status == JobStatus::converted; }
 };
+
+// "stopped at 0:25 of 5:00" (no " of …" when the total is unknown)
+std::string stopped_text(const JobOutcome& outcome);
 
 class ConversionJob {
 public:
     ConversionJob(Engine& engine, TranscodeProgress& progress, const SupportedCodecs& codecs);
 
+    // An input whose planned output (planned_output_path) exists already is skipped with
+    // "already converted: <path>" instead of converted again.
+    void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
+
     // `on_conversion_start` runs right before the engine converts (the file was accepted).
+    // `callback` answers false to stop: the file then ends stopped, complete and shorter.
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
                            const std::string& output_folder, CConverCallback* callback,
                            const std::function<void()>& on_conversion_start = {});
 
 private:
-    JobOutcome fail(std::string reason);
     bool set_options(const DeviceProfile& device, bool has_video_and_audio);
+    // The engine's own reason for its last failure, else `fallback`.
+    std::string engine_reason(const char* fallback) const;
 
     Engine& engine_;
     TranscodeProgress& progress_;
     const SupportedCodecs& codecs_;
+    bool skip_existing_ = false;
 };
 
 } // namespace morvane

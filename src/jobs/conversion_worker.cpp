@@ -4,182 +4,178 @@
 
 namespace morvane {
 
-ConversionWorker::ConversionWorker(ConversionHost& host, PostBatchActions* post_batch_actions)
-    : host_(host), post_batch_actions_(post_batch_actions), status_text_(strings::idle_prompt) {}
+ConversionWorker::ConversionWorker(ConversionHost& host) : host_(host) {
+    // Reasons reach the host with each outcome; nothing goes raw to stderr.
+    engine_.set_message_sink([](std::string_view) {});
+}
 
 ConversionWorker::~ConversionWorker() {
     {
-        std::lock_guard lock(quit_lock_);
+        std::lock_guard lock(mutex_);
         quit_requested_ = true;
     }
+    wake_.notify_all();
     if (worker_thread_.joinable()) {
-        wake_event_.set();
         worker_thread_.join();
     }
 }
 
 void ConversionWorker::set_device(const DeviceProfile& device) {
-    std::lock_guard lock(settings_lock_);
+    std::lock_guard lock(mutex_);
     device_ = device;
 }
 
 void ConversionWorker::set_settings(const AppSettings& settings) {
-    std::lock_guard lock(settings_lock_);
+    std::lock_guard lock(mutex_);
     settings_ = settings;
 }
 
-void ConversionWorker::add_files(const std::vector<std::string>& paths) {
-    std::lock_guard lock(list_lock_);
-    file_list_.insert(file_list_.end(), paths.begin(), paths.end());
-    total_count_ = static_cast<int>(file_list_.size());
+void ConversionWorker::set_skip_existing(bool skip_existing) {
+    std::lock_guard lock(mutex_);
+    skip_existing_ = skip_existing;
 }
 
-int ConversionWorker::total_count() const {
-    std::lock_guard lock(list_lock_);
-    return total_count_;
+void ConversionWorker::add_files(const std::vector<std::string>& paths) {
+    std::lock_guard lock(mutex_);
+    queue_.insert(queue_.end(), paths.begin(), paths.end());
 }
 
 void ConversionWorker::start_conversion() {
+    {
+        std::lock_guard lock(mutex_);
+        start_requested_ = true;
+    }
+    // Started on the first start, not before: the owner may first set up how signals are
+    // taken (a thread inherits the signal mask of the thread that creates it).
     if (!worker_thread_.joinable()) {
-        // The event starts signalled: the first batch begins at once.
         worker_thread_ = std::thread([this] { worker_main(); });
-        return;
     }
-    {
-        // A running batch re-reads the list before every file, and gives up `converting`
-        // in the same step in which it finds the list exhausted: new files either join it
-        // or start the next batch, never fall in between.
-        std::lock_guard lock(list_lock_);
-        if (converting_.load()) {
-            return;
-        }
-    }
-    {
-        std::lock_guard lock(stop_lock_);
-        stop_requested_ = false;
-    }
-    wake_event_.set();
+    wake_.notify_all();
 }
 
 void ConversionWorker::request_stop() {
-    std::lock_guard lock(stop_lock_);
-    stop_requested_ = true;
-}
-
-std::string ConversionWorker::current_path() const {
-    std::lock_guard lock(list_lock_);
-    return current_path_;
-}
-
-std::string ConversionWorker::status_text() const {
-    std::lock_guard lock(status_lock_);
-    return status_text_;
-}
-
-void ConversionWorker::set_status_text(std::string text) {
-    {
-        std::lock_guard lock(status_lock_);
-        status_text_ = std::move(text);
+    std::lock_guard lock(mutex_);
+    if (stop_requested_ || !(batch_running_ || batch_due())) {
+        return;
     }
-    host_.status_changed();
+    stop_requested_ = true;
+    // Files queued from now on start the next batch.
+    stopped_batch_rest_ = queue_.size();
 }
 
-bool ConversionWorker::quit_requested() const {
-    std::lock_guard lock(quit_lock_);
-    return quit_requested_;
-}
-
-bool ConversionWorker::stop_requested() const {
-    std::lock_guard lock(stop_lock_);
-    return stop_requested_;
+int ConversionWorker::batch_total() const {
+    const std::size_t waiting = stop_requested_ ? stopped_batch_rest_ : queue_.size();
+    return current_index_ + 1 + static_cast<int>(waiting);
 }
 
 bool ConversionWorker::on_progress(int percent) {
-    set_status_text(std::to_string(percent) + "%");
-    return !quit_requested() && !stop_requested();
+    ConversionStatus status;
+    bool go_on = false;
+    {
+        std::lock_guard lock(mutex_);
+        go_on = !quit_requested_ && !stop_requested_;
+        status = {true,    current_index_, batch_total(),
+                  percent, current_path_,  std::to_string(percent) + "%"};
+    }
+    host_.status_changed(status);
+    return go_on;
 }
 
 void ConversionWorker::worker_main() {
+    std::unique_lock lock(mutex_);
     for (;;) {
-        wake_event_.wait();
-        if (quit_requested()) {
-            return;
-        }
-        {
-            // A wake-up whose files an earlier batch already took has nothing to do.
-            std::lock_guard lock(list_lock_);
-            if (file_list_.empty()) {
-                continue;
-            }
-        }
-        // The engine's options are reset once per batch, never between its files.
-        engine_.reset_engine(progress_);
-        if (!run_batch()) {
+        wake_.wait(lock, [this] { return quit_requested_ || batch_due(); });
+        if (quit_requested_ || !run_batch(lock)) {
             return;
         }
     }
 }
 
-bool ConversionWorker::run_batch() {
+bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
+    batch_running_ = true;
+    start_requested_ = false;
+    BatchSummary summary;
+    lock.unlock();
+    // The engine's options are reset once per batch, never between its files.
+    engine_.reset_engine(progress_);
     ConversionJob job(engine_, progress_, supported_codecs_);
-    bool stopped = false;
-    for (int counter = 0;; ++counter) {
-        if (quit_requested()) {
+    lock.lock();
+
+    for (int index = 0;; ++index) {
+        if (quit_requested_) {
             return false;
         }
-        // Each lock is taken alone: no two are ever held together.
-        stopped = stop_requested();
-        std::string path;
-        {
-            std::lock_guard lock(list_lock_);
-            if (stopped || counter >= static_cast<int>(file_list_.size())) {
-                // Files left over by a stop are dropped with the rest of the list.
-                file_list_.clear();
-                converting_ = false;
-                break;
+        if (stop_requested_) {
+            summary.stop_requested = true;
+            for (; stopped_batch_rest_ > 0; --stopped_batch_rest_) {
+                const std::string path = queue_.front();
+                queue_.pop_front();
+                ++summary.not_started;
+                JobOutcome outcome;
+                outcome.status = JobStatus::not_started;
+                lock.unlock();
+                host_.file_finished(path, outcome);
+                lock.lock();
             }
-            converting_ = true;
-            path = file_list_[static_cast<std::size_t>(counter)];
-            current_path_ = path;
+            break;
         }
+        if (queue_.empty()) {
+            break;
+        }
+        const std::string path = queue_.front();
+        queue_.pop_front();
+        current_index_ = index;
+        current_path_ = path;
+        const DeviceProfile device = device_;
+        const std::string output_folder = settings_.output_folder;
+        job.set_skip_existing(skip_existing_);
+        const ConversionStatus status{true, index, batch_total(), 0, path, "0%"};
+        lock.unlock();
+
         host_.conversion_begin();
+        host_.status_changed(status);
+        const JobOutcome outcome = job.convert_one(path, device, output_folder, this);
 
-        DeviceProfile device;
-        std::string output_folder;
-        {
-            std::lock_guard lock(settings_lock_);
-            device = device_;
-            output_folder = settings_.output_folder;
+        lock.lock();
+        if (quit_requested_) {
+            return false; // the host may be going away: it hears nothing more
         }
-        const JobOutcome outcome =
-            job.convert_one(path, device, output_folder, this, [this, counter] {
-                current_index_ = counter;
-                host_.status_changed();
-            });
-        if (!outcome.converted) {
-            failed_files_.push_back({path, outcome.reason});
+        switch (outcome.status) {
+        case JobStatus::converted:
+            ++summary.converted;
+            break;
+        case JobStatus::stopped:
+            ++summary.stopped;
+            break;
+        case JobStatus::not_started:
+            ++summary.not_started;
+            break;
+        case JobStatus::skipped:
+            ++summary.skipped;
+            break;
+        case JobStatus::failed:
+            ++summary.failed;
+            summary.failed_files.push_back({path, outcome.reason});
+            break;
         }
+        lock.unlock();
         host_.file_finished(path, outcome);
+        lock.lock();
     }
 
-    set_status_text(strings::idle_prompt);
-    host_.conversion_end();
-    if (!failed_files_.empty()) {
-        host_.show_failed_files(std::move(failed_files_));
-        failed_files_.clear();
-    }
-    if (post_batch_actions_ != nullptr) {
-        AppSettings settings;
-        {
-            std::lock_guard lock(settings_lock_);
-            settings = settings_;
-        }
-        post_batch_actions_->run(settings, stopped);
-    }
-    {
-        std::lock_guard lock(stop_lock_);
-        stop_requested_ = false;
-    }
+    // The idle line keeps the batch's last counter.
+    const ConversionStatus idle{false, current_index_, batch_total(), 0, {}, strings::idle_prompt};
+    batch_running_ = false;
+    stop_requested_ = false;
+    stopped_batch_rest_ = 0;
+    current_index_ = 0;
+    current_path_.clear();
+    // Files queued after a stop keep their start request: they make the next batch.
+    start_requested_ = start_requested_ && !queue_.empty();
+    lock.unlock();
+    host_.status_changed(idle);
+    host_.conversion_end(summary);
+    lock.lock();
     return true;
 }
 

@@ -1,22 +1,24 @@
 // The conversion worker: one background thread that converts the queued files one after
 // the other, batch by batch, and tells its host how things go.
 //
-// The user-interface thread only queues files, asks for a start, asks for a stop and reads
-// the status; none of these waits for a conversion. Destroying the worker stops a running
-// conversion at its next progress report and waits for the thread.
+// The user-interface thread only queues files, asks for a start and asks for a stop; none of
+// these waits for a conversion. One mutex and one condition variable guard the queue and the
+// flags; no lock is held while the host is told anything. Destroying the worker stops a
+// running conversion at its next progress report (a complete, shorter file) and joins the
+// thread; the host hears nothing more after that. A host must outlive its worker.
 #pragma once
 
 #include "engine/conver_callback.h"
 #include "engine/engine.h"
-#include "jobs/auto_reset_event.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
-#include "jobs/post_batch_actions.h"
 #include "jobs/supported_codecs.h"
 #include "settings/app_settings.h"
 
-#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,8 +28,7 @@ namespace morvane {
 
 class ConversionWorker : public CConverCallback {
 public:
-    // Without post-batch actions (the command line) a batch ends with nothing more.
-    ConversionWorker(ConversionHost& host, PostBatchActions* post_batch_actions);
+    explicit ConversionWorker(ConversionHost& host);
     ~ConversionWorker() override;
     ConversionWorker(const ConversionWorker&) = delete;
     ConversionWorker& operator=(const ConversionWorker&) = delete;
@@ -35,63 +36,53 @@ public:
     // The device and settings the next files are converted with.
     void set_device(const DeviceProfile& device);
     void set_settings(const AppSettings& settings);
+    // Inputs whose output exists already are skipped (see ConversionJob).
+    void set_skip_existing(bool skip_existing);
 
-    // Queues paths in drop order; nothing is filtered here.
+    // Queues paths in drop order; nothing is filtered here. A running batch takes them,
+    // unless it was asked to stop: then they wait for the next batch.
     void add_files(const std::vector<std::string>& paths);
-    // Starts a batch, or lets a running one pick up the new files.
+    // Starts a batch of the queued files, or lets a running one pick them up. Call it from
+    // the owner's thread only.
     void start_conversion();
-    // The stop button: the current file ends as a complete, shorter file and the rest of
-    // the batch is dropped.
+    // The stop button: the current file ends as a complete, shorter file and the files the
+    // batch holds are reported as not started. Ignored when no batch runs or is due.
     void request_stop();
-
-    bool converting() const { return converting_.load(); }
-    int current_index() const { return current_index_.load(); }
-    int total_count() const;
-    std::string current_path() const; // the file being converted
-    std::string status_text() const;
 
     // Called by the engine on the worker thread.
     bool on_progress(int percent) override;
 
 private:
     void worker_main();
-    // Runs one batch; false when the worker must end at once.
-    bool run_batch();
-    bool quit_requested() const;
-    bool stop_requested() const;
-    void set_status_text(std::string text);
+    // Runs one batch; returns with `lock` held. False when the worker must end at once.
+    bool run_batch(std::unique_lock<std::mutex>& lock);
+    // The files of the running batch so far; call with the lock held.
+    int batch_total() const;
+    bool batch_due() const { return start_requested_ && !queue_.empty(); }
 
     ConversionHost& host_;
-    PostBatchActions* post_batch_actions_;
     SupportedCodecs supported_codecs_;
 
-    // Used by the worker thread only, once started.
+    // Used by the worker thread only.
     Engine engine_;
     TranscodeProgress progress_;
-    std::vector<FailedFile> failed_files_;
 
-    mutable std::mutex settings_lock_;
+    // Guarded by mutex_.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
     DeviceProfile device_;
     AppSettings settings_;
-
-    mutable std::mutex list_lock_;
-    std::vector<std::string> file_list_;
-    int total_count_ = 0;
-    std::string current_path_;
-    std::atomic<bool> converting_{false}; // written under list_lock_
-    std::atomic<int> current_index_{0};
-
-    mutable std::mutex stop_lock_;
+    bool skip_existing_ = false;
+    std::deque<std::string> queue_; // not yet taken by a batch
+    bool start_requested_ = false;
+    bool batch_running_ = false;
     bool stop_requested_ = false;
-
-    mutable std::mutex quit_lock_;
+    std::size_t stopped_batch_rest_ = 0; // queued files that belong to the stopped batch
     bool quit_requested_ = false;
+    int current_index_ = 0; // of the file being converted, in its batch
+    std::string current_path_;
 
-    mutable std::mutex status_lock_;
-    std::string status_text_;
-
-    AutoResetEvent wake_event_{true};
-    std::thread worker_thread_; // last: started after everything it uses exists
+    std::thread worker_thread_; // started by the first start_conversion
 };
 
 } // namespace morvane

@@ -1,6 +1,7 @@
 #include "jobs/media_probe.h"
 
 #include "engine/cover_art.h"
+#include "engine/ffmpeg_error.h"
 #include "engine/ffmpeg_ptr.h"
 
 #include <sys/stat.h>
@@ -12,15 +13,22 @@ bool probe_media(const std::string& path, MediaProbe& probe) {
     // Only files are media: reading a named pipe or a device would wait for data forever.
     struct stat status {};
     if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        probe.error = "not a regular file";
         return false;
     }
     AVFormatContext* raw_context = nullptr;
-    if (avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr) < 0) {
+    if (const int error = avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr);
+        error < 0) {
+        probe.error = ffmpeg_error_text(error);
         return false;
     }
     InputFormatPtr container(raw_context);
-    if (avformat_find_stream_info(container.get(), nullptr) < 0) {
+    if (const int error = avformat_find_stream_info(container.get(), nullptr); error < 0) {
+        probe.error = ffmpeg_error_text(error);
         return false;
+    }
+    if (container->duration > 0) {
+        probe.duration_seconds = static_cast<double>(container->duration) / AV_TIME_BASE;
     }
     for (unsigned index = 0; index < container->nb_streams; ++index) {
         const AVStream* stream = container->streams[index];
@@ -34,6 +42,11 @@ bool probe_media(const std::string& path, MediaProbe& probe) {
             stream->codecpar->codec_id, stream->codecpar->codec_type};
     }
     return true;
+}
+
+double media_duration_seconds(const std::string& path) {
+    MediaProbe probe;
+    return probe_media(path, probe) ? probe.duration_seconds : 0;
 }
 
 } // namespace morvane

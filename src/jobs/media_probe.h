@@ -21,10 +21,15 @@ struct MediaProbe {
 
     int stream_count = 0; // a file with more streams reports its first six
     std::array<Stream, max_streams> streams{};
+    double duration_seconds = 0; // 0 when the container does not say
+    std::string error;           // why probing failed: FFmpeg's own text
 };
 
 // False when the path is no regular file, or it cannot be opened, or its streams cannot be
 // read. Cover pictures are left out: they are not video.
 bool probe_media(const std::string& path, MediaProbe& probe);
+
+// The duration of a media file in seconds; 0 when unknown or unreadable.
+double media_duration_seconds(const std::string& path);
 
 } // namespace morvane

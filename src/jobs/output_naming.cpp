@@ -1,9 +1,5 @@
 #include "jobs/output_naming.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace morvane {
 
 std::string output_base_name(const std::string& input_path) {
@@ -16,24 +12,24 @@ std::string output_base_name(const std::string& input_path) {
     return name;
 }
 
-std::optional<std::string> make_output_path(const DeviceProfile& device,
-                                            const std::string& input_path, bool video_output,
-                                            const std::string& output_folder) {
-    const std::string base = output_folder + output_base_name(input_path);
-    const std::string& extension = video_output ? device.video_extension : device.audio_extension;
-    for (long long k = 0;; ++k) {
-        const std::string candidate =
-            k == 0 ? base + extension : base + "_" + std::to_string(k - 1) + extension;
-        const int descriptor =
-            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
-            ::close(descriptor);
-            return candidate;
-        }
-        if (errno != EEXIST) {
-            return std::nullopt; // no folder, no right to write, a name too long...
-        }
+std::string planned_output_path(const DeviceProfile& device, const std::string& input_path,
+                                bool video_output, const std::string& output_folder) {
+    std::string path = output_folder;
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
     }
+    path += output_base_name(input_path);
+    path += video_output ? device.video_extension : device.audio_extension;
+    return path;
+}
+
+std::string output_name_candidate(const std::string& planned_path, const std::string& extension,
+                                  long long attempt) {
+    if (attempt == 0) {
+        return planned_path;
+    }
+    const std::string stem = planned_path.substr(0, planned_path.size() - extension.size());
+    return stem + "_" + std::to_string(attempt - 1) + extension;
 }
 
 } // namespace morvane

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
@@ -57,14 +58,21 @@ void flush_folder(const fs::path& folder) {
 
 } // namespace
 
-bool replace_file_atomically(const std::string& path, std::string_view contents) {
-    if (path.empty()) {
+bool replace_file_atomically(const std::string& path, std::string_view contents,
+                             std::string* failure) {
+    auto fail = [failure](std::string reason) {
+        if (failure != nullptr) {
+            *failure = std::move(reason);
+        }
         return false;
+    };
+    if (path.empty()) {
+        return fail("no file name");
     }
     std::error_code error;
     fs::path target = fs::absolute(fs::path(path), error);
     if (error) {
-        return false;
+        return fail(error.message());
     }
     if (fs::is_symlink(target, error)) {
         const fs::path resolved = fs::canonical(target, error);
@@ -75,25 +83,35 @@ bool replace_file_atomically(const std::string& path, std::string_view contents)
 
     struct stat old_file {};
     const bool had_old_file = ::stat(target.c_str(), &old_file) == 0;
-    if (had_old_file && (!S_ISREG(old_file.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
-        return false;
+    if (had_old_file && !S_ISREG(old_file.st_mode)) {
+        return fail(S_ISDIR(old_file.st_mode) ? "is a folder" : "not a regular file");
+    }
+    if (had_old_file && ::access(target.c_str(), W_OK) != 0) {
+        return fail(std::strerror(errno));
     }
 
     std::string temporary_path;
     const int fd = create_temporary(target, temporary_path);
     if (fd < 0) {
-        return false;
+        return fail(std::strerror(errno));
     }
-    bool ok = write_all(fd, contents);
+    int saved_errno = 0;
+    auto step = [&saved_errno](bool ok) {
+        if (!ok && saved_errno == 0) {
+            saved_errno = errno;
+        }
+        return ok;
+    };
+    bool ok = step(write_all(fd, contents));
     if (ok && had_old_file) {
-        ok = ::fchmod(fd, old_file.st_mode & 07777) == 0;
+        ok = step(::fchmod(fd, old_file.st_mode & 07777) == 0);
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary_path.c_str(), target.c_str()) == 0;
+    ok = ok && step(::fsync(fd) == 0);
+    ok = step(::close(fd) == 0) && ok;
+    ok = ok && step(::rename(temporary_path.c_str(), target.c_str()) == 0);
     if (!ok) {
         ::unlink(temporary_path.c_str());
-        return false;
+        return fail(std::strerror(saved_errno != 0 ? saved_errno : EIO));
     }
     flush_folder(target.parent_path());
     return true;

@@ -311,11 +311,14 @@ std::string IniFile::text() const {
     return contents;
 }
 
-bool IniFile::save() const {
+bool IniFile::save(std::string* failure) const {
     if (source_ == Source::unreadable) {
+        if (failure != nullptr) {
+            *failure = "the file could not be read";
+        }
         return false;
     }
-    return replace_file_atomically(path_, text());
+    return replace_file_atomically(path_, text(), failure);
 }
 
 } // namespace morvane

@@ -55,8 +55,9 @@ public:
     bool write_int(std::string_view section, std::string_view key, int value);
 
     // Replaces the file with the document (see replace_file_atomically). False, and the file
-    // untouched, when it failed or when the file was there but could not be read.
-    bool save() const;
+    // untouched, when it failed or when the file was there but could not be read; `failure`,
+    // when given, then gets why.
+    bool save(std::string* failure = nullptr) const;
 
     // The file's contents as save() writes them.
     std::string text() const;

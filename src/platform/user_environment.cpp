@@ -44,6 +44,7 @@ std::string account_home() {
 UserEnvironment UserEnvironment::of_this_process() {
     UserEnvironment environment;
     environment.xdg_data_home = environment_variable("XDG_DATA_HOME");
+    environment.xdg_config_home = environment_variable("XDG_CONFIG_HOME");
     environment.home = environment_variable("HOME");
     if (!is_absolute(environment.home)) {
         environment.home = account_home();
@@ -60,6 +61,16 @@ std::string UserEnvironment::data_home() const {
     }
     if (is_absolute(home)) {
         return with_final_slash(home) + ".local/share/";
+    }
+    return with_final_slash(is_absolute(temp_folder) ? temp_folder : std::string("/tmp"));
+}
+
+std::string UserEnvironment::config_home() const {
+    if (is_absolute(xdg_config_home)) {
+        return with_final_slash(xdg_config_home);
+    }
+    if (is_absolute(home)) {
+        return with_final_slash(home) + ".config/";
     }
     return with_final_slash(is_absolute(temp_folder) ? temp_folder : std::string("/tmp"));
 }

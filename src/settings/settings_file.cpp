@@ -19,12 +19,26 @@ const char* flag_text(int flag) {
     return flag != 0 ? "1" : "0";
 }
 
+// The stored folder as a folder: outputs are named inside it, never beside it.
+std::string usable_output_folder(std::string folder, const std::string& default_folder) {
+    std::error_code error;
+    const bool names_other_thing =
+        std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error);
+    if (folder.empty() || folder.front() != '/' || names_other_thing) {
+        return default_folder;
+    }
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
 } // namespace
 
 void load_settings(AppSettings& settings, const SettingsLocation& location) {
     const IniFile file = IniFile::load(location.config_file());
-    settings.output_folder =
-        file.read_string(section, output_folder_key, location.default_output_folder);
+    settings.output_folder = usable_output_folder(file.read_string(section, output_folder_key, {}),
+                                                  location.default_output_folder);
 
     // Parents too: a fresh account may not have ~/.local/share yet.
     std::error_code ignored;
@@ -40,14 +54,28 @@ void load_settings(AppSettings& settings, const SettingsLocation& location) {
     }
 }
 
-bool save_settings(const AppSettings& settings, const SettingsLocation& location) {
+std::optional<std::string> save_settings(const AppSettings& settings,
+                                         const SettingsLocation& location) {
+    std::error_code error;
+    std::filesystem::create_directories(location.config_directory, error);
+    if (error) {
+        return "cannot create the folder " + location.config_directory + ": " + error.message();
+    }
     IniFile file = IniFile::load(location.config_file());
-    bool complete = file.write_string(section, output_folder_key, settings.output_folder);
+    const bool folder_written =
+        file.write_string(section, output_folder_key, settings.output_folder);
     file.write_string(section, open_output_key, flag_text(settings.open_output_after_batch));
     file.write_string(section, shutdown_key, flag_text(settings.shutdown_after_batch));
     file.write_string(section, topmost_key, flag_text(settings.topmost));
     file.write_int(section, device_index_key, settings.device_index);
-    return file.save() && complete;
+    std::string failure;
+    if (!file.save(&failure)) {
+        return "cannot save the settings in " + location.config_file() + ": " + failure;
+    }
+    if (!folder_written) {
+        return std::string("the output folder's name holds a line break and was not saved");
+    }
+    return std::nullopt;
 }
 
 } // namespace morvane

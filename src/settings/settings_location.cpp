@@ -6,8 +6,9 @@
 namespace morvane {
 
 SettingsLocation SettingsLocation::of_this_process() {
-    return {morvane::module_directory(),
-            UserEnvironment::of_this_process().default_output_folder()};
+    const UserEnvironment environment = UserEnvironment::of_this_process();
+    return {morvane::module_directory(), environment.default_output_folder(),
+            environment.config_home() + "morvane/"};
 }
 
 } // namespace morvane

@@ -1,5 +1,7 @@
-// Where the settings live: config.ini in the executable's folder, and the default output
-// folder in the user's data home. A value, so that tests point both at temporary folders.
+// Where the settings live: config.ini in the user's config home ($XDG_CONFIG_HOME/morvane/,
+// else ~/.config/morvane/), read by the desktop program and morvane-convert alike; the
+// program's own files (skins, devices) beside the executable; the default output folder in
+// the user's data home. A value, so that tests point all three at temporary folders.
 #pragma once
 
 #include <string>
@@ -9,11 +11,12 @@ namespace morvane {
 struct SettingsLocation {
     std::string module_directory;      // ends in "/"
     std::string default_output_folder; // ends in "/"
+    std::string config_directory;      // ends in "/"; created when settings are saved
 
-    // Beside the running executable, in this user's data home.
+    // Beside the running executable, in this user's data and config homes.
     static SettingsLocation of_this_process();
 
-    std::string config_file() const { return module_directory + "config.ini"; }
+    std::string config_file() const { return config_directory + "config.ini"; }
 };
 
 } // namespace morvane

@@ -32,6 +32,7 @@ protected:
     SettingsCommandTest() {
         fs::copy(fs::path(MORVANE_ASSETS_DIR), module_folder.path(), fs::copy_options::recursive);
         location.module_directory = module_folder.path().string() + "/";
+        location.config_directory = module_folder.path().string() + "/";
         location.default_output_folder = output_folder.path().string() + "/";
         window = std::make_unique<CQuendaDlg>(location, shell);
         window->show();

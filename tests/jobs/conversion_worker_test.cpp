@@ -1,12 +1,11 @@
-// The worker thread with real conversions: batches, files joining a batch, stop, quit, and
-// what happens when a batch ends.
+// The worker thread with real conversions: batches, files joining a batch, stop, quit, the
+// outcome of every file and the summary of every batch.
 #include "jobs/conversion_worker.h"
 #include "jobs/device_table.h"
 #include "jobs/string_table.h"
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
-#include "support/recording_shell.h"
 #include "support/temp_folder.h"
 
 #include <chrono>
@@ -20,7 +19,6 @@ namespace morvane {
 namespace {
 
 using namespace std::chrono_literals;
-using Kind = test::RecordingShell::Call::Kind;
 
 // Records what the worker reports, and lets a test wait for it.
 class RecordingHost : public ConversionHost {
@@ -28,21 +26,20 @@ public:
     void conversion_begin() override {
         note([this] { ++begins; });
     }
-    void conversion_end() override {
+    void conversion_end(const BatchSummary& summary) override {
         if (on_end) {
             on_end();
         }
-        note([this] { ++ends; });
+        note([&] { summaries.push_back(summary); });
     }
-    void status_changed() override {}
-    void show_failed_files(std::vector<FailedFile> files) override {
-        note([&] { failed_batches.push_back(std::move(files)); });
+    void status_changed(const ConversionStatus& status) override {
+        note([&] { last_status = status; });
     }
     void file_finished(const std::string& path, const JobOutcome& outcome) override {
         note([&] { finished.push_back({path, outcome}); });
     }
 
-    // Waits for what the host records, and also polls, for what the shell records.
+    // Waits for what the host records.
     template <typename Predicate>
     bool wait_for(Predicate predicate, std::chrono::seconds limit = 60s) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -59,10 +56,12 @@ public:
     std::mutex mutex;
     std::condition_variable changed;
     int begins = 0;
-    int ends = 0;
-    std::vector<std::vector<FailedFile>> failed_batches;
+    std::vector<BatchSummary> summaries;
+    ConversionStatus last_status;
     std::vector<std::pair<std::string, JobOutcome>> finished;
-    std::function<void()> on_end; // runs on the worker thread, before `ends` counts
+    std::function<void()> on_end; // runs on the worker thread, before the summary counts
+
+    std::size_t ends() { return summaries.size(); }
 
 private:
     template <typename Change>
@@ -81,14 +80,12 @@ protected:
         std::filesystem::create_directory(output_folder());
         build_device_table(devices, "/nowhere/");
         settings.output_folder = output_folder();
-        settings.open_output_after_batch = 1;
-        settings.shutdown_after_batch = 0;
     }
 
     std::string output_folder() const { return folder.path().string() + "/out/"; }
 
     std::unique_ptr<ConversionWorker> make_worker(int device_row = 3) {
-        auto worker = std::make_unique<ConversionWorker>(host, &actions);
+        auto worker = std::make_unique<ConversionWorker>(host);
         worker->set_device(devices[static_cast<std::size_t>(device_row)]);
         worker->set_settings(settings);
         return worker;
@@ -114,39 +111,36 @@ protected:
     test::TempFolder folder;
     DeviceTable devices;
     AppSettings settings;
-    test::RecordingShell shell;
-    int saves = 0;
-    PostBatchActions actions{shell, [this](const AppSettings&) { ++saves; }};
     RecordingHost host;
 };
 
-TEST_F(ConversionWorkerTest, FirstStartConvertsTheWholeBatchAndOpensTheFolder) {
+TEST_F(ConversionWorkerTest, FirstStartConvertsTheWholeBatchAndSumsItUp) {
     auto worker = make_worker();
-    EXPECT_EQ(worker->status_text(), strings::idle_prompt);
     worker->add_files({short_tone("a.wav"), short_tone("b.wav"), short_tone("c.wav")});
-    EXPECT_EQ(worker->total_count(), 3);
     worker->start_conversion();
-    ASSERT_TRUE(host.wait_for([&] { return host.ends == 1; }));
-    ASSERT_TRUE(host.wait_for([&] { return shell.count(Kind::open_folder) == 1; }));
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 1; }));
 
     EXPECT_EQ(host.begins, 3);
     ASSERT_EQ(host.finished.size(), 3u);
     for (const auto& [path, outcome] : host.finished) {
-        EXPECT_TRUE(outcome.converted) << path << ": " << outcome.reason;
+        EXPECT_TRUE(outcome.converted()) << path << ": " << outcome.reason;
+        EXPECT_GT(outcome.seconds_total, 0.25);
     }
     EXPECT_EQ(output_count(), 3);
-    EXPECT_TRUE(host.failed_batches.empty()); // nothing refused, no list to show
-    EXPECT_EQ(shell.calls()[0].argument, output_folder());
-    EXPECT_EQ(shell.count(Kind::power_off), 0);
-    EXPECT_FALSE(worker->converting());
-    EXPECT_EQ(worker->status_text(), strings::idle_prompt);
+    const BatchSummary& summary = host.summaries[0];
+    EXPECT_EQ(summary.converted, 3);
+    EXPECT_TRUE(summary.all_converted());
+    EXPECT_FALSE(summary.stop_requested);
+    EXPECT_TRUE(summary.failed_files.empty());
+    EXPECT_FALSE(host.last_status.converting);
+    EXPECT_EQ(host.last_status.text, strings::idle_prompt);
 
     // A later start while idle wakes the same thread for a batch of only the new files.
     worker->add_files({short_tone("d.wav")});
     worker->start_conversion();
-    ASSERT_TRUE(host.wait_for([&] { return host.ends == 2; }));
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
     EXPECT_EQ(host.finished.size(), 4u);
-    EXPECT_EQ(worker->total_count(), 1);
+    EXPECT_EQ(host.summaries[1].converted, 1);
 }
 
 TEST_F(ConversionWorkerTest, FilesAddedDuringABatchJoinIt) {
@@ -156,11 +150,12 @@ TEST_F(ConversionWorkerTest, FilesAddedDuringABatchJoinIt) {
     ASSERT_TRUE(host.wait_for([&] { return host.begins == 1; }));
     worker->add_files({short_tone("c.wav"), short_tone("d.wav")});
     worker->start_conversion();
-    EXPECT_EQ(worker->total_count(), 4);
-    ASSERT_TRUE(host.wait_for([&] { return host.ends == 1; }, 120s));
+    ASSERT_TRUE(host.wait_for([&] { return host.last_status.total == 4; }, 120s));
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 1; }, 120s));
     ASSERT_EQ(host.finished.size(), 4u);
     EXPECT_EQ(std::filesystem::path(host.finished[3].first).filename(), "d.wav");
     EXPECT_EQ(host.begins, 4);
+    EXPECT_EQ(host.summaries[0].converted, 4);
 }
 
 TEST_F(ConversionWorkerTest, FilesDroppedWhileABatchEndsAreNotLost) {
@@ -177,78 +172,75 @@ TEST_F(ConversionWorkerTest, FilesDroppedWhileABatchEndsAreNotLost) {
     };
     worker->add_files({short_tone("first.wav")});
     worker->start_conversion();
-    ASSERT_TRUE(host.wait_for([&] { return host.ends == 2; }));
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
     ASSERT_EQ(host.finished.size(), 2u);
     EXPECT_EQ(host.finished[1].first, late);
-    EXPECT_TRUE(host.finished[1].second.converted);
+    EXPECT_TRUE(host.finished[1].second.converted());
 }
 
-TEST_F(ConversionWorkerTest, StopEndsTheFileShorterAndDropsTheRest) {
+TEST_F(ConversionWorkerTest, StopKeepsACompleteShorterFileAndReportsEveryFile) {
     auto worker = make_worker(1);
-    worker->add_files({long_clip("long.mp4"), short_tone("never.wav")});
+    const std::string never = short_tone("never.wav");
+    worker->add_files({long_clip("long.mp4"), never});
     worker->start_conversion();
-    ASSERT_TRUE(host.wait_for([&] { return host.begins == 1; }));
+    ASSERT_TRUE(host.wait_for([&] { return host.last_status.percent > 0; }));
     worker->request_stop();
-    ASSERT_TRUE(host.wait_for([&] { return host.ends == 1; }));
-    ASSERT_TRUE(host.wait_for([&] { return shell.count(Kind::open_folder) == 1; }));
+    // Dropped after the stop: not part of the stopped batch, it starts the next one.
+    const std::string after = short_tone("after.wav");
+    worker->add_files({after});
+    worker->start_conversion();
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
 
-    ASSERT_EQ(host.finished.size(), 1u);
-    const JobOutcome& outcome = host.finished[0].second;
-    ASSERT_TRUE(outcome.converted) << outcome.reason;
-    const auto info = test::inspect_media(outcome.output_path);
+    ASSERT_EQ(host.finished.size(), 3u);
+    const JobOutcome& stopped = host.finished[0].second;
+    ASSERT_EQ(stopped.status, JobStatus::stopped) << stopped.reason;
+    const auto info = test::inspect_media(stopped.output_path);
     EXPECT_TRUE(info.read_error.empty());
     EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 39.0);
-    EXPECT_EQ(output_count(), 1);
-    EXPECT_EQ(worker->status_text(), strings::idle_prompt);
+    EXPECT_GT(stopped.seconds_done, 0.0);
+    EXPECT_LT(stopped.seconds_done, 39.0);
+    EXPECT_NEAR(stopped.seconds_total, 40.0, 0.5);
+    EXPECT_TRUE(stopped_text(stopped).starts_with("stopped at 0:")) << stopped_text(stopped);
+    EXPECT_TRUE(stopped_text(stopped).ends_with(" of 0:40")) << stopped_text(stopped);
 
-    // The dropped file is gone: the next batch holds only what comes next.
-    worker->add_files({short_tone("next.wav")});
-    worker->start_conversion();
-    ASSERT_TRUE(host.wait_for([&] { return host.ends == 2; }));
-    ASSERT_EQ(host.finished.size(), 2u);
-    EXPECT_EQ(std::filesystem::path(host.finished[1].first).filename(), "next.wav");
+    EXPECT_EQ(host.finished[1].first, never);
+    EXPECT_EQ(host.finished[1].second.status, JobStatus::not_started);
+    const BatchSummary& summary = host.summaries[0];
+    EXPECT_TRUE(summary.stop_requested);
+    EXPECT_EQ(summary.stopped, 1);
+    EXPECT_EQ(summary.not_started, 1);
+    EXPECT_FALSE(summary.all_converted());
+
+    EXPECT_EQ(host.finished[2].first, after);
+    EXPECT_TRUE(host.finished[2].second.converted()) << host.finished[2].second.reason;
+    EXPECT_TRUE(host.summaries[1].all_converted());
+    EXPECT_EQ(output_count(), 2);
 }
 
-TEST_F(ConversionWorkerTest, PowerOffOnlyAfterAFinishedBatch) {
-    settings.shutdown_after_batch = 1;
-    {
-        auto worker = make_worker();
-        worker->add_files({short_tone("a.wav")});
-        worker->start_conversion();
-        ASSERT_TRUE(host.wait_for([&] { return shell.count(Kind::power_off) == 1; }));
-        EXPECT_EQ(saves, 1); // the settings are written before the machine goes down
-        EXPECT_EQ(shell.count(Kind::open_folder), 0);
-    }
-    {
-        auto worker = make_worker(1);
-        worker->add_files({long_clip("long.mp4")});
-        worker->start_conversion();
-        ASSERT_TRUE(host.wait_for([&] { return host.begins == 2; }));
-        worker->request_stop();
-        ASSERT_TRUE(host.wait_for([&] { return shell.count(Kind::open_folder) == 1; }));
-        EXPECT_EQ(shell.count(Kind::power_off), 1); // still only the first batch's
-    }
-}
-
-TEST_F(ConversionWorkerTest, RefusedFilesAreShownOnceWhenTheBatchEnds) {
+TEST_F(ConversionWorkerTest, FailedFilesComeWithTheirReasonsInTheSummary) {
     auto worker = make_worker();
     const std::string notes = folder.file("notes.txt").string();
     { std::ofstream(notes) << "not media"; }
-    worker->add_files({short_tone("a.wav"), notes});
+    const std::string missing = folder.file("missing.wav").string();
+    worker->add_files({short_tone("a.wav"), notes, missing});
     worker->start_conversion();
-    ASSERT_TRUE(host.wait_for([&] { return host.failed_batches.size() == 1; }));
-    ASSERT_EQ(host.failed_batches[0].size(), 1u);
-    EXPECT_EQ(host.failed_batches[0][0].path, notes);
-    EXPECT_EQ(host.failed_batches[0][0].reason, "cannot read this file");
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 1; }));
+    const BatchSummary& summary = host.summaries[0];
+    EXPECT_EQ(summary.converted, 1);
+    EXPECT_EQ(summary.failed, 2);
+    EXPECT_FALSE(summary.all_converted());
+    EXPECT_EQ(summary.failed_files,
+              (std::vector<FailedFile>{{notes, "Invalid data found when processing input"},
+                                       {missing, "no such file"}}));
 
     // The next batch starts with an empty list.
     worker->add_files({short_tone("b.wav")});
     worker->start_conversion();
-    ASSERT_TRUE(host.wait_for([&] { return host.ends == 2; }));
-    EXPECT_EQ(host.failed_batches.size(), 1u);
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
+    EXPECT_TRUE(host.summaries[1].failed_files.empty());
 }
 
-TEST_F(ConversionWorkerTest, ClosingDuringAConversionStopsItAndRunsNoEndOfBatch) {
+TEST_F(ConversionWorkerTest, ClosingDuringAConversionStopsItAndReportsNothingMore) {
     auto worker = make_worker(1);
     worker->add_files({long_clip("long.mp4"), short_tone("b.wav")});
     worker->start_conversion();
@@ -256,17 +248,13 @@ TEST_F(ConversionWorkerTest, ClosingDuringAConversionStopsItAndRunsNoEndOfBatch)
     const auto closing = std::chrono::steady_clock::now();
     worker.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - closing, 10s);
-    EXPECT_EQ(host.ends, 0);
+    EXPECT_EQ(host.ends(), 0u);
     EXPECT_EQ(host.begins, 1);
-    EXPECT_EQ(shell.calls().size(), 0u);
-}
-
-TEST_F(ConversionWorkerTest, ProgressTextAndAnswers) {
-    auto worker = make_worker();
-    EXPECT_TRUE(worker->on_progress(42));
-    EXPECT_EQ(worker->status_text(), "42%");
-    worker->request_stop();
-    EXPECT_FALSE(worker->on_progress(43));
+    EXPECT_TRUE(host.finished.empty());
+    // What stays under a visible name is complete.
+    for (const auto& entry : std::filesystem::directory_iterator(output_folder())) {
+        EXPECT_TRUE(test::inspect_media(entry.path().string()).read_error.empty()) << entry.path();
+    }
 }
 
 } // namespace

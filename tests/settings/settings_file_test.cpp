@@ -6,6 +6,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -15,6 +16,7 @@ namespace fs = std::filesystem;
 class SettingsFileTest : public testing::Test {
 protected:
     AppSettings load_text(const std::string& contents) {
+        fs::create_directories(location_.config_directory);
         std::ofstream(location_.config_file(), std::ios::binary) << contents;
         return loaded();
     }
@@ -32,7 +34,8 @@ protected:
     test::TempFolder folder_;
     // The data home is missing two levels deep, as on a fresh account.
     SettingsLocation location_{folder_.path().string() + "/",
-                               folder_.path().string() + "/home/.local/share/Morvane/"};
+                               folder_.path().string() + "/home/.local/share/Morvane/",
+                               folder_.path().string() + "/home/.config/morvane/"};
 };
 
 TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesAllFiveKeys) {
@@ -45,33 +48,42 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesAllFiveKeys) 
     EXPECT_EQ(defaults.device_index, 0);
     EXPECT_FALSE(fs::exists(location_.config_file())) << "loading never writes";
 
-    ASSERT_TRUE(save_settings(load_text("; mine\n[Common]\n"), location_));
+    ASSERT_EQ(save_settings(load_text("; mine\n[Common]\n"), location_), std::nullopt);
     EXPECT_EQ(on_disk(), "; mine\n[Common]\nOutputFolder=" + location_.default_output_folder +
                              "\nOpenOutput=1\nShutdown=0\nTopmost=1\nDeviceIndex=0\n");
 }
 
 TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOne) {
-    AppSettings settings = load_text("[common]\noutputfolder=\nTOPMOST=5\nShutdown=1\n"
-                                     "OpenOutput=0\nDeviceIndex=4\n");
-    EXPECT_EQ(settings.output_folder, "") << "present but empty is not absent";
+    AppSettings settings = load_text("[common]\noutputfolder=/media/player\nTOPMOST=5\n"
+                                     "Shutdown=1\nOpenOutput=0\nDeviceIndex=4\n");
+    EXPECT_EQ(settings.output_folder, "/media/player/") << "a folder, not a name prefix";
     EXPECT_EQ(settings.topmost, 5);
     EXPECT_EQ(settings.shutdown_after_batch, 1);
     EXPECT_EQ(settings.open_output_after_batch, 0);
     EXPECT_EQ(settings.device_index, 4);
-    ASSERT_TRUE(save_settings(settings, location_));
-    EXPECT_EQ(on_disk(), "[common]\noutputfolder=\nTOPMOST=1\nShutdown=1\nOpenOutput=0\n"
-                         "DeviceIndex=4\n");
+    ASSERT_EQ(save_settings(settings, location_), std::nullopt);
+    EXPECT_EQ(on_disk(), "[common]\noutputfolder=/media/player/\nTOPMOST=1\nShutdown=1\n"
+                         "OpenOutput=0\nDeviceIndex=4\n");
 
     fs::remove_all(location_.default_output_folder);
     EXPECT_EQ(load_text("[Common]\nOutputFolder=/media/player/\n").output_folder, "/media/player/");
     EXPECT_TRUE(fs::is_directory(location_.default_output_folder)) << "created all the same";
+
+    // Empty, relative, or a file: the default folder, never the current directory.
+    { std::ofstream(folder_.file("a-file")) << "x"; }
+    for (const std::string& stored :
+         {std::string(), std::string("music"), folder_.file("a-file").string()}) {
+        EXPECT_EQ(load_text("[Common]\nOutputFolder=" + stored + "\n").output_folder,
+                  location_.default_output_folder)
+            << stored;
+    }
 }
 
 TEST_F(SettingsFileTest, ADeviceIndexOutsideTheTableSelectsTheFirstRowAndIsSavedSo) {
     for (const std::string stored : {"-1", "5", "abc", "99999999999"}) {
         const AppSettings settings = load_text("[Common]\nDeviceIndex=" + stored + "\n");
         EXPECT_EQ(settings.device_index, 0) << stored;
-        ASSERT_TRUE(save_settings(settings, location_));
+        ASSERT_EQ(save_settings(settings, location_), std::nullopt);
         EXPECT_NE(on_disk().find("DeviceIndex=0\n"), std::string::npos) << stored;
     }
 }
@@ -82,28 +94,72 @@ TEST_F(SettingsFileTest, DamagedFilesGiveDefaultsAndSurviveASave) {
     AppSettings settings = load_text(damaged);
     EXPECT_EQ(settings.topmost, 1) << "a key outside any section does not count";
     settings.topmost = 0;
-    ASSERT_TRUE(save_settings(settings, location_));
+    ASSERT_EQ(save_settings(settings, location_), std::nullopt);
     EXPECT_TRUE(on_disk().starts_with(damaged));
     EXPECT_EQ(loaded().topmost, 0);
 
     fs::remove(location_.config_file());
     fs::create_directory(location_.config_file());
     EXPECT_EQ(loaded().device_index, 0);
-    EXPECT_FALSE(save_settings(settings, location_)) << "a folder in the file's place stays";
+    EXPECT_TRUE(save_settings(settings, location_)) << "a folder in the file's place stays";
 }
 
 TEST_F(SettingsFileTest, FoldersRoundTripUncutUnlessNoLineCanCarryThem) {
     AppSettings settings;
-    for (const std::string& folder : {"/" + std::string(600, 'v') + "/", std::string(" /视频/")}) {
+    for (const std::string& folder : {"/" + std::string(600, 'v') + "/", std::string("/ 视频/")}) {
         settings.output_folder = folder;
-        ASSERT_TRUE(save_settings(settings, location_));
+        ASSERT_EQ(save_settings(settings, location_), std::nullopt);
         EXPECT_EQ(loaded().output_folder, folder);
     }
     settings.output_folder = "/two\nlines/";
     settings.device_index = 3;
-    EXPECT_FALSE(save_settings(settings, location_));
-    EXPECT_EQ(loaded().output_folder, " /视频/") << "the last stored folder stays";
+    EXPECT_TRUE(save_settings(settings, location_));
+    EXPECT_EQ(loaded().output_folder, "/ 视频/") << "the last stored folder stays";
     EXPECT_EQ(loaded().device_index, 3) << "the other keys are written";
+}
+
+TEST_F(SettingsFileTest, TheFileLivesInTheConfigHomeAndAFailedSaveSaysWhy) {
+    // The process's own location follows XDG_CONFIG_HOME, else ~/.config.
+    const char* saved_config = std::getenv("XDG_CONFIG_HOME");
+    const char* saved_home = std::getenv("HOME");
+    const std::string restore_config = saved_config ? saved_config : "";
+    const std::string restore_home = saved_home ? saved_home : "";
+    setenv("XDG_CONFIG_HOME", (folder_.path() / "xdg").c_str(), 1);
+    EXPECT_EQ(SettingsLocation::of_this_process().config_file(),
+              folder_.path().string() + "/xdg/morvane/config.ini");
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", (folder_.path() / "home").c_str(), 1);
+    EXPECT_EQ(SettingsLocation::of_this_process().config_file(),
+              folder_.path().string() + "/home/.config/morvane/config.ini");
+    saved_config ? setenv("XDG_CONFIG_HOME", restore_config.c_str(), 1)
+                 : unsetenv("XDG_CONFIG_HOME");
+    saved_home ? setenv("HOME", restore_home.c_str(), 1) : unsetenv("HOME");
+
+    // The folder is made on the first save.
+    AppSettings settings;
+    settings.device_index = 2;
+    ASSERT_EQ(save_settings(settings, location_), std::nullopt);
+    EXPECT_EQ(loaded().device_index, 2);
+
+    // A file where the folder should be, then a folder we may not write: the save says why,
+    // in one line (root may write anywhere, so only the first holds for it).
+    SettingsLocation blocked = location_;
+    blocked.config_directory = folder_.file("a-file").string() + "/morvane/";
+    { std::ofstream(folder_.file("a-file")) << "x"; }
+    const std::optional<std::string> blocked_failure = save_settings(settings, blocked);
+    ASSERT_TRUE(blocked_failure);
+    EXPECT_NE(blocked_failure->find("Not a directory"), std::string::npos) << *blocked_failure;
+
+    fs::permissions(location_.config_directory, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::geteuid() == 0) {
+        fs::permissions(location_.config_directory, fs::perms::owner_all);
+        GTEST_SKIP() << "running as root: a read-only folder is still writable";
+    }
+    const std::optional<std::string> failure = save_settings(settings, location_);
+    fs::permissions(location_.config_directory, fs::perms::owner_all);
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->find("Permission denied"), std::string::npos) << *failure;
+    EXPECT_EQ(failure->find('\n'), std::string::npos);
 }
 
 } // namespace
