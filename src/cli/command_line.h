@@ -21,7 +21,7 @@ struct CommandLine {
     bool skip_existing = false;
     bool json = false;
     bool quiet = false;
-    std::optional<int> jobs; // files converted at once; the default depends on the device
+    std::optional<int> jobs; // files converted at once; by default one per processor
 };
 
 struct UsageError {
