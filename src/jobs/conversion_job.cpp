@@ -165,15 +165,19 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (result != 0) {
         return failed(engine_error.empty() ? "conversion failed" : engine_error);
     }
+    JobOutcome outcome;
+    outcome.seconds_total = probe.duration_seconds;
     if (!wrote_something) {
+        if (stop_watch.stopped()) {
+            outcome.status = JobStatus::stopped; // before its first packet: nothing to keep
+            return outcome;
+        }
         return failed("nothing in this file could be decoded");
     }
-    JobOutcome outcome;
     if (const std::optional<std::string> error =
             output.commit(planned, extension, outcome.output_path)) {
         return failed("cannot write the output file: " + *error);
     }
-    outcome.seconds_total = probe.duration_seconds;
     if (stop_watch.stopped()) {
         outcome.status = JobStatus::stopped;
         outcome.seconds_done = media_duration_seconds(outcome.output_path);

@@ -39,7 +39,8 @@ public:
     void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
 
     // `on_conversion_start` runs right before the engine converts (the file was accepted).
-    // `callback` answers false to stop: the file then ends stopped, complete and shorter.
+    // `callback` answers false to stop: the file then ends stopped, complete and shorter (a
+    // stop before the first packet was written keeps no file: output_path stays empty).
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
                            const std::string& output_folder, CConverCallback* callback,
                            const std::function<void()>& on_conversion_start = {});

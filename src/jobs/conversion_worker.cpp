@@ -163,6 +163,9 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         lock.lock();
     }
 
+    if (quit_requested_) {
+        return false;
+    }
     // The idle line keeps the batch's last counter.
     const ConversionStatus idle{false, current_index_, batch_total(), 0, {}, strings::idle_prompt};
     batch_running_ = false;

@@ -15,8 +15,7 @@ struct AppSettings {
     int shutdown_after_batch = 0;
     int open_output_after_batch = 1;
     int device_index = 0;
-    // Used as a plain prefix of output paths (UTF-8); ends in "/" when chosen in the dialog,
-    // a hand-edited value is used as it stands.
+    // The folder outputs are written into (UTF-8); ends in "/" once loaded (see load_settings).
     std::string output_folder;
     // Video bit rate in bits per second; lives only in memory, never in config.ini.
     int quality_bit_rate = 1500000;

@@ -144,6 +144,22 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
     EXPECT_TRUE(outputs().empty());
 }
 
+TEST_F(ConversionJobTest, SkipExistingLeavesAConvertedInputAlone) {
+    const auto input = folder.file("tone.wav");
+    write_media(input, test::wav_pcm(44100, 2, 0.3));
+    job.set_skip_existing(true);
+    ASSERT_TRUE(convert(input, 3).converted());
+    const JobOutcome again = convert(input, 3);
+    EXPECT_EQ(again.status, JobStatus::skipped);
+    EXPECT_EQ(again.reason, "already converted: " + output_folder() + "tone.mp3");
+    // Video output is decided by what the file holds: the same name as a sound file is no
+    // reason to skip a clip.
+    const auto clip = folder.file("tone.mp4");
+    write_media(clip, test::mp4_h264_aac(320, 240, {25, 1}, 0.5));
+    EXPECT_TRUE(convert(clip, 1).converted());
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"tone.mp3", "tone.mp4"}));
+}
+
 TEST_F(ConversionJobTest, NamesOutsideAsciiConvert) {
     const auto input = folder.file("Lied über Brücken – 北.wav");
     write_media(input, test::wav_pcm(44100, 2, 0.3));

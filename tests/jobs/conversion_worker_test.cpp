@@ -8,12 +8,16 @@
 #include "support/media_writer.h"
 #include "support/temp_folder.h"
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -238,6 +242,41 @@ TEST_F(ConversionWorkerTest, FailedFilesComeWithTheirReasonsInTheSummary) {
     worker->start_conversion();
     ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
     EXPECT_TRUE(host.summaries[1].failed_files.empty());
+}
+
+TEST_F(ConversionWorkerTest, AFullDiskFailsTheFileLeavesNothingAndTheNextOneConverts) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a small tmpfs needs root (CI runs as root)";
+    }
+    const std::string disk = folder.path().string() + "/disk";
+    std::filesystem::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{disk};
+
+    settings.output_folder = disk + "/";
+    auto worker = make_worker(1);
+    const std::string big = long_clip("big.mp4");
+    const std::string small = short_tone("small.wav");
+    worker->add_files({big, small});
+    worker->start_conversion();
+    ASSERT_TRUE(host.wait_for([&] { return host.ends() == 1; }));
+
+    ASSERT_EQ(host.finished.size(), 2u);
+    EXPECT_EQ(host.finished[0].second.status, JobStatus::failed);
+    EXPECT_EQ(host.finished[0].second.reason, "No space left on device");
+    EXPECT_TRUE(host.finished[1].second.converted()) << host.finished[1].second.reason;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(disk)) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"small.mp3"});
+    EXPECT_EQ(host.summaries[0].failed_files,
+              (std::vector<FailedFile>{{big, "No space left on device"}}));
 }
 
 TEST_F(ConversionWorkerTest, ClosingDuringAConversionStopsItAndReportsNothingMore) {

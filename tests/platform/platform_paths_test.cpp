@@ -19,16 +19,25 @@ TEST(ModuleDirectory, IsTheAbsoluteFolderHoldingThisExecutable) {
     EXPECT_TRUE(found);
 }
 
-TEST(UserEnvironment, DefaultOutputFolderFollowsTheBaseDirectoryRules) {
+TEST(UserEnvironment, DataAndConfigHomesFollowTheBaseDirectoryRules) {
     const std::pair<UserEnvironment, std::string> cases[] = {
-        {{"/data/share//", "/home/u", "/tmp"}, "/data/share/Morvane/"},
-        {{"", "/home/u/", "/tmp"}, "/home/u/.local/share/Morvane/"},
-        {{"relative/share", "/home/u", "/tmp"}, "/home/u/.local/share/Morvane/"},
-        {{"", "", "/var/tmp"}, "/var/tmp/Morvane/"},
-        {{"", "", ""}, "/tmp/Morvane/"},
-        {{"/", "", ""}, "/Morvane/"}};
+        {{"/data/share//", "/home/u", "/tmp", ""}, "/data/share/Morvane/"},
+        {{"", "/home/u/", "/tmp", ""}, "/home/u/.local/share/Morvane/"},
+        {{"relative/share", "/home/u", "/tmp", ""}, "/home/u/.local/share/Morvane/"},
+        {{"", "", "/var/tmp", ""}, "/var/tmp/Morvane/"},
+        {{"", "", "", ""}, "/tmp/Morvane/"},
+        {{"/", "", "", ""}, "/Morvane/"}};
     for (const auto& [environment, expected] : cases) {
         EXPECT_EQ(environment.default_output_folder(), expected);
+    }
+    // The config home follows the same rules, with its own variable.
+    const std::pair<UserEnvironment, std::string> config_cases[] = {
+        {{"", "/home/u", "/tmp", "/etc/xdg//"}, "/etc/xdg/"},
+        {{"/data", "/home/u/", "/tmp", ""}, "/home/u/.config/"},
+        {{"", "/home/u", "/tmp", "relative"}, "/home/u/.config/"},
+        {{"", "", "/var/tmp", ""}, "/var/tmp/"}};
+    for (const auto& [environment, expected] : config_cases) {
+        EXPECT_EQ(environment.config_home(), expected);
     }
     EXPECT_TRUE(UserEnvironment::of_this_process().home.starts_with('/'));
 }

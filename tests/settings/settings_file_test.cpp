@@ -2,10 +2,13 @@
 #include "settings/settings_file.h"
 #include "support/temp_folder.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace morvane {
@@ -150,15 +153,24 @@ TEST_F(SettingsFileTest, TheFileLivesInTheConfigHomeAndAFailedSaveSaysWhy) {
     ASSERT_TRUE(blocked_failure);
     EXPECT_NE(blocked_failure->find("Not a directory"), std::string::npos) << *blocked_failure;
 
-    fs::permissions(location_.config_directory, fs::perms::owner_read | fs::perms::owner_exec);
-    if (::geteuid() == 0) {
-        fs::permissions(location_.config_directory, fs::perms::owner_all);
-        GTEST_SKIP() << "running as root: a read-only folder is still writable";
+    // Root writes into any folder whatever its mode: a read-only mount stands in for it.
+    const bool as_root = ::geteuid() == 0;
+    if (as_root &&
+        ::mount("tmpfs", location_.config_directory.c_str(), "tmpfs", MS_RDONLY, "size=16k") != 0) {
+        GTEST_SKIP() << "cannot mount a read-only tmpfs here: " << std::strerror(errno);
     }
+    std::error_code ignored; // a read-only mount refuses the mode change too
+    fs::permissions(location_.config_directory, fs::perms::owner_read | fs::perms::owner_exec,
+                    ignored);
     const std::optional<std::string> failure = save_settings(settings, location_);
+    if (as_root) {
+        ::umount2(location_.config_directory.c_str(), MNT_DETACH);
+    }
     fs::permissions(location_.config_directory, fs::perms::owner_all);
     ASSERT_TRUE(failure);
-    EXPECT_NE(failure->find("Permission denied"), std::string::npos) << *failure;
+    EXPECT_NE(failure->find(as_root ? "Read-only file system" : "Permission denied"),
+              std::string::npos)
+        << *failure;
     EXPECT_EQ(failure->find('\n'), std::string::npos);
 }
 
