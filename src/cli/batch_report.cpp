@@ -108,7 +108,9 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
             file["stopped_at"] = seconds(outcome.seconds_done);
             [[fallthrough]];
         case JobStatus::converted:
-            file["output"] = outcome.output_path;
+            if (!outcome.output_path.empty()) {
+                file["output"] = outcome.output_path;
+            }
             break;
         case JobStatus::skipped:
         case JobStatus::failed:
