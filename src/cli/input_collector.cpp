@@ -16,8 +16,9 @@ namespace morvane {
 
 namespace fs = std::filesystem;
 
-InputCollector::InputCollector(bool recursive, std::function<bool()> stopped)
-    : recursive_(recursive), stopped_(std::move(stopped)) {}
+InputCollector::InputCollector(bool recursive, const std::string& output_folder,
+                               std::function<bool()> stopped)
+    : recursive_(recursive), output_folder_(output_folder), stopped_(std::move(stopped)) {}
 
 void InputCollector::add(const std::string& path) {
     std::error_code error;
@@ -29,9 +30,12 @@ void InputCollector::add(const std::string& path) {
 }
 
 void InputCollector::walk(const std::string& folder) {
+    std::error_code error;
+    if (!output_folder_.empty() && fs::equivalent(folder, output_folder_, error)) {
+        return;
+    }
     // Sorted, so that a rerun meets the files in the same order and gives the same names.
     std::vector<fs::directory_entry> entries;
-    std::error_code error;
     for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error),
          end;
          !error && it != end; it.increment(error)) {

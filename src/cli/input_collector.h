@@ -12,8 +12,9 @@ namespace morvane {
 
 class InputCollector {
 public:
-    // `stopped` ends a long walk early (an interrupt during it).
-    InputCollector(bool recursive, std::function<bool()> stopped);
+    // `stopped` ends a long walk early (an interrupt during it). The walk never enters
+    // `output_folder`: a rerun would otherwise convert the last run's outputs.
+    InputCollector(bool recursive, const std::string& output_folder, std::function<bool()> stopped);
 
     // A name given by the user. Without `recursive` a folder is kept as an input of its
     // own (the batch reports it as a folder); a file is always kept, media or not, so
@@ -27,6 +28,7 @@ private:
     void walk(const std::string& folder);
 
     bool recursive_;
+    std::string output_folder_;
     std::function<bool()> stopped_;
     std::vector<std::string> inputs_;
     int passed_over_ = 0;

@@ -103,7 +103,8 @@ int convert(const CommandLine& line) {
     // Before any other thread exists, so that no thread but the watcher takes the signals.
     InterruptWatcher interrupts([&batch] { batch.request_stop(); });
 
-    InputCollector collector(line.recursive, [&batch] { return batch.stop_requested(); });
+    InputCollector collector(line.recursive, settings.output_folder,
+                             [&batch] { return batch.stop_requested(); });
     std::vector<std::string> named = line.files;
     if (line.files_from) {
         if (auto error = read_name_list(*line.files_from, line.null_separated, named)) {

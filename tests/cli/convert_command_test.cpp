@@ -281,6 +281,16 @@ TEST_F(ConvertCommandUse, FoldersListsSkippingAndJsonAgreeWithTheDisk) {
     EXPECT_EQ(visible_outputs().size(), 3u);
     EXPECT_NE(run.errors.find("2 files passed over"), std::string::npos) << run.errors;
 
+    // An output folder inside the walked tree is not walked: a rerun converts the three inputs
+    // again (a_0.mp3, ...), not the outputs of the first run as well.
+    const std::string inside = tree + "/converted";
+    for (int run_count = 0; run_count < 2; ++run_count) {
+        run_process({program, "-q", "-r", "--device", "shuffle", "--output-dir", inside, tree},
+                    with_environment(environment()));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(inside), fs::directory_iterator()), 6);
+    fs::remove_all(inside);
+
     // A NUL-separated list on standard input, with names no line-based list could carry; the
     // converted ones are skipped, the new one is converted; stdout holds one line per input.
     const std::string odd = tone("new\nline \x1b[31mred.wav");
