@@ -89,7 +89,7 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
     std::unique_lock lock(mutex_);
     for (;;) {
         for (auto& slot : slots_) {
-            while (!slot->busy && !stop_requested_ && next < records_.size()) {
+            if (!slot->busy && !stop_requested_ && next < records_.size()) {
                 const std::size_t index = next++;
                 slot->busy = true;
                 slot->record = index;
