@@ -14,13 +14,22 @@ struct CommandLine {
     Action action = Action::convert;
     std::optional<std::string> device;     // a row index or part of a device's name
     std::optional<std::string> output_dir; // as given
-    std::vector<std::string> files;
+    std::vector<std::string> files;        // files and folders, as given
+    std::optional<std::string> files_from; // a list of inputs, "-" for standard input
+    bool null_separated = false;           // the list's entries end with NUL, not newline
+    bool recursive = false;
+    bool skip_existing = false;
+    bool json = false;
+    bool quiet = false;
+    std::optional<int> jobs; // files converted at once; by default one per processor
 };
 
 struct UsageError {
     std::string message;
 };
 
+// GNU conventions: options and files in any order, "--" ends the options, short options
+// may be bundled ("-rq", "-j2"), long options take "=value" or the next argument.
 std::variant<CommandLine, UsageError> parse_command_line(const std::vector<std::string>& arguments);
 
 // The text of --help.

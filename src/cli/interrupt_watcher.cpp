@@ -14,6 +14,7 @@ sigset_t watched_signals() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     return signals;
 }
 
@@ -39,8 +40,10 @@ void InterruptWatcher::watch() {
         if (signal < 0) {
             continue;
         }
-        if (interrupted_.exchange(true) || signal == SIGTERM) {
-            std::_Exit(130);
+        int none = 0;
+        if (!signal_taken_.compare_exchange_strong(none, signal)) {
+            // The user insists: leave now, as the shell expects of a killed command.
+            std::_Exit(128 + signal);
         }
         on_first_interrupt_();
     }

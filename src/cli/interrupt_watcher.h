@@ -1,5 +1,6 @@
-// Ctrl-C for morvane-convert: the first one acts as the stop button, the second quits at
-// once. The signal is taken on a thread of its own, where any code may run.
+// Ctrl-C, SIGTERM and SIGHUP for morvane-convert: the first one acts as the stop button,
+// a second one quits at once. The signals are taken on a thread of their own, where any
+// code may run.
 #pragma once
 
 #include <atomic>
@@ -10,20 +11,21 @@ namespace morvane {
 
 class InterruptWatcher {
 public:
-    // Blocks SIGINT and SIGTERM in the calling thread and every thread it starts later:
-    // construct it before any other thread exists.
+    // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread and every thread it starts
+    // later: construct it before any other thread exists.
     explicit InterruptWatcher(std::function<void()> on_first_interrupt);
     ~InterruptWatcher();
     InterruptWatcher(const InterruptWatcher&) = delete;
     InterruptWatcher& operator=(const InterruptWatcher&) = delete;
 
-    bool interrupted() const { return interrupted_.load(); }
+    // The first signal taken, 0 while none came.
+    int signal_taken() const { return signal_taken_.load(); }
 
 private:
     void watch();
 
     std::function<void()> on_first_interrupt_;
-    std::atomic<bool> interrupted_{false};
+    std::atomic<int> signal_taken_{0};
     std::atomic<bool> finished_{false};
     std::thread thread_;
 };

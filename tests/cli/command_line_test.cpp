@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 #include "cli/device_choice.h"
+#include "cli/printable_name.h"
+#include "cli/progress_line.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +32,17 @@ TEST(CommandLine, OptionsAndFilesInAnyOrder) {
     EXPECT_EQ(parsed({"--list-devices"}).action, CommandLine::Action::list_devices);
     EXPECT_EQ(parsed({"--version"}).action, CommandLine::Action::version);
     EXPECT_EQ(parsed({"-h"}).action, CommandLine::Action::help);
+
+    // Bundled short options, a valued one taking the rest of the word or the next word.
+    const CommandLine bundled = parsed({"-rq0", "--files-from", "-", "-j2", "--json", "-"});
+    EXPECT_TRUE(bundled.recursive && bundled.quiet && bundled.null_separated && bundled.json);
+    EXPECT_EQ(bundled.files_from, "-");
+    EXPECT_EQ(bundled.jobs, 2);
+    EXPECT_EQ(bundled.files, std::vector<std::string>{"-"}); // a file called "-"
+    EXPECT_EQ(parsed({"-rj", "3", "x"}).jobs, 3);
+    EXPECT_EQ(parsed({"--jobs=4", "--skip-existing", "x"}).jobs, 4);
+    EXPECT_TRUE(parsed({"--skip-existing", "x"}).skip_existing);
+    EXPECT_TRUE(parsed({"--files-from=list"}).files.empty()); // a list alone is enough
 }
 
 TEST(CommandLine, MistakesAreUsageErrors) {
@@ -37,6 +50,65 @@ TEST(CommandLine, MistakesAreUsageErrors) {
     EXPECT_EQ(error_of({"--device"}), "--device needs a device number or name");
     EXPECT_EQ(error_of({"--output-dir=", "a.avi"}), "--output-dir needs a folder");
     EXPECT_EQ(error_of({"--fast", "a.avi"}), "unknown option --fast");
+    EXPECT_EQ(error_of({"--json=yes", "a.avi"}), "unknown option --json");
+    EXPECT_EQ(error_of({"-rx", "a.avi"}), "unknown option -x");
+    EXPECT_EQ(error_of({"-j", "0", "a"}), "--jobs needs a number from 1 to 64, not \"0\"");
+    EXPECT_EQ(error_of({"-j2x", "a"}), "--jobs needs a number from 1 to 64, not \"2x\"");
+    EXPECT_EQ(error_of({"a", "-j"}), "--jobs needs a number from 1 to 64, not \"\"");
+    EXPECT_EQ(error_of({"-0", "a"}), "-0 only goes with --files-from");
+    EXPECT_EQ(error_of({"--files-from"}), "--files-from needs a file, or - for standard input");
+}
+
+TEST(PrintableName, ControlsAndBrokenUtf8AreEscapedTheRestKept) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain song.mp3", "plain song.mp3"},
+        {"Beyonc\xc3\xa9 \xe6\xad\x8c.mp3", "Beyonc\xc3\xa9 \xe6\xad\x8c.mp3"}, // UTF-8 kept
+        {"a\nb\tc\rd", "a\\nb\\tc\\rd"},
+        {"\x1b]2;owned\x07\x1b[2J.mp3", "\\x1b]2;owned\\x07\\x1b[2J.mp3"},
+        {"del\x7f", "del\\x7f"},
+        {"csi\xc2\x9b"
+         "2J",
+         "csi\\xc2\\x9b2J"},                        // C1 control in UTF-8
+        {"latin1 \xe9t\xe9", "latin1 \\xe9t\\xe9"}, // not UTF-8
+        {"cut \xe6\xad", "cut \\xe6\\xad"},         // truncated sequence
+        {"overlong \xc0\xaf", "overlong \\xc0\\xaf"},
+        {"back\\slash", "back\\\\slash"},
+    };
+    for (const auto& [name, printed] : cases) {
+        EXPECT_EQ(printable_name(name), printed);
+    }
+}
+
+TEST(ProgressLine, FitsTheWidthAndKeepsTheNumbers) {
+    const std::string long_name(200, 'x');
+    const std::string wide = "\xe6\xad\x8c\xe6\x9b\xb2"; // two wide characters
+    struct Case {
+        std::vector<ActiveFile> files;
+        std::optional<double> left;
+        int width;
+        std::string expected; // empty: only the width is checked
+    };
+    const Case cases[] = {
+        {{{"song.mp3", 45}}, 70.0, 80, "3/12 song.mp3 45%  1:10 left"},
+        {{{"a.mp3", 45}, {"b.mp3", 7}}, std::nullopt, 80, "3/12 a.mp3 45% | b.mp3 7%"},
+        {{{long_name + ".mp3", 5}}, 3725.0, 40, ""},
+        {{{long_name, 5}, {wide + long_name, 99}}, 1.0, 50, ""},
+        {{{long_name, 5}}, 1.0, 10, ""},
+        {{{long_name, 5}}, 1.0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string line = progress_line(c.files, 3, 12, c.left, c.width);
+        SCOPED_TRACE(line);
+        EXPECT_LE(display_width(line), c.width);
+        if (!c.expected.empty()) {
+            EXPECT_EQ(line, c.expected);
+        } else if (c.width >= 40) {
+            EXPECT_NE(line.find(c.files.front().name.substr(0, 5)), std::string::npos);
+            EXPECT_NE(line.find("5%"), std::string::npos);
+            EXPECT_NE(line.find(" left"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(clock_text(3725.0), "1:02:05");
 }
 
 TEST(DeviceChoice, ByNumberOrByAUniquePartOfTheName) {

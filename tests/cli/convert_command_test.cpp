@@ -11,6 +11,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -31,6 +33,12 @@ struct Device {
     int sample_rate;     // 0: the source's
     bool keeps_channels; // audio-only player: the source's channel count
 };
+
+ProcessOptions with_environment(std::vector<std::string> environment) {
+    ProcessOptions options;
+    options.environment = std::move(environment);
+    return options;
+}
 
 // What the program printed for each file: "<input> -> <output>" or "<input>: <reason>".
 std::map<std::string, std::string> outcomes(const std::string& output,
@@ -72,8 +80,7 @@ protected:
     }
 
     std::vector<std::string> environment() const {
-        return {"XDG_DATA_HOME=" + folder.path().string() + "/data",
-                "XDG_CONFIG_HOME=" + folder.path().string() + "/config"};
+        return {"XDG_DATA_HOME=" + folder.path().string() + "/data"};
     }
 
     static inline TempFolder* media = nullptr;
@@ -94,8 +101,8 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
 
     std::vector<std::string> arguments = {program, "--device", device.name, "--output-dir", out};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
-    const ProcessResult run = run_process(arguments, environment());
-    EXPECT_EQ(run.exit_status, 1) << run.output;
+    const ProcessResult run = run_process(arguments, with_environment(environment()));
+    EXPECT_EQ(run.exit_status, 1) << run.all();
 
     const auto printed = outcomes(run.output, inputs);
     const std::map<std::string, std::string> refusals = {
@@ -110,7 +117,7 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
     for (const std::string& input : inputs) {
         SCOPED_TRACE(input);
         const std::string name = fs::path(input).filename().string();
-        ASSERT_EQ(printed.count(input), 1u) << run.output;
+        ASSERT_EQ(printed.count(input), 1u) << run.all();
         const std::string& outcome = printed.at(input);
         if (refusals.count(name) != 0) {
             EXPECT_EQ(outcome, refusals.at(name));
@@ -170,72 +177,251 @@ protected:
         return {"XDG_DATA_HOME=" + folder.path().string() + "/data",
                 "XDG_CONFIG_HOME=" + folder.path().string() + "/config"};
     }
-    std::string tone(const std::string& name) {
-        write_media(folder.file(name), wav_pcm(44100, 2, 0.3));
+    ProcessResult convert(std::vector<std::string> arguments, ProcessOptions options = {}) {
+        arguments.insert(arguments.begin(), {program, "--output-dir", out});
+        options.environment = environment();
+        return run_process(arguments, options);
+    }
+    std::string tone(const std::string& name, double seconds = 0.3) {
+        fs::create_directories(folder.file(name).parent_path());
+        write_media(folder.file(name), wav_pcm(44100, 2, seconds));
         return folder.file(name).string();
     }
+    // The visible files of the output folder (hidden ones are temporaries).
+    std::set<fs::path> visible_outputs() const {
+        std::set<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(out)) {
+            if (entry.path().filename().string()[0] != '.') {
+                found.insert(entry.path());
+            }
+        }
+        return found;
+    }
+    static void expect_complete(const fs::path& path) {
+        SCOPED_TRACE(path);
+        try {
+            EXPECT_EQ(inspect_media(path).read_error, "");
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << error.what();
+        }
+    }
     TempFolder folder;
+    const std::string out = folder.path().string() + "/out";
 };
 
-TEST_F(ConvertCommandUse, UsageMistakesExitWithTwo) {
+TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{program},
                                                       {program, "--device", "zune", "a.wav"},
-                                                      {program, "--speed", "a.wav"}}) {
-        const ProcessResult run = run_process(arguments, environment());
-        EXPECT_EQ(run.exit_status, 2) << run.output;
-        EXPECT_NE(run.output.find("Usage: morvane-convert"), std::string::npos);
+                                                      {program, "--speed", "a.wav"},
+                                                      {program, "-j", "0", "a.wav"},
+                                                      {program, "-0", "a.wav"},
+                                                      {program, "--files-from", "/no/such/list"}}) {
+        const ProcessResult run = run_process(arguments, with_environment(environment()));
+        SCOPED_TRACE(arguments.back());
+        EXPECT_EQ(run.exit_status, 2);
+        EXPECT_EQ(run.output, "");
+        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+        EXPECT_EQ(run.errors.rfind("morvane-convert: ", 0), 0u) << run.errors;
     }
+    EXPECT_NE(run_process({program, "--speed"}).errors.find("try --help"), std::string::npos);
     EXPECT_EQ(run_process({program, "--version"}).output, "morvane-convert 1.0.7\n");
     const ProcessResult devices = run_process({program, "--list-devices"});
     EXPECT_EQ(devices.exit_status, 0);
     EXPECT_NE(devices.output.find("4  Sony PSP"), std::string::npos);
 }
 
-TEST_F(ConvertCommandUse, MissingOutputFolderIsCreatedAndAllConvertedExitsWithZero) {
-    const std::string out = folder.path().string() + "/new/deeper";
-    const std::string input = tone("a.wav");
-    const ProcessResult run =
-        run_process({program, "--device", "3", "--output-dir", out, input}, environment());
-    EXPECT_EQ(run.exit_status, 0) << run.output;
-    EXPECT_NE(run.output.find(input + " -> " + out + "/a.mp3"), std::string::npos) << run.output;
-    EXPECT_TRUE(fs::exists(out + "/a.mp3"));
-}
-
 TEST_F(ConvertCommandUse, DefaultsComeFromTheDesktopProgramsSettings) {
-    const fs::path installed = folder.path() / "config/morvane";
-    fs::create_directories(installed);
-    const std::string chosen = folder.path().string() + "/chosen/";
-    fs::create_directory(chosen);
+    const std::string chosen = folder.path().string() + "/chosen"; // no final slash
+    fs::create_directories(chosen);
+    fs::create_directories(folder.file("config/morvane"));
     const std::string settings = "[Common]\nOutputFolder=" + chosen + "\nDeviceIndex=4\n";
-    { std::ofstream(installed / "config.ini") << settings; }
+    { std::ofstream(folder.file("config/morvane/config.ini")) << settings; }
 
-    const std::string input = tone("b.wav");
-    const ProcessResult run = run_process({program, input}, environment());
-    EXPECT_EQ(run.exit_status, 0) << run.output;
-    const MediaInfo info = inspect_media(chosen + "b.mp3");
+    const ProcessResult run =
+        run_process({program, tone("b.wav")}, with_environment(environment()));
+    EXPECT_EQ(run.exit_status, 0) << run.all();
+    const MediaInfo info = inspect_media(chosen + "/b.mp3");
     EXPECT_EQ(info.stream(AVMEDIA_TYPE_AUDIO).sample_rate, 24000); // the handheld's rate
-    std::ifstream file(installed / "config.ini");
+    std::ifstream file(folder.file("config/morvane/config.ini"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), settings); // untouched
 }
 
-TEST_F(ConvertCommandUse, InterruptStopsLikeTheStopButton) {
-    write_media(folder.file("long.mp4"), mp4_h264_aac(640, 480, {25, 1}, 90.0));
-    const std::string input = folder.file("long.mp4").string();
-    const std::string later = tone("later.wav");
-    const std::string out = folder.path().string() + "/out";
-    const ProcessResult run =
-        run_process({program, "--device", "nano", "--output-dir", out, input, later}, environment(),
-                    [](pid_t child) {
-                        std::this_thread::sleep_for(500ms);
-                        kill(child, SIGINT);
-                    });
-    EXPECT_EQ(run.exit_status, 1) << run.output;
-    EXPECT_NE(run.output.find(later + ": left out after the stop"), std::string::npos)
+// A tree with media at several depths, and files and folders that are not media.
+TEST_F(ConvertCommandUse, FoldersListsSkippingAndJsonAgreeWithTheDisk) {
+    const std::string a = tone("tree/a.wav");
+    const std::string b = tone("tree/sub/b.wav");
+    fs::create_directories(folder.file("tree/sub/deeper"));
+    write_media(folder.file("tree/sub/deeper/c.dat"), mp3_audio(44100, 2, 0.3)); // by content
+    fs::create_directories(folder.file("tree/empty"));
+    { std::ofstream(folder.file("tree/notes.txt")) << "not media\n"; }
+    { std::ofstream(folder.file("tree/sub/junk.mp3")) << std::string(5000, '\x5a'); }
+    tone("tree/.hidden/x.wav");
+    const std::string c = folder.file("tree/sub/deeper/c.dat").string();
+    const std::string tree = folder.file("tree").string();
+
+    // Without -r a folder is refused as a folder.
+    ProcessResult run = convert({"--device", "shuffle", tree});
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.output, tree + ": is a folder\n");
+
+    run = convert({"--device", "shuffle", "-r", "--json", tree});
+    EXPECT_EQ(run.exit_status, 0) << run.all();
+    const auto document = nlohmann::json::parse(run.output); // stdout: the document alone
+    std::set<std::string> inputs;
+    for (const auto& file : document["files"]) {
+        inputs.insert(file["input"].get<std::string>());
+        EXPECT_EQ(file["status"], "converted");
+        const std::string output = file["output"];
+        EXPECT_TRUE(visible_outputs().count(output)) << output;
+        const MediaInfo info = inspect_media(output);
+        EXPECT_NEAR(info.stream(AVMEDIA_TYPE_AUDIO).end_seconds(), file["duration"], 0.1);
+    }
+    EXPECT_EQ(inputs, (std::set<std::string>{a, b, c}));
+    EXPECT_EQ(document["summary"]["passed_over"], 2); // notes.txt, junk.mp3; hidden ones unseen
+    EXPECT_EQ(visible_outputs().size(), 3u);
+    EXPECT_NE(run.errors.find("2 files passed over"), std::string::npos) << run.errors;
+
+    // An output folder inside the walked tree is not walked: a rerun converts the three inputs
+    // again (a_0.mp3, ...), not the outputs of the first run as well.
+    const std::string inside = tree + "/converted";
+    for (int run_count = 0; run_count < 2; ++run_count) {
+        run_process({program, "-q", "-r", "--device", "shuffle", "--output-dir", inside, tree},
+                    with_environment(environment()));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(inside), fs::directory_iterator()), 6);
+    fs::remove_all(inside);
+
+    // A NUL-separated list on standard input, with names no line-based list could carry; the
+    // converted ones are skipped, the new one is converted; stdout holds one line per input.
+    const std::string odd = tone("new\nline \x1b[31mred.wav");
+    const std::string list = a + '\0' + odd + '\0' + c + '\0' + tree + "/notes.txt" + '\0';
+    ProcessOptions piped;
+    piped.input = list;
+    run = convert({"--device", "shuffle", "--skip-existing", "--files-from", "-", "-0"}, piped);
+    EXPECT_EQ(run.exit_status, 1) << run.all();
+    const std::string printed_odd = folder.path().string() + "/new\\nline \\x1b[31mred.wav";
+    EXPECT_EQ(outcomes(run.output, {a, c, printed_odd, tree + "/notes.txt"}).size(), 4u)
         << run.output;
-    const MediaInfo info = inspect_media(out + "/long.mp4");
-    EXPECT_TRUE(info.read_error.empty());
-    EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 80.0);
-    EXPECT_FALSE(fs::exists(out + "/later.mp3"));
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 4) << run.output;
+    EXPECT_NE(run.output.find(a + ": skipped (already converted: " + out + "/a.mp3)"),
+              std::string::npos);
+    EXPECT_NE(run.output.find(printed_odd + " -> " + out + "/new\\nline \\x1b[31mred.mp3"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.all().find('\x1b'), std::string::npos); // no raw escape reached the terminal
+    EXPECT_EQ(visible_outputs().size(), 4u);              // nothing converted twice
+}
+
+// Two processes with two converters each, all twelve inputs named alike, one folder.
+TEST_F(ConvertCommandUse, ParallelConvertersLoseAndOverwriteNothing) {
+    std::vector<std::string> first, second;
+    std::set<long> lengths; // in tenths of a second: tells every output's source
+    for (int k = 0; k < 12; ++k) {
+        const double seconds = 0.3 * (k + 1);
+        (k % 2 ? second : first).push_back(tone("in" + std::to_string(k) + "/song.wav", seconds));
+        lengths.insert(std::lround(seconds * 10));
+    }
+    std::thread other([&] {
+        first.insert(first.begin(), {"-j", "2", "--device", "shuffle"});
+        EXPECT_EQ(convert(first).exit_status, 0);
+    });
+    second.insert(second.begin(), {"-j", "2", "--device", "shuffle"});
+    EXPECT_EQ(convert(second).exit_status, 0);
+    other.join();
+
+    std::set<long> found;
+    for (const fs::path& output : visible_outputs()) {
+        const MediaInfo info = inspect_media(output);
+        EXPECT_EQ(info.read_error, "");
+        found.insert(std::lround(info.stream(AVMEDIA_TYPE_AUDIO).end_seconds() * 10));
+    }
+    EXPECT_EQ(visible_outputs().size(), 12u);
+    EXPECT_EQ(found, lengths);
+}
+
+TEST_F(ConvertCommandUse, ClosedStandardOutputDoesNotStopTheBatch) {
+    ProcessOptions head;
+    head.close_output_after_first_line = true;
+    const ProcessResult run = convert(
+        {"--device", "shuffle", tone("a.wav"), tone("b.wav"), tone("c.wav"), tone("d.wav")}, head);
+    EXPECT_EQ(run.exit_status, 0) << run.all();
+    EXPECT_EQ(visible_outputs().size(), 4u);
+}
+
+// The first signal acts as the stop button: the files being converted (two converters
+// here) end early but complete, the next is not started; the exit status names the signal.
+TEST_F(ConvertCommandUse, SignalsStopLikeTheStopButton) {
+    write_media(folder.file("long.mp4"), mp4_h264_aac(640, 480, {25, 1}, 90.0));
+    fs::copy_file(folder.file("long.mp4"), folder.file("long2.mp4"));
+    const std::string first = folder.file("long.mp4").string();
+    const std::string second = folder.file("long2.mp4").string();
+    const std::string later = tone("later.wav");
+    for (const auto& [signal, status] :
+         std::vector<std::pair<int, int>>{{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+        SCOPED_TRACE(signal);
+        fs::remove_all(out);
+        ProcessOptions options;
+        options.on_started = [&, signal = signal](pid_t child) {
+            // Once both conversions have begun (their temporaries are in the folder).
+            const auto begun = [&] {
+                std::error_code error;
+                auto entries = fs::directory_iterator(out, error);
+                return !error && std::distance(entries, fs::directory_iterator()) >= 2;
+            };
+            for (int wait = 0; wait < 1200 && !begun(); ++wait) {
+                std::this_thread::sleep_for(50ms);
+            }
+            std::this_thread::sleep_for(300ms);
+            kill(child, signal);
+        };
+        const ProcessResult run =
+            convert({"-j", "2", "--device", "nano", first, second, later}, options);
+        EXPECT_EQ(run.exit_status, status) << run.all();
+        for (const auto& [input, output] :
+             {std::pair{first, out + "/long.mp4"}, std::pair{second, out + "/long2.mp4"}}) {
+            EXPECT_NE(run.output.find(input + " -> " + output + " (stopped at "), std::string::npos)
+                << run.output;
+            const MediaInfo info = inspect_media(output);
+            EXPECT_EQ(info.read_error, "");
+            EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 80.0);
+        }
+        EXPECT_NE(run.output.find(later + ": not started"), std::string::npos) << run.output;
+        EXPECT_NE(run.errors.find("2 stopped, 1 not started"), std::string::npos) << run.errors;
+        EXPECT_EQ(visible_outputs().size(), 2u);
+    }
+}
+
+// Killed at any moment, a batch leaves no visible file that is not complete; the next run
+// clears the temporaries the killed one left.
+TEST_F(ConvertCommandUse, KilledAtRandomMomentsLeavesOnlyCompleteFiles) {
+    std::vector<std::string> inputs = {"--device", "nano"};
+    for (const char* name : {"one.mp4", "two.mp4", "three.mp4"}) {
+        write_media(folder.file(name), mp4_h264_aac(320, 240, {25, 1}, 4.0));
+        inputs.push_back(folder.file(name).string());
+    }
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(convert(inputs).exit_status, 0);
+    const auto whole = std::chrono::steady_clock::now() - started;
+
+    std::mt19937 random(std::random_device{}());
+    for (int round = 0; round < 10; ++round) {
+        const auto moment = std::chrono::duration_cast<std::chrono::microseconds>(
+            whole * std::uniform_real_distribution<double>(0.0, 1.0)(random));
+        SCOPED_TRACE(std::to_string(moment.count()) + " us");
+        ProcessOptions options;
+        options.on_started = [moment](pid_t child) {
+            std::this_thread::sleep_for(moment);
+            kill(child, SIGKILL);
+        };
+        convert(inputs, options);
+        for (const fs::path& output : visible_outputs()) {
+            expect_complete(output);
+        }
+    }
+    ASSERT_EQ(convert(inputs).exit_status, 0);
+    for (const auto& entry : fs::directory_iterator(out)) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    }
 }
 
 } // namespace

@@ -10,13 +10,22 @@ namespace morvane::test {
 
 struct ProcessResult {
     int exit_status = -1; // -1 when it did not exit normally
-    std::string output;   // standard output and standard error together
+    int signal = 0;       // the signal that ended it, if one did
+    std::string output;   // standard output
+    std::string errors;   // standard error
+    std::string all() const { return output + errors; }
 };
 
-// `environment` entries ("NAME=value") are added to this process's environment.
-// `on_started` runs with the child's id while it runs (to signal it, say).
+struct ProcessOptions {
+    std::vector<std::string> environment; // "NAME=value", added to this process's environment
+    std::string input;                    // written to its standard input, which then closes
+    // Runs with the child's id while it runs (to signal it, say).
+    std::function<void(pid_t)> on_started;
+    // Like `| head -n 1`: the reading end of standard output closes after the first line.
+    bool close_output_after_first_line = false;
+};
+
 ProcessResult run_process(const std::vector<std::string>& arguments,
-                          const std::vector<std::string>& environment = {},
-                          const std::function<void(pid_t)>& on_started = {});
+                          const ProcessOptions& options = {});
 
 } // namespace morvane::test

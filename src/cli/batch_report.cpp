@@ -1,0 +1,134 @@
+#include "cli/batch_report.h"
+
+#include "cli/printable_name.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace morvane {
+
+namespace {
+
+JobStatus status_of(const InputRecord& record) {
+    return record.finished ? record.outcome.status : JobStatus::not_started;
+}
+
+} // namespace
+
+std::string status_name(const InputRecord& record) {
+    switch (status_of(record)) {
+    case JobStatus::converted:
+        return "converted";
+    case JobStatus::stopped:
+        return "stopped";
+    case JobStatus::not_started:
+        return "not_started";
+    case JobStatus::skipped:
+        return "skipped";
+    case JobStatus::failed:
+        break;
+    }
+    return "failed";
+}
+
+std::string result_line(const InputRecord& record) {
+    const std::string input = printable_name(record.input);
+    const JobOutcome& outcome = record.outcome;
+    switch (status_of(record)) {
+    case JobStatus::converted:
+        return input + " -> " + printable_name(outcome.output_path);
+    case JobStatus::stopped:
+        return input + " -> " + printable_name(outcome.output_path) + " (" + stopped_text(outcome) +
+               ")";
+    case JobStatus::not_started:
+        return input + ": not started";
+    case JobStatus::skipped:
+        return input + ": skipped (" + printable_name(outcome.reason) + ")";
+    case JobStatus::failed:
+        break;
+    }
+    return input + ": " + printable_name(outcome.reason);
+}
+
+BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over) {
+    BatchCounts counts;
+    counts.passed_over = passed_over;
+    for (const InputRecord& record : records) {
+        switch (status_of(record)) {
+        case JobStatus::converted:
+            ++counts.converted;
+            break;
+        case JobStatus::stopped:
+            ++counts.stopped;
+            break;
+        case JobStatus::not_started:
+            ++counts.not_started;
+            break;
+        case JobStatus::skipped:
+            ++counts.skipped;
+            break;
+        case JobStatus::failed:
+            ++counts.failed;
+            break;
+        }
+    }
+    return counts;
+}
+
+std::string summary_line(const BatchCounts& counts) {
+    std::string line;
+    const auto add = [&](int count, const char* what) {
+        if (count != 0 || (what == std::string("converted"))) {
+            line += (line.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+        }
+    };
+    add(counts.converted, "converted");
+    add(counts.stopped, "stopped");
+    add(counts.not_started, "not started");
+    add(counts.skipped, "skipped");
+    add(counts.failed, "failed");
+    if (counts.passed_over != 0) {
+        line += "; " + std::to_string(counts.passed_over) +
+                (counts.passed_over == 1 ? " file" : " files") + " passed over (not media)";
+    }
+    return line;
+}
+
+std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts) {
+    using nlohmann::json;
+    const auto seconds = [](double value) -> json {
+        return value > 0 ? json(std::round(value * 1000) / 1000) : json(nullptr);
+    };
+    json files = json::array();
+    for (const InputRecord& record : records) {
+        const JobOutcome& outcome = record.outcome;
+        json file = {{"input", record.input}, {"status", status_name(record)}};
+        switch (status_of(record)) {
+        case JobStatus::stopped:
+            file["stopped_at"] = seconds(outcome.seconds_done);
+            [[fallthrough]];
+        case JobStatus::converted:
+            if (!outcome.output_path.empty()) {
+                file["output"] = outcome.output_path;
+            }
+            break;
+        case JobStatus::skipped:
+        case JobStatus::failed:
+            file["reason"] = outcome.reason;
+            break;
+        case JobStatus::not_started:
+            break;
+        }
+        file["duration"] = seconds(outcome.seconds_total);
+        file["elapsed"] = std::round(record.elapsed * 1000) / 1000;
+        files.push_back(std::move(file));
+    }
+    const json summary = {{"converted", counts.converted},     {"stopped", counts.stopped},
+                          {"not_started", counts.not_started}, {"skipped", counts.skipped},
+                          {"failed", counts.failed},           {"passed_over", counts.passed_over}};
+    const json document = {{"files", std::move(files)}, {"summary", summary}};
+    // Names are bytes; one that is not UTF-8 cannot be a JSON string as it is.
+    return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+} // namespace morvane

@@ -1,0 +1,40 @@
+// What morvane-convert reports about each input of a batch: the result line printed when
+// the input ends, the JSON document of --json and the closing count.
+#pragma once
+
+#include "jobs/conversion_job.h"
+
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+struct InputRecord {
+    std::string input;     // as the user named it
+    bool finished = false; // false: never given to a converter (not started)
+    JobOutcome outcome;    // once finished
+    double elapsed = 0;    // seconds spent on it
+};
+
+struct BatchCounts {
+    int converted = 0, stopped = 0, not_started = 0, skipped = 0, failed = 0;
+    int passed_over = 0; // files of walked folders that are not media
+    bool all_converted() const { return stopped + not_started + failed == 0; }
+};
+
+// The record's status: converted, stopped, not_started, skipped, failed.
+std::string status_name(const InputRecord& record);
+
+// "in -> out", "in -> out (stopped at 0:25 of 5:00)", "in: not started",
+// "in: skipped (already converted: out)", "in: reason"; names escaped for a terminal.
+std::string result_line(const InputRecord& record);
+
+BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over);
+
+// "12 converted, 1 stopped, 2 failed; 4 files passed over (not media)"; zeros left out.
+std::string summary_line(const BatchCounts& counts);
+
+// {"files": [{"input", "status", "output" | "reason", "duration", ...}], "summary": {...}}
+std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts);
+
+} // namespace morvane

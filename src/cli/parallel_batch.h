@@ -1,0 +1,77 @@
+// Runs morvane-convert's batch: a number of conversion workers (each with its own engine)
+// take the inputs from one queue, in order; results are printed as inputs end, progress is
+// drawn on a terminal. A stop ends the files being converted early but complete and leaves
+// the rest of the queue not started.
+#pragma once
+
+#include "cli/batch_report.h"
+#include "jobs/conversion_host.h"
+#include "jobs/conversion_worker.h"
+#include "jobs/device_profile.h"
+#include "settings/app_settings.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+class ParallelBatch {
+public:
+    struct Options {
+        int jobs = 1;
+        bool skip_existing = false;
+        bool show_progress = false; // the updating line on `messages` (a terminal)
+    };
+
+    // `results` gets a line as each input ends (none when null). No thread starts before
+    // run().
+    ParallelBatch(const DeviceProfile& device, const AppSettings& settings, Options options,
+                  std::FILE* results, std::FILE* messages);
+    ~ParallelBatch();
+    ParallelBatch(const ParallelBatch&) = delete;
+    ParallelBatch& operator=(const ParallelBatch&) = delete;
+
+    // Converts the inputs; returns when all are done or, after a stop, when the files being
+    // converted have ended. One record per input, in the order given.
+    std::vector<InputRecord> run(const std::vector<std::string>& inputs);
+
+    // From any thread, at any time (also before run): the stop button.
+    void request_stop();
+    bool stop_requested() const;
+
+private:
+    class Slot;
+    friend class Slot;
+
+    // Called by the workers' hosts, on their threads.
+    void on_status(int slot, const ConversionStatus& status);
+    void on_file_finished(int slot, const JobOutcome& outcome);
+    void on_batch_end(int slot);
+
+    void finish_record(std::size_t index, const JobOutcome& outcome); // under mutex_
+    void draw_progress(bool at_once);                                 // under mutex_
+    void clear_progress();                                            // under mutex_
+
+    const DeviceProfile device_;
+    const AppSettings settings_;
+    const Options options_;
+    std::FILE* results_;
+    std::FILE* messages_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable slot_free_;
+    bool stop_requested_ = false;
+    std::vector<InputRecord> records_;
+    int finished_count_ = 0;
+    std::chrono::steady_clock::time_point batch_started_;
+    std::chrono::steady_clock::time_point progress_drawn_;
+    bool progress_shown_ = false;
+    std::vector<std::unique_ptr<Slot>> slots_; // last: their workers report to the above
+};
+
+} // namespace morvane
