@@ -1,7 +1,7 @@
 #include "jobs/media_probe.h"
 
-#include "engine/cover_art.h"
 #include "engine/ffmpeg_ptr.h"
+#include "engine/stream_choice.h"
 
 #include <sys/stat.h>
 
@@ -22,16 +22,14 @@ bool probe_media(const std::string& path, MediaProbe& probe) {
     if (avformat_find_stream_info(container.get(), nullptr) < 0) {
         return false;
     }
-    for (unsigned index = 0; index < container->nb_streams; ++index) {
-        const AVStream* stream = container->streams[index];
-        if (is_cover_art(stream)) {
-            continue;
+    // The streams the engine converts, so that the codec check looks at the same ones.
+    const StreamChoice choice = choose_streams(*container);
+    for (const int index : {choice.video, choice.audio}) {
+        if (index >= 0) {
+            const AVStream* stream = container->streams[index];
+            probe.streams[static_cast<std::size_t>(probe.stream_count++)] = {
+                stream->codecpar->codec_id, stream->codecpar->codec_type};
         }
-        if (probe.stream_count == MediaProbe::max_streams) {
-            break;
-        }
-        probe.streams[static_cast<std::size_t>(probe.stream_count++)] = {
-            stream->codecpar->codec_id, stream->codecpar->codec_type};
     }
     return true;
 }

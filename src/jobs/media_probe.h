@@ -24,7 +24,8 @@ struct MediaProbe {
 };
 
 // False when the path is no regular file, or it cannot be opened, or its streams cannot be
-// read. Cover pictures are left out: they are not video.
+// read. Lists the streams a conversion takes: the best video (never a cover picture) and
+// the best audio stream.
 bool probe_media(const std::string& path, MediaProbe& probe);
 
 } // namespace morvane

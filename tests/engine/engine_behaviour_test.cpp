@@ -30,8 +30,6 @@ TEST_F(EngineBehaviour, ResetGivesTheSameOptionsEveryTime) {
     EXPECT_EQ(second.audio_channels, 1);
     EXPECT_EQ(second.video_bit_rate, -1);
     EXPECT_EQ(second.video_codec_override, AV_CODEC_ID_NONE);
-    EXPECT_EQ(second.thread_count, 3);
-    EXPECT_EQ(second.scaler_flags, SWS_BICUBIC);
     EXPECT_EQ(progress.last_percent, -1);
     EXPECT_EQ(progress.callback, nullptr);
 }
