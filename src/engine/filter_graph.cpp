@@ -29,8 +29,8 @@ int FilterGraph::configure(const char* source_name, const std::string& source_ar
         return result;
     }
     result = avfilter_graph_create_filter(
-        &sink, avfilter_get_by_name(video ? "buffersink" : "abuffersink"), "out", nullptr,
-        nullptr, graph.get());
+        &sink, avfilter_get_by_name(video ? "buffersink" : "abuffersink"), "out", nullptr, nullptr,
+        graph.get());
     if (result < 0) {
         return result;
     }
@@ -49,8 +49,8 @@ int FilterGraph::configure(const char* source_name, const std::string& source_ar
     }
     AVFilterInOut* raw_inputs = inputs.release();
     AVFilterInOut* raw_outputs = outputs.release();
-    result = avfilter_graph_parse_ptr(graph.get(), chain.c_str(), &raw_inputs, &raw_outputs,
-                                      nullptr);
+    result =
+        avfilter_graph_parse_ptr(graph.get(), chain.c_str(), &raw_inputs, &raw_outputs, nullptr);
     avfilter_inout_free(&raw_inputs);
     avfilter_inout_free(&raw_outputs);
     if (result < 0) {

@@ -20,7 +20,8 @@ StreamChoice choose_streams(const AVFormatContext& container) {
         }
     }
     choice.video = video >= 0 ? video : -1;
-    const int audio = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, choice.video, nullptr, 0);
+    const int audio =
+        av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, choice.video, nullptr, 0);
     choice.audio = audio >= 0 ? audio : -1;
     for (unsigned index = 0; index < container.nb_streams && choice.cover_art < 0; ++index) {
         const AVStream* stream = container.streams[index];

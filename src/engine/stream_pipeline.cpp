@@ -127,9 +127,9 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
             pixel = AVRational{1, 1};
         }
         std::snprintf(arguments, sizeof arguments,
-                      "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
-                      frame.width, frame.height, frame.format, time_base.num, time_base.den,
-                      pixel.num, pixel.den);
+                      "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", frame.width,
+                      frame.height, frame.format, time_base.num, time_base.den, pixel.num,
+                      pixel.den);
     } else {
         if (frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0) {
             return AVERROR_INVALIDDATA;
@@ -154,8 +154,8 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
                       "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
                       time_base.num, time_base.den, frame.sample_rate, format, layout_text);
     }
-    int result = filters_.configure(video_ ? "buffer" : "abuffer", arguments, chain_,
-                                    filter_threads_);
+    int result =
+        filters_.configure(video_ ? "buffer" : "abuffer", arguments, chain_, filter_threads_);
     if (result < 0) {
         return result;
     }
@@ -202,10 +202,9 @@ int StreamPipeline::filter_frame(AVFrame* frame) {
             av_channel_layout_default(&frame->ch_layout, channels);
         }
     }
-    const int result =
-        frame != nullptr
-            ? av_buffersrc_add_frame_flags(filters_.source(), frame, AV_BUFFERSRC_FLAG_KEEP_REF)
-            : av_buffersrc_close(filters_.source(), input_end_, 0);
+    const int result = frame != nullptr ? av_buffersrc_add_frame_flags(filters_.source(), frame,
+                                                                       AV_BUFFERSRC_FLAG_KEEP_REF)
+                                        : av_buffersrc_close(filters_.source(), input_end_, 0);
     if (result < 0) {
         return result;
     }
@@ -227,11 +226,10 @@ int StreamPipeline::drain_filters() {
                                       encoder_.time_base);
         }
         frame->pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses
-        const bool short_last_frame = !video_ && encoder_.frame_size > 0 &&
-                                      frame->nb_samples < encoder_.frame_size &&
-                                      !(encoder_.codec->capabilities &
-                                        (AV_CODEC_CAP_SMALL_LAST_FRAME |
-                                         AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
+        const bool short_last_frame =
+            !video_ && encoder_.frame_size > 0 && frame->nb_samples < encoder_.frame_size &&
+            !(encoder_.codec->capabilities &
+              (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
         result = short_last_frame ? 0 : encode(frame);
         av_frame_unref(frame);
         if (result < 0) {

@@ -56,8 +56,8 @@ std::string Engine::video_filter_chain(const AVStream& source,
                   "scale=%d:%d:flags=bicubic,setsar=1,pad=%d:%d:%d:%d:color=black,"
                   "fps=fps=%d/%d:round=near,format=pix_fmts=%s",
                   options_.frame_width, options_.frame_height, encoder.width, encoder.height,
-                  options_.pad_left, options_.pad_top, encoder.framerate.num,
-                  encoder.framerate.den, pixel_format != nullptr ? pixel_format : "yuv420p");
+                  options_.pad_left, options_.pad_top, encoder.framerate.num, encoder.framerate.den,
+                  pixel_format != nullptr ? pixel_format : "yuv420p");
     return chain + text;
 }
 

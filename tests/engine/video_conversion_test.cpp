@@ -4,6 +4,7 @@
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
+#include "support/stream_decoder.h"
 #include "support/yuv_picture.h"
 
 #include <cmath>
@@ -11,6 +12,52 @@
 
 namespace morvane::test {
 namespace {
+
+// Times (seconds) where the picture turns white after being dark.
+std::vector<double> flash_onsets(const std::filesystem::path& path) {
+    StreamDecoder decoder(path, AVMEDIA_TYPE_VIDEO);
+    av::FramePtr frame(av_frame_alloc());
+    std::vector<double> onsets;
+    bool lit = false;
+    while (decoder.next(*frame)) {
+        // The middle of the screen, inside any bands.
+        const std::uint8_t luma =
+            frame->data[0][frame->height / 2 * frame->linesize[0] + frame->width / 2];
+        if (luma > 128 && !lit) {
+            onsets.push_back(static_cast<double>(frame->best_effort_timestamp) *
+                             av_q2d(decoder.stream().time_base));
+        }
+        lit = luma > 128;
+        av_frame_unref(frame.get());
+    }
+    return onsets;
+}
+
+// Times (seconds) where the sound starts after at least 50 ms of silence.
+std::vector<double> beep_onsets(const std::filesystem::path& path) {
+    StreamDecoder decoder(path, AVMEDIA_TYPE_AUDIO);
+    av::FramePtr frame(av_frame_alloc());
+    std::vector<double> onsets;
+    std::int64_t quiet_samples = 0;
+    while (decoder.next(*frame)) {
+        const double start =
+            static_cast<double>(frame->best_effort_timestamp) * av_q2d(decoder.stream().time_base);
+        for (int index = 0; index < frame->nb_samples; ++index) {
+            // AAC decodes to planar float.
+            const float value = reinterpret_cast<const float*>(frame->extended_data[0])[index];
+            if (std::abs(value) > 0.1F) {
+                if (quiet_samples > frame->sample_rate / 20) {
+                    onsets.push_back(start + static_cast<double>(index) / frame->sample_rate);
+                }
+                quiet_samples = 0;
+            } else {
+                ++quiet_samples;
+            }
+        }
+        av_frame_unref(frame.get());
+    }
+    return onsets;
+}
 
 class VideoConversion : public ConversionTest {};
 
@@ -56,6 +103,40 @@ TEST_F(VideoConversion, NanoJobFitsA720pClipIntoTheScreenWithBlackBands) {
     for (int bar = 0; bar < kBarCount; ++bar) {
         const int x = bar_centre(bar, 320);
         EXPECT_LT(colour_distance(picture.pixel(x, 120), bar_colour(bar)), 24) << "bar " << bar;
+    }
+}
+
+TEST_F(VideoConversion, EveryFlashStaysWithItsBeep) {
+    struct Case {
+        const char* name;
+        AVRational rate;
+        bool variable;
+    };
+    for (const Case& c : {Case{"23.976", {24000, 1001}, false}, Case{"25", {25, 1}, false},
+                          Case{"29.97", {30000, 1001}, false}, Case{"50", {50, 1}, false},
+                          Case{"59.94", {60000, 1001}, false}, Case{"variable", {25, 1}, true}}) {
+        SCOPED_TRACE(c.name);
+        MediaDescription description = mp4_h264_aac(320, 240, c.rate, 6.0);
+        description.video->pattern = MediaDescription::Video::Pattern::flash;
+        description.video->variable_frame_rate = c.variable;
+        description.audio[0].beeps = true;
+        description.audio[0].sample_rate = 48000;
+        const auto input = folder.file("sync.mp4");
+        write_media(input, description);
+        const auto output = folder.file("sync-out.mp4");
+        ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
+            << messages;
+
+        const std::vector<double> flashes = flash_onsets(output);
+        const std::vector<double> beeps = beep_onsets(output);
+        ASSERT_EQ(flashes.size(), 5u);
+        ASSERT_EQ(beeps.size(), 5u);
+        for (std::size_t index = 0; index < flashes.size(); ++index) {
+            // Half a frame at 29.97 is 16.7 ms; the beep's first loud sample comes a little
+            // after its start.
+            EXPECT_NEAR(flashes[index], beeps[index], 0.020) << "flash " << index + 1;
+        }
+        std::filesystem::remove(output);
     }
 }
 
