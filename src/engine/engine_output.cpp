@@ -130,10 +130,8 @@ AVCodecContext* Engine::new_encoder(OutputFile& file, AVMediaType type, AVCodecI
         codec_override != AV_CODEC_ID_NONE
             ? codec_override
             : av_guess_codec(container->oformat, nullptr, file.path.c_str(), nullptr, type);
+    // No encoder for the codec: the stream is still made; transcode refuses it.
     const AVCodec* codec = avcodec_find_encoder(codec_id);
-    if (codec == nullptr) {
-        return nullptr;
-    }
     stream = avformat_new_stream(container, nullptr);
     if (stream == nullptr) {
         return nullptr;
@@ -142,6 +140,8 @@ AVCodecContext* Engine::new_encoder(OutputFile& file, AVMediaType type, AVCodecI
     if (!context) {
         return nullptr;
     }
+    context->codec_type = type;
+    context->codec_id = codec_id;
     context->thread_count = options_.encoder_threads;
     if (container->oformat->flags & AVFMT_GLOBALHEADER) {
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -155,13 +155,15 @@ int Engine::add_video_stream(OutputFile& file) {
     AVCodecContext* enc =
         new_encoder(file, AVMEDIA_TYPE_VIDEO, options_.video_codec_override, file.video_stream);
     if (enc == nullptr) {
-        return AVERROR_ENCODER_NOT_FOUND;
+        return AVERROR(ENOMEM);
     }
     const AVCodec* encoder = enc->codec;
     AVRational rate = options_.frame_rate.num > 0 && options_.frame_rate.den > 0
                           ? options_.frame_rate
                           : AVRational{25, 1};
-    rate = nearest_frame_rate(encoder->supported_framerates, rate);
+    if (encoder != nullptr) {
+        rate = nearest_frame_rate(encoder->supported_framerates, rate);
+    }
     enc->framerate = rate;
     enc->time_base = av_inv_q(rate);
 
@@ -176,7 +178,8 @@ int Engine::add_video_stream(OutputFile& file) {
     file.video_stream->sample_aspect_ratio = AVRational{1, 1};
 
     const auto wanted_format = static_cast<AVPixelFormat>(options_.frame_pixel_format);
-    enc->pix_fmt = choose_pixel_format(encoder->pix_fmts, wanted_format);
+    enc->pix_fmt =
+        choose_pixel_format(encoder != nullptr ? encoder->pix_fmts : nullptr, wanted_format);
     if (enc->pix_fmt == AV_PIX_FMT_NONE) {
         enc->pix_fmt = AV_PIX_FMT_YUV420P;
     }
@@ -204,7 +207,7 @@ int Engine::add_audio_stream(OutputFile& file) {
     AVCodecContext* enc =
         new_encoder(file, AVMEDIA_TYPE_AUDIO, options_.audio_codec_override, file.audio_stream);
     if (enc == nullptr) {
-        return AVERROR_ENCODER_NOT_FOUND;
+        return AVERROR(ENOMEM);
     }
     const AVCodec* encoder = enc->codec;
     // An unusual source (96 kHz, six channels) still converts: the encoder gets the nearest
@@ -212,9 +215,11 @@ int Engine::add_audio_stream(OutputFile& file) {
     const int channels = options_.audio_channels > 0 ? options_.audio_channels : 2;
     const int rate = std::min(options_.audio_sample_rate > 0 ? options_.audio_sample_rate : 44100,
                               options_.max_sample_rate);
-    nearest_channel_layout(encoder->ch_layouts, std::min(channels, 8), enc->ch_layout);
-    enc->sample_rate = nearest_sample_rate(encoder->supported_samplerates, rate);
-    enc->sample_fmt = choose_sample_format(encoder->sample_fmts);
+    nearest_channel_layout(encoder != nullptr ? encoder->ch_layouts : nullptr,
+                           std::min(channels, 8), enc->ch_layout);
+    enc->sample_rate =
+        nearest_sample_rate(encoder != nullptr ? encoder->supported_samplerates : nullptr, rate);
+    enc->sample_fmt = choose_sample_format(encoder != nullptr ? encoder->sample_fmts : nullptr);
     enc->time_base = AVRational{1, enc->sample_rate};
     return 0;
 }

@@ -50,6 +50,19 @@ int StreamPipeline::open(int decoder_threads, int filter_threads) {
         return result;
     }
     decoder_->pkt_timebase = input_.time_base;
+    // A picture whose packet does not say how long it lasts is taken to last one frame.
+    AVRational rate = input_.avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) {
+        rate = input_.r_frame_rate;
+    }
+    if (video_) {
+        // Never less than one output frame, so that even a single picture is shown.
+        typical_duration_ = av_rescale_q(1, encoder_.time_base, input_.time_base);
+        if (rate.num > 0 && rate.den > 0) {
+            typical_duration_ = std::max(typical_duration_,
+                                         av_rescale_q(1, av_inv_q(rate), input_.time_base));
+        }
+    }
     decoder_->thread_count = decoder_threads;
     return avcodec_open2(decoder_.get(), codec, nullptr);
 }
@@ -190,7 +203,9 @@ int StreamPipeline::filter_frame(AVFrame* frame) {
     if (frame != nullptr) {
         frame->pts = frame->best_effort_timestamp;
         if (frame->pts != AV_NOPTS_VALUE) {
-            const std::int64_t end = frame->pts + std::max<std::int64_t>(frame->pkt_duration, 0);
+            const std::int64_t duration =
+                frame->pkt_duration > 0 ? frame->pkt_duration : typical_duration_;
+            const std::int64_t end = frame->pts + duration;
             if (input_end_ == AV_NOPTS_VALUE || end > input_end_) {
                 input_end_ = end;
             }

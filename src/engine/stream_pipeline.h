@@ -71,6 +71,7 @@ private:
     // Where the last decoded frame ends (input time base): the end the graph is closed at,
     // so that the last picture lasts as long as it did in the input.
     std::int64_t input_end_ = AV_NOPTS_VALUE;
+    std::int64_t typical_duration_ = 0; // of a frame, input time base
     std::int64_t last_written_dts_ = AV_NOPTS_VALUE;
     int decode_errors_ = 0;
 };

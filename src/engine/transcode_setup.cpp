@@ -96,6 +96,10 @@ int Engine::set_up_pipelines(InputFile& input, OutputFile& output) {
             return AVERROR_STREAM_NOT_FOUND;
         }
         AVStream& source = *input.container->streams[part.source_index];
+        if (part.encoder->codec == nullptr) {
+            message("Unsupported codec for output stream #0.%d\n", part.stream->index);
+            return AVERROR_ENCODER_NOT_FOUND;
+        }
         int result = avcodec_open2(part.encoder, part.encoder->codec, nullptr);
         if (result >= 0) {
             result = avcodec_parameters_from_context(part.stream->codecpar, part.encoder);
