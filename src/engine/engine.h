@@ -82,7 +82,11 @@ private:
     std::string video_filter_chain(const AVStream& source, const AVCodecContext& encoder) const;
     std::string audio_filter_chain(const AVCodecContext& encoder) const;
     int read_packets(TranscodeProgress& progress, InputFile& input);
-    void absorb_timestamp_jump(const InputFile& input, AVPacket& packet);
+    // Moves the file's clock so that a jump in a stream's decoding times disappears. Formats
+    // that declare discontinuities (MPEG-TS and alike) lose every jump beyond the threshold;
+    // others only forward jumps beyond a minute, which only damage makes, and which would
+    // otherwise be filled with repeated pictures and silence.
+    void absorb_timestamp_jump(const InputFile& input, AVPacket& packet, bool discontinuous);
     int mux_packet(AVPacket& packet);
 
     // Records the reason of a failure from an FFmpeg code.

@@ -15,6 +15,10 @@ std::int64_t to_microseconds(std::int64_t timestamp, AVRational time_base) {
     return av_rescale_q(timestamp, time_base, AV_TIME_BASE_Q);
 }
 
+// A longer forward jump in a file that declares no discontinuities is damage (a real gap, a
+// paused recording, is shorter).
+constexpr std::int64_t max_forward_gap = 60 * std::int64_t{AV_TIME_BASE};
+
 // Demuxers that answer "try again" for a file are given this many tries in a row.
 constexpr int max_read_retries = 1000;
 
@@ -147,9 +151,8 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
             if (packet->pts != AV_NOPTS_VALUE) {
                 packet->pts += offset;
             }
-            if (container->iformat->flags & AVFMT_TS_DISCONT) {
-                absorb_timestamp_jump(input, *packet);
-            }
+            absorb_timestamp_jump(input, *packet,
+                                  (container->iformat->flags & AVFMT_TS_DISCONT) != 0);
             const int errors_before = pipeline->decode_errors();
             result = pipeline->send_packet(*packet);
             av_packet_unref(packet);
@@ -169,7 +172,7 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
     }
 }
 
-void Engine::absorb_timestamp_jump(const InputFile& input, AVPacket& packet) {
+void Engine::absorb_timestamp_jump(const InputFile& input, AVPacket& packet, bool discontinuous) {
     if (packet.dts == AV_NOPTS_VALUE) {
         return;
     }
@@ -179,8 +182,11 @@ void Engine::absorb_timestamp_jump(const InputFile& input, AVPacket& packet) {
     if (next_dts_[index] != AV_NOPTS_VALUE) {
         const std::int64_t delta = dts - next_dts_[index];
         const auto threshold = static_cast<std::int64_t>(options_.dts_delta_threshold * 1000000);
-        if (std::llabs(delta) > threshold ||
-            (last_dts_[index] != AV_NOPTS_VALUE && dts + 1 < last_dts_[index])) {
+        const bool jumped =
+            discontinuous ? std::llabs(delta) > threshold ||
+                                (last_dts_[index] != AV_NOPTS_VALUE && dts + 1 < last_dts_[index])
+                          : delta > max_forward_gap;
+        if (jumped) {
             tables_.input_files.front().ts_offset -= delta;
             const std::int64_t stream_delta = av_rescale_q(delta, AV_TIME_BASE_Q, time_base);
             packet.dts -= stream_delta;
