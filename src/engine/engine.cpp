@@ -2,6 +2,7 @@
 #include "engine/engine.h"
 
 #include "engine/ffmpeg_error.h"
+#include "engine/pipeline_thread.h"
 #include "engine/stream_pipeline.h"
 
 #include <cstdarg>
@@ -33,6 +34,7 @@ void Engine::message(const char* format, ...) {
     const int length = std::vsnprintf(line, sizeof line, format, arguments);
     va_end(arguments);
     if (length > 0) {
+        const std::lock_guard lock(message_mutex_);
         const auto size = std::min(static_cast<std::size_t>(length), sizeof line - 1);
         message_sink_(std::string_view(line, size));
     }
@@ -60,8 +62,13 @@ void Engine::set_frame_rate_preset(int preset) {
     }
 }
 
+void Engine::release_pipelines() {
+    sound_thread_.reset(); // stopped before the pipeline it runs
+    pipelines_.clear();    // before the encoders they feed
+}
+
 void Engine::close_engine_files() {
-    pipelines_.clear(); // before the encoders they feed
+    release_pipelines();
     tables_.output_files.clear();
     tables_.input_files.clear();
     options_.video_codec_override = AV_CODEC_ID_NONE;

@@ -16,12 +16,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace morvane {
 
+class PipelineThread;
 class StreamPipeline;
 
 class Engine {
@@ -82,6 +84,8 @@ private:
     std::string video_filter_chain(const AVStream& source, const AVCodecContext& encoder) const;
     std::string audio_filter_chain(const AVCodecContext& encoder) const;
     int read_packets(TranscodeProgress& progress, InputFile& input);
+    int finish_pipelines();
+    void release_pipelines();
     // Moves the file's clock so that a jump in a stream's decoding times disappears. Formats
     // that declare discontinuities (MPEG-TS and alike) lose every jump beyond the threshold;
     // others only forward jumps beyond a minute, which only damage makes, and which would
@@ -105,6 +109,11 @@ private:
 
     // Built by transcode and released before it returns.
     std::vector<std::unique_ptr<StreamPipeline>> pipelines_;
+    // The sound's pipeline runs here when there are pictures too (declared after the
+    // pipelines: it stops before they go).
+    std::unique_ptr<PipelineThread> sound_thread_;
+    std::mutex mux_mutex_;     // both threads write packets
+    std::mutex message_mutex_; // and may say why they failed
     // Per input stream, while reading: where its decoding time stands (microseconds).
     std::vector<std::int64_t> next_dts_;
     std::vector<std::int64_t> last_dts_;

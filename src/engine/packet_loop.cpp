@@ -2,6 +2,7 @@
 // however reading ended. Every error comes back to transcode, the one place that releases.
 #include "engine/engine.h"
 #include "engine/ffmpeg_error.h"
+#include "engine/pipeline_thread.h"
 #include "engine/stream_pipeline.h"
 
 #include <cstdio>
@@ -28,7 +29,7 @@ int Engine::transcode(TranscodeProgress& progress) {
     last_error_.clear();
     tables_.packets_written = 0;
     const int result = run_transcode(progress);
-    pipelines_.clear();
+    release_pipelines();
     next_dts_.clear();
     last_dts_.clear();
     if (result >= 0) {
@@ -87,17 +88,27 @@ int Engine::run_transcode(TranscodeProgress& progress) {
         }
     }
 
+    if (pipelines_.size() > 1) {
+        for (auto& pipeline : pipelines_) {
+            if (pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+                sound_thread_ = std::make_unique<PipelineThread>(
+                    *pipeline, static_cast<std::size_t>(options_.sound_queue_packets));
+                result = sound_thread_->start();
+                if (result < 0) {
+                    return result;
+                }
+            }
+        }
+    }
     result = read_packets(progress, input);
     if (result < 0) {
         return result;
     }
     // However reading ended (the end, a stop), every stream is drained so that the file is
     // complete.
-    for (auto& pipeline : pipelines_) {
-        result = pipeline->finish();
-        if (result < 0) {
-            return result;
-        }
+    result = finish_pipelines();
+    if (result < 0) {
+        return result;
     }
     result = av_write_trailer(output.container.get());
     if (result < 0) {
@@ -113,6 +124,20 @@ int Engine::run_transcode(TranscodeProgress& progress) {
     }
     report_progress(progress, pipelines_.size(), true);
     return 0;
+}
+
+int Engine::finish_pipelines() {
+    for (auto& pipeline : pipelines_) {
+        const bool threaded = sound_thread_ != nullptr &&
+                              pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+        if (!threaded) {
+            const int result = pipeline->finish();
+            if (result < 0) {
+                return result;
+            }
+        }
+    }
+    return sound_thread_ != nullptr ? sound_thread_->finish() : 0;
 }
 
 int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
@@ -153,6 +178,19 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
             }
             absorb_timestamp_jump(input, *packet,
                                   (container->iformat->flags & AVFMT_TS_DISCONT) != 0);
+            const bool threaded =
+                sound_thread_ != nullptr &&
+                container->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+            if (threaded) {
+                result = sound_thread_->send(*packet);
+                if (result < 0) {
+                    return result;
+                }
+                if (!report_progress(progress, pipelines_.size(), false)) {
+                    return 0;
+                }
+                continue;
+            }
             const int errors_before = pipeline->decode_errors();
             result = pipeline->send_packet(*packet);
             av_packet_unref(packet);
@@ -203,6 +241,7 @@ void Engine::absorb_timestamp_jump(const InputFile& input, AVPacket& packet, boo
 }
 
 int Engine::mux_packet(AVPacket& packet) {
+    const std::lock_guard lock(mux_mutex_);
     AVFormatContext* container = tables_.output_files.front().container.get();
     const int result = packet_muxer_(container, &packet);
     if (result < 0) {

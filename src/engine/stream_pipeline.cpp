@@ -59,8 +59,8 @@ int StreamPipeline::open(int decoder_threads, int filter_threads) {
         // Never less than one output frame, so that even a single picture is shown.
         typical_duration_ = av_rescale_q(1, encoder_.time_base, input_.time_base);
         if (rate.num > 0 && rate.den > 0) {
-            typical_duration_ = std::max(typical_duration_,
-                                         av_rescale_q(1, av_inv_q(rate), input_.time_base));
+            typical_duration_ =
+                std::max(typical_duration_, av_rescale_q(1, av_inv_q(rate), input_.time_base));
         }
     }
     decoder_->thread_count = decoder_threads;
