@@ -186,6 +186,13 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
 }
 
 int StreamPipeline::filter_frame(AVFrame* frame) {
+    if (frame != nullptr &&
+        (video_ ? frame->width <= 0 || frame->height <= 0
+                : frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0 ||
+                      frame->nb_samples <= 0)) {
+        decode_errors_ += 1; // a frame no graph can take
+        return 0;
+    }
     if (frame != nullptr && !frame_fits_graph(*frame)) {
         // A stream that changes its picture size or sound format midway: what the old
         // graph holds goes out first, then a graph for the new shape takes over.
@@ -202,13 +209,17 @@ int StreamPipeline::filter_frame(AVFrame* frame) {
     }
     if (frame != nullptr) {
         frame->pts = frame->best_effort_timestamp;
-        if (frame->pts != AV_NOPTS_VALUE) {
-            const std::int64_t duration =
-                frame->pkt_duration > 0 ? frame->pkt_duration : typical_duration_;
-            const std::int64_t end = frame->pts + duration;
-            if (input_end_ == AV_NOPTS_VALUE || end > input_end_) {
-                input_end_ = end;
-            }
+        if (frame->pts == AV_NOPTS_VALUE) {
+            frame->pts = expected_pts_ != AV_NOPTS_VALUE ? expected_pts_ : 0;
+        }
+        std::int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : typical_duration_;
+        if (!video_) {
+            duration = av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate},
+                                    input_.time_base);
+        }
+        expected_pts_ = frame->pts + duration;
+        if (input_end_ == AV_NOPTS_VALUE || expected_pts_ > input_end_) {
+            input_end_ = expected_pts_;
         }
         if (!video_ && frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
             // The source was told a real layout of the same count.
@@ -241,6 +252,14 @@ int StreamPipeline::drain_filters() {
                                       encoder_.time_base);
         }
         frame->pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses
+        if (video_) {
+            if (frame->pts == AV_NOPTS_VALUE ||
+                (last_encoded_pts_ != AV_NOPTS_VALUE && frame->pts <= last_encoded_pts_)) {
+                av_frame_unref(frame);
+                continue;
+            }
+            last_encoded_pts_ = frame->pts;
+        }
         const bool short_last_frame =
             !video_ && encoder_.frame_size > 0 && frame->nb_samples < encoder_.frame_size &&
             !(encoder_.codec->capabilities &

@@ -72,6 +72,11 @@ private:
     // so that the last picture lasts as long as it did in the input.
     std::int64_t input_end_ = AV_NOPTS_VALUE;
     std::int64_t typical_duration_ = 0; // of a frame, input time base
+    // Where the next decoded frame is expected, for frames that come without a time.
+    std::int64_t expected_pts_ = AV_NOPTS_VALUE;
+    // The last picture handed to the encoder (encoder time base): encoders refuse a time
+    // that does not increase, which a graph rebuilt midway could give.
+    std::int64_t last_encoded_pts_ = AV_NOPTS_VALUE;
     std::int64_t last_written_dts_ = AV_NOPTS_VALUE;
     int decode_errors_ = 0;
 };
