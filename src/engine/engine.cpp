@@ -1,5 +1,9 @@
-// Engine life cycle: options, the open-file tables, and the diagnostic channel.
+// Engine life cycle: options, the open-file tables, failure reasons and diagnostics.
 #include "engine/engine.h"
+
+#include "engine/ffmpeg_error.h"
+#include "engine/pipeline_thread.h"
+#include "engine/stream_pipeline.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -9,8 +13,7 @@ namespace morvane {
 Engine::Engine()
     : message_sink_(
           [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); }),
-      packet_(av_packet_alloc()), encoded_packet_(av_packet_alloc()),
-      decoded_frame_(av_frame_alloc()) {}
+      packet_muxer_(av_interleaved_write_frame), packet_(av_packet_alloc()) {}
 
 Engine::~Engine() {
     close_engine_files();
@@ -20,42 +23,25 @@ void Engine::set_message_sink(MessageSink sink) {
     message_sink_ = std::move(sink);
 }
 
-void Engine::vmessage(const char* format, va_list arguments) {
+void Engine::set_packet_muxer(PacketMuxer muxer) {
+    packet_muxer_ = std::move(muxer);
+}
+
+void Engine::message(const char* format, ...) {
     char line[2048];
+    va_list arguments;
+    va_start(arguments, format);
     const int length = std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
     if (length > 0) {
+        const std::lock_guard lock(message_mutex_);
         const auto size = std::min(static_cast<std::size_t>(length), sizeof line - 1);
         message_sink_(std::string_view(line, size));
     }
 }
 
-void Engine::message(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    vmessage(format, arguments);
-    va_end(arguments);
-}
-
-int Engine::fail(int result, const char* format, ...) {
-    if (format != nullptr) {
-        va_list arguments;
-        va_start(arguments, format);
-        if (last_error_.empty()) {
-            va_list copy;
-            va_copy(copy, arguments);
-            char line[512];
-            std::vsnprintf(line, sizeof line, format, copy);
-            va_end(copy);
-            last_error_ = line;
-            if (!last_error_.empty() && last_error_.back() == '\n') {
-                last_error_.pop_back();
-            }
-        }
-        vmessage(format, arguments);
-        va_end(arguments);
-    }
-    close_engine_files();
-    return result;
+void Engine::set_error(int error_code) {
+    last_error_ = ffmpeg_error_text(error_code);
 }
 
 bool Engine::reset_engine(TranscodeProgress& progress) {
@@ -63,7 +49,7 @@ bool Engine::reset_engine(TranscodeProgress& progress) {
     progress.last_percent = -1;
     close_engine_files();
     options_ = EngineOptions{};
-    tables_.video_bytes_written = 0;
+    last_error_.clear();
     return true;
 }
 
@@ -76,18 +62,17 @@ void Engine::set_frame_rate_preset(int preset) {
     }
 }
 
+void Engine::release_pipelines() {
+    sound_thread_.reset(); // stopped before the pipeline it runs
+    pipelines_.clear();    // before the encoders they feed
+}
+
 void Engine::close_engine_files() {
-    release_transcode_records();
+    release_pipelines();
     tables_.output_files.clear();
     tables_.input_files.clear();
     options_.video_codec_override = AV_CODEC_ID_NONE;
     options_.audio_codec_override = AV_CODEC_ID_NONE;
-}
-
-void Engine::release_transcode_records() {
-    tables_.output_streams.clear();
-    tables_.input_streams.clear();
-    tables_.input_file_records.clear();
 }
 
 } // namespace morvane

@@ -2,9 +2,10 @@
 //
 // Calling order per file: open_input_file, the option setters, open_output_file, transcode,
 // close_engine_files. Results: 0 success; open_input_file 1, open_output_file and transcode 2
-// for a failure with a message; transcode -12 for an allocation or header failure. Every
-// fatal error releases the open files itself. One Engine converts one file at a time and is
-// used from one thread; progress and the stop request go through TranscodeProgress.
+// for a failure, whose reason last_error() gives. A failed operation releases the open files
+// itself (and a failed transcode removes the output it was writing). One Engine converts one
+// file at a time and is used from one thread; progress and the stop request go through
+// TranscodeProgress.
 #pragma once
 
 #include "engine/engine_options.h"
@@ -14,19 +15,26 @@
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvane {
+
+class PipelineThread;
+class StreamPipeline;
 
 class Engine {
 public:
     // Receives each diagnostic line (with its newline); the default writes to stderr.
     using MessageSink = std::function<void(std::string_view)>;
+    // Hands one packet to the muxer; av_interleaved_write_frame unless a test replaces it.
+    using PacketMuxer = std::function<int(AVFormatContext*, AVPacket*)>;
 
     static constexpr int open_input_failed = 1;
     static constexpr int output_failed = 2;
-    static constexpr int setup_failed_hard = -12;
 
     Engine();
     ~Engine();
@@ -34,14 +42,22 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     void set_message_sink(MessageSink sink);
+    void set_packet_muxer(PacketMuxer muxer);
 
     bool reset_engine(TranscodeProgress& progress);
     int open_input_file(TranscodeProgress& progress, const std::string& path);
     void set_frame_rate_preset(int preset);
+    // The displayed picture size recorded by open_input_file, fitted into `size_text`
+    // ("320x240"): the scaled size and the centring pads.
     int set_frame_size_fit(const std::string& size_text);
     int open_output_file(const std::string& path);
     int transcode(TranscodeProgress& progress);
     void close_engine_files();
+
+    // Why the last open_input_file, open_output_file or transcode failed: FFmpeg's own text
+    // (av_strerror), e.g. "No space left on device", "Invalid data found when processing
+    // input". Empty after a success or a stop.
+    const std::string& last_error() const { return last_error_; }
 
     // Called by the packet loop after every packet and once at the end (final_report).
     // Tells the sink the whole percentage of the input read, at most every 0.5 s and only
@@ -50,78 +66,57 @@ public:
     bool report_progress(TranscodeProgress& progress, std::size_t output_stream_count,
                          bool final_report);
 
-    // Why the last open_input_file, open_output_file or transcode failed: FFmpeg's own text
-    // where FFmpeg gave one, e.g. "No space left on device". Empty after a success or a stop.
-    const std::string& last_error() const { return last_error_; }
-
     EngineOptions& options() { return options_; }
     const EngineOptions& options() const { return options_; }
     const EngineTables& tables() const { return tables_; }
 
 private:
-    enum class Step { ok, decode_error, fatal };
+    // Output set-up; each returns 0 or an FFmpeg error.
+    int add_video_stream(OutputFile& file);
+    int add_audio_stream(OutputFile& file);
+    int add_cover_art_stream(OutputFile& file, const AVStream& source);
+    AVCodecContext* new_encoder(OutputFile& file, AVMediaType type, AVCodecID codec_override,
+                                AVStream*& stream);
 
-    struct StreamTypes {
-        bool video = false;
-        bool audio = false;
-        bool subtitle = false;
-    };
+    // The conversion itself; every error comes back here as an FFmpeg code.
+    int run_transcode(TranscodeProgress& progress);
+    int set_up_pipelines(InputFile& input, OutputFile& output);
+    std::string video_filter_chain(const AVStream& source, const AVCodecContext& encoder) const;
+    std::string audio_filter_chain(const AVCodecContext& encoder) const;
+    int read_packets(TranscodeProgress& progress, InputFile& input);
+    int finish_pipelines();
+    void release_pipelines();
+    // Moves the file's clock so that a jump in a stream's decoding times disappears. Formats
+    // that declare discontinuities (MPEG-TS and alike) lose every jump beyond the threshold;
+    // others only forward jumps beyond a minute, which only damage makes, and which would
+    // otherwise be filled with repeated pictures and silence.
+    void absorb_timestamp_jump(const InputFile& input, AVPacket& packet, bool discontinuous);
+    int mux_packet(AVPacket& packet);
 
-    // Output set-up.
-    // A new stream and its encoder context: the codec asked for, else the one the container
-    // suggests for the file name. Null when either cannot be had.
-    AVCodecContext* add_encoder_stream(OutputFile& file, const std::string& path, AVMediaType type,
-                                       AVCodecID codec_override);
-    bool add_video_stream(OutputFile& file, const std::string& path);
-    bool add_audio_stream(OutputFile& file, const std::string& path);
-    bool add_subtitle_stream(OutputFile& file, const std::string& path);
-    StreamTypes probe_input_stream_types() const;
-
-    // Transcode set-up and packet loop.
-    int set_up_transcode();
-    int set_up_output_stream(OutputStreamRecord& output);
-    int open_codecs();
-    int run_packet_loop(TranscodeProgress& progress);
-    int choose_input_file() const;
-    void absorb_timestamp_jump(InputStreamRecord& input, AVPacket& packet);
-    Step process_input_packet(InputStreamRecord& input, const AVPacket* packet);
-    Step hand_on_frame(InputStreamRecord& input, AVFrame& frame);
-    Step process_subtitle_packet(InputStreamRecord& input, const AVPacket* packet);
-    Step drain_encoders(const InputStreamRecord& input);
-    Step write_output_packet(OutputStreamRecord& output, AVPacket& packet);
-    // Writes every packet the encoder has ready; `last_size` gets the size of the last one.
-    Step receive_and_write_packets(OutputStreamRecord& output, int* last_size = nullptr);
-    void release_transcode_records();
-
-    // Output paths.
-    Step encode_audio_frame(OutputStreamRecord& output, InputStreamRecord& input,
-                            const std::uint8_t* samples, int byte_count,
-                            const AVChannelLayout& input_layout, int input_rate);
-    Step encode_audio_block(OutputStreamRecord& output, int sample_count);
-    Step encode_video_frame(OutputStreamRecord& output, InputStreamRecord& input, AVFrame& frame,
-                            int& encoded_size);
-    Step send_video_copies(OutputStreamRecord& output, AVFrame& picture, std::int64_t copies,
-                           int& encoded_size);
-    Step finish_video_stream(OutputStreamRecord& output, const InputStreamRecord& input);
-    Step encode_subtitle(OutputStreamRecord& output, InputStreamRecord& input, AVSubtitle& subtitle,
-                         std::int64_t pts);
+    // Records the reason of a failure from an FFmpeg code.
+    void set_error(int error_code);
     void message(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // A fatal error: writes the message (none when `format` is null), releases every open
-    // file and the conversion's records, and gives `result` back.
-    int fail(int result, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    void vmessage(const char* format, va_list arguments);
 
     EngineOptions options_;
     EngineTables tables_;
     MessageSink message_sink_;
+    PacketMuxer packet_muxer_;
     std::string last_error_;
     // Wall-clock time of the last periodic report; -1 until the first one. Never reset, so
     // the first report of a new file still waits out the throttle.
     std::int64_t last_report_time_ = -1;
-    PacketPtr packet_;         // the packet being read
-    PacketPtr encoded_packet_; // the packet being written
-    FramePtr decoded_frame_;
-    std::vector<std::uint8_t> subtitle_buffer_;
+    PacketPtr packet_; // the packet being read
+
+    // Built by transcode and released before it returns.
+    std::vector<std::unique_ptr<StreamPipeline>> pipelines_;
+    // The sound's pipeline runs here when there are pictures too (declared after the
+    // pipelines: it stops before they go).
+    std::unique_ptr<PipelineThread> sound_thread_;
+    std::mutex mux_mutex_;     // both threads write packets
+    std::mutex message_mutex_; // and may say why they failed
+    // Per input stream, while reading: where its decoding time stands (microseconds).
+    std::vector<std::int64_t> next_dts_;
+    std::vector<std::int64_t> last_dts_;
 };
 
 } // namespace morvane

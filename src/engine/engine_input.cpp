@@ -1,7 +1,6 @@
-// Opening an input file and fitting its picture to the device's screen.
-#include "engine/cover_art.h"
+// Opening an input file and fitting its displayed picture to the device's screen.
+#include "engine/display_shape.h"
 #include "engine/engine.h"
-#include "engine/ffmpeg_error.h"
 #include "engine/frame_size_fit.h"
 
 extern "C" {
@@ -15,102 +14,53 @@ int Engine::open_input_file(TranscodeProgress& progress, const std::string& path
     progress.bytes_read = 0;
     last_error_.clear();
 
-    if (tables_.input_files.size() >= EngineTables::max_files) {
-        message("%s: too many input files\n", path.c_str());
-        close_engine_files();
-        return open_input_failed;
-    }
-
-    AVFormatContext* raw_context = nullptr;
-    if (const int error = avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr);
-        error < 0) {
-        last_error_ = ffmpeg_error_text(error);
-        close_engine_files();
-        return open_input_failed;
-    }
+    int result = 0;
     InputFile file;
-    file.container.reset(raw_context);
-    AVFormatContext* container = file.container.get();
-
-    if (const int error = avformat_find_stream_info(container, nullptr); error < 0) {
-        last_error_ = ffmpeg_error_text(error);
-        message("%s: could not find codec parameters\n", path.c_str());
+    if (!tables_.input_files.empty()) {
+        message("%s: an input file is already open\n", path.c_str());
+        result = AVERROR(EBUSY);
+    }
+    if (result >= 0) {
+        AVFormatContext* raw_context = nullptr;
+        result = avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr);
+        file.container.reset(raw_context);
+    }
+    if (result >= 0) {
+        result = avformat_find_stream_info(file.container.get(), nullptr);
+        if (result < 0) {
+            message("%s: could not find codec parameters\n", path.c_str());
+        }
+    }
+    if (result < 0) {
+        set_error(result);
         close_engine_files();
         return open_input_failed;
     }
 
+    AVFormatContext* container = file.container.get();
     if (container->pb != nullptr) {
         const std::int64_t size = avio_size(container->pb);
         progress.total_bytes = size > 0 ? size : 0;
     }
-
-    std::int64_t start = options_.start_time;
-    if (container->start_time != AV_NOPTS_VALUE) {
-        start += container->start_time;
+    file.streams = choose_streams(*container);
+    if (options_.video_disable) {
+        file.streams.video = -1;
     }
-    if (options_.start_time != 0) {
-        if (av_seek_frame(container, -1, start, AVSEEK_FLAG_BACKWARD) < 0) {
-            message("%s: could not seek to position %0.3f\n", path.c_str(),
-                    static_cast<double>(start) / AV_TIME_BASE);
-        }
-        options_.start_time = 0;
+    if (file.streams.video >= 0) {
+        const AVStream* stream = container->streams[file.streams.video];
+        const DisplayShape shape = display_shape(*stream);
+        options_.frame_width = shape.width;
+        options_.frame_height = shape.height;
+        options_.frame_pixel_format = stream->codecpar->format;
+        options_.frame_rate = stream->r_frame_rate;
     }
-
-    for (unsigned index = 0; index < container->nb_streams; ++index) {
-        AVStream* stream = container->streams[index];
-        const AVCodecParameters* parameters = stream->codecpar;
-        CodecContextPtr decoder(avcodec_alloc_context3(avcodec_find_decoder(parameters->codec_id)));
-        if (!decoder || avcodec_parameters_to_context(decoder.get(), parameters) < 0) {
-            message("%s: cannot prepare the decoder of stream %u\n", path.c_str(), index);
-            close_engine_files();
-            return open_input_failed;
-        }
-        decoder->pkt_timebase = stream->time_base;
-        decoder->thread_count = options_.thread_count;
-
-        switch (parameters->codec_type) {
-        case AVMEDIA_TYPE_VIDEO: {
-            if (is_cover_art(stream)) {
-                break; // a still picture of the album, not video
-            }
-            options_.frame_width = parameters->width;
-            options_.frame_height = parameters->height;
-            options_.frame_pixel_format = parameters->format;
-            options_.frame_sample_aspect_ratio = parameters->sample_aspect_ratio;
-            const AVRational container_rate = stream->r_frame_rate;
-            const AVRational codec_rate = stream->avg_frame_rate;
-            if (codec_rate.num != 0 && container_rate.num != 0 &&
-                av_cmp_q(codec_rate, container_rate) != 0) {
-                message("\nSeems stream %u codec frame rate differs from container frame rate: "
-                        "%2.2f (%d/%d) -> %2.2f (%d/%d)\n",
-                        index, av_q2d(codec_rate), codec_rate.num, codec_rate.den,
-                        av_q2d(container_rate), container_rate.num, container_rate.den);
-            }
-            options_.frame_rate = container_rate;
-            if (options_.video_disable) {
-                stream->discard = AVDISCARD_ALL;
-            }
-            break;
-        }
-        case AVMEDIA_TYPE_AUDIO:
-            options_.audio_channels = parameters->ch_layout.nb_channels;
-            options_.audio_sample_rate = parameters->sample_rate;
-            if (options_.audio_disable) {
-                stream->discard = AVDISCARD_ALL;
-            }
-            break;
-        case AVMEDIA_TYPE_SUBTITLE:
-            if (options_.subtitle_disable) {
-                stream->discard = AVDISCARD_ALL;
-            }
-            break;
-        default:
-            break;
-        }
-        file.decoders.push_back(std::move(decoder));
+    if (file.streams.audio >= 0) {
+        const AVCodecParameters* audio = container->streams[file.streams.audio]->codecpar;
+        options_.audio_channels = audio->ch_layout.nb_channels;
+        options_.audio_sample_rate = audio->sample_rate;
     }
-
-    file.ts_offset = options_.input_ts_offset - start;
+    // The engine's clock starts at the file's first timestamp.
+    file.ts_offset = container->start_time != AV_NOPTS_VALUE ? -container->start_time : 0;
     tables_.input_files.push_back(std::move(file));
     return 0;
 }

@@ -1,8 +1,11 @@
-// Creating the output container and its streams, configured for the device.
+// Creating the output container and its streams, configured for the device, with the
+// source's tags and cover picture.
 #include "engine/cover_art.h"
 #include "engine/encoder_choice.h"
 #include "engine/engine.h"
-#include "engine/ffmpeg_error.h"
+
+#include <algorithm>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -17,132 +20,147 @@ bool holds_moving_video(const AVOutputFormat* format) {
     return !(format->flags & AVFMT_NOTIMESTAMPS);
 }
 
-AVStream* new_stream(AVFormatContext* container) {
-    AVStream* stream = avformat_new_stream(container, nullptr);
-    if (stream != nullptr) {
-        stream->id = static_cast<int>(container->nb_streams) - 1;
+// The tags that describe the content; both MP4 and MP3 (ID3v2) have a place for each.
+constexpr const char* carried_tags[] = {
+    "title", "artist", "album", "album_artist", "track", "disc", "date", "genre", "comment",
+};
+
+void copy_tags(const InputFile& input, AVDictionary** destination) {
+    const AVFormatContext* container = input.container.get();
+    // Some containers (Ogg, for one) keep the tags on the sound stream.
+    const AVDictionary* stream_tags =
+        input.streams.audio >= 0 ? container->streams[input.streams.audio]->metadata : nullptr;
+    for (const char* key : carried_tags) {
+        const AVDictionaryEntry* entry = av_dict_get(container->metadata, key, nullptr, 0);
+        if (entry == nullptr && stream_tags != nullptr) {
+            entry = av_dict_get(stream_tags, key, nullptr, 0);
+        }
+        if (entry != nullptr && entry->value[0] != '\0') {
+            av_dict_set(destination, key, entry->value, 0);
+        }
     }
-    return stream;
+}
+
+// Cover pictures the MP4 (covr) and MP3 (APIC) muxers can carry as they are.
+bool carries_cover_art(const AVOutputFormat* format, AVCodecID codec) {
+    if (codec != AV_CODEC_ID_MJPEG && codec != AV_CODEC_ID_PNG && codec != AV_CODEC_ID_BMP) {
+        return false;
+    }
+    const std::string name = format->name;
+    return name == "mp3" || name == "mp4" || name == "ipod" || name == "mov";
 }
 
 } // namespace
 
-Engine::StreamTypes Engine::probe_input_stream_types() const {
-    StreamTypes types;
-    for (const InputFile& file : tables_.input_files) {
-        const AVFormatContext* container = file.container.get();
-        for (unsigned index = 0; index < container->nb_streams; ++index) {
-            const AVStream* stream = container->streams[index];
-            switch (stream->codecpar->codec_type) {
-            case AVMEDIA_TYPE_VIDEO:
-                types.video = types.video || !is_cover_art(stream);
-                break;
-            case AVMEDIA_TYPE_AUDIO:
-                types.audio = true;
-                break;
-            case AVMEDIA_TYPE_SUBTITLE:
-                types.subtitle = true;
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    return types;
-}
-
 int Engine::open_output_file(const std::string& path) {
     last_error_.clear();
-    if (tables_.output_files.size() >= EngineTables::max_files) {
-        return fail(output_failed, "%s: too many output files\n", path.c_str());
-    }
-    const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
-    if (format == nullptr) {
-        return fail(output_failed, "Unable to find a suitable output format for '%s'\n",
-                    path.c_str());
-    }
-    AVFormatContext* raw_context = nullptr;
-    if (avformat_alloc_output_context2(&raw_context, format, nullptr, path.c_str()) < 0) {
-        return fail(output_failed, "Unable to find a suitable output format for '%s'\n",
-                    path.c_str());
-    }
+    int result = 0;
     OutputFile file;
-    file.container.reset(raw_context);
-    AVFormatContext* container = file.container.get();
-
-    bool want_video =
-        holds_moving_video(format) && (format->video_codec != AV_CODEC_ID_NONE ||
-                                       options_.video_codec_override != AV_CODEC_ID_NONE);
-    bool want_audio = format->audio_codec != AV_CODEC_ID_NONE ||
-                      options_.audio_codec_override != AV_CODEC_ID_NONE;
-    bool want_subtitle = format->subtitle_codec != AV_CODEC_ID_NONE;
-    if (!tables_.input_files.empty()) {
-        const StreamTypes present = probe_input_stream_types();
-        want_video = want_video && present.video;
-        want_audio = want_audio && present.audio;
-        want_subtitle = want_subtitle && present.subtitle;
+    file.path = path;
+    const AVOutputFormat* format = nullptr;
+    if (!tables_.output_files.empty()) {
+        message("%s: an output file is already open\n", path.c_str());
+        result = AVERROR(EBUSY);
+    } else if ((format = av_guess_format(nullptr, path.c_str(), nullptr)) == nullptr) {
+        message("Unable to find a suitable output format for '%s'\n", path.c_str());
+        result = AVERROR_MUXER_NOT_FOUND;
     }
-    want_video = want_video && !options_.video_disable;
-    want_audio = want_audio && !options_.audio_disable;
-    want_subtitle = want_subtitle && !options_.subtitle_disable;
-
-    if ((want_video && !add_video_stream(file, path)) ||
-        (want_audio && !add_audio_stream(file, path)) ||
-        (want_subtitle && !add_subtitle_stream(file, path))) {
-        return fail(output_failed, "Could not alloc stream\n");
+    if (result >= 0) {
+        AVFormatContext* raw_context = nullptr;
+        result = avformat_alloc_output_context2(&raw_context, format, nullptr, path.c_str());
+        file.container.reset(raw_context);
     }
 
-    if ((format->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(path.c_str())) {
-        return fail(output_failed, nullptr);
+    const InputFile* input = tables_.input_files.empty() ? nullptr : &tables_.input_files.front();
+    const AVStream* video_source = nullptr;
+    const AVStream* cover_source = nullptr;
+    bool audio_present = input == nullptr;
+    if (input != nullptr) {
+        AVStream* const* streams = input->container->streams;
+        video_source = input->streams.video >= 0 ? streams[input->streams.video] : nullptr;
+        cover_source = input->streams.cover_art >= 0 ? streams[input->streams.cover_art] : nullptr;
+        audio_present = input->streams.audio >= 0;
+    }
+    if (result >= 0) {
+        const bool want_video = holds_moving_video(format) && video_source != nullptr &&
+                                !options_.video_disable &&
+                                (format->video_codec != AV_CODEC_ID_NONE ||
+                                 options_.video_codec_override != AV_CODEC_ID_NONE);
+        const bool want_audio =
+            audio_present && (format->audio_codec != AV_CODEC_ID_NONE ||
+                              options_.audio_codec_override != AV_CODEC_ID_NONE);
+        if (want_video) {
+            result = add_video_stream(file);
+        }
+        if (result >= 0 && want_audio) {
+            result = add_audio_stream(file);
+        }
+        if (result >= 0 && cover_source != nullptr && file.container->nb_streams > 0 &&
+            carries_cover_art(format, cover_source->codecpar->codec_id)) {
+            result = add_cover_art_stream(file, *cover_source);
+        }
+        if (result < 0) {
+            message("Could not alloc stream\n");
+        }
+    }
+    if (result >= 0 && input != nullptr) {
+        copy_tags(*input, &file.container->metadata);
     }
     // An existing file is replaced: the caller has chosen (and reserved) this name.
-    if (const int error = (format->flags & AVFMT_NOFILE)
-                              ? 0
-                              : avio_open(&container->pb, path.c_str(), AVIO_FLAG_WRITE);
-        error < 0) {
-        last_error_ = ffmpeg_error_text(error);
-        return fail(output_failed, "Could not open '%s'\n", path.c_str());
+    if (result >= 0 && !(format->flags & AVFMT_NOFILE)) {
+        result = avio_open(&file.container->pb, path.c_str(), AVIO_FLAG_WRITE);
+        if (result < 0) {
+            message("Could not open '%s'\n", path.c_str());
+        }
     }
-    container->max_delay = static_cast<int>(options_.mux_max_delay * 1000000);
+    if (result < 0) {
+        set_error(result);
+        close_engine_files();
+        return output_failed;
+    }
+    file.container->max_delay = static_cast<int>(options_.mux_max_delay * 1000000);
     tables_.output_files.push_back(std::move(file));
     return 0;
 }
 
-AVCodecContext* Engine::add_encoder_stream(OutputFile& file, const std::string& path,
-                                           AVMediaType type, AVCodecID codec_override) {
+AVCodecContext* Engine::new_encoder(OutputFile& file, AVMediaType type, AVCodecID codec_override,
+                                    AVStream*& stream) {
     AVFormatContext* container = file.container.get();
-    AVStream* stream = new_stream(container);
-    if (stream == nullptr) {
-        return nullptr;
-    }
     const AVCodecID codec_id =
         codec_override != AV_CODEC_ID_NONE
             ? codec_override
-            : av_guess_codec(container->oformat, nullptr, path.c_str(), nullptr, type);
-    CodecContextPtr context(avcodec_alloc_context3(avcodec_find_encoder(codec_id)));
+            : av_guess_codec(container->oformat, nullptr, file.path.c_str(), nullptr, type);
+    // No encoder for the codec: the stream is still made; transcode refuses it.
+    const AVCodec* codec = avcodec_find_encoder(codec_id);
+    stream = avformat_new_stream(container, nullptr);
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    CodecContextPtr context(avcodec_alloc_context3(codec));
     if (!context) {
         return nullptr;
     }
     context->codec_type = type;
     context->codec_id = codec_id;
-    context->thread_count = options_.thread_count;
+    context->thread_count = options_.encoder_threads;
     if (container->oformat->flags & AVFMT_GLOBALHEADER) {
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
-    file.encoders.push_back(std::move(context));
-    return file.encoders.back().get();
+    CodecContextPtr& slot = type == AVMEDIA_TYPE_VIDEO ? file.video_encoder : file.audio_encoder;
+    slot = std::move(context);
+    return slot.get();
 }
 
-bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
+int Engine::add_video_stream(OutputFile& file) {
     AVCodecContext* enc =
-        add_encoder_stream(file, path, AVMEDIA_TYPE_VIDEO, options_.video_codec_override);
+        new_encoder(file, AVMEDIA_TYPE_VIDEO, options_.video_codec_override, file.video_stream);
     if (enc == nullptr) {
-        return false;
+        return AVERROR(ENOMEM);
     }
     const AVCodec* encoder = enc->codec;
-    AVStream* stream = file.container->streams[file.container->nb_streams - 1];
-
-    AVRational rate = options_.frame_rate.num != 0 ? options_.frame_rate : AVRational{25, 1};
+    AVRational rate = options_.frame_rate.num > 0 && options_.frame_rate.den > 0
+                          ? options_.frame_rate
+                          : AVRational{25, 1};
     if (encoder != nullptr) {
         rate = nearest_frame_rate(encoder->supported_framerates, rate);
     }
@@ -151,11 +169,15 @@ bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
 
     enc->width = options_.frame_width + options_.pad_left + options_.pad_right;
     enc->height = options_.frame_height + options_.pad_top + options_.pad_bottom;
-    // One scale factor for both directions keeps the input's pixel shape.
-    enc->sample_aspect_ratio = options_.frame_sample_aspect_ratio;
-    stream->sample_aspect_ratio = options_.frame_sample_aspect_ratio;
+    if (options_.frame_width <= 0 || options_.frame_height <= 0 || enc->width > 16384 ||
+        enc->height > 16384) {
+        return AVERROR(EINVAL);
+    }
+    // Square pixels: the players ignore any other shape.
+    enc->sample_aspect_ratio = AVRational{1, 1};
+    file.video_stream->sample_aspect_ratio = AVRational{1, 1};
 
-    AVPixelFormat wanted_format = static_cast<AVPixelFormat>(options_.frame_pixel_format);
+    const auto wanted_format = static_cast<AVPixelFormat>(options_.frame_pixel_format);
     enc->pix_fmt =
         choose_pixel_format(encoder != nullptr ? encoder->pix_fmts : nullptr, wanted_format);
     if (enc->pix_fmt == AV_PIX_FMT_NONE) {
@@ -178,41 +200,50 @@ bool Engine::add_video_stream(OutputFile& file, const std::string& path) {
     }
     enc->max_qdiff = options_.max_quant_diff;
     enc->intra_dc_precision = options_.intra_dc_precision - 8;
-
-    options_.video_disable = false;
-    return true;
+    return 0;
 }
 
-bool Engine::add_audio_stream(OutputFile& file, const std::string& path) {
+int Engine::add_audio_stream(OutputFile& file) {
     AVCodecContext* enc =
-        add_encoder_stream(file, path, AVMEDIA_TYPE_AUDIO, options_.audio_codec_override);
+        new_encoder(file, AVMEDIA_TYPE_AUDIO, options_.audio_codec_override, file.audio_stream);
     if (enc == nullptr) {
-        return false;
+        return AVERROR(ENOMEM);
     }
     const AVCodec* encoder = enc->codec;
-
     // An unusual source (96 kHz, six channels) still converts: the encoder gets the nearest
-    // rate and layout it supports.
+    // rate and layout it supports, and never more than the players decode.
     const int channels = options_.audio_channels > 0 ? options_.audio_channels : 2;
-    const int rate = options_.audio_sample_rate > 0 ? options_.audio_sample_rate : 44100;
-    nearest_channel_layout(encoder != nullptr ? encoder->ch_layouts : nullptr, channels,
-                           enc->ch_layout);
+    const int rate = std::min(options_.audio_sample_rate > 0 ? options_.audio_sample_rate : 44100,
+                              options_.max_sample_rate);
+    nearest_channel_layout(encoder != nullptr ? encoder->ch_layouts : nullptr,
+                           std::min(channels, 8), enc->ch_layout);
     enc->sample_rate =
         nearest_sample_rate(encoder != nullptr ? encoder->supported_samplerates : nullptr, rate);
     enc->sample_fmt = choose_sample_format(encoder != nullptr ? encoder->sample_fmts : nullptr);
     enc->time_base = AVRational{1, enc->sample_rate};
-
-    options_.audio_disable = false;
-    return true;
+    return 0;
 }
 
-bool Engine::add_subtitle_stream(OutputFile& file, const std::string& path) {
-    // The container's own subtitle codec: nothing else is ever asked for.
-    if (add_encoder_stream(file, path, AVMEDIA_TYPE_SUBTITLE, AV_CODEC_ID_NONE) == nullptr) {
-        return false;
+int Engine::add_cover_art_stream(OutputFile& file, const AVStream& source) {
+    AVStream* stream = avformat_new_stream(file.container.get(), nullptr);
+    if (stream == nullptr) {
+        return AVERROR(ENOMEM);
     }
-    options_.subtitle_disable = false;
-    return true;
+    const int result = avcodec_parameters_copy(stream->codecpar, source.codecpar);
+    if (result < 0) {
+        return result;
+    }
+    stream->codecpar->codec_tag = 0;
+    stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+    stream->time_base = source.time_base;
+    // The ID3v2 muxer names the picture from these.
+    for (const char* key : {"title", "comment"}) {
+        if (const AVDictionaryEntry* entry = av_dict_get(source.metadata, key, nullptr, 0)) {
+            av_dict_set(&stream->metadata, key, entry->value, 0);
+        }
+    }
+    file.cover_art_stream = stream;
+    return 0;
 }
 
 } // namespace morvane

@@ -3,6 +3,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/frame.h>
@@ -41,6 +42,9 @@ struct ResamplerFreer {
 struct AudioFifoFreer {
     void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
 };
+struct FilterGraphFreer {
+    void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
+};
 struct ScalerFreer {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
@@ -53,5 +57,6 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFreer>;
 
 } // namespace morvane

@@ -1,17 +1,17 @@
-// One open input container with the decoder context of each of its streams.
+// One open input container and the streams a conversion takes from it.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
+#include "engine/stream_choice.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace morvane {
 
 struct InputFile {
     InputFormatPtr container;
-    std::vector<CodecContextPtr> decoders; // one per stream, same order
-    std::int64_t ts_offset = 0;            // microseconds added to every packet timestamp
+    StreamChoice streams;
+    std::int64_t ts_offset = 0; // microseconds added to every packet timestamp
 };
 
 } // namespace morvane

@@ -1,15 +1,18 @@
-// One output container with the encoder context of each of its streams.
+// One output container with the encoder of each stream it encodes (cover art is copied).
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
-
-#include <vector>
 
 namespace morvane {
 
 struct OutputFile {
     OutputFormatPtr container;
-    std::vector<CodecContextPtr> encoders; // one per stream, same order
+    std::string path;
+    CodecContextPtr video_encoder; // null when the file has no video
+    CodecContextPtr audio_encoder; // null when the file has no sound
+    AVStream* video_stream = nullptr;
+    AVStream* audio_stream = nullptr;
+    AVStream* cover_art_stream = nullptr; // the source's cover, copied as it is
 };
 
 } // namespace morvane

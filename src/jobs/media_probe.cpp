@@ -1,8 +1,8 @@
 #include "jobs/media_probe.h"
 
-#include "engine/cover_art.h"
 #include "engine/ffmpeg_error.h"
 #include "engine/ffmpeg_ptr.h"
+#include "engine/stream_choice.h"
 
 #include <sys/stat.h>
 
@@ -30,16 +30,14 @@ bool probe_media(const std::string& path, MediaProbe& probe) {
     if (container->duration > 0) {
         probe.duration_seconds = static_cast<double>(container->duration) / AV_TIME_BASE;
     }
-    for (unsigned index = 0; index < container->nb_streams; ++index) {
-        const AVStream* stream = container->streams[index];
-        if (is_cover_art(stream)) {
-            continue;
+    // The streams the engine converts, so that the codec check looks at the same ones.
+    const StreamChoice choice = choose_streams(*container);
+    for (const int index : {choice.video, choice.audio}) {
+        if (index >= 0) {
+            const AVStream* stream = container->streams[index];
+            probe.streams[static_cast<std::size_t>(probe.stream_count++)] = {
+                stream->codecpar->codec_id, stream->codecpar->codec_type};
         }
-        if (probe.stream_count == MediaProbe::max_streams) {
-            break;
-        }
-        probe.streams[static_cast<std::size_t>(probe.stream_count++)] = {
-            stream->codecpar->codec_id, stream->codecpar->codec_type};
     }
     return true;
 }

@@ -26,7 +26,8 @@ struct MediaProbe {
 };
 
 // False when the path is no regular file, or it cannot be opened, or its streams cannot be
-// read. Cover pictures are left out: they are not video.
+// read. Lists the streams a conversion takes: the best video (never a cover picture) and
+// the best audio stream.
 bool probe_media(const std::string& path, MediaProbe& probe);
 
 // The duration of a media file in seconds; 0 when unknown or unreadable.

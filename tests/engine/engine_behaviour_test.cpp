@@ -30,8 +30,6 @@ TEST_F(EngineBehaviour, ResetGivesTheSameOptionsEveryTime) {
     EXPECT_EQ(second.audio_channels, 1);
     EXPECT_EQ(second.video_bit_rate, -1);
     EXPECT_EQ(second.video_codec_override, AV_CODEC_ID_NONE);
-    EXPECT_EQ(second.thread_count, 3);
-    EXPECT_EQ(second.scaler_flags, SWS_BICUBIC);
     EXPECT_EQ(progress.last_percent, -1);
     EXPECT_EQ(progress.callback, nullptr);
 }
@@ -86,6 +84,8 @@ TEST_F(EngineBehaviour, DataOnlyInputOpensButHasNothingToConvert) {
     ASSERT_EQ(engine.open_output_file(folder.file("data.mp4").string()), 0) << messages;
     EXPECT_EQ(engine.transcode(progress), Engine::output_failed);
     EXPECT_EQ(messages, "Output file does not contain any stream\n");
+    EXPECT_EQ(engine.last_error(), "Stream not found");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("data.mp4")));
     EXPECT_TRUE(engine.tables().input_files.empty());
     EXPECT_TRUE(engine.tables().output_files.empty());
 }
@@ -122,6 +122,34 @@ TEST_F(EngineBehaviour, UnwritableOutputIsRefused) {
     const std::string output = folder.file("no-such-folder/tone.mp3").string();
     EXPECT_EQ(engine.open_output_file(output), Engine::output_failed);
     EXPECT_EQ(messages, "Could not open '" + output + "'\n");
+    EXPECT_EQ(engine.last_error(), "No such file or directory");
+}
+
+TEST_F(EngineBehaviour, WriteFailureOnTheLastPacketFailsCleanly) {
+    const auto input = folder.file("clip.mp4");
+    write_media(input, mp4_h264_aac(640, 480, {25, 1}, 2.0));
+    const auto output = folder.file("clip-out.mp4");
+    // A first run counts the packets; the second finds the disk full on the last one.
+    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
+    const std::int64_t packets = engine.tables().packets_written;
+    ASSERT_GT(packets, 10);
+    std::filesystem::remove(output);
+    std::int64_t seen = 0;
+    engine.set_packet_muxer([&](AVFormatContext* container, AVPacket* packet) {
+        if (++seen == packets) {
+            av_packet_unref(packet);
+            return AVERROR(ENOSPC);
+        }
+        return av_interleaved_write_frame(container, packet);
+    });
+    engine.reset_engine(progress);
+    EXPECT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }),
+              Engine::output_failed);
+    EXPECT_EQ(seen, packets);
+    EXPECT_EQ(engine.last_error(), "No space left on device");
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_TRUE(engine.tables().input_files.empty());
+    EXPECT_TRUE(engine.tables().output_files.empty());
 }
 
 TEST_F(EngineBehaviour, BadInputFailsCleanly) {
@@ -145,6 +173,7 @@ TEST_F(EngineBehaviour, BadInputFailsCleanly) {
         SCOPED_TRACE(path.string());
         EXPECT_EQ(engine.open_input_file(progress, path.string()), Engine::open_input_failed);
         EXPECT_TRUE(engine.tables().input_files.empty());
+        EXPECT_FALSE(engine.last_error().empty());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "engine/frame_size_fit.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace morvane {
 namespace {
@@ -10,6 +11,11 @@ struct FitCase {
     int source_height;
     FrameSizeFit expected;
 };
+
+// Printed by value, not as raw bytes: the padding after the bool is never written.
+void PrintTo(const FitCase& c, std::ostream* out) {
+    *out << c.source_width << "x" << c.source_height;
+}
 
 class FrameSizeFitTo320x240 : public testing::TestWithParam<FitCase> {};
 

@@ -13,6 +13,7 @@ extern "C" {
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace morvane::test {
@@ -34,6 +35,16 @@ struct MediaDescription {
         AVRational sample_aspect_ratio{0, 1};
         // 0: the encoder's constant-quality default.
         long long bit_rate = 0;
+        // What the frames show instead of the bars: a white flash on black (see
+        // flash_and_beep), or a white bar on black that moves 8 pixels between the two fields
+        // of each frame, coded interlaced, top field first, so that weaving the fields shows
+        // combs.
+        enum class Pattern { colour_bars, flash, moving_bar };
+        Pattern pattern = Pattern::colour_bars;
+        // Degrees the picture must be turned clockwise to be upright (the display matrix).
+        int clockwise_turn = 0;
+        // Frames last 20, 40, 30 and 50 ms in turn (time base 1/1000); frame_rate is ignored.
+        bool variable_frame_rate = false;
     };
 
     // A sine tone of one frequency on every channel; sample i has pts i in the time base
@@ -49,6 +60,8 @@ struct MediaDescription {
         // Peak amplitude, full scale 1.0.
         double amplitude = 0.5;
         long long bit_rate = 0;
+        // Silence with a beep instead of the tone (see flash_and_beep).
+        bool beeps = false;
     };
 
     // A picture attached to the file (cover art): a stream with the attached-picture
@@ -76,6 +89,14 @@ struct MediaDescription {
     // When not zero, every timestamp of every stream from half of the longest track's
     // duration on is moved this many seconds later.
     double timestamp_jump_seconds = 0.0;
+    // Container tags ("title", "artist"...).
+    std::vector<std::pair<std::string, std::string>> tags;
 };
+
+// Flash and beep: from 1 s on, every whole second a flash starts on the first video frame at
+// or after it, and a beep (1 kHz) at that frame's time; both last 0.1 s. Without flashing
+// video the beeps start on the whole seconds.
+inline constexpr double kFlashSeconds = 0.1;
+inline constexpr double kBeepHz = 1000.0;
 
 } // namespace morvane::test

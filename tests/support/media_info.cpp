@@ -32,7 +32,8 @@ double MediaInfo::Stream::largest_dts_step_seconds() const {
 double MediaInfo::Stream::end_seconds() const {
     std::int64_t end = AV_NOPTS_VALUE;
     for (const Packet& packet : packets) {
-        if (packet.pts != AV_NOPTS_VALUE && (end == AV_NOPTS_VALUE || packet.pts + packet.duration > end)) {
+        if (packet.pts != AV_NOPTS_VALUE &&
+            (end == AV_NOPTS_VALUE || packet.pts + packet.duration > end)) {
             end = packet.pts + packet.duration;
         }
     }
@@ -93,6 +94,10 @@ MediaInfo inspect_media(const std::filesystem::path& path) {
 
     MediaInfo info;
     info.format_name = input->iformat->name;
+    const AVDictionaryEntry* tag = nullptr;
+    while ((tag = av_dict_get(input->metadata, "", tag, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+        info.tags[tag->key] = tag->value;
+    }
     if (input->duration != AV_NOPTS_VALUE) {
         info.duration_seconds = static_cast<double>(input->duration) / AV_TIME_BASE;
     }

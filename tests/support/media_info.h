@@ -14,6 +14,7 @@ extern "C" {
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,8 @@ struct MediaInfo {
     };
 
     std::string format_name;
+    // The container's tags.
+    std::map<std::string, std::string> tags;
     // Of the whole file; negative when FFmpeg cannot tell.
     double duration_seconds = -1.0;
     std::vector<Stream> streams;

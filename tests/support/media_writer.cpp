@@ -6,6 +6,7 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -158,6 +159,37 @@ av::FramePtr colour_bars_picture(int width, int height, AVPixelFormat format) {
     return frame;
 }
 
+// One flat colour over a whole 8-bit planar YUV picture.
+void fill_picture(AVFrame& frame, int y, int u, int v) {
+    const AVPixFmtDescriptor* descriptor =
+        av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+    const int values[3] = {y, u, v};
+    for (int plane = 0; plane < 3; ++plane) {
+        const int height =
+            plane == 0 ? frame.height : AV_CEIL_RSHIFT(frame.height, descriptor->log2_chroma_h);
+        const int width =
+            plane == 0 ? frame.width : AV_CEIL_RSHIFT(frame.width, descriptor->log2_chroma_w);
+        for (int row = 0; row < height; ++row) {
+            std::memset(frame.data[plane] +
+                            static_cast<std::ptrdiff_t>(row) * frame.linesize[plane],
+                        values[plane], static_cast<std::size_t>(width));
+        }
+    }
+}
+
+// A white bar 32 pixels wide on black, 16 pixels further right every frame; the bottom
+// field shows it 8 pixels on from the top field, as a camera that scans fields would.
+void paint_moving_bar(AVFrame& frame, std::int64_t index) {
+    fill_picture(frame, 16, 128, 128);
+    for (int row = 0; row < frame.height; ++row) {
+        const std::int64_t left = (index * 16 + (row % 2) * 8) % frame.width;
+        for (int x = 0; x < 32; ++x) {
+            frame.data[0][static_cast<std::ptrdiff_t>(row) * frame.linesize[0] +
+                          (left + x) % frame.width] = 235;
+        }
+    }
+}
+
 template <typename Sample>
 void store(std::uint8_t* where, Sample value) {
     std::memcpy(where, &value, sizeof value);
@@ -264,6 +296,49 @@ MediaWriter::MediaWriter(const std::filesystem::path& path, const MediaDescripti
     for (Track& track : tracks_) {
         plan_jump(track, description.timestamp_jump_seconds);
     }
+    plan_flashes(description);
+    for (const auto& [key, value] : description.tags) {
+        av::check(av_dict_set(&output_->metadata, key.c_str(), value.c_str(), 0), "setting a tag");
+    }
+}
+
+void MediaWriter::plan_flashes(const MediaDescription& description) {
+    const Track* video = nullptr;
+    for (const Track& track : tracks_) {
+        if (track.kind == Track::Kind::video &&
+            track.pattern == MediaDescription::Video::Pattern::flash) {
+            video = &track;
+        }
+    }
+    for (int second = 1; second < static_cast<int>(longest_seconds_); ++second) {
+        std::int64_t start = std::int64_t{second} * 1000000;
+        if (video != nullptr) {
+            // The first frame at or after the whole second.
+            for (std::int64_t unit = 0; unit < video->unit_count; ++unit) {
+                const std::int64_t time =
+                    av_rescale_q(unit_pts(*video, unit), video->time_base, kMicroseconds);
+                if (time >= start) {
+                    start = time;
+                    break;
+                }
+            }
+        }
+        flash_starts_.push_back(start);
+    }
+    (void)description;
+}
+
+std::int64_t MediaWriter::unit_pts(const Track& track, std::int64_t unit) const {
+    return track.frame_times.empty() ? unit : track.frame_times[static_cast<std::size_t>(unit)];
+}
+
+bool MediaWriter::flash_at(std::int64_t microseconds) const {
+    for (const std::int64_t start : flash_starts_) {
+        if (microseconds >= start && microseconds < start + to_microseconds(kFlashSeconds)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void MediaWriter::add_video(const MediaDescription::Video& video) {
@@ -282,6 +357,14 @@ void MediaWriter::add_video(const MediaDescription::Video& video) {
         video.codec == AV_CODEC_ID_MJPEG ? full_range_twin(video.pixel_format) : video.pixel_format;
     encoder.time_base = av_inv_q(video.frame_rate);
     encoder.framerate = video.frame_rate;
+    if (video.variable_frame_rate) {
+        encoder.time_base = AVRational{1, 1000};
+        encoder.framerate = AVRational{1000, 35}; // the average of the four durations
+    }
+    if (video.pattern == MediaDescription::Video::Pattern::moving_bar) {
+        encoder.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+        encoder.field_order = AV_FIELD_TT;
+    }
     encoder.sample_aspect_ratio = video.sample_aspect_ratio;
     // A key frame every second, as usual files have: a damaged or cut file recovers there.
     encoder.gop_size = std::max(1, static_cast<int>(std::lround(av_q2d(video.frame_rate))));
@@ -298,12 +381,37 @@ void MediaWriter::add_video(const MediaDescription::Video& video) {
     open_encoder(encoder, *output_);
 
     track.stream = &add_stream(*output_, &encoder);
-    track.stream->avg_frame_rate = video.frame_rate;
+    track.stream->avg_frame_rate = encoder.framerate;
     track.stream->sample_aspect_ratio = video.sample_aspect_ratio;
+    if (video.clockwise_turn != 0) {
+        auto* matrix = reinterpret_cast<std::int32_t*>(av_stream_new_side_data(
+            track.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+        if (matrix == nullptr) {
+            av::fail("cannot add a display matrix");
+        }
+        av_display_rotation_set(matrix, video.clockwise_turn);
+    }
     track.time_base = encoder.time_base;
-    track.unit_count = std::llround(video.duration_seconds * av_q2d(video.frame_rate));
-    // The picture never changes, so one painted frame serves every timestamp.
-    track.frame = colour_bars_picture(video.width, video.height, encoder.pix_fmt);
+    track.pattern = video.pattern;
+    if (video.variable_frame_rate) {
+        static constexpr std::int64_t durations[] = {20, 40, 30, 50};
+        for (std::int64_t time = 0; time < std::llround(video.duration_seconds * 1000);) {
+            time += durations[track.frame_times.size() % 4];
+            track.frame_times.push_back(time - durations[track.frame_times.size() % 4]);
+        }
+        track.unit_count = static_cast<std::int64_t>(track.frame_times.size());
+    } else {
+        track.unit_count = std::llround(video.duration_seconds * av_q2d(video.frame_rate));
+    }
+    if (video.pattern == MediaDescription::Video::Pattern::colour_bars) {
+        // The picture never changes, so one painted frame serves every timestamp.
+        track.frame = colour_bars_picture(video.width, video.height, encoder.pix_fmt);
+    } else {
+        track.frame = allocate_picture(video.width, video.height, encoder.pix_fmt);
+        fill_picture(*track.frame, 16, 128, 128);
+        track.second_frame = allocate_picture(video.width, video.height, encoder.pix_fmt);
+        fill_picture(*track.second_frame, 235, 128, 128);
+    }
     tracks_.push_back(std::move(track));
 }
 
@@ -338,8 +446,9 @@ void MediaWriter::add_audio(const MediaDescription::Audio& audio) {
     track.stream = &add_stream(*output_, &encoder);
     track.time_base = encoder.time_base;
     track.unit_count = std::llround(audio.duration_seconds * audio.sample_rate);
-    track.tone_hz = audio.tone_hz;
+    track.tone_hz = audio.beeps ? kBeepHz : audio.tone_hz;
     track.amplitude = audio.amplitude;
+    track.beeps = audio.beeps;
 
     const bool any_frame_size =
         encoder.frame_size <= 0 || (codec.capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
@@ -406,10 +515,6 @@ void MediaWriter::plan_jump(Track& track, double jump_seconds) const {
         av_rescale_q_rnd(to_microseconds(longest_seconds_ / 2), kMicroseconds, track.time_base,
                          static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX));
     track.jump_units = av_rescale_q(to_microseconds(jump_seconds), kMicroseconds, track.time_base);
-}
-
-std::int64_t MediaWriter::timestamp_of(const Track& track, std::int64_t unit) const {
-    return unit >= track.jump_from ? unit + track.jump_units : unit;
 }
 
 void MediaWriter::write() {
@@ -495,8 +600,25 @@ void MediaWriter::write_next_unit(Track& track) {
 }
 
 void MediaWriter::write_video_frame(Track& track) {
-    track.frame->pts = timestamp_of(track, track.next_unit);
-    encode(track, track.frame.get());
+    const std::int64_t pts = unit_pts(track, track.next_unit);
+    AVFrame* frame = track.frame.get();
+    switch (track.pattern) {
+    case MediaDescription::Video::Pattern::colour_bars:
+        break;
+    case MediaDescription::Video::Pattern::flash:
+        if (flash_at(av_rescale_q(pts, track.time_base, kMicroseconds))) {
+            frame = track.second_frame.get();
+        }
+        break;
+    case MediaDescription::Video::Pattern::moving_bar:
+        av::check(av_frame_make_writable(frame), "preparing a picture");
+        paint_moving_bar(*frame, track.next_unit);
+        frame->interlaced_frame = 1;
+        frame->top_field_first = 1;
+        break;
+    }
+    frame->pts = pts;
+    encode(track, frame);
     ++track.next_unit;
 }
 
@@ -508,14 +630,17 @@ void MediaWriter::write_audio_frame(Track& track) {
         std::min<std::int64_t>(frame.nb_samples, track.unit_count - track.next_unit));
     const double radians_per_sample = 2.0 * std::numbers::pi * track.tone_hz / frame.sample_rate;
     for (int index = 0; index < frame.nb_samples; ++index) {
+        const std::int64_t sample = track.next_unit + index;
+        const bool sounding =
+            !track.beeps || flash_at(av_rescale(sample, 1000000, frame.sample_rate));
         const double value =
-            track.amplitude *
-            std::sin(radians_per_sample * static_cast<double>(track.next_unit + index));
+            sounding ? track.amplitude * std::sin(radians_per_sample * static_cast<double>(sample))
+                     : 0.0;
         for (int channel = 0; channel < frame.ch_layout.nb_channels; ++channel) {
             store_sample(frame, channel, index, value);
         }
     }
-    frame.pts = timestamp_of(track, track.next_unit);
+    frame.pts = track.next_unit;
     encode(track, &frame);
     track.next_unit += frame.nb_samples;
 }
@@ -525,7 +650,7 @@ void MediaWriter::write_data_packet(Track& track) {
     av::check(av_new_packet(packet_.get(), static_cast<int>(payload.size())),
               "allocating a data packet");
     std::memcpy(packet_->data, payload.data(), payload.size());
-    packet_->pts = timestamp_of(track, track.next_unit);
+    packet_->pts = track.next_unit;
     packet_->dts = packet_->pts;
     packet_->duration = 1;
     packet_->flags |= AV_PKT_FLAG_KEY;
@@ -549,6 +674,12 @@ void MediaWriter::encode(Track& track, const AVFrame* frame) {
 
 void MediaWriter::mux(Track& track, AVPacket& packet) {
     packet.stream_index = track.stream->index;
+    if (packet.dts != AV_NOPTS_VALUE && packet.dts >= track.jump_from) {
+        packet.dts += track.jump_units;
+        if (packet.pts != AV_NOPTS_VALUE) {
+            packet.pts += track.jump_units;
+        }
+    }
     // The muxer may have chosen its own time base in the header.
     av_packet_rescale_ts(&packet, track.time_base, track.stream->time_base);
     packet.time_base = track.stream->time_base;

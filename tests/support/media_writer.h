@@ -26,7 +26,8 @@ public:
 
 private:
     // One output stream and what feeds it. Every track counts in units of its own time base
-    // (a frame, a sample or a data packet), so unit n has the pts n before any jump.
+    // (a frame, a sample or a data packet), so unit n has the pts n (frame_times[n] with a
+    // variable frame rate); a jump moves every packet whose dts is at or after jump_from.
     struct Track {
         enum class Kind { video, audio, data, cover_art };
         Kind kind = Kind::video;
@@ -41,6 +42,11 @@ private:
         std::int64_t jump_units = 0;
         double tone_hz = 0.0;
         double amplitude = 0.0;
+        MediaDescription::Video::Pattern pattern = MediaDescription::Video::Pattern::colour_bars;
+        bool beeps = false;
+        // Variable frame rate: each frame's pts (time base 1/1000).
+        std::vector<std::int64_t> frame_times;
+        av::FramePtr second_frame; // the flash's white picture
     };
 
     void add_video(const MediaDescription::Video& video);
@@ -48,6 +54,10 @@ private:
     void add_data(const MediaDescription::Data& data);
     void add_cover_art(const MediaDescription::CoverArt& cover_art);
     void plan_jump(Track& track, double jump_seconds) const;
+    // The start of each flash and beep, in microseconds.
+    void plan_flashes(const MediaDescription& description);
+    std::int64_t unit_pts(const Track& track, std::int64_t unit) const;
+    bool flash_at(std::int64_t microseconds) const;
 
     void write_cover_art(Track& track);
     void write_next_unit(Track& track);
@@ -57,12 +67,12 @@ private:
     // Sends a frame (nullptr: end of stream) and muxes whatever packets come out.
     void encode(Track& track, const AVFrame* frame);
     void mux(Track& track, AVPacket& packet);
-    std::int64_t timestamp_of(const Track& track, std::int64_t unit) const;
 
     std::filesystem::path path_;
     double longest_seconds_ = 0.0;
     av::OutputPtr output_;
     std::vector<Track> tracks_;
+    std::vector<std::int64_t> flash_starts_;
     av::PacketPtr packet_;
     bool written_ = false;
 };

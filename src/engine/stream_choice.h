@@ -1,0 +1,19 @@
+// Which streams of an input a conversion takes: FFmpeg's best video and audio stream
+// (default-flagged first), and the cover picture. The job's codec check looks at the same.
+#pragma once
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace morvane {
+
+struct StreamChoice {
+    int video = -1; // never a cover picture
+    int audio = -1;
+    int cover_art = -1;
+};
+
+StreamChoice choose_streams(const AVFormatContext& container);
+
+} // namespace morvane

@@ -1,0 +1,311 @@
+#include "engine/stream_pipeline.h"
+
+#include <algorithm>
+#include <cstdio>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/channel_layout.h>
+}
+
+namespace morvane {
+
+namespace {
+
+// A decoder that keeps failing while it drains would otherwise be asked forever.
+constexpr int max_errors_while_draining = 64;
+
+bool again_or_end(int result) {
+    return result == AVERROR(EAGAIN) || result == AVERROR_EOF;
+}
+
+} // namespace
+
+StreamPipeline::StreamPipeline(AVStream& input, AVCodecContext& encoder, AVStream& output,
+                               std::string chain, PacketWriter writer)
+    : input_(input), encoder_(encoder), output_(output), chain_(std::move(chain)),
+      writer_(std::move(writer)), video_(encoder.codec_type == AVMEDIA_TYPE_VIDEO),
+      decoded_(av_frame_alloc()), filtered_(av_frame_alloc()), encoded_(av_packet_alloc()) {}
+
+StreamPipeline::~StreamPipeline() {
+    av_channel_layout_uninit(&graph_layout_);
+}
+
+int StreamPipeline::open(int decoder_threads, int filter_threads) {
+    if (!decoded_ || !filtered_ || !encoded_) {
+        return AVERROR(ENOMEM);
+    }
+    filter_threads_ = filter_threads;
+    const AVCodec* codec = avcodec_find_decoder(input_.codecpar->codec_id);
+    if (codec == nullptr) {
+        return AVERROR_DECODER_NOT_FOUND;
+    }
+    decoder_.reset(avcodec_alloc_context3(codec));
+    if (!decoder_) {
+        return AVERROR(ENOMEM);
+    }
+    int result = avcodec_parameters_to_context(decoder_.get(), input_.codecpar);
+    if (result < 0) {
+        return result;
+    }
+    decoder_->pkt_timebase = input_.time_base;
+    // A picture whose packet does not say how long it lasts is taken to last one frame.
+    AVRational rate = input_.avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) {
+        rate = input_.r_frame_rate;
+    }
+    if (video_) {
+        // Never less than one output frame, so that even a single picture is shown.
+        typical_duration_ = av_rescale_q(1, encoder_.time_base, input_.time_base);
+        if (rate.num > 0 && rate.den > 0) {
+            typical_duration_ =
+                std::max(typical_duration_, av_rescale_q(1, av_inv_q(rate), input_.time_base));
+        }
+    }
+    decoder_->thread_count = decoder_threads;
+    return avcodec_open2(decoder_.get(), codec, nullptr);
+}
+
+int StreamPipeline::send_packet(const AVPacket& packet) {
+    const int result = avcodec_send_packet(decoder_.get(), &packet);
+    if (result < 0 && !again_or_end(result)) {
+        decode_errors_ += 1;
+        return 0; // a damaged packet: the next one may decode again
+    }
+    return receive_frames();
+}
+
+int StreamPipeline::finish() {
+    int result = avcodec_send_packet(decoder_.get(), nullptr);
+    if (result < 0 && result != AVERROR_EOF) {
+        decode_errors_ += 1;
+    }
+    result = receive_frames();
+    if (result < 0) {
+        return result;
+    }
+    if (filters_.configured()) {
+        result = filter_frame(nullptr);
+        if (result < 0) {
+            return result;
+        }
+    }
+    return encode(nullptr);
+}
+
+int StreamPipeline::receive_frames() {
+    int errors = 0;
+    for (;;) {
+        int result = avcodec_receive_frame(decoder_.get(), decoded_.get());
+        if (again_or_end(result)) {
+            return 0;
+        }
+        if (result < 0) {
+            // One bad frame; while draining the decoder may still hold good ones.
+            decode_errors_ += 1;
+            if (++errors > max_errors_while_draining) {
+                return 0;
+            }
+            continue;
+        }
+        result = filter_frame(decoded_.get());
+        av_frame_unref(decoded_.get());
+        if (result < 0) {
+            return result;
+        }
+    }
+}
+
+bool StreamPipeline::frame_fits_graph(const AVFrame& frame) const {
+    if (!filters_.configured() || frame.format != graph_format_) {
+        return false;
+    }
+    if (video_) {
+        return frame.width == graph_width_ && frame.height == graph_height_;
+    }
+    return frame.sample_rate == graph_rate_ &&
+           av_channel_layout_compare(&frame.ch_layout, &graph_layout_) == 0;
+}
+
+int StreamPipeline::configure_filters(const AVFrame& frame) {
+    char arguments[512];
+    const AVRational time_base = input_.time_base;
+    if (video_) {
+        if (frame.width <= 0 || frame.height <= 0) {
+            return AVERROR_INVALIDDATA;
+        }
+        AVRational pixel = frame.sample_aspect_ratio;
+        if (pixel.num <= 0 || pixel.den <= 0) {
+            pixel = AVRational{1, 1};
+        }
+        std::snprintf(arguments, sizeof arguments,
+                      "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", frame.width,
+                      frame.height, frame.format, time_base.num, time_base.den, pixel.num,
+                      pixel.den);
+    } else {
+        if (frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0) {
+            return AVERROR_INVALIDDATA;
+        }
+        AVChannelLayout layout{};
+        if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            av_channel_layout_default(&layout, frame.ch_layout.nb_channels);
+        } else if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
+            return AVERROR(ENOMEM);
+        }
+        char layout_text[256];
+        const int described = av_channel_layout_describe(&layout, layout_text, sizeof layout_text);
+        av_channel_layout_uninit(&layout);
+        if (described < 0 || described > static_cast<int>(sizeof layout_text)) {
+            return described < 0 ? described : AVERROR(EINVAL);
+        }
+        const char* format = av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame.format));
+        if (format == nullptr) {
+            return AVERROR_INVALIDDATA;
+        }
+        std::snprintf(arguments, sizeof arguments,
+                      "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
+                      time_base.num, time_base.den, frame.sample_rate, format, layout_text);
+    }
+    int result =
+        filters_.configure(video_ ? "buffer" : "abuffer", arguments, chain_, filter_threads_);
+    if (result < 0) {
+        return result;
+    }
+    if (!video_ && encoder_.frame_size > 0 &&
+        !(encoder_.codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
+        av_buffersink_set_frame_size(filters_.sink(), static_cast<unsigned>(encoder_.frame_size));
+    }
+    graph_format_ = frame.format;
+    graph_width_ = frame.width;
+    graph_height_ = frame.height;
+    graph_rate_ = frame.sample_rate;
+    av_channel_layout_uninit(&graph_layout_);
+    result = av_channel_layout_copy(&graph_layout_, &frame.ch_layout);
+    return result < 0 ? result : 0;
+}
+
+int StreamPipeline::filter_frame(AVFrame* frame) {
+    if (frame != nullptr &&
+        (video_ ? frame->width <= 0 || frame->height <= 0
+                : frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0 ||
+                      frame->nb_samples <= 0)) {
+        decode_errors_ += 1; // a frame no graph can take
+        return 0;
+    }
+    if (frame != nullptr && !frame_fits_graph(*frame)) {
+        // A stream that changes its picture size or sound format midway: what the old
+        // graph holds goes out first, then a graph for the new shape takes over.
+        if (filters_.configured()) {
+            const int result = filter_frame(nullptr);
+            if (result < 0) {
+                return result;
+            }
+        }
+        const int result = configure_filters(*frame);
+        if (result < 0) {
+            return result;
+        }
+    }
+    if (frame != nullptr) {
+        frame->pts = frame->best_effort_timestamp;
+        if (frame->pts == AV_NOPTS_VALUE) {
+            frame->pts = expected_pts_ != AV_NOPTS_VALUE ? expected_pts_ : 0;
+        }
+        std::int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : typical_duration_;
+        if (!video_) {
+            duration = av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate},
+                                    input_.time_base);
+        }
+        expected_pts_ = frame->pts + duration;
+        if (input_end_ == AV_NOPTS_VALUE || expected_pts_ > input_end_) {
+            input_end_ = expected_pts_;
+        }
+        if (!video_ && frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            // The source was told a real layout of the same count.
+            const int channels = frame->ch_layout.nb_channels;
+            av_channel_layout_uninit(&frame->ch_layout);
+            av_channel_layout_default(&frame->ch_layout, channels);
+        }
+    }
+    const int result = frame != nullptr ? av_buffersrc_add_frame_flags(filters_.source(), frame,
+                                                                       AV_BUFFERSRC_FLAG_KEEP_REF)
+                                        : av_buffersrc_close(filters_.source(), input_end_, 0);
+    if (result < 0) {
+        return result;
+    }
+    return drain_filters();
+}
+
+int StreamPipeline::drain_filters() {
+    AVFrame* frame = filtered_.get();
+    for (;;) {
+        int result = av_buffersink_get_frame(filters_.sink(), frame);
+        if (again_or_end(result)) {
+            return 0;
+        }
+        if (result < 0) {
+            return result;
+        }
+        if (frame->pts != AV_NOPTS_VALUE) {
+            frame->pts = av_rescale_q(frame->pts, av_buffersink_get_time_base(filters_.sink()),
+                                      encoder_.time_base);
+        }
+        frame->pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses
+        if (video_) {
+            if (frame->pts == AV_NOPTS_VALUE ||
+                (last_encoded_pts_ != AV_NOPTS_VALUE && frame->pts <= last_encoded_pts_)) {
+                av_frame_unref(frame);
+                continue;
+            }
+            last_encoded_pts_ = frame->pts;
+        }
+        const bool short_last_frame =
+            !video_ && encoder_.frame_size > 0 && frame->nb_samples < encoder_.frame_size &&
+            !(encoder_.codec->capabilities &
+              (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
+        result = short_last_frame ? 0 : encode(frame);
+        av_frame_unref(frame);
+        if (result < 0) {
+            return result;
+        }
+    }
+}
+
+int StreamPipeline::encode(AVFrame* frame) {
+    int result = avcodec_send_frame(&encoder_, frame);
+    if (result < 0 && !(frame == nullptr && result == AVERROR_EOF)) {
+        return result;
+    }
+    AVPacket* packet = encoded_.get();
+    for (;;) {
+        result = avcodec_receive_packet(&encoder_, packet);
+        if (again_or_end(result)) {
+            return 0;
+        }
+        if (result < 0) {
+            return result;
+        }
+        packet->stream_index = output_.index;
+        av_packet_rescale_ts(packet, encoder_.time_base, output_.time_base);
+        // The muxer refuses a decoding time that does not increase; such a packet takes the
+        // next free one.
+        if (packet->dts != AV_NOPTS_VALUE && last_written_dts_ != AV_NOPTS_VALUE &&
+            packet->dts <= last_written_dts_) {
+            packet->dts = last_written_dts_ + 1;
+            if (packet->pts != AV_NOPTS_VALUE && packet->pts < packet->dts) {
+                packet->pts = packet->dts;
+            }
+        }
+        if (packet->dts != AV_NOPTS_VALUE) {
+            last_written_dts_ = packet->dts;
+        }
+        result = writer_(*packet);
+        av_packet_unref(packet);
+        if (result < 0) {
+            return result;
+        }
+    }
+}
+
+} // namespace morvane
