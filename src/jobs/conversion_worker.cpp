@@ -70,15 +70,16 @@ int ConversionWorker::batch_total() const {
 
 bool ConversionWorker::on_progress(int percent) {
     ConversionStatus status;
-    bool go_on = false;
     {
         std::lock_guard lock(mutex_);
-        go_on = !quit_requested_ && !stop_requested_;
         status = {true,    current_index_, batch_total(),
                   percent, current_path_,  std::to_string(percent) + "%"};
     }
     host_.status_changed(status);
-    return go_on;
+    // Read after the host was told: a stop asked meanwhile is honoured now, not half a
+    // second later.
+    std::lock_guard lock(mutex_);
+    return !quit_requested_ && !stop_requested_;
 }
 
 void ConversionWorker::worker_main() {

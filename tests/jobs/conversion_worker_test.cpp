@@ -37,6 +37,9 @@ public:
         note([&] { summaries.push_back(summary); });
     }
     void status_changed(const ConversionStatus& status) override {
+        if (on_status) {
+            on_status(status);
+        }
         note([&] { last_status = status; });
     }
     void file_finished(const std::string& path, const JobOutcome& outcome) override {
@@ -64,6 +67,7 @@ public:
     ConversionStatus last_status;
     std::vector<std::pair<std::string, JobOutcome>> finished;
     std::function<void()> on_end; // runs on the worker thread, before the summary counts
+    std::function<void(const ConversionStatus&)> on_status; // on the worker thread too
 
     std::size_t ends() { return summaries.size(); }
 
@@ -101,9 +105,9 @@ protected:
         return path.string();
     }
 
-    std::string long_clip(const std::string& name) {
+    std::string long_clip(const std::string& name, double seconds = 40.0) {
         const auto path = folder.file(name);
-        test::write_media(path, test::mp4_h264_aac(640, 480, {25, 1}, 40.0));
+        test::write_media(path, test::mp4_h264_aac(640, 480, {25, 1}, seconds));
         return path.string();
     }
 
@@ -185,10 +189,17 @@ TEST_F(ConversionWorkerTest, FilesDroppedWhileABatchEndsAreNotLost) {
 TEST_F(ConversionWorkerTest, StopKeepsACompleteShorterFileAndReportsEveryFile) {
     auto worker = make_worker(1);
     const std::string never = short_tone("never.wav");
-    worker->add_files({long_clip("long.mp4"), never});
+    // Long enough that the first report (after half a second) comes well before the end;
+    // stopped at that report, as a stop sent from another thread might come too late.
+    const std::string long_path = long_clip("long.mp4", 160.0);
+    host.on_status = [&](const ConversionStatus& status) {
+        if (status.percent > 0 && status.path == long_path) {
+            worker->request_stop();
+        }
+    };
+    worker->add_files({long_path, never});
     worker->start_conversion();
     ASSERT_TRUE(host.wait_for([&] { return host.last_status.percent > 0; }));
-    worker->request_stop();
     // Dropped after the stop: not part of the stopped batch, it starts the next one.
     const std::string after = short_tone("after.wav");
     worker->add_files({after});
@@ -200,12 +211,12 @@ TEST_F(ConversionWorkerTest, StopKeepsACompleteShorterFileAndReportsEveryFile) {
     ASSERT_EQ(stopped.status, JobStatus::stopped) << stopped.reason;
     const auto info = test::inspect_media(stopped.output_path);
     EXPECT_TRUE(info.read_error.empty());
-    EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 39.0);
+    EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 159.0);
     EXPECT_GT(stopped.seconds_done, 0.0);
-    EXPECT_LT(stopped.seconds_done, 39.0);
-    EXPECT_NEAR(stopped.seconds_total, 40.0, 0.5);
-    EXPECT_TRUE(stopped_text(stopped).starts_with("stopped at 0:")) << stopped_text(stopped);
-    EXPECT_TRUE(stopped_text(stopped).ends_with(" of 0:40")) << stopped_text(stopped);
+    EXPECT_LT(stopped.seconds_done, 159.0);
+    EXPECT_NEAR(stopped.seconds_total, 160.0, 0.5);
+    EXPECT_TRUE(stopped_text(stopped).starts_with("stopped at ")) << stopped_text(stopped);
+    EXPECT_TRUE(stopped_text(stopped).ends_with(" of 2:40")) << stopped_text(stopped);
 
     EXPECT_EQ(host.finished[1].first, never);
     EXPECT_EQ(host.finished[1].second.status, JobStatus::not_started);
