@@ -54,23 +54,7 @@ BatchCounts count_records(const std::vector<InputRecord>& records, int passed_ov
     BatchCounts counts;
     counts.passed_over = passed_over;
     for (const InputRecord& record : records) {
-        switch (status_of(record)) {
-        case JobStatus::converted:
-            ++counts.converted;
-            break;
-        case JobStatus::stopped:
-            ++counts.stopped;
-            break;
-        case JobStatus::not_started:
-            ++counts.not_started;
-            break;
-        case JobStatus::skipped:
-            ++counts.skipped;
-            break;
-        case JobStatus::failed:
-            ++counts.failed;
-            break;
-        }
+        counts.count(status_of(record));
     }
     return counts;
 }

@@ -2,6 +2,7 @@
 // the input ends, the JSON document of --json and the closing count.
 #pragma once
 
+#include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
 
 #include <string>
@@ -16,10 +17,8 @@ struct InputRecord {
     double elapsed = 0;    // seconds spent on it
 };
 
-struct BatchCounts {
-    int converted = 0, stopped = 0, not_started = 0, skipped = 0, failed = 0;
+struct BatchCounts : BatchSummary {
     int passed_over = 0; // files of walked folders that are not media
-    bool all_converted() const { return stopped + not_started + failed == 0; }
 };
 
 // The record's status: converted, stopped, not_started, skipped, failed.

@@ -1,8 +1,6 @@
 #include "cli/progress_line.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 namespace morvane {
 
@@ -69,18 +67,6 @@ std::string shortened(const std::string& name, int width) {
 }
 
 } // namespace
-
-std::string clock_text(double seconds) {
-    const long long total = std::llround(std::max(0.0, seconds));
-    char text[32];
-    if (total >= 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
-                      total % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
-    }
-    return text;
-}
 
 int display_width(const std::string& text) {
     int width = 0;

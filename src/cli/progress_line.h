@@ -2,6 +2,8 @@
 // their percentages, the batch's count and its time left, cut to the terminal's width.
 #pragma once
 
+#include "jobs/clock_text.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,9 +20,6 @@ struct ActiveFile {
 // Names are shortened in the middle so that the line takes at most `width` columns.
 std::string progress_line(const std::vector<ActiveFile>& files, int started, int total,
                           std::optional<double> seconds_left, int width);
-
-// "0:25", "1:02:03".
-std::string clock_text(double seconds);
 
 // Columns a string takes on a terminal, counted generously (wide scripts as two).
 int display_width(const std::string& text);

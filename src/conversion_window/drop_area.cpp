@@ -2,6 +2,7 @@
 #include "conversion_window/drop_area.h"
 
 #include "conversion_window/media_files.h"
+#include "jobs/clock_text.h"
 #include "skin/skin_button.h"
 
 #include <QDragEnterEvent>
@@ -57,10 +58,6 @@ std::vector<std::string> open_file_dialog(QWidget* parent) {
         paths.push_back(QFile::encodeName(file).toStdString());
     }
     return paths;
-}
-
-QString minutes_and_seconds(qint64 seconds) {
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -354,7 +351,7 @@ QString DropArea::time_left_text(const ConversionStatus& status) const {
         return {};
     }
     const auto seconds = static_cast<qint64>(std::ceil(elapsed * (1.0 - done) / done / 1000.0));
-    return tr("%1 left").arg(minutes_and_seconds(seconds));
+    return tr("%1 left").arg(QString::fromStdString(clock_text(static_cast<double>(seconds))));
 }
 
 void DropArea::show_summary(const BatchSummary& summary) {

@@ -26,6 +26,27 @@ struct BatchSummary {
     bool stop_requested = false;          // the batch ended by a stop
     std::vector<FailedFile> failed_files; // the failed ones, with reasons
     bool all_converted() const { return stopped + not_started + failed == 0; }
+
+    // One more file that ended so (its reason, if it failed, is the caller's to keep).
+    void count(JobStatus status) {
+        switch (status) {
+        case JobStatus::converted:
+            ++converted;
+            break;
+        case JobStatus::stopped:
+            ++stopped;
+            break;
+        case JobStatus::not_started:
+            ++not_started;
+            break;
+        case JobStatus::skipped:
+            ++skipped;
+            break;
+        case JobStatus::failed:
+            ++failed;
+            break;
+        }
+    }
 };
 
 class ConversionHost {

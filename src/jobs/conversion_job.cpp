@@ -1,6 +1,7 @@
 #include "jobs/conversion_job.h"
 
 #include "engine/conver_callback.h"
+#include "jobs/clock_text.h"
 #include "jobs/media_probe.h"
 #include "jobs/output_naming.h"
 #include "jobs/temporary_output.h"
@@ -39,18 +40,6 @@ std::optional<std::string> unreadable_input(const std::string& path) {
         return std::string("not a regular file");
     }
     return std::nullopt;
-}
-
-std::string clock_text(double seconds) {
-    const long long whole = static_cast<long long>(seconds);
-    char text[32];
-    if (whole >= 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
-                      whole % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
-    }
-    return text;
 }
 
 // Passes the engine's reports on and remembers whether the answer stopped the conversion.

@@ -111,7 +111,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
             for (; stopped_batch_rest_ > 0; --stopped_batch_rest_) {
                 const std::string path = queue_.front();
                 queue_.pop_front();
-                ++summary.not_started;
+                summary.count(JobStatus::not_started);
                 JobOutcome outcome;
                 outcome.status = JobStatus::not_started;
                 lock.unlock();
@@ -141,23 +141,9 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         if (quit_requested_) {
             return false; // the host may be going away: it hears nothing more
         }
-        switch (outcome.status) {
-        case JobStatus::converted:
-            ++summary.converted;
-            break;
-        case JobStatus::stopped:
-            ++summary.stopped;
-            break;
-        case JobStatus::not_started:
-            ++summary.not_started;
-            break;
-        case JobStatus::skipped:
-            ++summary.skipped;
-            break;
-        case JobStatus::failed:
-            ++summary.failed;
+        summary.count(outcome.status);
+        if (outcome.status == JobStatus::failed) {
             summary.failed_files.push_back({path, outcome.reason});
-            break;
         }
         lock.unlock();
         host_.file_finished(path, outcome);
