@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvane"));
     QApplication::setApplicationVersion(QStringLiteral(MORVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.morvane.Morvane"));
 
     morvane::LinuxDesktopShell shell;
     morvane::MainWindow window(morvane::SettingsLocation::of_this_process(), shell);
