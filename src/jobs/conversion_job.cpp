@@ -1,6 +1,7 @@
 #include "jobs/conversion_job.h"
 
 #include "engine/conver_callback.h"
+#include "engine/stream_choice.h"
 #include "jobs/clock_text.h"
 #include "jobs/media_probe.h"
 #include "jobs/output_naming.h"
@@ -84,25 +85,28 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (const std::optional<std::string> refusal = unreadable_input(path)) {
         return failed(*refusal);
     }
-    MediaProbe probe;
-    if (!probe_media(path, probe)) {
-        return failed(probe.error.empty() ? "cannot read this file" : probe.error);
+    // The engine's own opening of the file is what the checks read: one probe, and the
+    // streams checked are the very streams converted.
+    if (engine_.open_input_file(progress_, path) != 0) {
+        return failed(engine_reason("cannot read this file"));
     }
-    AVCodecID video = AV_CODEC_ID_NONE;
-    AVCodecID audio = AV_CODEC_ID_NONE;
-    for (int index = 0; index < probe.stream_count; ++index) {
-        const MediaProbe::Stream& stream = probe.streams[static_cast<std::size_t>(index)];
-        if (stream.media_type == AVMEDIA_TYPE_VIDEO) {
-            video = stream.codec_id;
-        } else if (stream.media_type == AVMEDIA_TYPE_AUDIO) {
-            audio = stream.codec_id;
-        }
-    }
+    const AVFormatContext& container = *engine_.tables().input_files.front().container;
+    const StreamChoice chosen = choose_streams(container);
+    const AVCodecID video =
+        chosen.video >= 0 ? container.streams[chosen.video]->codecpar->codec_id : AV_CODEC_ID_NONE;
+    const AVCodecID audio =
+        chosen.audio >= 0 ? container.streams[chosen.audio]->codecpar->codec_id : AV_CODEC_ID_NONE;
+    const double duration_seconds =
+        container.duration > 0 ? static_cast<double>(container.duration) / AV_TIME_BASE : 0;
+    auto refuse = [&](std::string reason) {
+        engine_.close_engine_files();
+        return failed(std::move(reason));
+    };
     if (video != AV_CODEC_ID_NONE && !codecs_.is_supported_video(video)) {
-        return failed("unsupported video codec " + codec_name(video));
+        return refuse("unsupported video codec " + codec_name(video));
     }
     if (audio != AV_CODEC_ID_NONE && !codecs_.is_supported_audio(audio)) {
-        return failed("unsupported audio codec " + codec_name(audio));
+        return refuse("unsupported audio codec " + codec_name(audio));
     }
     const bool has_video_and_audio = video != AV_CODEC_ID_NONE && audio != AV_CODEC_ID_NONE;
     const bool video_output = (device.media_kinds & KIND_VIDEO) && has_video_and_audio;
@@ -111,6 +115,7 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (skip_existing_) {
         struct stat existing {};
         if (::lstat(planned.c_str(), &existing) == 0) {
+            engine_.close_engine_files();
             JobOutcome outcome;
             outcome.status = JobStatus::skipped;
             outcome.reason = "already converted: " + planned;
@@ -118,16 +123,11 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         }
     }
 
-    if (engine_.open_input_file(progress_, path) != 0) {
-        return failed(engine_reason("cannot read this file"));
-    }
     if (!set_options(device, has_video_and_audio)) {
-        engine_.close_engine_files();
-        return failed("the device plays neither video nor audio");
+        return refuse("the device plays neither video nor audio");
     }
     if (!video_output && audio == AV_CODEC_ID_NONE) {
-        engine_.close_engine_files();
-        return failed("no sound to convert");
+        return refuse("no sound to convert");
     }
 
     const std::string folder = planned.substr(0, planned.find_last_of('/') + 1);
@@ -155,7 +155,7 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         return failed(engine_error.empty() ? "conversion failed" : engine_error);
     }
     JobOutcome outcome;
-    outcome.seconds_total = probe.duration_seconds;
+    outcome.seconds_total = duration_seconds;
     if (!wrote_something) {
         if (stop_watch.stopped()) {
             outcome.status = JobStatus::stopped; // before its first packet: nothing to keep
