@@ -44,6 +44,11 @@ std::vector<std::string> expand_media_folders(const std::vector<std::string>& pa
         fs::recursive_directory_iterator entries(
             path, fs::directory_options::skip_permission_denied, error);
         for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
+            // Hidden entries include the temporaries of conversions still being written.
+            if (entries->path().filename().string().starts_with('.')) {
+                entries.disable_recursion_pending();
+                continue;
+            }
             std::error_code status_error;
             if (entries->is_regular_file(status_error) && has_media_extension(entries->path())) {
                 found.push_back(entries->path().string());

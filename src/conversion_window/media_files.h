@@ -11,8 +11,8 @@ namespace morvane {
 const std::vector<std::string>& media_extensions();
 
 // The paths in order, each folder replaced by the media files under it (every level,
-// sorted by path; links to folders are not followed). Other paths stay as they are: the
-// conversion says why a file is not taken.
+// sorted by path; links to folders and hidden entries are passed over). Other paths stay
+// as they are: the conversion says why a file is not taken.
 std::vector<std::string> expand_media_folders(const std::vector<std::string>& paths);
 
 } // namespace morvane
