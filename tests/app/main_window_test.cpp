@@ -166,7 +166,8 @@ TEST_F(MainWindowTest, ProgressBarAndFileNameFollowTheWorker) {
         values.push_back(area->progress_bar()->value());
     });
     sampler.start(5);
-    test::drop_files(area, {clip("long.mp4", 20.0), tone("short.wav")});
+    // Long enough for several reports of progress, however fast the conversion.
+    test::drop_files(area, {clip("long.mp4", 160.0, {640, 480}), tone("short.wav")});
     const BatchSummary summary = wait_for_batch(*window);
     sampler.stop();
 
