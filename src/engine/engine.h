@@ -6,12 +6,16 @@
 // itself (and a failed transcode removes the output it was writing). One Engine converts one
 // file at a time and is used from one thread; progress and the stop request go through
 // TranscodeProgress.
+//
+// An input is read as a file and nothing else: no other protocol, no demuxer that opens
+// further files named inside it (playlists, lists of files), no picture above 8K.
 #pragma once
 
 #include "engine/engine_options.h"
 #include "engine/engine_tables.h"
 #include "engine/transcode_progress.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
@@ -43,6 +47,8 @@ public:
 
     void set_message_sink(MessageSink sink);
     void set_packet_muxer(PacketMuxer muxer);
+    // How often the sink hears of progress at most (half a second unless changed).
+    void set_report_interval(std::chrono::microseconds interval) { report_interval_ = interval; }
 
     bool reset_engine(TranscodeProgress& progress);
     int open_input_file(TranscodeProgress& progress, const std::string& path);
@@ -58,11 +64,15 @@ public:
     // (av_strerror), e.g. "No space left on device", "Invalid data found when processing
     // input". Empty after a success or a stop.
     const std::string& last_error() const { return last_error_; }
+    // Why the last transcode stopped reading before the end of its input (FFmpeg's text for a
+    // read error); empty when it read to the end or was stopped. The output is still complete
+    // up to there.
+    const std::string& input_error() const { return input_error_; }
 
     // Called by the packet loop after every packet and once at the end (final_report).
-    // Tells the sink the whole percentage of the input read, at most every 0.5 s and only
-    // when it changed; the final report always sends 100. Returns false when the sink asked
-    // to stop.
+    // Tells the sink the whole percentage of the input converted (TranscodeProgress), at most
+    // once per report interval and only when it changed; the final report always sends 100.
+    // Returns false when the sink asked to stop.
     bool report_progress(TranscodeProgress& progress, std::size_t output_stream_count,
                          bool final_report);
 
@@ -71,6 +81,9 @@ public:
     const EngineTables& tables() const { return tables_; }
 
 private:
+    // Opens and probes the file into a new entry of the input table; 0 or an FFmpeg error
+    // (last_error_ set where a refusal says more than the code).
+    int open_input_container(const std::string& path);
     // Output set-up; each returns 0 or an FFmpeg error.
     int add_video_stream(OutputFile& file);
     int add_audio_stream(OutputFile& file);
@@ -86,11 +99,15 @@ private:
     int read_packets(TranscodeProgress& progress, InputFile& input);
     int finish_pipelines();
     void release_pipelines();
-    // Moves the file's clock so that a jump in a stream's decoding times disappears. Formats
-    // that declare discontinuities (MPEG-TS and alike) lose every jump beyond the threshold;
-    // others only forward jumps beyond a minute, which only damage makes, and which would
-    // otherwise be filled with repeated pictures and silence.
-    void absorb_timestamp_jump(const InputFile& input, AVPacket& packet, bool discontinuous);
+    // Formats that declare discontinuities (MPEG-TS and alike) restart their clock: a jump
+    // beyond the threshold moves the file's offset so that it disappears. Elsewhere a stream's
+    // timestamps are its own: a gap stays a gap of that stream, and a time hours away from
+    // where the stream stands is damage, dropped for that packet only.
+    void correct_timestamps(InputFile& input, AVPacket& packet, bool discontinuous);
+    // The end of the input's timeline converted so far (microseconds), by the stream
+    // furthest on; whether every stream has come that far.
+    std::int64_t position() const;
+    bool all_reached(std::int64_t time) const;
     int mux_packet(AVPacket& packet);
 
     // Records the reason of a failure from an FFmpeg code.
@@ -102,6 +119,9 @@ private:
     MessageSink message_sink_;
     PacketMuxer packet_muxer_;
     std::string last_error_;
+    std::string input_error_;
+    bool other_file_refused_ = false; // the input asked to open another file
+    std::chrono::microseconds report_interval_{500000};
     // Wall-clock time of the last periodic report; -1 until the first one. Never reset, so
     // the first report of a new file still waits out the throttle.
     std::int64_t last_report_time_ = -1;
@@ -114,7 +134,8 @@ private:
     std::unique_ptr<PipelineThread> sound_thread_;
     std::mutex mux_mutex_;     // both threads write packets
     std::mutex message_mutex_; // and may say why they failed
-    // Per input stream, while reading: where its decoding time stands (microseconds).
+    // Per input stream, while reading: where its decoding time stands and where the next
+    // packet is expected (microseconds).
     std::vector<std::int64_t> next_dts_;
     std::vector<std::int64_t> last_dts_;
 };

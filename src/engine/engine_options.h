@@ -31,6 +31,8 @@ struct EngineOptions {
     AVCodecID video_codec_override = AV_CODEC_ID_NONE;
     AVCodecID audio_codec_override = AV_CODEC_ID_NONE;
     bool video_disable = false;
+    // Microseconds of the input's timeline to convert; 0: all of it.
+    std::int64_t recording_time = 0;
 
     // Behaviour constants.
     // Threads chosen by measurement on two cores (bench/compare-ffmpeg, the nano job): the
@@ -42,7 +44,13 @@ struct EngineOptions {
     int filter_threads = 1;
     // Sound converted on a thread of its own beside the pictures; packets queued for it.
     int sound_queue_packets = 32;
+    // Seconds: a jump beyond the first restarts the clock of formats that declare
+    // discontinuities; a time further than the second from where its stream stands is
+    // damage, in any format (the ffmpeg tool's values).
     float dts_delta_threshold = 10.0f;
+    float dts_error_threshold = 3600.0f * 30;
+    // Larger pictures are refused before any memory is taken for them; 8K still converts.
+    std::int64_t max_pixels = 8192LL * 4320;
     int max_quant_diff = 3;
     int intra_dc_precision = 8;
     float mux_max_delay = 0.7f;

@@ -15,6 +15,10 @@ extern "C" {
 
 namespace morvane {
 
+// A file the engine opened itself (avio_open2) and lends to a container.
+struct IoContextCloser {
+    void operator()(AVIOContext* io) const { avio_closep(&io); }
+};
 struct InputFormatCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
@@ -49,6 +53,7 @@ struct ScalerFreer {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
 
+using IoContextPtr = std::unique_ptr<AVIOContext, IoContextCloser>;
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatCloser>;
 using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatCloser>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;

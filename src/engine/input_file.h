@@ -9,6 +9,7 @@
 namespace morvane {
 
 struct InputFile {
+    IoContextPtr io; // the file; outlives the container that reads it
     InputFormatPtr container;
     StreamChoice streams;
     std::int64_t ts_offset = 0; // microseconds added to every packet timestamp

@@ -5,6 +5,7 @@
 #include "engine/pipeline_thread.h"
 #include "engine/stream_pipeline.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,10 +17,6 @@ std::int64_t to_microseconds(std::int64_t timestamp, AVRational time_base) {
     return av_rescale_q(timestamp, time_base, AV_TIME_BASE_Q);
 }
 
-// A longer forward jump in a file that declares no discontinuities is damage (a real gap, a
-// paused recording, is shorter).
-constexpr std::int64_t max_forward_gap = 60 * std::int64_t{AV_TIME_BASE};
-
 // Demuxers that answer "try again" for a file are given this many tries in a row.
 constexpr int max_read_retries = 1000;
 
@@ -27,7 +24,9 @@ constexpr int max_read_retries = 1000;
 
 int Engine::transcode(TranscodeProgress& progress) {
     last_error_.clear();
+    input_error_.clear();
     tables_.packets_written = 0;
+    tables_.pictures_written = 0;
     const int result = run_transcode(progress);
     release_pipelines();
     next_dts_.clear();
@@ -122,8 +121,17 @@ int Engine::run_transcode(TranscodeProgress& progress) {
             return output.container->pb->error;
         }
     }
+    progress.position = position();
     report_progress(progress, pipelines_.size(), true);
     return 0;
+}
+
+std::int64_t Engine::position() const {
+    std::int64_t reached = 0;
+    for (const auto& pipeline : pipelines_) {
+        reached = std::max(reached, pipeline->reached());
+    }
+    return reached;
 }
 
 int Engine::finish_pipelines() {
@@ -146,7 +154,9 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
     for (auto& pipeline : pipelines_) {
         pipeline_of[static_cast<std::size_t>(pipeline->input().index)] = pipeline.get();
     }
-    next_dts_.assign(container->nb_streams, AV_NOPTS_VALUE);
+    const bool discontinuous = (container->iformat->flags & AVFMT_TS_DISCONT) != 0;
+    // Streams of other files are expected from the file's start on.
+    next_dts_.assign(container->nb_streams, discontinuous ? AV_NOPTS_VALUE : 0);
     last_dts_.assign(container->nb_streams, AV_NOPTS_VALUE);
 
     AVPacket* packet = packet_.get();
@@ -161,13 +171,17 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
             return 0;
         }
         if (result < 0) {
-            message("Error while reading the input: %s\n", ffmpeg_error_text(result).c_str());
-            return result;
+            // What was read so far still makes a complete file; the caller hears why it is
+            // shorter.
+            input_error_ = ffmpeg_error_text(result);
+            message("Error while reading the input: %s\n", input_error_.c_str());
+            return 0;
         }
         const auto index = static_cast<std::size_t>(packet->stream_index);
         StreamPipeline* pipeline = index < pipeline_of.size() ? pipeline_of[index] : nullptr;
-        if (pipeline != nullptr) {
-            progress.bytes_read += packet->size;
+        if (pipeline == nullptr) {
+            av_packet_unref(packet);
+        } else {
             const AVRational time_base = container->streams[index]->time_base;
             const std::int64_t offset = av_rescale_q(input.ts_offset, AV_TIME_BASE_Q, time_base);
             if (packet->dts != AV_NOPTS_VALUE) {
@@ -176,8 +190,7 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
             if (packet->pts != AV_NOPTS_VALUE) {
                 packet->pts += offset;
             }
-            absorb_timestamp_jump(input, *packet,
-                                  (container->iformat->flags & AVFMT_TS_DISCONT) != 0);
+            correct_timestamps(input, *packet, discontinuous);
             const bool threaded =
                 sound_thread_ != nullptr &&
                 container->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
@@ -186,70 +199,100 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
                 if (result < 0) {
                     return result;
                 }
-                if (!report_progress(progress, pipelines_.size(), false)) {
-                    return 0;
+            } else {
+                const int errors_before = pipeline->decode_errors();
+                result = pipeline->send_packet(*packet);
+                av_packet_unref(packet);
+                if (result < 0) {
+                    return result;
                 }
-                continue;
+                if (pipeline->decode_errors() != errors_before) {
+                    message("Error while decoding stream #0.%zu\n", index);
+                    continue; // no report for a packet that did not decode
+                }
             }
-            const int errors_before = pipeline->decode_errors();
-            result = pipeline->send_packet(*packet);
-            av_packet_unref(packet);
-            if (result < 0) {
-                return result;
-            }
-            if (pipeline->decode_errors() != errors_before) {
-                message("Error while decoding stream #0.%zu\n", index);
-                continue; // no report for a packet that did not decode
-            }
-        } else {
-            av_packet_unref(packet);
         }
+        progress.bytes_read = avio_tell(input.io.get());
+        progress.position = position();
         if (!report_progress(progress, pipelines_.size(), false)) {
+            return 0;
+        }
+        if (options_.recording_time > 0 && all_reached(options_.recording_time)) {
             return 0;
         }
     }
 }
 
-void Engine::absorb_timestamp_jump(const InputFile& input, AVPacket& packet, bool discontinuous) {
-    if (packet.dts == AV_NOPTS_VALUE) {
-        return;
-    }
+bool Engine::all_reached(std::int64_t time) const {
+    return std::all_of(pipelines_.begin(), pipelines_.end(),
+                       [time](const auto& pipeline) { return pipeline->reached() >= time; });
+}
+
+void Engine::correct_timestamps(InputFile& input, AVPacket& packet, bool discontinuous) {
     const auto index = static_cast<std::size_t>(packet.stream_index);
     const AVRational time_base = input.container->streams[index]->time_base;
-    const std::int64_t dts = to_microseconds(packet.dts, time_base);
-    if (next_dts_[index] != AV_NOPTS_VALUE) {
-        const std::int64_t delta = dts - next_dts_[index];
-        const auto threshold = static_cast<std::int64_t>(options_.dts_delta_threshold * 1000000);
-        const bool jumped =
-            discontinuous ? std::llabs(delta) > threshold ||
-                                (last_dts_[index] != AV_NOPTS_VALUE && dts + 1 < last_dts_[index])
-                          : delta > max_forward_gap;
-        if (jumped) {
-            tables_.input_files.front().ts_offset -= delta;
-            const std::int64_t stream_delta = av_rescale_q(delta, AV_TIME_BASE_Q, time_base);
-            packet.dts -= stream_delta;
-            if (packet.pts != AV_NOPTS_VALUE) {
-                packet.pts -= stream_delta;
+    std::int64_t& next_dts = next_dts_[index];
+    std::int64_t& last_dts = last_dts_[index];
+    if (discontinuous) {
+        if (packet.dts == AV_NOPTS_VALUE) {
+            return;
+        }
+        const std::int64_t dts = to_microseconds(packet.dts, time_base);
+        const auto threshold = static_cast<std::int64_t>(options_.dts_delta_threshold * 1e6);
+        if (next_dts != AV_NOPTS_VALUE) {
+            const std::int64_t delta = dts - next_dts;
+            if (std::llabs(delta) > threshold ||
+                (last_dts != AV_NOPTS_VALUE && dts + 1 < last_dts)) {
+                // The clock restarted: the whole file's offset follows it.
+                input.ts_offset -= delta;
+                const std::int64_t stream_delta = av_rescale_q(delta, AV_TIME_BASE_Q, time_base);
+                packet.dts -= stream_delta;
+                if (packet.pts != AV_NOPTS_VALUE) {
+                    packet.pts -= stream_delta;
+                }
             }
         }
+    } else {
+        const auto threshold = static_cast<std::int64_t>(options_.dts_error_threshold * 1e6);
+        const auto far = [&](std::int64_t timestamp) {
+            return timestamp != AV_NOPTS_VALUE &&
+                   std::llabs(to_microseconds(timestamp, time_base) - next_dts) > threshold;
+        };
+        if (far(packet.dts)) {
+            packet.dts = AV_NOPTS_VALUE;
+        }
+        if (far(packet.pts)) {
+            packet.pts = AV_NOPTS_VALUE;
+        }
+        if (packet.dts == AV_NOPTS_VALUE) {
+            // The stream's own clock carries on; the decoder dates the frame from it.
+            if (packet.duration > 0) {
+                next_dts += to_microseconds(packet.duration, time_base);
+            }
+            return;
+        }
     }
-    last_dts_[index] = to_microseconds(packet.dts, time_base);
-    next_dts_[index] = last_dts_[index];
+    last_dts = to_microseconds(packet.dts, time_base);
+    next_dts = last_dts;
     if (packet.duration > 0) {
-        next_dts_[index] += to_microseconds(packet.duration, time_base);
+        next_dts += to_microseconds(packet.duration, time_base);
     }
 }
 
 int Engine::mux_packet(AVPacket& packet) {
     const std::lock_guard lock(mux_mutex_);
-    AVFormatContext* container = tables_.output_files.front().container.get();
-    const int result = packet_muxer_(container, &packet);
+    const OutputFile& output = tables_.output_files.front();
+    // The muxer leaves the packet blank.
+    const bool picture =
+        output.video_stream != nullptr && packet.stream_index == output.video_stream->index;
+    const int result = packet_muxer_(output.container.get(), &packet);
     if (result < 0) {
         message("Could not write a packet to output file #0: %s\n",
                 ffmpeg_error_text(result).c_str());
         return result;
     }
     tables_.packets_written += 1;
+    tables_.pictures_written += picture ? 1 : 0;
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/stream_pipeline.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 
 extern "C" {
@@ -32,11 +33,14 @@ StreamPipeline::~StreamPipeline() {
     av_channel_layout_uninit(&graph_layout_);
 }
 
-int StreamPipeline::open(int decoder_threads, int filter_threads) {
+int StreamPipeline::open(const Settings& settings) {
     if (!decoded_ || !filtered_ || !encoded_) {
         return AVERROR(ENOMEM);
     }
-    filter_threads_ = filter_threads;
+    settings_ = settings;
+    if (settings.time_limit > 0) {
+        time_limit_ = av_rescale_q(settings.time_limit, AV_TIME_BASE_Q, input_.time_base);
+    }
     const AVCodec* codec = avcodec_find_decoder(input_.codecpar->codec_id);
     if (codec == nullptr) {
         return AVERROR_DECODER_NOT_FOUND;
@@ -50,6 +54,9 @@ int StreamPipeline::open(int decoder_threads, int filter_threads) {
         return result;
     }
     decoder_->pkt_timebase = input_.time_base;
+    if (settings.max_pixels > 0) {
+        decoder_->max_pixels = settings.max_pixels;
+    }
     // A picture whose packet does not say how long it lasts is taken to last one frame.
     AVRational rate = input_.avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) {
@@ -63,13 +70,21 @@ int StreamPipeline::open(int decoder_threads, int filter_threads) {
                 std::max(typical_duration_, av_rescale_q(1, av_inv_q(rate), input_.time_base));
         }
     }
-    decoder_->thread_count = decoder_threads;
+    decoder_->thread_count = settings.decoder_threads;
     return avcodec_open2(decoder_.get(), codec, nullptr);
 }
 
 int StreamPipeline::send_packet(const AVPacket& packet) {
-    const int result = avcodec_send_packet(decoder_.get(), &packet);
-    if (result < 0 && !again_or_end(result)) {
+    int result = avcodec_send_packet(decoder_.get(), &packet);
+    if (result == AVERROR(EAGAIN)) {
+        // The decoder wants its frames taken before it takes more; then it takes this one.
+        result = receive_frames();
+        if (result < 0) {
+            return result;
+        }
+        result = avcodec_send_packet(decoder_.get(), &packet);
+    }
+    if (result < 0 && result != AVERROR_EOF) {
         decode_errors_ += 1;
         return 0; // a damaged packet: the next one may decode again
     }
@@ -78,6 +93,13 @@ int StreamPipeline::send_packet(const AVPacket& packet) {
 
 int StreamPipeline::finish() {
     int result = avcodec_send_packet(decoder_.get(), nullptr);
+    if (result == AVERROR(EAGAIN)) {
+        result = receive_frames();
+        if (result < 0) {
+            return result;
+        }
+        result = avcodec_send_packet(decoder_.get(), nullptr);
+    }
     if (result < 0 && result != AVERROR_EOF) {
         decode_errors_ += 1;
     }
@@ -86,7 +108,7 @@ int StreamPipeline::finish() {
         return result;
     }
     if (filters_.configured()) {
-        result = filter_frame(nullptr);
+        result = close_graph();
         if (result < 0) {
             return result;
         }
@@ -109,7 +131,7 @@ int StreamPipeline::receive_frames() {
             }
             continue;
         }
-        result = filter_frame(decoded_.get());
+        result = filter_frame(*decoded_);
         av_frame_unref(decoded_.get());
         if (result < 0) {
             return result;
@@ -128,13 +150,43 @@ bool StreamPipeline::frame_fits_graph(const AVFrame& frame) const {
            av_channel_layout_compare(&frame.ch_layout, &graph_layout_) == 0;
 }
 
+std::int64_t StreamPipeline::frame_duration(const AVFrame& frame) const {
+    if (!video_) {
+        return av_rescale_q(frame.nb_samples, AVRational{1, frame.sample_rate}, input_.time_base);
+    }
+    return frame.pkt_duration > 0 ? frame.pkt_duration : typical_duration_;
+}
+
+std::string StreamPipeline::timed_chain(std::int64_t start) const {
+    char timing[160];
+    if (video_) {
+        // Each output picture is the input picture nearest its time: a late picture is
+        // repeated, an early one dropped.
+        const int length = std::snprintf(timing, sizeof timing, ",fps=fps=%d/%d:round=near",
+                                         encoder_.framerate.num, encoder_.framerate.den);
+        if (start != AV_NOPTS_VALUE) {
+            std::snprintf(timing + length, sizeof timing - static_cast<std::size_t>(length),
+                          ":start_time=%.6f",
+                          static_cast<double>(start) * av_q2d(input_.time_base));
+        }
+        return chain_ + timing;
+    }
+    // The sound follows the input's clock by its samples, filling silence or trimming only
+    // where the times really jump.
+    const int length = std::snprintf(timing, sizeof timing, "aresample=async=1");
+    if (start != AV_NOPTS_VALUE) {
+        const std::int64_t first_sample =
+            av_rescale_q(start, input_.time_base, AVRational{1, encoder_.sample_rate});
+        std::snprintf(timing + length, sizeof timing - static_cast<std::size_t>(length),
+                      ":first_pts=%" PRId64, first_sample);
+    }
+    return std::string(timing) + "," + chain_;
+}
+
 int StreamPipeline::configure_filters(const AVFrame& frame) {
     char arguments[512];
     const AVRational time_base = input_.time_base;
     if (video_) {
-        if (frame.width <= 0 || frame.height <= 0) {
-            return AVERROR_INVALIDDATA;
-        }
         AVRational pixel = frame.sample_aspect_ratio;
         if (pixel.num <= 0 || pixel.den <= 0) {
             pixel = AVRational{1, 1};
@@ -144,9 +196,6 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
                       frame.height, frame.format, time_base.num, time_base.den, pixel.num,
                       pixel.den);
     } else {
-        if (frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0) {
-            return AVERROR_INVALIDDATA;
-        }
         AVChannelLayout layout{};
         if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
             av_channel_layout_default(&layout, frame.ch_layout.nb_channels);
@@ -167,8 +216,14 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
                       "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
                       time_base.num, time_base.den, frame.sample_rate, format, layout_text);
     }
-    int result =
-        filters_.configure(video_ ? "buffer" : "abuffer", arguments, chain_, filter_threads_);
+    // The first graph starts at the input's start (or this stream's, see Settings); a graph
+    // rebuilt midway where the previous one ended, so that nothing is given out twice.
+    std::int64_t start = settings_.start_at_zero ? 0 : AV_NOPTS_VALUE;
+    if (graph_end_ != AV_NOPTS_VALUE) {
+        start = graph_end_;
+    }
+    int result = filters_.configure(video_ ? "buffer" : "abuffer", arguments, timed_chain(start),
+                                    settings_.filter_threads);
     if (result < 0) {
         return result;
     }
@@ -185,52 +240,66 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
     return result < 0 ? result : 0;
 }
 
-int StreamPipeline::filter_frame(AVFrame* frame) {
-    if (frame != nullptr &&
-        (video_ ? frame->width <= 0 || frame->height <= 0
-                : frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0 ||
-                      frame->nb_samples <= 0)) {
+int StreamPipeline::filter_frame(AVFrame& frame) {
+    if (video_
+            ? frame.width <= 0 || frame.height <= 0
+            : frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0 || frame.nb_samples <= 0) {
         decode_errors_ += 1; // a frame no graph can take
         return 0;
     }
-    if (frame != nullptr && !frame_fits_graph(*frame)) {
+    std::int64_t pts = frame.best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) {
+        pts = expected_pts_ != AV_NOPTS_VALUE ? expected_pts_ : 0;
+    }
+    // A time that does not move forward would meet what the graph has given out already;
+    // one past the limit is not wanted.
+    if ((last_pts_ != AV_NOPTS_VALUE && pts <= last_pts_) ||
+        (time_limit_ != AV_NOPTS_VALUE && pts >= time_limit_)) {
+        return 0;
+    }
+    const std::int64_t end = pts + frame_duration(frame);
+    last_pts_ = pts;
+    expected_pts_ = end;
+    frame.pts = pts;
+    if (!video_ && frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        // The source was told a real layout of the same count.
+        const int channels = frame.ch_layout.nb_channels;
+        av_channel_layout_uninit(&frame.ch_layout);
+        av_channel_layout_default(&frame.ch_layout, channels);
+    }
+    if (!frame_fits_graph(frame)) {
         // A stream that changes its picture size or sound format midway: what the old
         // graph holds goes out first, then a graph for the new shape takes over.
         if (filters_.configured()) {
-            const int result = filter_frame(nullptr);
+            const int result = close_graph();
             if (result < 0) {
                 return result;
             }
         }
-        const int result = configure_filters(*frame);
+        const int result = configure_filters(frame);
         if (result < 0) {
             return result;
         }
     }
-    if (frame != nullptr) {
-        frame->pts = frame->best_effort_timestamp;
-        if (frame->pts == AV_NOPTS_VALUE) {
-            frame->pts = expected_pts_ != AV_NOPTS_VALUE ? expected_pts_ : 0;
-        }
-        std::int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : typical_duration_;
-        if (!video_) {
-            duration = av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate},
-                                    input_.time_base);
-        }
-        expected_pts_ = frame->pts + duration;
-        if (input_end_ == AV_NOPTS_VALUE || expected_pts_ > input_end_) {
-            input_end_ = expected_pts_;
-        }
-        if (!video_ && frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            // The source was told a real layout of the same count.
-            const int channels = frame->ch_layout.nb_channels;
-            av_channel_layout_uninit(&frame->ch_layout);
-            av_channel_layout_default(&frame->ch_layout, channels);
-        }
+    graph_end_ = graph_end_ == AV_NOPTS_VALUE ? end : std::max(graph_end_, end);
+    const std::int64_t reached = av_rescale_q(end, input_.time_base, AV_TIME_BASE_Q);
+    if (reached > reached_.load(std::memory_order_relaxed)) {
+        reached_.store(reached, std::memory_order_relaxed);
     }
-    const int result = frame != nullptr ? av_buffersrc_add_frame_flags(filters_.source(), frame,
-                                                                       AV_BUFFERSRC_FLAG_KEEP_REF)
-                                        : av_buffersrc_close(filters_.source(), input_end_, 0);
+    const int result =
+        av_buffersrc_add_frame_flags(filters_.source(), &frame, AV_BUFFERSRC_FLAG_KEEP_REF);
+    if (result < 0) {
+        return result;
+    }
+    return drain_filters();
+}
+
+int StreamPipeline::close_graph() {
+    std::int64_t end = graph_end_;
+    if (time_limit_ != AV_NOPTS_VALUE) {
+        end = std::min(end, time_limit_);
+    }
+    const int result = av_buffersrc_close(filters_.source(), end, 0);
     if (result < 0) {
         return result;
     }

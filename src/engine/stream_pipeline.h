@@ -1,11 +1,17 @@
 // One input stream converted into one output stream: decoder, filter graph, encoder, and the
 // hand-over of encoded packets. Errors are returned as FFmpeg codes and travel up to the
 // caller, which alone releases anything.
+//
+// Each stream keeps its own clock: its frames enter the graph only while their time moves
+// forward, a gap in their times stays a gap of this stream (filled with the last picture or
+// with silence), and a graph rebuilt midway starts where the one before it ended and is
+// closed at the end of what it was fed.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
 #include "engine/filter_graph.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,7 +23,20 @@ public:
     // Writes one encoded packet (stream index and timestamps already set); 0 or an error.
     using PacketWriter = std::function<int(AVPacket&)>;
 
-    // `chain` is the filters between the decoded frames and the encoder ("scale=...,fps=...").
+    struct Settings {
+        int decoder_threads = 1;
+        int filter_threads = 1;
+        std::int64_t max_pixels = 0; // larger pictures are refused by the decoder; 0: any
+        // Microseconds of the input's timeline: frames from there on are left out; 0: none.
+        std::int64_t time_limit = 0;
+        // The output starts at the input's time 0 (the picture's first frame repeated, or
+        // silence, before a stream that starts late), so that tracks keep their places
+        // relative to each other; otherwise at this stream's first frame.
+        bool start_at_zero = false;
+    };
+
+    // `chain` is the filters that shape the decoded frames for the encoder ("scale=...,
+    // format=..."); the pipeline adds the ones that keep time (fps, aresample).
     StreamPipeline(AVStream& input, AVCodecContext& encoder, AVStream& output, std::string chain,
                    PacketWriter writer);
     ~StreamPipeline();
@@ -25,7 +44,7 @@ public:
     StreamPipeline& operator=(const StreamPipeline&) = delete;
 
     // Opens the decoder. 0 or an FFmpeg error.
-    int open(int decoder_threads, int filter_threads);
+    int open(const Settings& settings);
 
     // One packet of the input stream; the decoded frames are filtered, encoded and written.
     // A packet the decoder refuses is skipped (decode_errors counts it); the result is an
@@ -38,15 +57,23 @@ public:
 
     int decode_errors() const { return decode_errors_; }
     const AVStream& input() const { return input_; }
+    // Where the frames decoded so far end in the input's timeline (microseconds); read from
+    // any thread.
+    std::int64_t reached() const { return reached_.load(std::memory_order_relaxed); }
 
 private:
     // Takes every frame the decoder has ready.
     int receive_frames();
-    // A decoded frame into the graph (built, or rebuilt when the frames change shape);
-    // nullptr closes the graph.
-    int filter_frame(AVFrame* frame);
+    // A decoded frame into the graph (built, or rebuilt when the frames change shape).
+    int filter_frame(AVFrame& frame);
+    // Lets the graph give out all it holds, up to the end of what it was fed.
+    int close_graph();
     int configure_filters(const AVFrame& frame);
+    // The shaping chain with the timing filter, starting at `start` (input time base) or,
+    // with AV_NOPTS_VALUE, at the first frame.
+    std::string timed_chain(std::int64_t start) const;
     bool frame_fits_graph(const AVFrame& frame) const;
+    std::int64_t frame_duration(const AVFrame& frame) const;
     // Takes every filtered frame the graph has ready and encodes it.
     int drain_filters();
     // One frame (nullptr: the end) into the encoder, and every packet it gives out.
@@ -57,7 +84,7 @@ private:
     AVStream& output_;
     std::string chain_;
     PacketWriter writer_;
-    int filter_threads_ = 1;
+    Settings settings_;
     bool video_ = false;
 
     CodecContextPtr decoder_;
@@ -68,14 +95,18 @@ private:
     // The shape of the frames the graph was built for.
     int graph_width_ = 0, graph_height_ = 0, graph_format_ = -1, graph_rate_ = 0;
     AVChannelLayout graph_layout_{};
-    // Where the last decoded frame ends (input time base): the end the graph is closed at,
-    // so that the last picture lasts as long as it did in the input.
-    std::int64_t input_end_ = AV_NOPTS_VALUE;
+    // Input time base: where the current graph's fed frames end (the time it is closed at),
+    // and the limit no frame may reach.
+    std::int64_t graph_end_ = AV_NOPTS_VALUE;
+    std::int64_t time_limit_ = AV_NOPTS_VALUE;
     std::int64_t typical_duration_ = 0; // of a frame, input time base
-    // Where the next decoded frame is expected, for frames that come without a time.
+    // The last frame let into a graph, and where the next one is expected (for frames that
+    // come without a time).
+    std::int64_t last_pts_ = AV_NOPTS_VALUE;
     std::int64_t expected_pts_ = AV_NOPTS_VALUE;
-    // The last picture handed to the encoder (encoder time base): encoders refuse a time
-    // that does not increase, which a graph rebuilt midway could give.
+    std::atomic<std::int64_t> reached_{0};
+    // The last picture handed to the encoder (encoder time base): a rebuilt graph's first
+    // picture may round onto it.
     std::int64_t last_encoded_pts_ = AV_NOPTS_VALUE;
     std::int64_t last_written_dts_ = AV_NOPTS_VALUE;
     int decode_errors_ = 0;

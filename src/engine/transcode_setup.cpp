@@ -54,9 +54,9 @@ std::string Engine::video_filter_chain(const AVStream& source,
     char text[512];
     std::snprintf(text, sizeof text,
                   "scale=%d:%d:flags=bicubic,setsar=1,pad=%d:%d:%d:%d:color=black,"
-                  "fps=fps=%d/%d:round=near,format=pix_fmts=%s",
+                  "format=pix_fmts=%s",
                   options_.frame_width, options_.frame_height, encoder.width, encoder.height,
-                  options_.pad_left, options_.pad_top, encoder.framerate.num, encoder.framerate.den,
+                  options_.pad_left, options_.pad_top,
                   pixel_format != nullptr ? pixel_format : "yuv420p");
     return chain + text;
 }
@@ -68,10 +68,7 @@ std::string Engine::audio_filter_chain(const AVCodecContext& encoder) const {
     }
     const char* sample_format = av_get_sample_fmt_name(encoder.sample_fmt);
     char text[512];
-    // async: the output follows the input's clock by its samples, filling or trimming only
-    // where the timestamps really jump, never re-anchoring on every frame.
-    std::snprintf(text, sizeof text,
-                  "aresample=async=1,aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
+    std::snprintf(text, sizeof text, "aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
                   sample_format != nullptr ? sample_format : "s16", encoder.sample_rate, layout);
     return text;
 }
@@ -124,7 +121,14 @@ int Engine::set_up_pipelines(InputFile& input, OutputFile& output) {
         auto pipeline = std::make_unique<StreamPipeline>(
             source, *part.encoder, *part.stream, std::move(chain),
             [this](AVPacket& packet) { return mux_packet(packet); });
-        result = pipeline->open(options_.decoder_threads, options_.filter_threads);
+        StreamPipeline::Settings settings;
+        settings.decoder_threads = options_.decoder_threads;
+        settings.filter_threads = options_.filter_threads;
+        settings.max_pixels = options_.max_pixels;
+        settings.time_limit = options_.recording_time;
+        // Pictures and sound keep their places relative to each other from time 0.
+        settings.start_at_zero = output.video_encoder != nullptr && output.audio_encoder != nullptr;
+        result = pipeline->open(settings);
         if (result < 0) {
             message("Error while opening codec for input stream #0.%d\n", source.index);
             return result;

@@ -75,6 +75,7 @@ TEST_F(EngineBehaviour, InputWithoutVideoLeavesThePictureOptionsAlone) {
     EXPECT_EQ(engine.options().audio_sample_rate, 48000);
     EXPECT_EQ(engine.options().audio_channels, 2);
     EXPECT_GT(progress.total_bytes, 0);
+    EXPECT_NEAR(progress.duration, 500000, 30000);
 }
 
 TEST_F(EngineBehaviour, DataOnlyInputOpensButHasNothingToConvert) {
@@ -199,43 +200,89 @@ TEST_F(EngineBehaviour, DamagedButReadableInputStillConverts) {
 }
 
 TEST_F(EngineBehaviour, ProgressIsThrottledAndOnlySentWhenItChanges) {
+    engine.set_report_interval(100ms);
     progress.callback = &sink;
-    progress.total_bytes = 10000000;
-    progress.bytes_read = 2500000;
+    progress.duration = 10000000;
+    progress.position = 2500000;
     // The first periodic report of an engine's life only starts the clock.
     EXPECT_TRUE(engine.report_progress(progress, 1, false));
     EXPECT_TRUE(sink.reports.empty());
-    // Within half a second nothing more is sent.
+    // Within the interval nothing more is sent.
     EXPECT_TRUE(engine.report_progress(progress, 1, false));
     EXPECT_TRUE(sink.reports.empty());
-    std::this_thread::sleep_for(510ms);
+    std::this_thread::sleep_for(110ms);
     EXPECT_TRUE(engine.report_progress(progress, 1, false));
     ASSERT_EQ(sink.reports.size(), 1u);
     EXPECT_EQ(sink.reports[0].percent, 25);
     // The same percentage is not sent twice.
-    std::this_thread::sleep_for(510ms);
+    std::this_thread::sleep_for(110ms);
     engine.report_progress(progress, 1, false);
     EXPECT_EQ(sink.reports.size(), 1u);
-    // The final report always ends with 100, whatever was read.
+    // The final report always ends with 100, whatever was reached.
     engine.report_progress(progress, 1, true);
     ASSERT_EQ(sink.reports.size(), 2u);
     EXPECT_EQ(sink.reports[1].percent, 100);
-    // A file of unknown size reads as 0 until the end, without dividing by zero.
-    progress.total_bytes = 0;
-    std::this_thread::sleep_for(510ms);
-    engine.report_progress(progress, 1, false);
-    EXPECT_EQ(sink.reports.back().percent, 0);
 }
 
-TEST_F(EngineBehaviour, ProgressFilesOfTwoGigabytesAndMore) {
+TEST_F(EngineBehaviour, ProgressIsTheTimelineReachedElseTheBytesRead) {
+    struct Case {
+        const char* name;
+        std::int64_t duration, position, total_bytes, bytes_read;
+        int expected;
+    };
+    constexpr std::int64_t gigabyte = 1024LL * 1024 * 1024;
+    engine.set_report_interval(0us);
     progress.callback = &sink;
-    progress.total_bytes = 6LL * 1024 * 1024 * 1024;
-    progress.bytes_read = 3LL * 1024 * 1024 * 1024;
-    engine.report_progress(progress, 1, false);
-    std::this_thread::sleep_for(510ms);
-    engine.report_progress(progress, 1, false);
-    ASSERT_EQ(sink.reports.size(), 1u);
-    EXPECT_EQ(sink.reports[0].percent, 50);
+    engine.report_progress(progress, 1, false); // starts the clock
+    for (const Case& c : {
+             Case{"unknown duration: bytes", 0, 0, 10000000, 2500000, 25},
+             // Sound of a video: the time converted counts, not the share of its bytes.
+             Case{"timeline", 300000000, 150000000, 90000000, 4000000, 50},
+             Case{"six gigabytes", 0, 0, 6 * gigabyte, 4 * gigabyte + gigabyte / 2, 75},
+             // An estimated duration overshot, a reading that seeks back: never back, and
+             // 100 only when done.
+             Case{"estimate overshot", 10000000, 12000000, 0, 0, 99},
+             Case{"going back", 0, 0, 10000000, 1000000, 99},
+             Case{"nothing known", 0, 0, 0, 0, 99},
+         }) {
+        SCOPED_TRACE(c.name);
+        progress.duration = c.duration;
+        progress.position = c.position;
+        progress.total_bytes = c.total_bytes;
+        progress.bytes_read = c.bytes_read;
+        engine.report_progress(progress, 1, false);
+        EXPECT_EQ(progress.last_percent, c.expected);
+    }
+}
+
+TEST_F(EngineBehaviour, SoundOfALongVideoProgressesWithItsTime) {
+    // Nearly all of the bytes are pictures (every one a JPEG), which a sound-only conversion
+    // reads past.
+    MediaDescription description = mp4_h264_aac(320, 240, {25, 1}, 120.0);
+    description.video->codec = AV_CODEC_ID_MJPEG;
+    const auto input = folder.file("long.mp4");
+    write_media(input, description);
+    engine.set_report_interval(1ms);
+    const auto began = std::chrono::steady_clock::now();
+    ASSERT_EQ(convert(input, folder.file("long.mp3"),
+                      [&] {
+                          engine.options().video_disable = true;
+                          engine.options().audio_codec_override = AV_CODEC_ID_MP3;
+                      }),
+              0)
+        << messages;
+    const auto ended = std::chrono::steady_clock::now();
+    ASSERT_GE(sink.reports.size(), 50u);
+    for (std::size_t index = 1; index < sink.reports.size(); ++index) {
+        EXPECT_GE(sink.reports[index].percent, sink.reports[index - 1].percent);
+    }
+    EXPECT_GE(sink.reports[sink.reports.size() - 2].percent, 90);
+    // Half way in time is about half way in the percentage.
+    const auto half = std::find_if(sink.reports.begin(), sink.reports.end(),
+                                   [](const RecordingSink::Report& r) { return r.percent >= 50; });
+    const double share = std::chrono::duration<double>(half->when - began) / (ended - began);
+    EXPECT_GT(share, 0.25);
+    EXPECT_LT(share, 0.75);
 }
 
 TEST_F(EngineBehaviour, StopLeavesACompleteShorterFile) {

@@ -1,12 +1,14 @@
 // Video jobs end to end: real files in, real files out, read back and decoded.
 #include "conversion_fixture.h"
 #include "support/colour_bars.h"
+#include "support/file_damage.h"
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
 #include "support/stream_decoder.h"
 #include "support/yuv_picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -281,6 +283,68 @@ TEST_F(VideoConversion, TimestampJumpIsAbsorbed) {
         const auto& stream = info.stream(type);
         EXPECT_LT(stream.packet_span_seconds(), 2.5) << av_get_media_type_string(type);
         EXPECT_LT(stream.largest_dts_step_seconds(), 0.2) << av_get_media_type_string(type);
+    }
+}
+
+// A stream's times are its own: a gap in one stream stays a gap of that stream (the last
+// picture held, or silence), a single time days off is dropped for its packet alone, and the
+// other stream keeps its place.
+TEST_F(VideoConversion, AGapOrABadTimeInOneStreamLeavesTheOtherInPlace) {
+    struct Case {
+        const char* name;
+        const char* format;
+        double seconds;
+        double picture_gap_from, picture_gap_to, sound_gap_from, sound_gap_to;
+        AVMediaType stamped_later; // one tag 13 days ahead (FLV)
+        double end_tolerance;
+        double synced_from; // flashes from here on meet their beeps
+    };
+    constexpr double days13 = 13 * 24 * 3600.0;
+    for (const Case& c : {
+             Case{"sound gap", "matroska", 100, 0, 0, 10, 80, AVMEDIA_TYPE_UNKNOWN, 1.0, 80.5},
+             Case{"picture gap", "matroska", 100, 10, 80, 0, 0, AVMEDIA_TYPE_UNKNOWN, 1.0, 80.5},
+             Case{"sound tag ahead", "flv", 10, 0, 0, 0, 0, AVMEDIA_TYPE_AUDIO, 0.5, 0},
+             Case{"picture tag ahead", "flv", 10, 0, 0, 0, 0, AVMEDIA_TYPE_VIDEO, 0.5, 0},
+         }) {
+        SCOPED_TRACE(c.name);
+        MediaDescription description = mp4_h264_aac(160, 120, {25, 1}, c.seconds);
+        description.format_name = c.format;
+        description.video->pattern = MediaDescription::Video::Pattern::flash;
+        description.video->gap_from_seconds = c.picture_gap_from;
+        description.video->gap_to_seconds = c.picture_gap_to;
+        description.audio[0].beeps = true;
+        description.audio[0].sample_rate = 48000;
+        description.audio[0].gap_from_seconds = c.sound_gap_from;
+        description.audio[0].gap_to_seconds = c.sound_gap_to;
+        const auto input = folder.file(std::string("clip.") + c.format);
+        write_media(input, description);
+        if (c.stamped_later != AVMEDIA_TYPE_UNKNOWN) {
+            stamp_flv_tag_later(input, c.stamped_later, c.seconds / 2, days13);
+        }
+        const auto output = folder.file("clip-out.mp4");
+        ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
+            << messages;
+
+        const MediaInfo info = inspect_media(output);
+        for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
+            EXPECT_NEAR(info.stream(type).end_seconds(), c.seconds, c.end_tolerance)
+                << av_get_media_type_string(type);
+        }
+        const std::vector<double> beeps = beep_onsets(output);
+        int flashes_checked = 0;
+        for (const double flash : flash_onsets(output)) {
+            if (flash >= c.synced_from) {
+                const auto nearest =
+                    std::min_element(beeps.begin(), beeps.end(), [flash](double a, double b) {
+                        return std::abs(a - flash) < std::abs(b - flash);
+                    });
+                ASSERT_NE(nearest, beeps.end());
+                EXPECT_NEAR(*nearest, flash, 0.040) << "flash at " << flash;
+                ++flashes_checked;
+            }
+        }
+        EXPECT_GE(flashes_checked, static_cast<int>(c.seconds - c.synced_from) - 2);
+        std::filesystem::remove(output);
     }
 }
 

@@ -73,4 +73,30 @@ std::uintmax_t write_damaged_copy(const std::filesystem::path& source,
     return start;
 }
 
+void stamp_flv_tag_later(const std::filesystem::path& path, AVMediaType type, double at_seconds,
+                         double later_seconds) {
+    std::vector<char> bytes = read_whole(path);
+    const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(bytes[at]); };
+    // FLV: a 9-byte header and a 4-byte previous-tag size, then tags of an 11-byte header
+    // (type, 24-bit data size, 24-bit milliseconds and their upper 8 bits, stream id), the
+    // data and the tag's own 4-byte size.
+    const std::uint8_t wanted = type == AVMEDIA_TYPE_AUDIO ? 8 : 9;
+    for (std::size_t at = 13; at + 11 <= bytes.size();) {
+        const std::uint32_t size = byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
+        std::uint32_t millis =
+            byte(at + 7) << 24 | byte(at + 4) << 16 | byte(at + 5) << 8 | byte(at + 6);
+        if ((byte(at) & 0x1f) == wanted && millis >= at_seconds * 1000) {
+            millis += static_cast<std::uint32_t>(std::llround(later_seconds * 1000));
+            bytes[at + 4] = static_cast<char>(millis >> 16);
+            bytes[at + 5] = static_cast<char>(millis >> 8);
+            bytes[at + 6] = static_cast<char>(millis);
+            bytes[at + 7] = static_cast<char>(millis >> 24);
+            write_whole(path, bytes.data(), bytes.size());
+            return;
+        }
+        at += 11 + size + 4;
+    }
+    throw std::runtime_error("no such FLV tag in " + path.string());
+}
+
 } // namespace morvane::test

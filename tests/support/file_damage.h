@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <filesystem>
 
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
 namespace morvane::test {
 
 // Copies the first `keep_fraction` (0..1) of `source`'s bytes to `destination`.
@@ -21,5 +25,11 @@ void write_truncated_copy_bytes(const std::filesystem::path& source,
 std::uintmax_t write_damaged_copy(const std::filesystem::path& source,
                                   const std::filesystem::path& destination,
                                   std::uintmax_t damaged_bytes = 4096, double at_fraction = 0.5);
+
+// Rewrites, in place, the timestamp of the first FLV tag of `type` (audio or video) at or
+// after `at_seconds` to lie `later_seconds` later, as a damaged recorder or a bad edit
+// leaves it. Throws std::runtime_error when the file holds no such tag.
+void stamp_flv_tag_later(const std::filesystem::path& path, AVMediaType type, double at_seconds,
+                         double later_seconds);
 
 } // namespace morvane::test

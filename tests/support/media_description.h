@@ -45,6 +45,10 @@ struct MediaDescription {
         int clockwise_turn = 0;
         // Frames last 20, 40, 30 and 50 ms in turn (time base 1/1000); frame_rate is ignored.
         bool variable_frame_rate = false;
+        // Frames that start within [gap_from, gap_to) seconds are left out: a gap in this
+        // track alone, the others go on.
+        double gap_from_seconds = 0.0;
+        double gap_to_seconds = 0.0;
     };
 
     // A sine tone of one frequency on every channel; sample i has pts i in the time base
@@ -62,6 +66,9 @@ struct MediaDescription {
         long long bit_rate = 0;
         // Silence with a beep instead of the tone (see flash_and_beep).
         bool beeps = false;
+        // As Video's gap.
+        double gap_from_seconds = 0.0;
+        double gap_to_seconds = 0.0;
     };
 
     // A picture attached to the file (cover art): a stream with the attached-picture

@@ -403,6 +403,7 @@ void MediaWriter::add_video(const MediaDescription::Video& video) {
     } else {
         track.unit_count = std::llround(video.duration_seconds * av_q2d(video.frame_rate));
     }
+    plan_gap(track, video.gap_from_seconds, video.gap_to_seconds);
     if (video.pattern == MediaDescription::Video::Pattern::colour_bars) {
         // The picture never changes, so one painted frame serves every timestamp.
         track.frame = colour_bars_picture(video.width, video.height, encoder.pix_fmt);
@@ -446,6 +447,7 @@ void MediaWriter::add_audio(const MediaDescription::Audio& audio) {
     track.stream = &add_stream(*output_, &encoder);
     track.time_base = encoder.time_base;
     track.unit_count = std::llround(audio.duration_seconds * audio.sample_rate);
+    plan_gap(track, audio.gap_from_seconds, audio.gap_to_seconds);
     track.tone_hz = audio.beeps ? kBeepHz : audio.tone_hz;
     track.amplitude = audio.amplitude;
     track.beeps = audio.beeps;
@@ -515,6 +517,11 @@ void MediaWriter::plan_jump(Track& track, double jump_seconds) const {
         av_rescale_q_rnd(to_microseconds(longest_seconds_ / 2), kMicroseconds, track.time_base,
                          static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX));
     track.jump_units = av_rescale_q(to_microseconds(jump_seconds), kMicroseconds, track.time_base);
+}
+
+void MediaWriter::plan_gap(Track& track, double from_seconds, double to_seconds) {
+    track.gap_from = av_rescale_q(to_microseconds(from_seconds), kMicroseconds, track.time_base);
+    track.gap_to = av_rescale_q(to_microseconds(to_seconds), kMicroseconds, track.time_base);
 }
 
 void MediaWriter::write() {
@@ -618,7 +625,9 @@ void MediaWriter::write_video_frame(Track& track) {
         break;
     }
     frame->pts = pts;
-    encode(track, frame);
+    if (pts < track.gap_from || pts >= track.gap_to) {
+        encode(track, frame);
+    }
     ++track.next_unit;
 }
 
@@ -641,7 +650,9 @@ void MediaWriter::write_audio_frame(Track& track) {
         }
     }
     frame.pts = track.next_unit;
-    encode(track, &frame);
+    if (frame.pts < track.gap_from || frame.pts >= track.gap_to) {
+        encode(track, &frame);
+    }
     track.next_unit += frame.nb_samples;
 }
 

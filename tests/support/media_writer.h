@@ -40,6 +40,9 @@ private:
         // Units from jump_from on are moved jump_units later.
         std::int64_t jump_from = 0;
         std::int64_t jump_units = 0;
+        // Units starting in [gap_from, gap_to) are not written.
+        std::int64_t gap_from = 0;
+        std::int64_t gap_to = 0;
         double tone_hz = 0.0;
         double amplitude = 0.0;
         MediaDescription::Video::Pattern pattern = MediaDescription::Video::Pattern::colour_bars;
@@ -54,6 +57,7 @@ private:
     void add_data(const MediaDescription::Data& data);
     void add_cover_art(const MediaDescription::CoverArt& cover_art);
     void plan_jump(Track& track, double jump_seconds) const;
+    static void plan_gap(Track& track, double from_seconds, double to_seconds);
     // The start of each flash and beep, in microseconds.
     void plan_flashes(const MediaDescription& description);
     std::int64_t unit_pts(const Track& track, std::int64_t unit) const;
