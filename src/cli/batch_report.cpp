@@ -21,6 +21,8 @@ std::string status_name(const InputRecord& record) {
         return "converted";
     case JobStatus::stopped:
         return "stopped";
+    case JobStatus::incomplete:
+        return "incomplete";
     case JobStatus::not_started:
         return "not_started";
     case JobStatus::skipped:
@@ -40,6 +42,9 @@ std::string result_line(const InputRecord& record) {
     case JobStatus::stopped:
         return input + " -> " + printable_name(outcome.output_path) + " (" + stopped_text(outcome) +
                ")";
+    case JobStatus::incomplete:
+        return input + " -> " + printable_name(outcome.output_path) + " (" +
+               printable_name(outcome.reason) + ")";
     case JobStatus::not_started:
         return input + ": not started";
     case JobStatus::skipped:
@@ -68,6 +73,7 @@ std::string summary_line(const BatchCounts& counts) {
     };
     add(counts.converted, "converted");
     add(counts.stopped, "stopped");
+    add(counts.incomplete, "incomplete");
     add(counts.not_started, "not started");
     add(counts.skipped, "skipped");
     add(counts.failed, "failed");
@@ -88,6 +94,11 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         const JobOutcome& outcome = record.outcome;
         json file = {{"input", record.input}, {"status", status_name(record)}};
         switch (status_of(record)) {
+        case JobStatus::incomplete:
+            file["reason"] = outcome.reason;
+            file["reached"] = seconds(outcome.seconds_done);
+            file["output"] = outcome.output_path;
+            break;
         case JobStatus::stopped:
             file["stopped_at"] = seconds(outcome.seconds_done);
             [[fallthrough]];
@@ -107,9 +118,10 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         file["elapsed"] = std::round(record.elapsed * 1000) / 1000;
         files.push_back(std::move(file));
     }
-    const json summary = {{"converted", counts.converted},     {"stopped", counts.stopped},
-                          {"not_started", counts.not_started}, {"skipped", counts.skipped},
-                          {"failed", counts.failed},           {"passed_over", counts.passed_over}};
+    const json summary = {{"converted", counts.converted},    {"stopped", counts.stopped},
+                          {"incomplete", counts.incomplete},  {"not_started", counts.not_started},
+                          {"skipped", counts.skipped},        {"failed", counts.failed},
+                          {"passed_over", counts.passed_over}};
     const json document = {{"files", std::move(files)}, {"summary", summary}};
     // Names are bytes; one that is not UTF-8 cannot be a JSON string as it is.
     return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";

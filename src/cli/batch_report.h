@@ -21,10 +21,11 @@ struct BatchCounts : BatchSummary {
     int passed_over = 0; // files of walked folders that are not media
 };
 
-// The record's status: converted, stopped, not_started, skipped, failed.
+// The record's status: converted, stopped, incomplete, not_started, skipped, failed.
 std::string status_name(const InputRecord& record);
 
-// "in -> out", "in -> out (stopped at 0:25 of 5:00)", "in: not started",
+// "in -> out", "in -> out (stopped at 0:25 of 5:00)",
+// "in -> out (incomplete: the input ends at 0:04 of 0:20)", "in: not started",
 // "in: skipped (already converted: out)", "in: reason"; names escaped for a terminal.
 std::string result_line(const InputRecord& record);
 

@@ -152,7 +152,10 @@ bool ParallelBatch::stop_requested() const {
 void ParallelBatch::on_status(int slot, const ConversionStatus& status) {
     std::lock_guard lock(mutex_);
     if (status.converting) {
-        slots_[static_cast<std::size_t>(slot)]->percent = std::clamp(status.percent, 0, 100);
+        Slot& converter = *slots_[static_cast<std::size_t>(slot)];
+        converter.percent = std::clamp(status.percent, 0, 100);
+        time_left_.file_progress(static_cast<int>(converter.record), status.seconds,
+                                 converter.percent / 100.0);
     }
     draw_progress(false);
 }
@@ -177,6 +180,16 @@ void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome) 
     }
     record.finished = true;
     record.outcome = outcome;
+    switch (outcome.status) {
+    case JobStatus::converted:
+    case JobStatus::stopped:
+    case JobStatus::incomplete:
+        time_left_.file_progress(static_cast<int>(index), outcome.seconds_total, 1.0);
+        break;
+    default:
+        time_left_.file_passed(static_cast<int>(index));
+        break;
+    }
     for (const auto& slot : slots_) {
         if (slot->busy && slot->record == index) {
             record.elapsed = seconds_between(slot->started, Clock::now());
@@ -201,25 +214,19 @@ void ParallelBatch::draw_progress(bool at_once) {
         return;
     }
     std::vector<ActiveFile> active;
-    double done = finished_count_;
     for (const auto& slot : slots_) {
         if (slot->busy && !records_[slot->record].finished) {
             const std::string name =
                 std::filesystem::path(records_[slot->record].input).filename().string();
             active.push_back({printable_name(name), slot->percent});
-            done += slot->percent / 100.0;
         }
     }
     if (active.empty()) {
         clear_progress();
         return;
     }
-    const double fraction = done / static_cast<double>(records_.size());
-    const double elapsed = seconds_between(batch_started_, now);
-    std::optional<double> left;
-    if (fraction > 0.01 && elapsed > 1.0) {
-        left = elapsed * (1 - fraction) / fraction;
-    }
+    const std::optional<double> left = time_left_.seconds_left(seconds_between(batch_started_, now),
+                                                               static_cast<int>(records_.size()));
     const int started = finished_count_ + static_cast<int>(active.size());
     // One column spare: writing the last one makes some terminals wrap.
     const std::string line = progress_line(active, started, static_cast<int>(records_.size()), left,

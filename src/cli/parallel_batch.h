@@ -5,6 +5,7 @@
 #pragma once
 
 #include "cli/batch_report.h"
+#include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
@@ -68,6 +69,7 @@ private:
     bool stop_requested_ = false;
     std::vector<InputRecord> records_;
     int finished_count_ = 0;
+    BatchTimeLeft time_left_;
     std::chrono::steady_clock::time_point batch_started_;
     std::chrono::steady_clock::time_point progress_drawn_;
     bool progress_shown_ = false;

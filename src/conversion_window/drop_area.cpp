@@ -284,6 +284,7 @@ void DropArea::conversion_begin() {
         converting_ = true;
         stopping_ = false;
         batch_clock_.start();
+        time_left_ = BatchTimeLeft{};
         stop_button_->setEnabled(true);
         file_label_->clear();
         count_label_->clear();
@@ -298,8 +299,21 @@ void DropArea::status_changed(const ConversionStatus& status) {
     post([this, status] { show_status(status); });
 }
 
-void DropArea::file_finished(const std::string&, const JobOutcome&) {
-    // The summary at the end of the batch says how each file ended.
+void DropArea::file_finished(const std::string&, const JobOutcome& outcome) {
+    // The summary at the end of the batch says how each file ended; the time left weighs
+    // what it took.
+    post([this, outcome] {
+        switch (outcome.status) {
+        case JobStatus::converted:
+        case JobStatus::stopped:
+        case JobStatus::incomplete:
+            time_left_.file_progress(shown_index_, outcome.seconds_total, 1.0);
+            break;
+        default:
+            time_left_.file_passed(shown_index_);
+            break;
+        }
+    });
 }
 
 void DropArea::conversion_end(const BatchSummary& summary) {
@@ -325,6 +339,8 @@ void DropArea::show_status(const ConversionStatus& status) {
     file_label_->setToolTip(name);
     progress_bar_->setValue(std::clamp(status.percent, 0, 100));
     progress_bar_->setAccessibleDescription(name);
+    shown_index_ = status.index;
+    time_left_.file_progress(status.index, status.seconds, progress_bar_->value() / 100.0);
     if (!stopping_) {
         QString counts = tr("%1 of %2").arg(status.index + 1).arg(status.total);
         const QString left = time_left_text(status);
@@ -341,17 +357,12 @@ void DropArea::show_status(const ConversionStatus& status) {
 }
 
 QString DropArea::time_left_text(const ConversionStatus& status) const {
-    if (status.total <= 0) {
+    const std::optional<double> seconds =
+        time_left_.seconds_left(static_cast<double>(batch_clock_.elapsed()) / 1000.0, status.total);
+    if (!seconds) {
         return {};
     }
-    const double done = (status.index + std::clamp(status.percent, 0, 100) / 100.0) / status.total;
-    const qint64 elapsed = batch_clock_.elapsed();
-    // Too early for an estimate worth reading.
-    if (done < 0.01 || elapsed < 1000) {
-        return {};
-    }
-    const auto seconds = static_cast<qint64>(std::ceil(elapsed * (1.0 - done) / done / 1000.0));
-    return tr("%1 left").arg(QString::fromStdString(clock_text(static_cast<double>(seconds))));
+    return tr("%1 left").arg(QString::fromStdString(clock_text(std::ceil(*seconds))));
 }
 
 void DropArea::show_summary(const BatchSummary& summary) {
@@ -362,6 +373,9 @@ void DropArea::show_summary(const BatchSummary& summary) {
     }
     if (summary.stopped > 0) {
         parts << tr("%n stopped", nullptr, summary.stopped);
+    }
+    if (summary.incomplete > 0) {
+        parts << tr("%n incomplete", nullptr, summary.incomplete);
     }
     if (summary.not_started > 0) {
         parts << tr("%n not started", nullptr, summary.not_started);

@@ -5,6 +5,7 @@
 // widget. A click on the area, like Ctrl+O in the main window, opens a file chooser.
 #pragma once
 
+#include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
@@ -112,6 +113,8 @@ private:
     bool drop_highlighted_ = false;
     bool pressed_ = false;
     QElapsedTimer batch_clock_;
+    BatchTimeLeft time_left_;
+    int shown_index_ = 0; // the file the progress panel shows
     std::vector<FailedFile> last_failed_files_;
 
     std::mutex posted_lock_;

@@ -14,18 +14,19 @@ namespace morvane {
 
 struct ConversionStatus {
     bool converting = false;
-    int index = 0;    // zero-based, of the current file in the batch
-    int total = 0;    // files in the batch so far (grows when files join it)
-    int percent = 0;  // of the current file, 0..100
-    std::string path; // the current file
-    std::string text; // the status line: the idle prompt, or "NN%" while converting
+    int index = 0;      // zero-based, of the current file in the batch
+    int total = 0;      // files in the batch so far (grows when files join it)
+    int percent = 0;    // of the current file, 0..100
+    double seconds = 0; // the current file's duration, 0 until it is known
+    std::string path;   // the current file
+    std::string text;   // the status line: the idle prompt, or "NN%" while converting
 };
 
 struct BatchSummary {
-    int converted = 0, stopped = 0, not_started = 0, skipped = 0, failed = 0;
+    int converted = 0, stopped = 0, incomplete = 0, not_started = 0, skipped = 0, failed = 0;
     bool stop_requested = false;          // the batch ended by a stop
-    std::vector<FailedFile> failed_files; // the failed ones, with reasons
-    bool all_converted() const { return stopped + not_started + failed == 0; }
+    std::vector<FailedFile> failed_files; // the failed and the incomplete ones, with reasons
+    bool all_converted() const { return stopped + incomplete + not_started + failed == 0; }
 
     // One more file that ended so (its reason, if it failed, is the caller's to keep).
     void count(JobStatus status) {
@@ -35,6 +36,9 @@ struct BatchSummary {
             break;
         case JobStatus::stopped:
             ++stopped;
+            break;
+        case JobStatus::incomplete:
+            ++incomplete;
             break;
         case JobStatus::not_started:
             ++not_started;

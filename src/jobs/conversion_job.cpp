@@ -43,6 +43,26 @@ std::optional<std::string> unreadable_input(const std::string& path) {
     return std::nullopt;
 }
 
+// "0:04 of 0:20", or "0:04" when the whole is unknown.
+std::string progress_text(double seconds, double total) {
+    return total > 0 ? clock_text(seconds) + " of " + clock_text(total) : clock_text(seconds);
+}
+
+// An output this much shorter than its input says (and by this share) is not the input
+// converted: the rest is missing, cut off or unreadable.
+constexpr double max_missing_seconds = 2.0;
+constexpr double max_missing_share = 0.05;
+
+// The duration the container itself states (its header, the streams' own durations); none
+// when FFmpeg only guessed it from the bit rate.
+double stated_duration_seconds(const AVFormatContext& container) {
+    if (container.duration <= 0 ||
+        container.duration_estimation_method != AVFMT_DURATION_FROM_STREAM) {
+        return 0;
+    }
+    return static_cast<double>(container.duration) / AV_TIME_BASE;
+}
+
 // Passes the engine's reports on and remembers whether the answer stopped the conversion.
 // A "stop" answered to the final 100% report comes too late to shorten anything.
 class StopWatch : public CConverCallback {
@@ -68,11 +88,7 @@ private:
 } // namespace
 
 std::string stopped_text(const JobOutcome& outcome) {
-    std::string text = "stopped at " + clock_text(outcome.seconds_done);
-    if (outcome.seconds_total > 0) {
-        text += " of " + clock_text(outcome.seconds_total);
-    }
-    return text;
+    return "stopped at " + progress_text(outcome.seconds_done, outcome.seconds_total);
 }
 
 ConversionJob::ConversionJob(Engine& engine, TranscodeProgress& progress,
@@ -81,12 +97,15 @@ ConversionJob::ConversionJob(Engine& engine, TranscodeProgress& progress,
 
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, CConverCallback* callback,
-                                      const std::function<void()>& on_conversion_start) {
+                                      const std::function<void(double)>& on_conversion_start) {
     if (const std::optional<std::string> refusal = unreadable_input(path)) {
         return failed(*refusal);
     }
     // The engine's own opening of the file is what the checks read: one probe, and the
     // streams checked are the very streams converted.
+    // A sound-only device chosen for an earlier file of the batch must not take this file's
+    // pictures away.
+    engine_.options().video_disable = false;
     if (engine_.open_input_file(progress_, path) != 0) {
         return failed(engine_reason("cannot read this file"));
     }
@@ -98,6 +117,7 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         chosen.audio >= 0 ? container.streams[chosen.audio]->codecpar->codec_id : AV_CODEC_ID_NONE;
     const double duration_seconds =
         container.duration > 0 ? static_cast<double>(container.duration) / AV_TIME_BASE : 0;
+    const double stated_seconds = stated_duration_seconds(container);
     auto refuse = [&](std::string reason) {
         engine_.close_engine_files();
         return failed(std::move(reason));
@@ -144,12 +164,15 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     StopWatch stop_watch(callback);
     progress_.callback = &stop_watch;
     if (on_conversion_start) {
-        on_conversion_start();
+        on_conversion_start(duration_seconds);
     }
     const int result = engine_.transcode(progress_);
     progress_.callback = nullptr;
     const bool wrote_something = engine_.tables().packets_written > 0;
+    const bool wrote_pictures = engine_.tables().pictures_written > 0;
+    const double seconds_reached = static_cast<double>(progress_.position) / AV_TIME_BASE;
     const std::string engine_error = engine_.last_error();
+    const std::string input_error = engine_.input_error();
     engine_.close_engine_files(); // the muxer's file is flushed and closed here
     if (result != 0) {
         return failed(engine_error.empty() ? "conversion failed" : engine_error);
@@ -163,6 +186,9 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         }
         return failed("nothing in this file could be decoded");
     }
+    if (video_output && !wrote_pictures && !stop_watch.stopped()) {
+        return failed("no picture in this file could be decoded");
+    }
     if (const std::optional<std::string> error =
             output.commit(planned, extension, outcome.output_path)) {
         return failed("cannot write the output file: " + *error);
@@ -170,9 +196,21 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (stop_watch.stopped()) {
         outcome.status = JobStatus::stopped;
         outcome.seconds_done = media_duration_seconds(outcome.output_path);
-    } else {
-        outcome.status = JobStatus::converted;
+        return outcome;
     }
+    outcome.status = JobStatus::converted;
+    const double missing = stated_seconds - seconds_reached;
+    if (!input_error.empty()) {
+        outcome.status = JobStatus::incomplete;
+        outcome.reason = "incomplete: reading failed at " +
+                         progress_text(seconds_reached, stated_seconds) + " (" + input_error + ")";
+    } else if (stated_seconds > 0 && missing > max_missing_seconds &&
+               missing > max_missing_share * stated_seconds) {
+        outcome.status = JobStatus::incomplete;
+        outcome.reason =
+            "incomplete: the input ends at " + progress_text(seconds_reached, stated_seconds);
+    }
+    outcome.seconds_done = seconds_reached;
     return outcome;
 }
 

@@ -1,6 +1,7 @@
 // The work done for one file of a batch: check that it can be converted, set the engine up
 // for the device, name the output, convert. Every file ends converted, stopped (a complete,
-// shorter file), skipped, or failed with a reason; nothing is lost silently, and nothing
+// shorter file), incomplete (a damaged or cut input: what it held, kept, but not counted as
+// converted), skipped, or failed with a reason; nothing is lost silently, and nothing
 // partial ever appears under a visible name.
 #pragma once
 
@@ -16,14 +17,16 @@ namespace morvane {
 
 class CConverCallback;
 
-enum class JobStatus { converted, stopped, not_started, skipped, failed };
+enum class JobStatus { converted, stopped, incomplete, not_started, skipped, failed };
 
 struct JobOutcome {
     JobStatus status = JobStatus::failed;
-    std::string output_path;  // converted or stopped: the complete file written
-    std::string reason;       // failed: why, in words a person can act on; skipped: why
-    double seconds_done = 0;  // stopped: how far it got (seconds of the input)
-    double seconds_total = 0; // stopped/converted: the input's duration, 0 if unknown
+    std::string output_path; // converted, stopped or incomplete: the complete file written
+    // failed: why, in words a person can act on; skipped, incomplete: why
+    // ("incomplete: the input ends at 0:04 of 0:20")
+    std::string reason;
+    double seconds_done = 0;  // stopped, incomplete: how far it got (seconds of the input)
+    double seconds_total = 0; // the input's duration, 0 if unknown
     bool converted() const { return status == JobStatus::converted; }
 };
 
@@ -38,12 +41,13 @@ public:
     // "already converted: <path>" instead of converted again.
     void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
 
-    // `on_conversion_start` runs right before the engine converts (the file was accepted).
+    // `on_conversion_start` runs right before the engine converts (the file was accepted),
+    // with the input's duration in seconds (0 when unknown).
     // `callback` answers false to stop: the file then ends stopped, complete and shorter (a
     // stop before the first packet was written keeps no file: output_path stays empty).
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
                            const std::string& output_folder, CConverCallback* callback,
-                           const std::function<void()>& on_conversion_start = {});
+                           const std::function<void(double seconds)>& on_conversion_start = {});
 
 private:
     bool set_options(const DeviceProfile& device, bool has_video_and_audio);

@@ -72,8 +72,13 @@ bool ConversionWorker::on_progress(int percent) {
     ConversionStatus status;
     {
         std::lock_guard lock(mutex_);
-        status = {true,    current_index_, batch_total(),
-                  percent, current_path_,  std::to_string(percent) + "%"};
+        status = {true,
+                  current_index_,
+                  batch_total(),
+                  percent,
+                  current_seconds_,
+                  current_path_,
+                  std::to_string(percent) + "%"};
     }
     host_.status_changed(status);
     // Read after the host was told: a stop asked meanwhile is honoured now, not half a
@@ -126,23 +131,28 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         const std::string path = queue_.front();
         queue_.pop_front();
         current_index_ = index;
+        current_seconds_ = 0;
         current_path_ = path;
         const DeviceProfile device = device_;
         const std::string output_folder = settings_.output_folder;
         job.set_skip_existing(skip_existing_);
-        const ConversionStatus status{true, index, batch_total(), 0, path, "0%"};
+        const ConversionStatus status{true, index, batch_total(), 0, 0, path, "0%"};
         lock.unlock();
 
         host_.conversion_begin();
         host_.status_changed(status);
-        const JobOutcome outcome = job.convert_one(path, device, output_folder, this);
+        const JobOutcome outcome =
+            job.convert_one(path, device, output_folder, this, [this](double seconds) {
+                const std::lock_guard duration_lock(mutex_);
+                current_seconds_ = seconds;
+            });
 
         lock.lock();
         if (quit_requested_) {
             return false; // the host may be going away: it hears nothing more
         }
         summary.count(outcome.status);
-        if (outcome.status == JobStatus::failed) {
+        if (outcome.status == JobStatus::failed || outcome.status == JobStatus::incomplete) {
             summary.failed_files.push_back({path, outcome.reason});
         }
         lock.unlock();
@@ -154,11 +164,13 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         return false;
     }
     // The idle line keeps the batch's last counter.
-    const ConversionStatus idle{false, current_index_, batch_total(), 0, {}, strings::idle_prompt};
+    const ConversionStatus idle{false, current_index_,      batch_total(), 0, 0,
+                                {},    strings::idle_prompt};
     batch_running_ = false;
     stop_requested_ = false;
     stopped_batch_rest_ = 0;
     current_index_ = 0;
+    current_seconds_ = 0;
     current_path_.clear();
     // Files queued after a stop keep their start request: they make the next batch.
     start_requested_ = start_requested_ && !queue_.empty();

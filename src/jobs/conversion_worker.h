@@ -79,7 +79,8 @@ private:
     bool stop_requested_ = false;
     std::size_t stopped_batch_rest_ = 0; // queued files that belong to the stopped batch
     bool quit_requested_ = false;
-    int current_index_ = 0; // of the file being converted, in its batch
+    int current_index_ = 0;      // of the file being converted, in its batch
+    double current_seconds_ = 0; // its duration, once opened
     std::string current_path_;
 
     std::thread worker_thread_; // started by the first start_conversion

@@ -1,6 +1,7 @@
 // morvane-convert end to end: the real program over real-world and generated media, for
 // each kind of device; its report, its exit status, its output folder.
 #include "process_runner.h"
+#include "support/file_damage.h"
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
@@ -311,6 +312,29 @@ TEST_F(ConvertCommandUse, FoldersListsSkippingAndJsonAgreeWithTheDisk) {
         << run.output;
     EXPECT_EQ(run.all().find('\x1b'), std::string::npos); // no raw escape reached the terminal
     EXPECT_EQ(visible_outputs().size(), 4u);              // nothing converted twice
+}
+
+// A film cut at a fifth: what it holds is kept, but reported as incomplete, not converted.
+TEST_F(ConvertCommandUse, ACutInputIsKeptAndReportedIncomplete) {
+    MediaDescription description = mp4_h264_aac(160, 120, {25, 1}, 20.0);
+    description.format_name = "matroska";
+    write_media(folder.file("whole.mkv"), description);
+    const std::string cut = folder.file("cut.mkv").string();
+    write_truncated_copy(folder.file("whole.mkv"), cut, 0.2);
+
+    const ProcessResult run = convert({"--device", "nano", "--json", cut});
+    EXPECT_EQ(run.exit_status, 1) << run.all();
+    const auto document = nlohmann::json::parse(run.output);
+    const auto& file = document["files"][0];
+    EXPECT_EQ(file["status"], "incomplete");
+    EXPECT_EQ(file["reason"].get<std::string>().rfind("incomplete: the input ends at 0:0", 0), 0u)
+        << file["reason"];
+    EXPECT_NEAR(file["duration"].get<double>(), 20.0, 0.1);
+    EXPECT_LT(file["reached"].get<double>(), 6.0);
+    EXPECT_EQ(visible_outputs(), std::set<fs::path>{file["output"].get<std::string>()});
+    expect_complete(file["output"].get<std::string>());
+    EXPECT_EQ(document["summary"]["incomplete"], 1);
+    EXPECT_NE(run.errors.find("0 converted, 1 incomplete"), std::string::npos) << run.errors;
 }
 
 // Two processes with two converters each, all twelve inputs named alike, one folder.

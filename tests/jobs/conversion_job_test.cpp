@@ -123,6 +123,11 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
     { std::ofstream(not_media) << "shopping list\n"; }
     const auto pipe = folder.file("pipe.mp4"); // nobody ever writes to it
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A "song" that is a playlist naming a private file beside it.
+    write_media(folder.file("private.mp3"), test::mp3_audio(44100, 2, 0.5));
+    const auto playlist = folder.file("song.mp3");
+    std::ofstream(playlist) << "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:0.5,\nprivate.mp3\n"
+                               "#EXT-X-ENDLIST\n";
 
     struct Case {
         std::filesystem::path input;
@@ -134,7 +139,8 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
                           Case{silent_video, "no sound to convert"},
                           Case{not_media, "Invalid data found when processing input"},
                           Case{folder.path(), "is a folder"}, Case{pipe, "not a regular file"},
-                          Case{folder.file("gone.wav"), "no such file"}}) {
+                          Case{folder.file("gone.wav"), "no such file"},
+                          Case{playlist, "refused: a playlist that names other files (hls)"}}) {
         SCOPED_TRACE(c.input.string());
         const JobOutcome outcome = convert(c.input, 0);
         EXPECT_FALSE(outcome.converted());

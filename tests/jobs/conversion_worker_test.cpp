@@ -3,6 +3,7 @@
 #include "jobs/conversion_worker.h"
 #include "jobs/device_table.h"
 #include "jobs/string_table.h"
+#include "support/file_damage.h"
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
@@ -237,16 +238,26 @@ TEST_F(ConversionWorkerTest, FailedFilesComeWithTheirReasonsInTheSummary) {
     const std::string notes = folder.file("notes.txt").string();
     { std::ofstream(notes) << "not media"; }
     const std::string missing = folder.file("missing.wav").string();
-    worker->add_files({short_tone("a.wav"), notes, missing});
+    // A song cut off at a third: what it holds is kept, but it is not the song converted.
+    test::write_media(folder.file("whole.mp3"), test::mp3_audio(44100, 2, 10.0));
+    const std::string cut = folder.file("cut.mp3").string();
+    test::write_truncated_copy(folder.file("whole.mp3"), cut, 0.3);
+    worker->add_files({short_tone("a.wav"), notes, missing, cut});
     worker->start_conversion();
     ASSERT_TRUE(host.wait_for([&] { return host.ends() == 1; }));
     const BatchSummary& summary = host.summaries[0];
     EXPECT_EQ(summary.converted, 1);
     EXPECT_EQ(summary.failed, 2);
+    EXPECT_EQ(summary.incomplete, 1);
     EXPECT_FALSE(summary.all_converted());
-    EXPECT_EQ(summary.failed_files,
-              (std::vector<FailedFile>{{notes, "Invalid data found when processing input"},
-                                       {missing, "no such file"}}));
+    ASSERT_EQ(summary.failed_files.size(), 3u);
+    EXPECT_EQ(summary.failed_files[0],
+              (FailedFile{notes, "Invalid data found when processing input"}));
+    EXPECT_EQ(summary.failed_files[1], (FailedFile{missing, "no such file"}));
+    EXPECT_EQ(summary.failed_files[2].path, cut);
+    EXPECT_EQ(summary.failed_files[2].reason.substr(0, 33), "incomplete: the input ends at 0:0");
+    EXPECT_EQ(summary.failed_files[2].reason.substr(34), " of 0:10");
+    EXPECT_TRUE(std::filesystem::exists(host.finished[3].second.output_path));
 
     // The next batch starts with an empty list.
     worker->add_files({short_tone("b.wav")});
