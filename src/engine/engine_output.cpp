@@ -41,9 +41,14 @@ void copy_tags(const InputFile& input, AVDictionary** destination) {
     }
 }
 
-// Cover pictures the MP4 (covr) and MP3 (APIC) muxers can carry as they are.
-bool carries_cover_art(const AVOutputFormat* format, AVCodecID codec) {
+// Cover pictures the MP4 (covr) and MP3 (APIC) muxers can carry as they are. A picture whose
+// size the probe could not tell (damaged, or beyond the bound on picture size) stays behind.
+bool carries_cover_art(const AVOutputFormat* format, const AVCodecParameters& picture) {
+    const AVCodecID codec = picture.codec_id;
     if (codec != AV_CODEC_ID_MJPEG && codec != AV_CODEC_ID_PNG && codec != AV_CODEC_ID_BMP) {
+        return false;
+    }
+    if (picture.width <= 0 || picture.height <= 0) {
         return false;
     }
     const std::string name = format->name;
@@ -96,7 +101,7 @@ int Engine::open_output_file(const std::string& path) {
             result = add_audio_stream(file);
         }
         if (result >= 0 && cover_source != nullptr && file.container->nb_streams > 0 &&
-            carries_cover_art(format, cover_source->codecpar->codec_id)) {
+            carries_cover_art(format, *cover_source->codecpar)) {
             result = add_cover_art_stream(file, *cover_source);
         }
         if (result < 0) {
@@ -114,7 +119,9 @@ int Engine::open_output_file(const std::string& path) {
         }
     }
     if (result < 0) {
-        set_error(result);
+        if (last_error_.empty()) {
+            set_error(result);
+        }
         close_engine_files();
         return output_failed;
     }
@@ -171,6 +178,8 @@ int Engine::add_video_stream(OutputFile& file) {
     enc->height = options_.frame_height + options_.pad_top + options_.pad_bottom;
     if (options_.frame_width <= 0 || options_.frame_height <= 0 || enc->width > 16384 ||
         enc->height > 16384) {
+        // What the probe could not size: a damaged picture, or one beyond the bound.
+        last_error_ = "the picture has no size that can be read (damaged, or larger than 8K)";
         return AVERROR(EINVAL);
     }
     // Square pixels: the players ignore any other shape.
