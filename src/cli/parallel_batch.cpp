@@ -2,10 +2,13 @@
 
 #include "cli/printable_name.h"
 #include "cli/progress_line.h"
+#include "engine/conver_callback.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <sys/ioctl.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace morvane {
@@ -31,32 +34,31 @@ int terminal_width(std::FILE* stream) {
 
 } // namespace
 
-// One converter: a worker with its own engine, and the host it reports to.
-class ParallelBatch::Slot : public ConversionHost {
+// One converter: an engine and a job of its own, and the sink its conversions report to.
+class ParallelBatch::Converter : public CConverCallback {
 public:
-    Slot(ParallelBatch& batch, int index) : batch_(batch), index_(index), worker_(*this) {}
-
-    ConversionWorker& worker() { return worker_; }
-
-    void conversion_begin() override {}
-    void status_changed(const ConversionStatus& status) override {
-        batch_.on_status(index_, status);
+    explicit Converter(ParallelBatch& batch) : job(engine, progress, codecs), batch_(batch) {
+        engine.set_message_sink([](std::string_view) {});
+        engine.reset_engine(progress);
     }
-    void file_finished(const std::string&, const JobOutcome& outcome) override {
-        batch_.on_file_finished(index_, outcome);
-    }
-    void conversion_end(const BatchSummary&) override { batch_.on_batch_end(index_); }
+
+    bool on_progress(int percent) override { return batch_.on_progress(*this, percent); }
+
+    // Used by this converter's thread only.
+    Engine engine;
+    TranscodeProgress progress;
+    SupportedCodecs codecs;
+    ConversionJob job;
 
     // Guarded by the batch's mutex.
     bool busy = false;
     std::size_t record = 0;
     int percent = 0;
+    double seconds = 0; // the current input's duration, once known
     Clock::time_point started;
 
 private:
     ParallelBatch& batch_;
-    int index_;
-    ConversionWorker worker_; // last: it reports to this slot until it is joined
 };
 
 ParallelBatch::ParallelBatch(const DeviceProfile& device, const AppSettings& settings,
@@ -73,49 +75,33 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         for (const std::string& input : inputs) {
             records_.emplace_back().input = input;
         }
+        next_ = 0;
+        finished_count_ = 0;
+        time_left_ = BatchTimeLeft{};
         batch_started_ = Clock::now();
     }
     const int wanted = std::max(1, std::min<int>(options_.jobs, static_cast<int>(inputs.size())));
-    for (int index = static_cast<int>(slots_.size()); index < wanted; ++index) {
-        auto slot = std::make_unique<Slot>(*this, index);
-        slot->worker().set_device(device_);
-        slot->worker().set_settings(settings_);
-        slot->worker().set_skip_existing(options_.skip_existing);
-        std::lock_guard lock(mutex_);
-        slots_.push_back(std::move(slot));
+    converters_.clear();
+    for (int index = 0; index < wanted; ++index) {
+        converters_.push_back(std::make_unique<Converter>(*this));
+        converters_.back()->job.set_skip_existing(options_.skip_existing);
+    }
+    std::vector<std::thread> threads;
+    for (auto& converter : converters_) {
+        try {
+            threads.emplace_back([this, &converter] { convert_from_queue(*converter); });
+        } catch (const std::system_error&) {
+            break; // fewer converters than asked: those that started take the whole queue
+        }
+    }
+    if (threads.empty()) {
+        convert_from_queue(*converters_.front());
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
     }
 
-    std::size_t next = 0;
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        for (auto& slot : slots_) {
-            if (!slot->busy && !stop_requested_ && next < records_.size()) {
-                const std::size_t index = next++;
-                slot->busy = true;
-                slot->record = index;
-                slot->percent = 0;
-                slot->started = Clock::now();
-                const std::string input = records_[index].input;
-                // The worker's calls come without this lock; so do its hosts' calls.
-                lock.unlock();
-                slot->worker().add_files({input});
-                slot->worker().start_conversion();
-                lock.lock();
-                if (stop_requested_) {
-                    // The stop may have reached the worker before its file did.
-                    lock.unlock();
-                    slot->worker().request_stop();
-                    lock.lock();
-                }
-            }
-        }
-        const bool any_busy =
-            std::any_of(slots_.begin(), slots_.end(), [](const auto& slot) { return slot->busy; });
-        if (!any_busy && (stop_requested_ || next >= records_.size())) {
-            break;
-        }
-        slot_free_.wait(lock);
-    }
+    std::lock_guard lock(mutex_);
     clear_progress();
     // What the stop left in the queue is listed too: every input gets its line.
     for (const InputRecord& record : records_) {
@@ -129,19 +115,36 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
     return records_;
 }
 
-void ParallelBatch::request_stop() {
-    std::vector<ConversionWorker*> workers;
-    {
-        std::lock_guard lock(mutex_);
-        stop_requested_ = true;
-        for (auto& slot : slots_) {
-            workers.push_back(&slot->worker());
+void ParallelBatch::convert_from_queue(Converter& converter) {
+    for (;;) {
+        std::string input;
+        {
+            std::lock_guard lock(mutex_);
+            if (stop_requested_ || next_ >= records_.size()) {
+                return;
+            }
+            converter.busy = true;
+            converter.record = next_++;
+            converter.percent = 0;
+            converter.seconds = 0;
+            converter.started = Clock::now();
+            input = records_[converter.record].input;
+            draw_progress(true);
         }
+        const JobOutcome outcome = converter.job.convert_one(
+            input, device_, settings_.output_folder, &converter, [&](double seconds) {
+                std::lock_guard lock(mutex_);
+                converter.seconds = seconds;
+            });
+        std::lock_guard lock(mutex_);
+        finish_record(converter.record, outcome);
+        converter.busy = false;
     }
-    slot_free_.notify_all();
-    for (ConversionWorker* worker : workers) {
-        worker->request_stop();
-    }
+}
+
+void ParallelBatch::request_stop() {
+    std::lock_guard lock(mutex_);
+    stop_requested_ = true;
 }
 
 bool ParallelBatch::stop_requested() const {
@@ -149,35 +152,17 @@ bool ParallelBatch::stop_requested() const {
     return stop_requested_;
 }
 
-void ParallelBatch::on_status(int slot, const ConversionStatus& status) {
+bool ParallelBatch::on_progress(Converter& converter, int percent) {
     std::lock_guard lock(mutex_);
-    if (status.converting) {
-        Slot& converter = *slots_[static_cast<std::size_t>(slot)];
-        converter.percent = std::clamp(status.percent, 0, 100);
-        time_left_.file_progress(static_cast<int>(converter.record), status.seconds,
-                                 converter.percent / 100.0);
-    }
+    converter.percent = std::clamp(percent, 0, 100);
+    time_left_.file_progress(static_cast<int>(converter.record), converter.seconds,
+                             converter.percent / 100.0);
     draw_progress(false);
-}
-
-void ParallelBatch::on_file_finished(int slot, const JobOutcome& outcome) {
-    std::lock_guard lock(mutex_);
-    finish_record(slots_[static_cast<std::size_t>(slot)]->record, outcome);
-}
-
-void ParallelBatch::on_batch_end(int slot) {
-    {
-        std::lock_guard lock(mutex_);
-        slots_[static_cast<std::size_t>(slot)]->busy = false;
-    }
-    slot_free_.notify_all();
+    return !stop_requested_;
 }
 
 void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome) {
     InputRecord& record = records_[index];
-    if (record.finished) {
-        return;
-    }
     record.finished = true;
     record.outcome = outcome;
     switch (outcome.status) {
@@ -190,9 +175,9 @@ void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome) 
         time_left_.file_passed(static_cast<int>(index));
         break;
     }
-    for (const auto& slot : slots_) {
-        if (slot->busy && slot->record == index) {
-            record.elapsed = seconds_between(slot->started, Clock::now());
+    for (const auto& converter : converters_) {
+        if (converter->busy && converter->record == index) {
+            record.elapsed = seconds_between(converter->started, Clock::now());
         }
     }
     ++finished_count_;
@@ -214,11 +199,11 @@ void ParallelBatch::draw_progress(bool at_once) {
         return;
     }
     std::vector<ActiveFile> active;
-    for (const auto& slot : slots_) {
-        if (slot->busy && !records_[slot->record].finished) {
+    for (const auto& converter : converters_) {
+        if (converter->busy && !records_[converter->record].finished) {
             const std::string name =
-                std::filesystem::path(records_[slot->record].input).filename().string();
-            active.push_back({printable_name(name), slot->percent});
+                std::filesystem::path(records_[converter->record].input).filename().string();
+            active.push_back({printable_name(name), converter->percent});
         }
     }
     if (active.empty()) {

@@ -1,18 +1,16 @@
-// Runs morvane-convert's batch: a number of conversion workers (each with its own engine)
-// take the inputs from one queue, in order; results are printed as inputs end, progress is
-// drawn on a terminal. A stop ends the files being converted early but complete and leaves
-// the rest of the queue not started.
+// Runs morvane-convert's batch: N converter threads, each with its own engine, take the next
+// input from one queue until it is empty or a stop is asked; the calling thread only waits
+// for them. Results are printed as inputs end, progress is drawn on a terminal. A stop ends
+// the files being converted early but complete and leaves the rest of the queue not started.
 #pragma once
 
 #include "cli/batch_report.h"
 #include "jobs/batch_time_left.h"
-#include "jobs/conversion_host.h"
-#include "jobs/conversion_worker.h"
+#include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
 #include "settings/app_settings.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -46,13 +44,13 @@ public:
     bool stop_requested() const;
 
 private:
-    class Slot;
-    friend class Slot;
+    class Converter;
+    friend class Converter;
 
-    // Called by the workers' hosts, on their threads.
-    void on_status(int slot, const ConversionStatus& status);
-    void on_file_finished(int slot, const JobOutcome& outcome);
-    void on_batch_end(int slot);
+    // The body of each converter thread.
+    void convert_from_queue(Converter& converter);
+    // Called by a converter on its thread; false once a stop was asked.
+    bool on_progress(Converter& converter, int percent);
 
     void finish_record(std::size_t index, const JobOutcome& outcome); // under mutex_
     void draw_progress(bool at_once);                                 // under mutex_
@@ -65,15 +63,15 @@ private:
     std::FILE* messages_;
 
     mutable std::mutex mutex_;
-    std::condition_variable slot_free_;
     bool stop_requested_ = false;
     std::vector<InputRecord> records_;
+    std::size_t next_ = 0; // the queue: records_ from here on are not taken yet
     int finished_count_ = 0;
     BatchTimeLeft time_left_;
     std::chrono::steady_clock::time_point batch_started_;
     std::chrono::steady_clock::time_point progress_drawn_;
     bool progress_shown_ = false;
-    std::vector<std::unique_ptr<Slot>> slots_; // last: their workers report to the above
+    std::vector<std::unique_ptr<Converter>> converters_;
 };
 
 } // namespace morvane

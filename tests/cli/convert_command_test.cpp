@@ -314,6 +314,33 @@ TEST_F(ConvertCommandUse, FoldersListsSkippingAndJsonAgreeWithTheDisk) {
     EXPECT_EQ(visible_outputs().size(), 4u);              // nothing converted twice
 }
 
+// Inputs that fail at once (missing, not media) among a few that convert: the batch always
+// ends, however many converters take from the queue.
+TEST_F(ConvertCommandUse, ABatchOfQuickFailuresAlwaysEnds) {
+    std::vector<std::string> inputs;
+    for (int k = 0; k < 10; ++k) {
+        inputs.push_back(tone("tone" + std::to_string(k) + ".wav", 0.1));
+    }
+    for (int k = 0; k < 25; ++k) {
+        inputs.push_back(folder.file("missing" + std::to_string(k) + ".wav").string());
+        const auto notes = folder.file("notes" + std::to_string(k) + ".mp3");
+        std::ofstream(notes) << "not a song\n";
+        inputs.push_back(notes.string());
+    }
+    for (const char* jobs : {"1", "2", "4"}) {
+        for (int repeat = 0; repeat < 5; ++repeat) {
+            SCOPED_TRACE(std::string("-j ") + jobs);
+            std::vector<std::string> arguments = {
+                "/usr/bin/timeout", "60",      program,        "-q", "-j", jobs,
+                "--device",         "shuffle", "--output-dir", out};
+            arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+            const ProcessResult run = run_process(arguments, with_environment(environment()));
+            ASSERT_EQ(run.exit_status, 1) << run.all(); // 124: it hung
+            EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 60);
+        }
+    }
+}
+
 // A film cut at a fifth: what it holds is kept, but reported as incomplete, not converted.
 TEST_F(ConvertCommandUse, ACutInputIsKeptAndReportedIncomplete) {
     MediaDescription description = mp4_h264_aac(160, 120, {25, 1}, 20.0);
