@@ -37,7 +37,7 @@ int terminal_width(std::FILE* stream) {
 // One converter: an engine and a job of its own, and the sink its conversions report to.
 class ParallelBatch::Converter : public CConverCallback {
 public:
-    explicit Converter(ParallelBatch& batch) : job(engine, progress, codecs), batch_(batch) {
+    explicit Converter(ParallelBatch& batch) : job(engine, progress), batch_(batch) {
         engine.set_message_sink([](std::string_view) {});
         engine.reset_engine(progress);
     }
@@ -47,7 +47,6 @@ public:
     // Used by this converter's thread only.
     Engine engine;
     TranscodeProgress progress;
-    SupportedCodecs codecs;
     ConversionJob job;
 
     // Guarded by the batch's mutex.

@@ -3,6 +3,7 @@
 
 #include "engine/ffmpeg_error.h"
 #include "engine/pipeline_thread.h"
+#include "engine/silent_track.h"
 #include "engine/stream_pipeline.h"
 
 #include <cstdarg>
@@ -65,6 +66,7 @@ void Engine::set_frame_rate_preset(int preset) {
 void Engine::release_pipelines() {
     sound_thread_.reset(); // stopped before the pipeline it runs
     pipelines_.clear();    // before the encoders they feed
+    silent_track_.reset();
 }
 
 void Engine::close_engine_files() {

@@ -28,6 +28,7 @@
 namespace morvane {
 
 class PipelineThread;
+class SilentTrack;
 class StreamPipeline;
 
 class Engine {
@@ -132,6 +133,8 @@ private:
     // The sound's pipeline runs here when there are pictures too (declared after the
     // pipelines: it stops before they go).
     std::unique_ptr<PipelineThread> sound_thread_;
+    // Sound for pictures that have none.
+    std::unique_ptr<SilentTrack> silent_track_;
     std::mutex mux_mutex_;     // both threads write packets
     std::mutex message_mutex_; // and may say why they failed
     // Per input stream, while reading: where its decoding time stands and where the next

@@ -31,6 +31,8 @@ struct EngineOptions {
     AVCodecID video_codec_override = AV_CODEC_ID_NONE;
     AVCodecID audio_codec_override = AV_CODEC_ID_NONE;
     bool video_disable = false;
+    // An output with pictures from an input without sound gets a silent sound track.
+    bool silent_sound = false;
     // Microseconds of the input's timeline to convert; 0: all of it.
     std::int64_t recording_time = 0;
 

@@ -91,9 +91,9 @@ int Engine::open_output_file(const std::string& path) {
                                 !options_.video_disable &&
                                 (format->video_codec != AV_CODEC_ID_NONE ||
                                  options_.video_codec_override != AV_CODEC_ID_NONE);
-        const bool want_audio =
-            audio_present && (format->audio_codec != AV_CODEC_ID_NONE ||
-                              options_.audio_codec_override != AV_CODEC_ID_NONE);
+        const bool want_audio = (audio_present || (want_video && options_.silent_sound)) &&
+                                (format->audio_codec != AV_CODEC_ID_NONE ||
+                                 options_.audio_codec_override != AV_CODEC_ID_NONE);
         if (want_video) {
             result = add_video_stream(file);
         }

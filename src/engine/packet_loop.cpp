@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 #include "engine/ffmpeg_error.h"
 #include "engine/pipeline_thread.h"
+#include "engine/silent_track.h"
 #include "engine/stream_pipeline.h"
 
 #include <algorithm>
@@ -106,6 +107,9 @@ int Engine::run_transcode(TranscodeProgress& progress) {
     // However reading ended (the end, a stop), every stream is drained so that the file is
     // complete.
     result = finish_pipelines();
+    if (result >= 0 && silent_track_ != nullptr) {
+        result = silent_track_->finish(position());
+    }
     if (result < 0) {
         return result;
     }
@@ -214,6 +218,12 @@ int Engine::read_packets(TranscodeProgress& progress, InputFile& input) {
         }
         progress.bytes_read = avio_tell(input.io.get());
         progress.position = position();
+        if (silent_track_ != nullptr) {
+            result = silent_track_->fill_to(progress.position);
+            if (result < 0) {
+                return result;
+            }
+        }
         if (!report_progress(progress, pipelines_.size(), false)) {
             return 0;
         }

@@ -25,16 +25,16 @@ bool again_or_end(int result) {
 
 StreamPipeline::StreamPipeline(AVStream& input, AVCodecContext& encoder, AVStream& output,
                                std::string chain, PacketWriter writer)
-    : input_(input), encoder_(encoder), output_(output), chain_(std::move(chain)),
-      writer_(std::move(writer)), video_(encoder.codec_type == AVMEDIA_TYPE_VIDEO),
-      decoded_(av_frame_alloc()), filtered_(av_frame_alloc()), encoded_(av_packet_alloc()) {}
+    : input_(input), encoder_(encoder), chain_(std::move(chain)),
+      output_(encoder, output, std::move(writer)), video_(encoder.codec_type == AVMEDIA_TYPE_VIDEO),
+      decoded_(av_frame_alloc()), filtered_(av_frame_alloc()) {}
 
 StreamPipeline::~StreamPipeline() {
     av_channel_layout_uninit(&graph_layout_);
 }
 
 int StreamPipeline::open(const Settings& settings) {
-    if (!decoded_ || !filtered_ || !encoded_) {
+    if (!decoded_ || !filtered_ || !output_.allocated()) {
         return AVERROR(ENOMEM);
     }
     settings_ = settings;
@@ -113,7 +113,7 @@ int StreamPipeline::finish() {
             return result;
         }
     }
-    return encode(nullptr);
+    return output_.encode(nullptr);
 }
 
 int StreamPipeline::receive_frames() {
@@ -333,44 +333,8 @@ int StreamPipeline::drain_filters() {
             !video_ && encoder_.frame_size > 0 && frame->nb_samples < encoder_.frame_size &&
             !(encoder_.codec->capabilities &
               (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
-        result = short_last_frame ? 0 : encode(frame);
+        result = short_last_frame ? 0 : output_.encode(frame);
         av_frame_unref(frame);
-        if (result < 0) {
-            return result;
-        }
-    }
-}
-
-int StreamPipeline::encode(AVFrame* frame) {
-    int result = avcodec_send_frame(&encoder_, frame);
-    if (result < 0 && !(frame == nullptr && result == AVERROR_EOF)) {
-        return result;
-    }
-    AVPacket* packet = encoded_.get();
-    for (;;) {
-        result = avcodec_receive_packet(&encoder_, packet);
-        if (again_or_end(result)) {
-            return 0;
-        }
-        if (result < 0) {
-            return result;
-        }
-        packet->stream_index = output_.index;
-        av_packet_rescale_ts(packet, encoder_.time_base, output_.time_base);
-        // The muxer refuses a decoding time that does not increase; such a packet takes the
-        // next free one.
-        if (packet->dts != AV_NOPTS_VALUE && last_written_dts_ != AV_NOPTS_VALUE &&
-            packet->dts <= last_written_dts_) {
-            packet->dts = last_written_dts_ + 1;
-            if (packet->pts != AV_NOPTS_VALUE && packet->pts < packet->dts) {
-                packet->pts = packet->dts;
-            }
-        }
-        if (packet->dts != AV_NOPTS_VALUE) {
-            last_written_dts_ = packet->dts;
-        }
-        result = writer_(*packet);
-        av_packet_unref(packet);
         if (result < 0) {
             return result;
         }

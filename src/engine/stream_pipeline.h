@@ -10,6 +10,7 @@
 
 #include "engine/ffmpeg_ptr.h"
 #include "engine/filter_graph.h"
+#include "engine/stream_encoder.h"
 
 #include <atomic>
 #include <cstdint>
@@ -20,8 +21,7 @@ namespace morvane {
 
 class StreamPipeline {
 public:
-    // Writes one encoded packet (stream index and timestamps already set); 0 or an error.
-    using PacketWriter = std::function<int(AVPacket&)>;
+    using PacketWriter = StreamEncoder::PacketWriter;
 
     struct Settings {
         int decoder_threads = 1;
@@ -76,14 +76,11 @@ private:
     std::int64_t frame_duration(const AVFrame& frame) const;
     // Takes every filtered frame the graph has ready and encodes it.
     int drain_filters();
-    // One frame (nullptr: the end) into the encoder, and every packet it gives out.
-    int encode(AVFrame* frame);
 
     AVStream& input_;
     AVCodecContext& encoder_;
-    AVStream& output_;
     std::string chain_;
-    PacketWriter writer_;
+    StreamEncoder output_;
     Settings settings_;
     bool video_ = false;
 
@@ -91,7 +88,6 @@ private:
     FilterGraph filters_;
     FramePtr decoded_;
     FramePtr filtered_;
-    PacketPtr encoded_;
     // The shape of the frames the graph was built for.
     int graph_width_ = 0, graph_height_ = 0, graph_format_ = -1, graph_rate_ = 0;
     AVChannelLayout graph_layout_{};
@@ -108,7 +104,6 @@ private:
     // The last picture handed to the encoder (encoder time base): a rebuilt graph's first
     // picture may round onto it.
     std::int64_t last_encoded_pts_ = AV_NOPTS_VALUE;
-    std::int64_t last_written_dts_ = AV_NOPTS_VALUE;
     int decode_errors_ = 0;
 };
 

@@ -2,6 +2,7 @@
 // converted stream, headers written.
 #include "engine/display_shape.h"
 #include "engine/engine.h"
+#include "engine/silent_track.h"
 #include "engine/stream_pipeline.h"
 
 #include <cstdio>
@@ -87,12 +88,14 @@ int Engine::set_up_pipelines(InputFile& input, OutputFile& output) {
         if (part.encoder == nullptr) {
             continue;
         }
-        if (part.source_index < 0) {
+        const bool silence = part.source_index < 0 && options_.silent_sound &&
+                             part.encoder->codec_type == AVMEDIA_TYPE_AUDIO &&
+                             output.video_encoder != nullptr;
+        if (part.source_index < 0 && !silence) {
             message("Could not find input stream matching output stream #0.%d\n",
                     part.stream->index);
             return AVERROR_STREAM_NOT_FOUND;
         }
-        AVStream& source = *input.container->streams[part.source_index];
         if (part.encoder->codec == nullptr) {
             message("Unsupported codec for output stream #0.%d\n", part.stream->index);
             return AVERROR_ENCODER_NOT_FOUND;
@@ -111,6 +114,17 @@ int Engine::set_up_pipelines(InputFile& input, OutputFile& output) {
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             part.stream->avg_frame_rate = part.encoder->framerate;
         }
+        if (silence) {
+            silent_track_ = std::make_unique<SilentTrack>(
+                *part.encoder, *part.stream,
+                [this](AVPacket& packet) { return mux_packet(packet); });
+            result = silent_track_->open();
+            if (result < 0) {
+                return result;
+            }
+            continue;
+        }
+        AVStream& source = *input.container->streams[part.source_index];
         if (const AVDictionaryEntry* language =
                 av_dict_get(source.metadata, "language", nullptr, 0)) {
             av_dict_set(&part.stream->metadata, "language", language->value, 0);

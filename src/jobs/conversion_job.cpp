@@ -91,9 +91,8 @@ std::string stopped_text(const JobOutcome& outcome) {
     return "stopped at " + progress_text(outcome.seconds_done, outcome.seconds_total);
 }
 
-ConversionJob::ConversionJob(Engine& engine, TranscodeProgress& progress,
-                             const SupportedCodecs& codecs)
-    : engine_(engine), progress_(progress), codecs_(codecs) {}
+ConversionJob::ConversionJob(Engine& engine, TranscodeProgress& progress)
+    : engine_(engine), progress_(progress) {}
 
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, CConverCallback* callback,
@@ -122,14 +121,15 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         engine_.close_engine_files();
         return failed(std::move(reason));
     };
-    if (video != AV_CODEC_ID_NONE && !codecs_.is_supported_video(video)) {
-        return refuse("unsupported video codec " + codec_name(video));
+    // Whatever FFmpeg on this system decodes is taken.
+    if (video != AV_CODEC_ID_NONE && avcodec_find_decoder(video) == nullptr) {
+        return refuse("cannot decode its video (" + codec_name(video) + ")");
     }
-    if (audio != AV_CODEC_ID_NONE && !codecs_.is_supported_audio(audio)) {
-        return refuse("unsupported audio codec " + codec_name(audio));
+    if (audio != AV_CODEC_ID_NONE && avcodec_find_decoder(audio) == nullptr) {
+        return refuse("cannot decode its sound (" + codec_name(audio) + ")");
     }
-    const bool has_video_and_audio = video != AV_CODEC_ID_NONE && audio != AV_CODEC_ID_NONE;
-    const bool video_output = (device.media_kinds & KIND_VIDEO) && has_video_and_audio;
+    const bool has_audio = audio != AV_CODEC_ID_NONE;
+    const bool video_output = (device.media_kinds & KIND_VIDEO) && video != AV_CODEC_ID_NONE;
     const std::string& extension = video_output ? device.video_extension : device.audio_extension;
     const std::string planned = planned_output_path(device, path, video_output, output_folder);
     if (skip_existing_) {
@@ -143,10 +143,10 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         }
     }
 
-    if (!set_options(device, has_video_and_audio)) {
+    if (!set_options(device, video_output, has_audio)) {
         return refuse("the device plays neither video nor audio");
     }
-    if (!video_output && audio == AV_CODEC_ID_NONE) {
+    if (!video_output && !has_audio) {
         return refuse("no sound to convert");
     }
 
@@ -218,12 +218,13 @@ std::string ConversionJob::engine_reason(const char* fallback) const {
     return engine_.last_error().empty() ? fallback : engine_.last_error();
 }
 
-bool ConversionJob::set_options(const DeviceProfile& device, bool has_video_and_audio) {
+bool ConversionJob::set_options(const DeviceProfile& device, bool video_output, bool has_audio) {
     EngineOptions& options = engine_.options();
+    options.silent_sound = false;
     const bool video_player =
         (device.media_kinds & KIND_VIDEO) && (device.media_kinds & KIND_AUDIO);
     if (video_player) {
-        if (has_video_and_audio) {
+        if (video_output) {
             options.video_bit_rate = device.target_bit_rate;
             engine_.set_frame_rate_preset(3);
             const int larger = std::max(device.screen_width, device.screen_height);
@@ -233,6 +234,11 @@ bool ConversionJob::set_options(const DeviceProfile& device, bool has_video_and_
             engine_.set_frame_size_fit(size);
             options.video_codec_override = device.video_codec;
             options.audio_codec_override = device.video_audio_codec;
+            // The players want a sound track with every film: silence where there is none.
+            if (!has_audio) {
+                options.silent_sound = true;
+                options.audio_sample_rate = 44100;
+            }
         } else {
             options.audio_codec_override = device.audio_codec;
         }

@@ -8,7 +8,6 @@
 #include "engine/engine.h"
 #include "jobs/device_profile.h"
 #include "jobs/failed_file.h"
-#include "jobs/supported_codecs.h"
 
 #include <functional>
 #include <string>
@@ -35,7 +34,7 @@ std::string stopped_text(const JobOutcome& outcome);
 
 class ConversionJob {
 public:
-    ConversionJob(Engine& engine, TranscodeProgress& progress, const SupportedCodecs& codecs);
+    ConversionJob(Engine& engine, TranscodeProgress& progress);
 
     // An input whose planned output (planned_output_path) exists already is skipped with
     // "already converted: <path>" instead of converted again.
@@ -50,13 +49,12 @@ public:
                            const std::function<void(double seconds)>& on_conversion_start = {});
 
 private:
-    bool set_options(const DeviceProfile& device, bool has_video_and_audio);
+    bool set_options(const DeviceProfile& device, bool video_output, bool has_audio);
     // The engine's own reason for its last failure, else `fallback`.
     std::string engine_reason(const char* fallback) const;
 
     Engine& engine_;
     TranscodeProgress& progress_;
-    const SupportedCodecs& codecs_;
     bool skip_existing_ = false;
 };
 

@@ -104,7 +104,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     // The engine's options are reset once per batch, never between its files.
     engine_.reset_engine(progress_);
-    ConversionJob job(engine_, progress_, supported_codecs_);
+    ConversionJob job(engine_, progress_);
     lock.lock();
 
     for (int index = 0;; ++index) {

@@ -13,7 +13,6 @@
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
-#include "jobs/supported_codecs.h"
 #include "settings/app_settings.h"
 
 #include <condition_variable>
@@ -61,7 +60,6 @@ private:
     bool batch_due() const { return start_requested_ && !queue_.empty(); }
 
     ConversionHost& host_;
-    SupportedCodecs supported_codecs_;
 
     // Used by the worker thread only.
     Engine engine_;

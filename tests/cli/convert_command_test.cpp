@@ -106,14 +106,13 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
     EXPECT_EQ(run.exit_status, 1) << run.all();
 
     const auto printed = outcomes(run.output, inputs);
-    const std::map<std::string, std::string> refusals = {
-        {"fixture.ogg", ": unsupported audio codec vorbis"},
-        {"fixture.ps.mpg", ": unsupported audio codec mp2"},
-        {"dvd.mpg", ": unsupported audio codec mp2"},
+    std::map<std::string, std::string> refusals = {
         {"fixture-corrupt.mkv", ": Invalid data found when processing input"},
-        {"fixture.flv", ": no sound to convert"},
         {"data.ts", ": no sound to convert"},
     };
+    if (!device.plays_video) {
+        refusals.emplace("fixture.flv", ": no sound to convert"); // a silent film
+    }
     std::set<fs::path> written;
     for (const std::string& input : inputs) {
         SCOPED_TRACE(input);
@@ -130,11 +129,13 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
 
         const MediaInfo source = inspect_media(input);
         const MediaInfo result = inspect_media(output);
-        const auto& source_audio = source.stream(AVMEDIA_TYPE_AUDIO);
         const bool video_output = device.plays_video && source.count(AVMEDIA_TYPE_VIDEO) > 0;
-        const int expected_rate =
-            device.sample_rate != 0 ? device.sample_rate : source_audio.sample_rate;
-        const int expected_channels = device.keeps_channels ? source_audio.channels : 2;
+        // A silent film gets a silent sound track of the usual shape.
+        const bool sound = source.count(AVMEDIA_TYPE_AUDIO) > 0;
+        const int source_rate = sound ? source.stream(AVMEDIA_TYPE_AUDIO).sample_rate : 44100;
+        const int expected_rate = device.sample_rate != 0 ? device.sample_rate : source_rate;
+        const int expected_channels =
+            device.keeps_channels ? source.stream(AVMEDIA_TYPE_AUDIO).channels : 2;
         if (video_output) {
             EXPECT_EQ(output.extension(), ".mp4");
             ASSERT_EQ(result.streams.size(), 2u);
