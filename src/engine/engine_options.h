@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/codec_id.h>
@@ -33,6 +36,8 @@ struct EngineOptions {
     bool video_disable = false;
     // An output with pictures from an input without sound gets a silent sound track.
     bool silent_sound = false;
+    // Tags written into the output beside those copied from the input.
+    std::vector<std::pair<std::string, std::string>> output_tags;
     // Microseconds of the input's timeline to convert; 0: all of it.
     std::int64_t recording_time = 0;
 

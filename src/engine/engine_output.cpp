@@ -111,6 +111,11 @@ int Engine::open_output_file(const std::string& path) {
     if (result >= 0 && input != nullptr) {
         copy_tags(*input, &file.container->metadata);
     }
+    for (const auto& [key, value] : options_.output_tags) {
+        if (result >= 0) {
+            result = av_dict_set(&file.container->metadata, key.c_str(), value.c_str(), 0);
+        }
+    }
     // An existing file is replaced: the caller has chosen (and reserved) this name.
     if (result >= 0 && !(format->flags & AVFMT_NOFILE)) {
         result = avio_open(&file.container->pb, path.c_str(), AVIO_FLAG_WRITE);

@@ -4,7 +4,9 @@
 #include "engine/stream_choice.h"
 #include "jobs/clock_text.h"
 #include "jobs/media_probe.h"
+#include "jobs/output_mark.h"
 #include "jobs/output_naming.h"
+#include "jobs/source_identity.h"
 #include "jobs/temporary_output.h"
 
 #include <cerrno>
@@ -61,6 +63,43 @@ double stated_duration_seconds(const AVFormatContext& container) {
         return 0;
     }
     return static_cast<double>(container.duration) / AV_TIME_BASE;
+}
+
+// The outputs this input made before, among the names its output takes (the planned name,
+// then name_0, name_1, ... up to the first free one): a complete one, and one a stop cut short.
+struct EarlierOutputs {
+    std::string complete;
+    std::string cut;
+};
+
+EarlierOutputs earlier_outputs(const std::optional<std::string>& source, const std::string& planned,
+                               const std::string& extension) {
+    EarlierOutputs found;
+    if (!source) {
+        return found;
+    }
+    for (long long attempt = 0;; ++attempt) {
+        const std::string candidate = output_name_candidate(planned, extension, attempt);
+        struct stat status {};
+        if (::lstat(candidate.c_str(), &status) != 0) {
+            return found;
+        }
+        if (!S_ISREG(status.st_mode)) {
+            continue;
+        }
+        if (const std::optional<OutputMark> mark = read_output_mark(candidate);
+            mark && mark->source == *source) {
+            std::string& slot = mark->complete ? found.complete : found.cut;
+            if (slot.empty()) {
+                slot = candidate;
+            }
+        }
+    }
+}
+
+bool is_cut_output_of(const std::string& path, const std::optional<std::string>& source) {
+    const std::optional<OutputMark> mark = read_output_mark(path);
+    return source && mark && mark->source == *source && !mark->complete;
 }
 
 // Passes the engine's reports on and remembers whether the answer stopped the conversion.
@@ -132,15 +171,14 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     const bool video_output = (device.media_kinds & KIND_VIDEO) && video != AV_CODEC_ID_NONE;
     const std::string& extension = video_output ? device.video_extension : device.audio_extension;
     const std::string planned = planned_output_path(device, path, video_output, output_folder);
-    if (skip_existing_) {
-        struct stat existing {};
-        if (::lstat(planned.c_str(), &existing) == 0) {
-            engine_.close_engine_files();
-            JobOutcome outcome;
-            outcome.status = JobStatus::skipped;
-            outcome.reason = "already converted: " + planned;
-            return outcome;
-        }
+    const std::optional<std::string> source = source_identity(path);
+    const EarlierOutputs earlier = earlier_outputs(source, planned, extension);
+    if (skip_existing_ && !earlier.complete.empty()) {
+        engine_.close_engine_files();
+        JobOutcome outcome;
+        outcome.status = JobStatus::skipped;
+        outcome.reason = "already converted: " + earlier.complete;
+        return outcome;
     }
 
     if (!set_options(device, video_output, has_audio)) {
@@ -149,6 +187,8 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (!video_output && !has_audio) {
         return refuse("no sound to convert");
     }
+    engine_.options().output_tags =
+        source ? output_mark_tags(*source) : std::vector<std::pair<std::string, std::string>>{};
 
     const std::string folder = planned.substr(0, planned.find_last_of('/') + 1);
     TemporaryOutput output;
@@ -189,9 +229,20 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (video_output && !wrote_pictures && !stop_watch.stopped()) {
         return failed("no picture in this file could be decoded");
     }
-    if (const std::optional<std::string> error =
-            output.commit(planned, extension, outcome.output_path)) {
+    if (source) {
+        // Unmarked, the output is still good; a rerun just does not know it as this input's.
+        finish_output_mark(output.path(), *source, !stop_watch.stopped());
+    }
+    // A cut output of this input is replaced, if it still is one; otherwise a new name.
+    const bool replace = !earlier.cut.empty() && is_cut_output_of(earlier.cut, source);
+    const std::optional<std::string> error =
+        replace ? output.commit_replacing(earlier.cut)
+                : output.commit(planned, extension, outcome.output_path);
+    if (error) {
         return failed("cannot write the output file: " + *error);
+    }
+    if (replace) {
+        outcome.output_path = earlier.cut;
     }
     if (stop_watch.stopped()) {
         outcome.status = JobStatus::stopped;

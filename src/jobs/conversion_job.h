@@ -36,8 +36,10 @@ class ConversionJob {
 public:
     ConversionJob(Engine& engine, TranscodeProgress& progress);
 
-    // An input whose planned output (planned_output_path) exists already is skipped with
-    // "already converted: <path>" instead of converted again.
+    // An input whose complete output is in the folder already (an output whose mark names
+    // this very input, see output_mark.h) is skipped with "already converted: <path>"
+    // instead of converted again. Whether or not skipping, an output of the input that a stop
+    // cut short is replaced by the new one.
     void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
 
     // `on_conversion_start` runs right before the engine converts (the file was accepted),

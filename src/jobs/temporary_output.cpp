@@ -127,26 +127,33 @@ std::optional<std::string> TemporaryOutput::create(const std::string& folder,
 std::optional<std::string> TemporaryOutput::commit(const std::string& planned_path,
                                                    const std::string& extension,
                                                    std::string& final_path) {
+    return finish([&] {
+        for (long long attempt = 0;; ++attempt) {
+            const std::string candidate = output_name_candidate(planned_path, extension, attempt);
+            if (rename_without_replacing(path_, candidate)) {
+                final_path = candidate;
+                return true;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+        }
+    });
+}
+
+std::optional<std::string> TemporaryOutput::commit_replacing(const std::string& path) {
+    return finish([&] { return ::rename(path_.c_str(), path.c_str()) == 0; });
+}
+
+std::optional<std::string> TemporaryOutput::finish(const std::function<bool()>& name) {
     if (descriptor_ < 0) {
         return "no temporary file";
     }
     // The data must be on disk before the name says the file is complete.
-    if (::fsync(descriptor_) != 0) {
+    if (::fsync(descriptor_) != 0 || !name()) {
         const std::string reason = error_text(errno);
         discard();
         return reason;
-    }
-    for (long long attempt = 0;; ++attempt) {
-        const std::string candidate = output_name_candidate(planned_path, extension, attempt);
-        if (rename_without_replacing(path_, candidate)) {
-            final_path = candidate;
-            break;
-        }
-        if (errno != EEXIST) {
-            const std::string reason = error_text(errno);
-            discard();
-            return reason;
-        }
     }
     flush_folder(folder_);
     ::close(descriptor_);

@@ -6,6 +6,7 @@
 // a later run removes temporaries left behind by killed runs, never one a live process holds.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,6 +31,10 @@ public:
     // (the temporary is then removed).
     std::optional<std::string> commit(const std::string& planned_path, const std::string& extension,
                                       std::string& final_path);
+    // Flushes the complete file to disk and gives it `path` in one step, replacing the file
+    // there: only for an output of the same input that a stop cut short, the one file Morvane
+    // ever replaces. Nothing on success, else why (the temporary is then removed).
+    std::optional<std::string> commit_replacing(const std::string& path);
     // Removes the temporary: a failed conversion leaves nothing.
     void discard();
 
@@ -37,6 +42,9 @@ public:
     static void remove_stale(const std::string& folder);
 
 private:
+    // fsync, then the name; releases the temporary either way.
+    std::optional<std::string> finish(const std::function<bool()>& name);
+
     int descriptor_ = -1;
     std::string folder_;
     std::string path_;
