@@ -55,9 +55,11 @@ std::string result_line(const InputRecord& record) {
     return input + ": " + printable_name(outcome.reason);
 }
 
-BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over) {
+BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over,
+                          int unreadable_folders) {
     BatchCounts counts;
     counts.passed_over = passed_over;
+    counts.unreadable_folders = unreadable_folders;
     for (const InputRecord& record : records) {
         counts.count(status_of(record));
     }
@@ -81,10 +83,16 @@ std::string summary_line(const BatchCounts& counts) {
         line += "; " + std::to_string(counts.passed_over) +
                 (counts.passed_over == 1 ? " file" : " files") + " passed over (not media)";
     }
+    if (counts.unreadable_folders != 0) {
+        line += "; " + std::to_string(counts.unreadable_folders) +
+                (counts.unreadable_folders == 1 ? " folder" : " folders") + " could not be read";
+    }
     return line;
 }
 
-std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts) {
+std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts,
+                          const std::vector<std::string>& passed_over,
+                          const std::vector<UnreadableFolder>& unreadable_folders) {
     using nlohmann::json;
     const auto seconds = [](double value) -> json {
         return value > 0 ? json(std::round(value * 1000) / 1000) : json(nullptr);
@@ -118,11 +126,19 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         file["elapsed"] = std::round(record.elapsed * 1000) / 1000;
         files.push_back(std::move(file));
     }
-    const json summary = {{"converted", counts.converted},    {"stopped", counts.stopped},
-                          {"incomplete", counts.incomplete},  {"not_started", counts.not_started},
-                          {"skipped", counts.skipped},        {"failed", counts.failed},
-                          {"passed_over", counts.passed_over}};
-    const json document = {{"files", std::move(files)}, {"summary", summary}};
+    const json summary = {
+        {"converted", counts.converted},     {"stopped", counts.stopped},
+        {"incomplete", counts.incomplete},   {"not_started", counts.not_started},
+        {"skipped", counts.skipped},         {"failed", counts.failed},
+        {"passed_over", counts.passed_over}, {"unreadable_folders", counts.unreadable_folders}};
+    json unreadable = json::array();
+    for (const UnreadableFolder& folder : unreadable_folders) {
+        unreadable.push_back({{"folder", folder.path}, {"reason", folder.reason}});
+    }
+    const json document = {{"files", std::move(files)},
+                           {"passed_over", passed_over},
+                           {"unreadable_folders", std::move(unreadable)},
+                           {"summary", summary}};
     // Names are bytes; one that is not UTF-8 cannot be a JSON string as it is.
     return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
 }

@@ -2,6 +2,7 @@
 // the input ends, the JSON document of --json and the closing count.
 #pragma once
 
+#include "cli/input_collector.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
 
@@ -18,7 +19,8 @@ struct InputRecord {
 };
 
 struct BatchCounts : BatchSummary {
-    int passed_over = 0; // files of walked folders that are not media
+    int passed_over = 0;        // files of walked folders that are not media
+    int unreadable_folders = 0; // folders the walk could not look into
 };
 
 // The record's status: converted, stopped, incomplete, not_started, skipped, failed.
@@ -29,12 +31,17 @@ std::string status_name(const InputRecord& record);
 // "in: skipped (already converted: out)", "in: reason"; names escaped for a terminal.
 std::string result_line(const InputRecord& record);
 
-BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over);
+BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over,
+                          int unreadable_folders);
 
-// "12 converted, 1 stopped, 2 failed; 4 files passed over (not media)"; zeros left out.
+// "12 converted, 1 stopped, 2 failed; 4 files passed over (not media); 1 folder could not be
+// read"; zeros left out.
 std::string summary_line(const BatchCounts& counts);
 
-// {"files": [{"input", "status", "output" | "reason", "duration", ...}], "summary": {...}}
-std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts);
+// {"files": [{"input", "status", "output" | "reason", "duration", ...}],
+//  "passed_over": [...], "unreadable_folders": [{"folder", "reason"}], "summary": {...}}
+std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts,
+                          const std::vector<std::string>& passed_over,
+                          const std::vector<UnreadableFolder>& unreadable_folders);
 
 } // namespace morvane

@@ -1,6 +1,8 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <charconv>
+#include <getopt.h>
 
 namespace morvane {
 
@@ -18,135 +20,156 @@ std::optional<int> jobs_count(const std::string& text) {
     return count;
 }
 
-// Options that take a value, under their long and short names.
-enum class Valued { none, device, output_dir, files_from, jobs };
+// Long options without a short name get values above any character.
+enum LongOnly : int {
+    device = 256,
+    output_dir,
+    files_from,
+    skip_existing,
+    json,
+    list_devices,
+    version,
+};
 
-Valued valued_long(const std::string& name) {
-    if (name == "device") {
-        return Valued::device;
+constexpr option long_options[] = {
+    {"device", required_argument, nullptr, device},
+    {"output-dir", required_argument, nullptr, output_dir},
+    {"recursive", no_argument, nullptr, 'r'},
+    {"files-from", required_argument, nullptr, files_from},
+    {"null", no_argument, nullptr, '0'},
+    {"skip-existing", no_argument, nullptr, skip_existing},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"json", no_argument, nullptr, json},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"list-devices", no_argument, nullptr, list_devices},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, version},
+    {nullptr, 0, nullptr, 0},
+};
+// The leading ':' tells a missing argument from an unknown option.
+constexpr const char* short_options = ":r0j:qh";
+
+std::string long_name(int value) {
+    for (const option& entry : long_options) {
+        if (entry.name != nullptr && entry.val == value) {
+            return entry.name;
+        }
     }
-    if (name == "output-dir") {
-        return Valued::output_dir;
-    }
-    if (name == "files-from") {
-        return Valued::files_from;
-    }
-    if (name == "jobs") {
-        return Valued::jobs;
-    }
-    return Valued::none;
+    return {};
 }
 
-std::optional<UsageError> set_value(CommandLine& line, Valued option, const std::string& value) {
-    switch (option) {
-    case Valued::device:
-        if (value.empty()) {
-            return UsageError{"--device needs a device number or name"};
-        }
-        line.device = value;
-        break;
-    case Valued::output_dir:
-        if (value.empty()) {
-            return UsageError{"--output-dir needs a folder"};
-        }
-        line.output_dir = value;
-        break;
-    case Valued::files_from:
-        if (value.empty()) {
-            return UsageError{"--files-from needs a file, or - for standard input"};
-        }
-        line.files_from = value;
-        break;
-    case Valued::jobs:
-        line.jobs = jobs_count(value);
-        if (!line.jobs) {
-            return UsageError{"--jobs needs a number from 1 to " + std::to_string(most_jobs) +
-                              ", not \"" + value + "\""};
-        }
-        break;
-    case Valued::none:
-        break;
+// The words getopt itself would print (it is told not to: the caller says it once).
+std::string getopt_message(int result, int wrong, const std::string& argument) {
+    const bool long_form = argument.rfind("--", 0) == 0;
+    const std::string given = argument.substr(0, argument.find('='));
+    if (result == ':') {
+        return long_form ? "option '--" + long_name(wrong) + "' requires an argument"
+                         : "option requires an argument -- '" + std::string(1, char(wrong)) + "'";
     }
-    return std::nullopt;
-}
-
-bool set_flag(CommandLine& line, const std::string& name) {
-    if (name == "help" || name == "h") {
-        line.action = CommandLine::Action::help;
-    } else if (name == "version") {
-        line.action = CommandLine::Action::version;
-    } else if (name == "list-devices") {
-        line.action = CommandLine::Action::list_devices;
-    } else if (name == "recursive" || name == "r") {
-        line.recursive = true;
-    } else if (name == "null" || name == "0") {
-        line.null_separated = true;
-    } else if (name == "skip-existing") {
-        line.skip_existing = true;
-    } else if (name == "json") {
-        line.json = true;
-    } else if (name == "quiet" || name == "q") {
-        line.quiet = true;
-    } else {
-        return false;
+    if (wrong != 0) {
+        return long_form ? "option '--" + long_name(wrong) + "' doesn't allow an argument"
+                         : "invalid option -- '" + std::string(1, char(wrong)) + "'";
     }
-    return true;
+    std::string candidates;
+    for (const option& entry : long_options) {
+        if (entry.name != nullptr && std::string(entry.name).rfind(given.substr(2), 0) == 0) {
+            candidates += std::string(" '--") + entry.name + "'";
+        }
+    }
+    if (long_form && candidates.find(' ', 1) != std::string::npos) {
+        return "option '" + given + "' is ambiguous; possibilities:" + candidates;
+    }
+    return "unrecognized option '" + given + "'";
 }
 
 } // namespace
 
 std::variant<CommandLine, UsageError>
 parse_command_line(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {"morvane-convert"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+
     CommandLine line;
-    bool only_files = false;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        const std::string& argument = arguments[index];
-        const bool has_next = index + 1 < arguments.size();
-        if (only_files || argument.size() < 2 || argument[0] != '-') {
-            line.files.push_back(argument); // "-" too: a file of that name
-        } else if (argument == "--") {
-            only_files = true;
-        } else if (argument.rfind("--", 0) == 0) {
-            const std::size_t equals = argument.find('=');
-            const std::string name = argument.substr(2, equals - 2);
-            const Valued option = valued_long(name);
-            if (option != Valued::none) {
-                if (equals == std::string::npos && !has_next) {
-                    return set_value(line, option, "").value_or(UsageError{});
-                }
-                const std::string value =
-                    equals != std::string::npos ? argument.substr(equals + 1) : arguments[++index];
-                if (auto error = set_value(line, option, value)) {
-                    return *error;
-                }
-            } else if (equals != std::string::npos || !set_flag(line, name)) {
-                return UsageError{"unknown option " + argument.substr(0, equals)};
+    // getopt keeps its place in globals: 0 starts it afresh, and it prints nothing itself.
+    optind = 0;
+    opterr = 0;
+    for (;;) {
+        const int result = getopt_long(argc, argv.data(), short_options, long_options, nullptr);
+        if (result == -1) {
+            break;
+        }
+        const std::string value = optarg != nullptr ? optarg : "";
+        switch (result) {
+        case device:
+            if (value.empty()) {
+                return UsageError{"--device needs a device number or name"};
             }
-        } else {
-            // Bundled short options; a valued one takes the rest of the word or the next one.
-            for (std::size_t at = 1; at < argument.size(); ++at) {
-                const char letter = argument[at];
-                if (letter == 'j') {
-                    const std::string rest = argument.substr(at + 1);
-                    if (rest.empty() && !has_next) {
-                        return set_value(line, Valued::jobs, "").value_or(UsageError{});
-                    }
-                    if (auto error = set_value(line, Valued::jobs,
-                                               rest.empty() ? arguments[++index] : rest)) {
-                        return *error;
-                    }
-                    break;
-                }
-                if (!set_flag(line, std::string(1, letter))) {
-                    return UsageError{"unknown option -" + std::string(1, letter)};
-                }
+            line.device = value;
+            break;
+        case output_dir:
+            if (value.empty()) {
+                return UsageError{"--output-dir needs a folder"};
             }
+            line.output_dir = value;
+            break;
+        case files_from:
+            if (value.empty()) {
+                return UsageError{"--files-from needs a file, or - for standard input"};
+            }
+            line.files_from.push_back(value);
+            break;
+        case 'j':
+            line.jobs = jobs_count(value);
+            if (!line.jobs) {
+                return UsageError{"--jobs needs a number from 1 to " + std::to_string(most_jobs) +
+                                  ", not \"" + value + "\""};
+            }
+            break;
+        case 'r':
+            line.recursive = true;
+            break;
+        case '0':
+            line.null_separated = true;
+            break;
+        case skip_existing:
+            line.skip_existing = true;
+            break;
+        case json:
+            line.json = true;
+            break;
+        case 'q':
+            line.quiet = true;
+            break;
+        case list_devices:
+            line.action = CommandLine::Action::list_devices;
+            break;
+        case 'h':
+            line.action = CommandLine::Action::help;
+            break;
+        case version:
+            line.action = CommandLine::Action::version;
+            break;
+        default: {
+            const int at = std::min(std::max(optind - 1, 1), argc - 1);
+            return UsageError{getopt_message(result, optopt, argv[static_cast<std::size_t>(at)])};
+        }
         }
     }
-    if (line.null_separated && !line.files_from) {
+    // getopt moved the names behind the options.
+    for (int index = optind; index < argc; ++index) {
+        line.files.emplace_back(argv[static_cast<std::size_t>(index)]);
+    }
+    if (line.null_separated && line.files_from.empty()) {
         return UsageError{"-0 only goes with --files-from"};
     }
-    if (line.action == CommandLine::Action::convert && line.files.empty() && !line.files_from) {
+    if (line.action == CommandLine::Action::convert && line.files.empty() &&
+        line.files_from.empty()) {
         return UsageError{"no files to convert"};
     }
     return line;

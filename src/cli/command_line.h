@@ -15,7 +15,7 @@ struct CommandLine {
     std::optional<std::string> device;     // a row index or part of a device's name
     std::optional<std::string> output_dir; // as given
     std::vector<std::string> files;        // files and folders, as given
-    std::optional<std::string> files_from; // a list of inputs, "-" for standard input
+    std::vector<std::string> files_from;   // lists of inputs, "-" for standard input
     bool null_separated = false;           // the list's entries end with NUL, not newline
     bool recursive = false;
     bool skip_existing = false;
@@ -28,8 +28,9 @@ struct UsageError {
     std::string message;
 };
 
-// GNU conventions: options and files in any order, "--" ends the options, short options
-// may be bundled ("-rq", "-j2"), long options take "=value" or the next argument.
+// GNU conventions (getopt_long): options and files in any order, "--" ends the options,
+// short options may be bundled ("-rq", "-j2"), long options may be abbreviated ("--rec")
+// and take "=value" or the next argument. Mistakes come back in getopt's own words.
 std::variant<CommandLine, UsageError> parse_command_line(const std::vector<std::string>& arguments);
 
 // The text of --help.

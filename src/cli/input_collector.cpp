@@ -1,67 +1,131 @@
 #include "cli/input_collector.h"
 
-#include "engine/cover_art.h"
-#include "engine/ffmpeg_ptr.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
+#include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace morvane {
 
-namespace fs = std::filesystem;
+namespace {
+
+// Enough of a file for FFmpeg to tell its format.
+constexpr std::size_t sniffed_bytes = 64 * 1024;
+
+// Formats of pictures and text, which FFmpeg opens too but which are nobody's song or film.
+bool picture_or_text(std::string_view format) {
+    static constexpr std::string_view formats[] = {
+        "image2",     "tty",         "bin",       "xbin",        "idf",       "adf",
+        "ffmetadata", "srt",         "ass",       "webvtt",      "subviewer", "subviewer1",
+        "microdvd",   "mpl2",        "mpsub",     "pjs",         "realtext",  "sami",
+        "stl",        "jacosub",     "vplayer",   "aqtitle",     "lrc",       "scc",
+        "mcc",        "tedcaptions", "vobsub",    "sup",         "dvbsub",    "dvbtxt",
+        "apng",       "gif",         "alias_pix", "brender_pix", "fits",      "webp_pipe",
+    };
+    return std::find(std::begin(formats), std::end(formats), format) != std::end(formats) ||
+           (format.size() > 5 && format.substr(format.size() - 5) == "_pipe");
+}
+
+// A sound or film format whose extensions include the file's.
+bool media_extension(const std::string& path) {
+    void* state = nullptr;
+    while (const AVInputFormat* format = av_demuxer_iterate(&state)) {
+        if (format->extensions != nullptr && !picture_or_text(format->name) &&
+            av_match_ext(path.c_str(), format->extensions) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 InputCollector::InputCollector(bool recursive, const std::string& output_folder,
-                               std::function<bool()> stopped)
-    : recursive_(recursive), output_folder_(output_folder), stopped_(std::move(stopped)) {}
+                               std::function<bool()> stopped, WalkProgress walk_progress)
+    : recursive_(recursive), output_folder_(output_folder), stopped_(std::move(stopped)),
+      walk_progress_(std::move(walk_progress)) {}
+
+bool InputCollector::first_meeting(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return met_names_.insert(path).second;
+    }
+    return met_.insert({status.st_dev, status.st_ino}).second;
+}
 
 void InputCollector::add(const std::string& path) {
-    std::error_code error;
-    if (recursive_ && fs::is_directory(path, error)) {
+    struct stat status {};
+    if (recursive_ && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
         walk(path);
-    } else {
+    } else if (first_meeting(path)) {
         inputs_.push_back(path);
     }
 }
 
 void InputCollector::walk(const std::string& folder) {
-    std::error_code error;
-    if (!output_folder_.empty() && fs::equivalent(folder, output_folder_, error)) {
+    struct stat status {};
+    if (!output_folder_.empty() && ::stat(output_folder_.c_str(), &status) == 0) {
+        struct stat here {};
+        if (::stat(folder.c_str(), &here) == 0 && here.st_dev == status.st_dev &&
+            here.st_ino == status.st_ino) {
+            return;
+        }
+    }
+    if (!first_meeting(folder)) {
+        return; // reached before, through another name or an overlapping folder
+    }
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) {
+        unreadable_.push_back({folder, std::strerror(errno)});
         return;
     }
     // Sorted, so that a rerun meets the files in the same order and gives the same names.
-    std::vector<fs::directory_entry> entries;
-    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error),
-         end;
-         !error && it != end; it.increment(error)) {
-        entries.push_back(*it);
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        // Hidden files include the temporaries of conversions still being written.
+        if (entry->d_name[0] != '.') {
+            names.emplace_back(entry->d_name);
+        }
+        errno = 0;
     }
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-        return a.path().filename() < b.path().filename();
-    });
+    if (errno != 0) {
+        unreadable_.push_back({folder, std::strerror(errno)});
+    }
+    ::closedir(listing);
+    std::sort(names.begin(), names.end());
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
-    for (const fs::directory_entry& entry : entries) {
+    for (const std::string& name : names) {
         if (stopped_()) {
             return;
         }
-        const std::string name = entry.path().filename().string();
-        // Hidden files include the temporaries of conversions still being written.
-        if (name.empty() || name[0] == '.') {
+        const std::string path = prefix + name;
+        struct stat entry {};
+        // Links to folders are not followed: a link back up would never end.
+        if (::lstat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode)) {
+            walk(path);
             continue;
         }
-        const std::string path = prefix + name;
-        // Links to folders are not followed: a link back up would never end.
-        if (entry.is_directory(error) && !entry.is_symlink(error)) {
-            walk(path);
-        } else if (is_media_file(path)) {
-            inputs_.push_back(path);
+        ++files_seen_;
+        if (looks_like_media(path)) {
+            if (first_meeting(path)) {
+                inputs_.push_back(path);
+            }
         } else {
-            ++passed_over_;
+            passed_over_.push_back(path);
+        }
+        if (walk_progress_) {
+            walk_progress_(files_seen_, static_cast<int>(inputs_.size()));
         }
     }
 }
@@ -88,40 +152,33 @@ std::optional<std::string> read_name_list(const std::string& list, bool null_sep
     return std::nullopt;
 }
 
-bool is_media_file(const std::string& path) {
+bool looks_like_media(const std::string& path) {
     // Only regular files: a named pipe or a device would wait for data forever.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) {
+        return media_extension(path); // it fails in the batch with its reason
+    }
     struct stat status {};
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    std::vector<unsigned char> start(sniffed_bytes + AVPROBE_PADDING_SIZE, 0);
+    ssize_t got = -1;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        got = ::read(descriptor, start.data(), sniffed_bytes);
+    }
+    ::close(descriptor);
+    if (got < 0) {
         return false;
     }
-    AVFormatContext* raw_context = nullptr;
-    if (avformat_open_input(&raw_context, path.c_str(), nullptr, nullptr) < 0) {
-        return false;
+    AVProbeData probe{};
+    probe.filename = path.c_str();
+    probe.buf = start.data();
+    probe.buf_size = static_cast<int>(got);
+    int score = 0;
+    const AVInputFormat* format = av_probe_input_format3(&probe, 1, &score);
+    // Above what a file name alone or a few lucky bytes earn.
+    if (format != nullptr && score > AVPROBE_SCORE_EXTENSION && !picture_or_text(format->name)) {
+        return true;
     }
-    InputFormatPtr container(raw_context);
-    // Pictures (image2, png_pipe, ...) and text shown as pictures (tty) open as "video".
-    const std::string_view format = container->iformat->name;
-    if (format == "image2" || format == "tty" ||
-        (format.size() > 5 && format.substr(format.size() - 5) == "_pipe")) {
-        return false;
-    }
-    if (avformat_find_stream_info(container.get(), nullptr) < 0) {
-        return false;
-    }
-    for (unsigned index = 0; index < container->nb_streams; ++index) {
-        const AVStream* stream = container->streams[index];
-        const AVCodecParameters& parameters = *stream->codecpar;
-        // A stream whose parameters the probe could not find is the demuxer's guess from
-        // the file name, not content.
-        const bool sound = parameters.codec_type == AVMEDIA_TYPE_AUDIO &&
-                           parameters.sample_rate > 0 && parameters.ch_layout.nb_channels > 0;
-        const bool pictures = parameters.codec_type == AVMEDIA_TYPE_VIDEO && parameters.width > 0 &&
-                              !is_cover_art(stream);
-        if (sound || pictures) {
-            return true;
-        }
-    }
-    return false;
+    return media_extension(path);
 }
 
 } // namespace morvane

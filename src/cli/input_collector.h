@@ -1,20 +1,34 @@
-// Turns what the user named (files, folders, lists of names) into the inputs of a batch.
-// Walked folders contribute only media, found by content: a file FFmpeg can open that has
-// sound or moving pictures. Everything else found there is passed over quietly and counted.
+// Turns what the user named (files, folders, lists of names) into the inputs of a batch, each
+// file once however often it is named or reached (by device and inode). Walked folders give
+// the media files under them, found by content (or by a media extension): such a file that
+// turns out damaged fails in the batch with its reason instead of vanishing. Other files are
+// passed over and listed; a folder that cannot be read is listed with why.
 #pragma once
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace morvane {
 
+struct UnreadableFolder {
+    std::string path;
+    std::string reason;
+};
+
 class InputCollector {
 public:
+    // Told as a walk goes: files looked at, media found.
+    using WalkProgress = std::function<void(int files, int media)>;
+
     // `stopped` ends a long walk early (an interrupt during it). The walk never enters
     // `output_folder`: a rerun would otherwise convert the last run's outputs.
-    InputCollector(bool recursive, const std::string& output_folder, std::function<bool()> stopped);
+    InputCollector(bool recursive, const std::string& output_folder, std::function<bool()> stopped,
+                   WalkProgress walk_progress = {});
 
     // A name given by the user. Without `recursive` a folder is kept as an input of its
     // own (the batch reports it as a folder); a file is always kept, media or not, so
@@ -22,16 +36,24 @@ public:
     void add(const std::string& path);
 
     const std::vector<std::string>& inputs() const { return inputs_; }
-    int passed_over() const { return passed_over_; }
+    const std::vector<std::string>& passed_over() const { return passed_over_; }
+    const std::vector<UnreadableFolder>& unreadable_folders() const { return unreadable_; }
 
 private:
     void walk(const std::string& folder);
+    // False when this very file (or folder) was met before under any name.
+    bool first_meeting(const std::string& path);
 
     bool recursive_;
     std::string output_folder_;
     std::function<bool()> stopped_;
+    WalkProgress walk_progress_;
     std::vector<std::string> inputs_;
-    int passed_over_ = 0;
+    std::vector<std::string> passed_over_;
+    std::vector<UnreadableFolder> unreadable_;
+    std::set<std::pair<dev_t, ino_t>> met_;
+    std::set<std::string> met_names_; // of names that are no file at all (missing, say)
+    int files_seen_ = 0;
 };
 
 // Reads the names in `list` ("-": standard input) into `names`: one a line, or ended by
@@ -39,8 +61,9 @@ private:
 std::optional<std::string> read_name_list(const std::string& list, bool null_separated,
                                           std::vector<std::string>& names);
 
-// Whether FFmpeg can open the file and finds sound or video in it (still pictures and text
-// shown as pictures do not count).
-bool is_media_file(const std::string& path);
+// Whether a file is meant as sound or film: FFmpeg recognises its content with confidence,
+// or its extension is one of a sound or film format; pictures and text are not. Reads only
+// the start of the file: the conversion is what opens it for real.
+bool looks_like_media(const std::string& path);
 
 } // namespace morvane

@@ -8,11 +8,15 @@
 #include "cli/parallel_batch.h"
 #include "cli/printable_name.h"
 #include "jobs/device_table.h"
+#include "jobs/output_folder.h"
 #include "settings/settings_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -41,6 +45,48 @@ int list_devices(const DeviceTable& table) {
     }
     return 0;
 }
+
+// "looking through folders: 1,240 files, 180 media", kept up to date on a terminal while a
+// long walk runs.
+class WalkLine {
+public:
+    explicit WalkLine(std::FILE* terminal) : terminal_(terminal) {}
+    void show(int files, int media) {
+        const auto now = std::chrono::steady_clock::now();
+        if (terminal_ == nullptr || now - drawn_ < std::chrono::milliseconds(250)) {
+            return;
+        }
+        drawn_ = now;
+        shown_ = true;
+        std::fprintf(terminal_, "\r\033[Klooking through folders: %s files, %s media",
+                     with_thousands(files).c_str(), with_thousands(media).c_str());
+        std::fflush(terminal_);
+    }
+    void clear() {
+        if (shown_) {
+            std::fputs("\r\033[K", terminal_);
+            std::fflush(terminal_);
+            shown_ = false;
+        }
+    }
+
+private:
+    static std::string with_thousands(int count) {
+        const std::string digits = std::to_string(count);
+        std::string text;
+        for (std::size_t at = 0; at < digits.size(); ++at) {
+            if (at > 0 && (digits.size() - at) % 3 == 0) {
+                text += ',';
+            }
+            text += digits[at];
+        }
+        return text;
+    }
+
+    std::FILE* terminal_;
+    std::chrono::steady_clock::time_point drawn_{};
+    bool shown_ = false;
+};
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "morvane-convert: %s; try --help\n", printable_name(message).c_str());
@@ -73,19 +119,15 @@ int convert(const CommandLine& line) {
     const DeviceProfile& device = devices[static_cast<std::size_t>(device_row)];
 
     if (line.output_dir) {
-        std::string folder = *line.output_dir;
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        if (!std::filesystem::is_directory(folder)) {
-            std::fprintf(stderr, "morvane-convert: cannot create the folder %s%s%s\n",
-                         printable_name(folder).c_str(), error ? ": " : "",
-                         error ? error.message().c_str() : "");
-            return 2;
+        settings.output_folder = *line.output_dir;
+        if (settings.output_folder.back() != '/') {
+            settings.output_folder += '/';
         }
-        if (folder.back() != '/') {
-            folder += '/';
-        }
-        settings.output_folder = folder;
+    }
+    // A folder that cannot take the outputs fails the batch once, before anything starts.
+    if (const std::optional<std::string> problem = prepare_output_folder(settings.output_folder)) {
+        std::fprintf(stderr, "morvane-convert: %s\n", printable_name(*problem).c_str());
+        return 1;
     }
     // A terminal command never opens windows or switches the computer off.
     settings.shutdown_after_batch = 0;
@@ -103,11 +145,13 @@ int convert(const CommandLine& line) {
     // Before any other thread exists, so that no thread but the watcher takes the signals.
     InterruptWatcher interrupts([&batch] { batch.request_stop(); });
 
-    InputCollector collector(line.recursive, settings.output_folder,
-                             [&batch] { return batch.stop_requested(); });
+    WalkLine walk_line(options.show_progress ? stderr : nullptr);
+    InputCollector collector(
+        line.recursive, settings.output_folder, [&batch] { return batch.stop_requested(); },
+        [&walk_line](int files, int media) { walk_line.show(files, media); });
     std::vector<std::string> named = line.files;
-    if (line.files_from) {
-        if (auto error = read_name_list(*line.files_from, line.null_separated, named)) {
+    for (const std::string& list : line.files_from) {
+        if (auto error = read_name_list(list, line.null_separated, named)) {
             std::fprintf(stderr, "morvane-convert: %s\n", printable_name(*error).c_str());
             return 2;
         }
@@ -115,8 +159,13 @@ int convert(const CommandLine& line) {
     for (const std::string& name : named) {
         collector.add(name);
     }
+    walk_line.clear();
+    for (const UnreadableFolder& folder : collector.unreadable_folders()) {
+        std::fprintf(stderr, "morvane-convert: cannot read the folder %s: %s\n",
+                     printable_name(folder.path).c_str(), folder.reason.c_str());
+    }
     const std::vector<std::string>& inputs = collector.inputs();
-    if (!line.quiet) {
+    if (!line.quiet && !batch.stop_requested()) {
         std::fprintf(stderr, "Converting %zu file%s for %s into %s (%d at once)\n", inputs.size(),
                      inputs.size() == 1 ? "" : "s", device.display_name.c_str(),
                      printable_name(settings.output_folder).c_str(),
@@ -124,10 +173,20 @@ int convert(const CommandLine& line) {
     }
     const std::vector<InputRecord> records = batch.run(inputs);
 
-    const BatchCounts counts = count_records(records, collector.passed_over());
+    const BatchCounts counts =
+        count_records(records, static_cast<int>(collector.passed_over().size()),
+                      static_cast<int>(collector.unreadable_folders().size()));
     if (line.json) {
-        std::fputs(json_document(records, counts).c_str(), stdout);
-        std::fflush(stdout);
+        std::fputs(
+            json_document(records, counts, collector.passed_over(), collector.unreadable_folders())
+                .c_str(),
+            stdout);
+    }
+    // Results that never reached their reader are a failure too, as for any GNU tool.
+    const bool results_written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    if (!results_written) {
+        std::fprintf(stderr, "morvane-convert: cannot write the results: %s\n",
+                     std::strerror(errno));
     }
     if (!line.quiet) {
         std::fprintf(stderr, "%s\n", summary_line(counts).c_str());
@@ -135,7 +194,7 @@ int convert(const CommandLine& line) {
     if (const int signal = interrupts.signal_taken()) {
         return 128 + signal;
     }
-    return counts.all_converted() ? 0 : 1;
+    return counts.all_converted() && counts.unreadable_folders == 0 && results_written ? 0 : 1;
 }
 
 } // namespace

@@ -36,27 +36,34 @@ TEST(CommandLine, OptionsAndFilesInAnyOrder) {
     // Bundled short options, a valued one taking the rest of the word or the next word.
     const CommandLine bundled = parsed({"-rq0", "--files-from", "-", "-j2", "--json", "-"});
     EXPECT_TRUE(bundled.recursive && bundled.quiet && bundled.null_separated && bundled.json);
-    EXPECT_EQ(bundled.files_from, "-");
+    EXPECT_EQ(bundled.files_from, std::vector<std::string>{"-"});
     EXPECT_EQ(bundled.jobs, 2);
     EXPECT_EQ(bundled.files, std::vector<std::string>{"-"}); // a file called "-"
     EXPECT_EQ(parsed({"-rj", "3", "x"}).jobs, 3);
     EXPECT_EQ(parsed({"--jobs=4", "--skip-existing", "x"}).jobs, 4);
     EXPECT_TRUE(parsed({"--skip-existing", "x"}).skip_existing);
     EXPECT_TRUE(parsed({"--files-from=list"}).files.empty()); // a list alone is enough
+    // Every list is read, and long options may be shortened while they stay unique.
+    const CommandLine lists = parsed({"--files-from", "a", "--files=b", "--rec", "--skip", "x"});
+    EXPECT_EQ(lists.files_from, (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(lists.recursive && lists.skip_existing);
 }
 
 TEST(CommandLine, MistakesAreUsageErrors) {
     EXPECT_EQ(error_of({}), "no files to convert");
-    EXPECT_EQ(error_of({"--device"}), "--device needs a device number or name");
+    // getopt's own words.
+    EXPECT_EQ(error_of({"--device"}), "option '--device' requires an argument");
     EXPECT_EQ(error_of({"--output-dir=", "a.avi"}), "--output-dir needs a folder");
-    EXPECT_EQ(error_of({"--fast", "a.avi"}), "unknown option --fast");
-    EXPECT_EQ(error_of({"--json=yes", "a.avi"}), "unknown option --json");
-    EXPECT_EQ(error_of({"-rx", "a.avi"}), "unknown option -x");
+    EXPECT_EQ(error_of({"--fast", "a.avi"}), "unrecognized option '--fast'");
+    EXPECT_EQ(error_of({"--json=yes", "a.avi"}), "option '--json' doesn't allow an argument");
+    EXPECT_EQ(error_of({"--j", "a.avi"}),
+              "option '--j' is ambiguous; possibilities: '--jobs' '--json'");
+    EXPECT_EQ(error_of({"-rx", "a.avi"}), "invalid option -- 'x'");
+    EXPECT_EQ(error_of({"a", "-j"}), "option requires an argument -- 'j'");
     EXPECT_EQ(error_of({"-j", "0", "a"}), "--jobs needs a number from 1 to 64, not \"0\"");
     EXPECT_EQ(error_of({"-j2x", "a"}), "--jobs needs a number from 1 to 64, not \"2x\"");
-    EXPECT_EQ(error_of({"a", "-j"}), "--jobs needs a number from 1 to 64, not \"\"");
     EXPECT_EQ(error_of({"-0", "a"}), "-0 only goes with --files-from");
-    EXPECT_EQ(error_of({"--files-from"}), "--files-from needs a file, or - for standard input");
+    EXPECT_EQ(error_of({"--files-from"}), "option '--files-from' requires an argument");
 }
 
 TEST(PrintableName, ControlsAndBrokenUtf8AreEscapedTheRestKept) {
