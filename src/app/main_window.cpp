@@ -150,6 +150,12 @@ void MainWindow::batch_finished(const BatchSummary& summary) {
         close();
         return;
     }
+    if (!summary.output_folder_problem.empty()) {
+        // One message for the whole batch, not the same reason once per file.
+        show_message(tr("Nothing was converted: %1")
+                         .arg(QString::fromStdString(summary.output_folder_problem)));
+        return;
+    }
     switch (choose_post_batch_action(settings_, summary)) {
     case PostBatchAction::power_off:
         power_off_after_notice();

@@ -25,6 +25,7 @@ struct ConversionStatus {
 struct BatchSummary {
     int converted = 0, stopped = 0, incomplete = 0, not_started = 0, skipped = 0, failed = 0;
     bool stop_requested = false;          // the batch ended by a stop
+    std::string output_folder_problem;    // why the batch could convert nothing at all
     std::vector<FailedFile> failed_files; // the failed and the incomplete ones, with reasons
     bool all_converted() const { return stopped + incomplete + not_started + failed == 0; }
 

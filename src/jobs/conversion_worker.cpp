@@ -1,5 +1,6 @@
 #include "jobs/conversion_worker.h"
 
+#include "jobs/output_folder.h"
 #include "jobs/string_table.h"
 
 namespace morvane {
@@ -106,6 +107,11 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     engine_.reset_engine(progress_);
     ConversionJob job(engine_, progress_);
     lock.lock();
+    // A folder deleted or made read-only since the last batch is made again or refused once.
+    const std::string folder = settings_.output_folder;
+    lock.unlock();
+    summary.output_folder_problem = prepare_output_folder(folder).value_or("");
+    lock.lock();
 
     for (int index = 0;; ++index) {
         if (quit_requested_) {
@@ -130,6 +136,16 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         }
         const std::string path = queue_.front();
         queue_.pop_front();
+        if (!summary.output_folder_problem.empty()) {
+            JobOutcome outcome;
+            outcome.reason = summary.output_folder_problem;
+            summary.count(JobStatus::failed);
+            summary.failed_files.push_back({path, outcome.reason});
+            lock.unlock();
+            host_.file_finished(path, outcome);
+            lock.lock();
+            continue;
+        }
         current_index_ = index;
         current_seconds_ = 0;
         current_path_ = path;

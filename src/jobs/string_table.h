@@ -5,6 +5,5 @@ namespace morvane::strings {
 
 inline constexpr const char* window_title = "Morvane";
 inline constexpr const char* idle_prompt = "Drop audio/video files";
-inline constexpr const char* not_supported = "Not Support";
 
 } // namespace morvane::strings

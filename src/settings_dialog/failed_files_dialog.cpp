@@ -15,7 +15,7 @@ namespace morvane {
 
 FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(tr("Not Supported"));
+    setWindowTitle(tr("Not converted"));
     setSizeGripEnabled(true);
 
     auto* table = new QTreeWidget(this);
@@ -27,8 +27,11 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     // The file's name is at the end of its path: cut in the middle, never there.
     table->setTextElideMode(Qt::ElideMiddle);
-    // Both columns share the width, so the header has no empty end.
-    table->header()->setSectionResizeMode(QHeaderView::Stretch);
+    // Reasons are shown whole; the paths take the rest of the width, so the header has no
+    // empty end.
+    table->header()->setStretchLastSection(false);
+    table->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     const QFontMetrics metrics = table->fontMetrics();
     int widest_path = metrics.horizontalAdvance(table->headerItem()->text(0));
     int widest_reason = metrics.horizontalAdvance(table->headerItem()->text(1));
@@ -44,7 +47,7 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
         widest_reason = std::max(widest_reason, metrics.horizontalAdvance(reason));
     }
 
-    auto* line = new QLabel(tr("Failed to convert the following files:"), this);
+    auto* line = new QLabel(tr("These files were not converted:"), this);
     line->setBuddy(table);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

@@ -259,11 +259,14 @@ TEST_F(ConversionWorkerTest, FailedFilesComeWithTheirReasonsInTheSummary) {
     EXPECT_EQ(summary.failed_files[2].reason.substr(34), " of 0:10");
     EXPECT_TRUE(std::filesystem::exists(host.finished[3].second.output_path));
 
-    // The next batch starts with an empty list.
+    // The next batch starts with an empty list, and makes its output folder again when it was
+    // deleted meanwhile.
+    std::filesystem::remove_all(output_folder());
     worker->add_files({short_tone("b.wav")});
     worker->start_conversion();
     ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
     EXPECT_TRUE(host.summaries[1].failed_files.empty());
+    EXPECT_EQ(host.summaries[1].converted, 1);
 }
 
 TEST_F(ConversionWorkerTest, AFullDiskFailsTheFileLeavesNothingAndTheNextOneConverts) {

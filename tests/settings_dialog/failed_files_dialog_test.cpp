@@ -35,7 +35,11 @@ TEST(FailedFilesDialogTest, ListsEachFileWithItsReasonAndClosesByButtonOrReturn)
             QCoreApplication::processEvents();
             const QHeaderView* header = table->header();
             EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), table->viewport()->width());
+            // Reasons whole, whatever the paths take.
+            EXPECT_GE(header->sectionSize(1), table->fontMetrics().horizontalAdvance(
+                                                  "Invalid data found when processing input"));
         }
+        EXPECT_EQ(dialog.windowTitle(), "Not converted");
 
         if (by_key) {
             QTest::keyClick(&dialog, Qt::Key_Return);
