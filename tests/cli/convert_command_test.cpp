@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace morvane::test {
 namespace {
@@ -368,6 +369,74 @@ TEST_F(ConvertCommandUse, ACutInputIsKeptAndReportedIncomplete) {
     expect_complete(file["output"].get<std::string>());
     EXPECT_EQ(document["summary"]["incomplete"], 1);
     EXPECT_NE(run.errors.find("0 converted, 1 incomplete"), std::string::npos) << run.errors;
+}
+
+// A small library as people keep one: two different songs of one name in two albums, a song
+// that a stop cut short, a damaged song, a text file, a folder that cannot be read, and a
+// song named twice. A run and a rerun with --skip-existing, against the disk and the JSON.
+TEST_F(ConvertCommandUse, ALibraryConvertsEverySongOnceAndSaysWhatItPassedOver) {
+    const std::string library = folder.file("library").string();
+    const std::string intro_a = tone("library/A/Album1/01 Intro.wav", 0.3);
+    const std::string intro_b = tone("library/B/Album2/01 Intro.wav", 0.5);
+    const std::string long_song = tone("library/C/long.wav", 120.0);
+    { std::ofstream(folder.file("library/C/broken.mp3")) << std::string(3000, '\x5a'); }
+    { std::ofstream(folder.file("library/C/notes.txt")) << "liner notes\n"; }
+    tone("library/locked/hidden song.wav");
+    // The folder nobody may read; root may read anything, so the program then runs as nobody.
+    std::vector<std::string> as_user;
+    if (::geteuid() == 0) {
+        as_user = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        fs::permissions(folder.path(), fs::perms::all);
+    }
+    fs::permissions(folder.file("library/locked"), fs::perms::none);
+    const auto run_as_user = [&](std::vector<std::string> arguments, ProcessOptions options = {}) {
+        arguments.insert(arguments.begin(),
+                         {program, "-q", "--device", "shuffle", "--output-dir", out});
+        arguments.insert(arguments.begin(), as_user.begin(), as_user.end());
+        options.environment = environment();
+        return run_process(arguments, options);
+    };
+
+    // The long song, stopped early: a complete, shorter file marked as cut.
+    ProcessOptions stop_early;
+    stop_early.on_started = [&](pid_t child) {
+        for (int wait = 0; wait < 600 && !fs::exists(out); ++wait) {
+            std::this_thread::sleep_for(20ms);
+        }
+        std::this_thread::sleep_for(300ms);
+        kill(child, SIGINT);
+    };
+    ASSERT_EQ(run_as_user({long_song}, stop_early).exit_status, 130);
+    ASSERT_LT(inspect_media(out + "/long.mp3").duration_seconds, 100.0);
+
+    for (const bool rerun : {false, true}) {
+        SCOPED_TRACE(rerun ? "rerun" : "first run");
+        // Skipping from the start: what it skips must be this very song, complete.
+        const ProcessResult run =
+            run_as_user({"-r", "--skip-existing", "--json", library, intro_a});
+        EXPECT_EQ(run.exit_status, 1) << run.all(); // the damaged song, the locked folder
+        const auto document = nlohmann::json::parse(run.output);
+        std::map<std::string, std::pair<std::string, std::string>> by_input; // status, output
+        for (const auto& file : document["files"]) {
+            by_input[file["input"]] = {file["status"], file.value("output", "")};
+        }
+        ASSERT_EQ(by_input.size(), 4u) << run.output; // intro_a once, though named twice
+        const std::string done = rerun ? "skipped" : "converted";
+        EXPECT_EQ(by_input[intro_a], std::pair(done, rerun ? "" : out + "/01 Intro.mp3"));
+        EXPECT_EQ(by_input[intro_b], std::pair(done, rerun ? "" : out + "/01 Intro_0.mp3"));
+        // The cut output of the long song is replaced, not kept beside a new one.
+        EXPECT_EQ(by_input[long_song], std::pair(done, rerun ? "" : out + "/long.mp3"));
+        EXPECT_EQ(by_input[library + "/C/broken.mp3"].first, "failed");
+        EXPECT_EQ(document["passed_over"], nlohmann::json::array({library + "/C/notes.txt"}));
+        ASSERT_EQ(document["unreadable_folders"].size(), 1u);
+        EXPECT_EQ(document["unreadable_folders"][0]["folder"], library + "/locked");
+        EXPECT_EQ(visible_outputs(),
+                  (std::set<fs::path>{out + "/01 Intro.mp3", out + "/01 Intro_0.mp3",
+                                      out + "/long.mp3"}));
+        EXPECT_NEAR(inspect_media(out + "/long.mp3").duration_seconds, 120.0, 0.2);
+        EXPECT_NEAR(inspect_media(out + "/01 Intro_0.mp3").duration_seconds, 0.5, 0.1);
+    }
+    fs::permissions(folder.file("library/locked"), fs::perms::owner_all);
 }
 
 // Two processes with two converters each, all twelve inputs named alike, one folder.
