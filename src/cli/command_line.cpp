@@ -186,21 +186,27 @@ std::string usage_text() {
            "                       \"psp\"); the desktop program's choice by default\n"
            "  --output-dir DIR     where the converted files go, created when missing;\n"
            "                       the desktop program's folder by default\n"
-           "  -r, --recursive      walk folders; files FFmpeg cannot read are passed over\n"
+           "  -r, --recursive      walk folders for media (by content or extension);\n"
+           "                       other files are passed over\n"
            "  --files-from LIST    also convert the files named in LIST, one a line\n"
-           "                       (- reads standard input)\n"
+           "                       (- reads standard input); may be repeated\n"
            "  -0, --null           LIST's names end with NUL (find -print0)\n"
-           "  --skip-existing      skip an input whose output name already exists\n"
+           "  --skip-existing      skip an input whose complete output is already in the\n"
+           "                       folder\n"
            "  -j, --jobs N         convert N files at once (default: one per processor)\n"
            "  --json               print the results as one JSON document\n"
            "  -q, --quiet          no progress and no summary on standard error\n"
            "  --list-devices       list the players\n"
+           "  -h, --help           show this help\n"
+           "  --version            show the version\n"
            "\n"
-           "Results go to standard output, progress and messages to standard error.\n"
+           "Long options may be shortened while they stay unique. Each file is converted\n"
+           "once, however often it is named. Results go to standard output, progress and\n"
+           "messages to standard error.\n"
            "Ctrl-C, SIGTERM and SIGHUP stop: the current files end early but complete, the\n"
            "rest is not started. A second signal quits at once.\n"
-           "Exit status: 0 all converted, 1 some not converted, 2 wrong usage,\n"
-           "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP.\n";
+           "Exit status: 0 all converted, 1 something not converted or not reported,\n"
+           "2 wrong usage, 130/143/129 stopped by SIGINT/SIGTERM/SIGHUP.\n";
 }
 
 } // namespace morvane
