@@ -17,8 +17,8 @@ namespace {
 
 const std::filesystem::path& work_folder() {
     static const std::filesystem::path folder = [] {
-        std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("morvane-fuzz-" + std::to_string(::getpid()));
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("morvane-fuzz-" + std::to_string(::getpid()));
         std::filesystem::create_directories(path);
         return path;
     }();

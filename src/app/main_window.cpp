@@ -33,7 +33,7 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
     setWindowTitle(tr("Morvane"));
     setWindowIcon(
         QIcon(QString::fromStdString(location_.module_directory + "icons/morvane-256.png")));
-    build_device_table(device_table_, location_.module_directory);
+    device_table_ = morvane::device_table(location_.module_directory);
 
     drop_area_ = new DropArea(location_.module_directory + "Skins/", this);
     auto* layout = new QVBoxLayout(this);

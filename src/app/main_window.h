@@ -37,7 +37,7 @@ public:
     ~MainWindow() override;
 
     const AppSettings& settings() const { return settings_; }
-    const DeviceTable& device_table() const { return device_table_; }
+    const DeviceTable& devices() const { return device_table_; }
     const Skin& skin() const { return skin_; }
     DropArea* drop_area() const { return drop_area_; }
 

@@ -32,7 +32,7 @@ namespace {
 int list_devices(const DeviceTable& table) {
     for (std::size_t row = 0; row < table.size(); ++row) {
         const DeviceProfile& device = table[row];
-        if (device.media_kinds & KIND_VIDEO) {
+        if (device.plays_video) {
             std::printf("%zu  %-18s  video %dx%d %s, sound only %s\n", row,
                         device.display_name.c_str(),
                         std::max(device.screen_width, device.screen_height),
@@ -106,8 +106,7 @@ int convert(const CommandLine& line) {
     AppSettings settings;
     load_settings(settings, location);
 
-    DeviceTable devices;
-    build_device_table(devices, location.module_directory);
+    const DeviceTable devices = device_table(location.module_directory);
     int device_row = valid_device_index(settings.device_index, devices);
     if (line.device) {
         const auto chosen = choose_device(devices, *line.device);
@@ -217,8 +216,7 @@ int main(int argc, char** argv) {
         std::printf("morvane-convert %s\n", MORVANE_VERSION);
         return 0;
     case CommandLine::Action::list_devices: {
-        DeviceTable devices;
-        build_device_table(devices, "");
+        const DeviceTable devices = device_table("");
         return list_devices(devices);
     }
     case CommandLine::Action::convert:

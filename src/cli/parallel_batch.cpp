@@ -2,7 +2,7 @@
 
 #include "cli/printable_name.h"
 #include "cli/progress_line.h"
-#include "engine/conver_callback.h"
+#include "engine/progress_sink.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -35,18 +35,14 @@ int terminal_width(std::FILE* stream) {
 } // namespace
 
 // One converter: an engine and a job of its own, and the sink its conversions report to.
-class ParallelBatch::Converter : public CConverCallback {
+class ParallelBatch::Converter : public ProgressSink {
 public:
-    explicit Converter(ParallelBatch& batch) : job(engine, progress), batch_(batch) {
-        engine.set_message_sink([](std::string_view) {});
-        engine.reset_engine(progress);
-    }
+    explicit Converter(ParallelBatch& batch) : job(engine), batch_(batch) {}
 
     bool on_progress(int percent) override { return batch_.on_progress(*this, percent); }
 
     // Used by this converter's thread only.
     Engine engine;
-    TranscodeProgress progress;
     ConversionJob job;
 
     // Guarded by the batch's mutex.

@@ -5,10 +5,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
 #include <libavutil/frame.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <memory>
@@ -40,17 +37,8 @@ struct FrameFreer {
 struct PacketFreer {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
-struct ResamplerFreer {
-    void operator()(SwrContext* context) const { swr_free(&context); }
-};
-struct AudioFifoFreer {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
 struct FilterGraphFreer {
     void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
-};
-struct ScalerFreer {
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
 
 using IoContextPtr = std::unique_ptr<AVIOContext, IoContextCloser>;
@@ -59,9 +47,6 @@ using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatCloser>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
-using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFreer>;
-using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFreer>;
 
 } // namespace morvane

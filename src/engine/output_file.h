@@ -1,18 +1,45 @@
-// One output container with the encoder of each stream it encodes (cover art is copied).
+// The output container of one conversion: its streams and their encoders, configured from the
+// ConversionSpec, with the input's tags and cover picture.
 #pragma once
 
+#include "engine/conversion_spec.h"
 #include "engine/ffmpeg_ptr.h"
+#include "engine/media_input.h"
+
+#include <string>
 
 namespace morvane {
 
-struct OutputFile {
-    OutputFormatPtr container;
-    std::string path;
-    CodecContextPtr video_encoder; // null when the file has no video
-    CodecContextPtr audio_encoder; // null when the file has no sound
-    AVStream* video_stream = nullptr;
-    AVStream* audio_stream = nullptr;
-    AVStream* cover_art_stream = nullptr; // the source's cover, copied as it is
+class OutputFile {
+public:
+    // Creates the container for `path` (its format chosen by the name), the streams the spec
+    // asks for, configured but not yet opened, and the file itself. 0 or an FFmpeg error;
+    // `reason` gets the words where the code says too little.
+    int open(const std::string& path, const MediaInput& input, const ConversionSpec& spec,
+             std::string& reason);
+
+    AVFormatContext& container() const { return *container_; }
+    AVCodecContext* video_encoder() const { return video_encoder_.get(); }
+    AVCodecContext* audio_encoder() const { return audio_encoder_.get(); }
+    AVStream* video_stream() const { return video_stream_; }
+    AVStream* audio_stream() const { return audio_stream_; }
+    AVStream* cover_art_stream() const { return cover_art_stream_; }
+
+private:
+    // Each returns 0 or an FFmpeg error.
+    int add_video_stream(const ConversionSpec::Picture& picture, std::string& reason);
+    int add_audio_stream(const ConversionSpec::Sound& sound, std::string& reason);
+    int add_cover_art_stream(const AVStream& source);
+    // A stream and an encoder context for `codec`; nullptr when no encoder has it.
+    AVCodecContext* new_encoder(AVCodecID codec, CodecContextPtr& slot, AVStream*& stream,
+                                std::string& reason);
+
+    OutputFormatPtr container_;
+    CodecContextPtr video_encoder_; // null when the file has no moving pictures
+    CodecContextPtr audio_encoder_; // null when it has no sound
+    AVStream* video_stream_ = nullptr;
+    AVStream* audio_stream_ = nullptr;
+    AVStream* cover_art_stream_ = nullptr; // the source's cover, copied as it is
 };
 
 } // namespace morvane

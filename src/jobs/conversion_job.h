@@ -1,20 +1,21 @@
-// The work done for one file of a batch: check that it can be converted, set the engine up
-// for the device, name the output, convert. Every file ends converted, stopped (a complete,
-// shorter file), incomplete (a damaged or cut input: what it held, kept, but not counted as
-// converted), skipped, or failed with a reason; nothing is lost silently, and nothing
-// partial ever appears under a visible name.
+// The work done for one file of a batch: check that it can be converted, describe the output
+// the device wants (a ConversionSpec), name it, convert. Every file ends converted, stopped (a
+// complete, shorter file), incomplete (a damaged or cut input: what it held, kept, but not
+// counted as converted), skipped, or failed with a reason; nothing is lost silently, and
+// nothing partial ever appears under a visible name.
 #pragma once
 
+#include "engine/conversion_spec.h"
 #include "engine/engine.h"
+#include "engine/media_input.h"
 #include "jobs/device_profile.h"
-#include "jobs/failed_file.h"
 
 #include <functional>
 #include <string>
 
 namespace morvane {
 
-class CConverCallback;
+class ProgressSink;
 
 enum class JobStatus { converted, stopped, incomplete, not_started, skipped, failed };
 
@@ -32,9 +33,15 @@ struct JobOutcome {
 // "stopped at 0:25 of 5:00" (no " of …" when the total is unknown)
 std::string stopped_text(const JobOutcome& outcome);
 
+// What `device` makes of `input`: its pictures fitted to the screen, in the player's limits,
+// when the device shows films and the input has pictures; its sound (or silence beside
+// pictures without sound); tags that say which input made the output (`source`).
+ConversionSpec conversion_spec(const DeviceProfile& device, const MediaInput& input,
+                               const std::string& source);
+
 class ConversionJob {
 public:
-    ConversionJob(Engine& engine, TranscodeProgress& progress);
+    explicit ConversionJob(const Engine& engine) : engine_(engine) {}
 
     // An input whose complete output is in the folder already (an output whose mark names
     // this very input, see output_mark.h) is skipped with "already converted: <path>"
@@ -43,20 +50,15 @@ public:
     void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
 
     // `on_conversion_start` runs right before the engine converts (the file was accepted),
-    // with the input's duration in seconds (0 when unknown).
-    // `callback` answers false to stop: the file then ends stopped, complete and shorter (a
-    // stop before the first packet was written keeps no file: output_path stays empty).
+    // with the input's duration in seconds (0 when unknown). `sink` answers false to stop:
+    // the file then ends stopped, complete and shorter (a stop before the first packet was
+    // written keeps no file: output_path stays empty).
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
-                           const std::string& output_folder, CConverCallback* callback,
+                           const std::string& output_folder, ProgressSink* sink,
                            const std::function<void(double seconds)>& on_conversion_start = {});
 
 private:
-    bool set_options(const DeviceProfile& device, bool video_output, bool has_audio);
-    // The engine's own reason for its last failure, else `fallback`.
-    std::string engine_reason(const char* fallback) const;
-
-    Engine& engine_;
-    TranscodeProgress& progress_;
+    const Engine& engine_;
     bool skip_existing_ = false;
 };
 

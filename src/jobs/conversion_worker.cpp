@@ -1,14 +1,10 @@
 #include "jobs/conversion_worker.h"
 
 #include "jobs/output_folder.h"
-#include "jobs/string_table.h"
 
 namespace morvane {
 
-ConversionWorker::ConversionWorker(ConversionHost& host) : host_(host) {
-    // Reasons reach the host with each outcome; nothing goes raw to stderr.
-    engine_.set_message_sink([](std::string_view) {});
-}
+ConversionWorker::ConversionWorker(ConversionHost& host) : host_(host) {}
 
 ConversionWorker::~ConversionWorker() {
     {
@@ -73,13 +69,7 @@ bool ConversionWorker::on_progress(int percent) {
     ConversionStatus status;
     {
         std::lock_guard lock(mutex_);
-        status = {true,
-                  current_index_,
-                  batch_total(),
-                  percent,
-                  current_seconds_,
-                  current_path_,
-                  std::to_string(percent) + "%"};
+        status = {true, current_index_, batch_total(), percent, current_seconds_, current_path_};
     }
     host_.status_changed(status);
     // Read after the host was told: a stop asked meanwhile is honoured now, not half a
@@ -103,9 +93,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     start_requested_ = false;
     BatchSummary summary;
     lock.unlock();
-    // The engine's options are reset once per batch, never between its files.
-    engine_.reset_engine(progress_);
-    ConversionJob job(engine_, progress_);
+    ConversionJob job(engine_);
     lock.lock();
     // A folder deleted or made read-only since the last batch is made again or refused once.
     const std::string folder = settings_.output_folder;
@@ -152,7 +140,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         const DeviceProfile device = device_;
         const std::string output_folder = settings_.output_folder;
         job.set_skip_existing(skip_existing_);
-        const ConversionStatus status{true, index, batch_total(), 0, 0, path, "0%"};
+        const ConversionStatus status{true, index, batch_total(), 0, 0, path};
         lock.unlock();
 
         host_.conversion_begin();
@@ -180,8 +168,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         return false;
     }
     // The idle line keeps the batch's last counter.
-    const ConversionStatus idle{false, current_index_,      batch_total(), 0, 0,
-                                {},    strings::idle_prompt};
+    const ConversionStatus idle{false, current_index_, batch_total(), 0, 0, {}};
     batch_running_ = false;
     stop_requested_ = false;
     stopped_batch_rest_ = 0;

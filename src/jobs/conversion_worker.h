@@ -8,8 +8,8 @@
 // thread; the host hears nothing more after that. A host must outlive its worker.
 #pragma once
 
-#include "engine/conver_callback.h"
 #include "engine/engine.h"
+#include "engine/progress_sink.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
@@ -25,7 +25,7 @@
 
 namespace morvane {
 
-class ConversionWorker : public CConverCallback {
+class ConversionWorker : public ProgressSink {
 public:
     explicit ConversionWorker(ConversionHost& host);
     ~ConversionWorker() override;
@@ -63,7 +63,6 @@ private:
 
     // Used by the worker thread only.
     Engine engine_;
-    TranscodeProgress progress_;
 
     // Guarded by mutex_.
     mutable std::mutex mutex_;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint> // FFmpeg's headers need the integer constant macros
+#include <optional>
 #include <string>
 
 extern "C" {
@@ -10,23 +11,27 @@ extern "C" {
 
 namespace morvane {
 
-constexpr int KIND_VIDEO = 1; // the device plays video
-constexpr int KIND_AUDIO = 2; // the device plays audio
-
 struct DeviceProfile {
     std::string image_path; // absolute path of the device's picture
     std::string display_name;
-    int media_kinds = 0;
-    int screen_width = 0; // as the screen is described; 0 for audio-only players
+
+    // Players of films get an MP4 of a file with moving pictures; every player gets an MP3 of
+    // a file of sound alone. A player without a screen gets MP3s only.
+    bool plays_video = false;
+    int screen_width = 0; // as the screen is described (portrait or landscape)
     int screen_height = 0;
-    AVCodecID video_codec = AV_CODEC_ID_NONE;       // video stream of video outputs
-    AVCodecID video_audio_codec = AV_CODEC_ID_NONE; // audio stream of video outputs
+    AVCodecID video_codec = AV_CODEC_ID_NONE;       // pictures of films
+    AVCodecID video_audio_codec = AV_CODEC_ID_NONE; // sound of films
     std::string video_format_name;
     std::string video_extension; // with its dot; selects the output container
-    int target_bit_rate = 1500000;
-    AVCodecID audio_codec = AV_CODEC_ID_NONE; // audio-only outputs
-    int target_channels = -1;                 // -1 keeps the source's
-    int target_sample_rate = -1;              // -1 keeps the source's
+    // Bits per second of the pictures on average, and the player's published maximum, which
+    // no second of a film may go beyond by more than a tenth.
+    int video_bit_rate = 0;
+    int video_max_rate = 0;
+
+    AVCodecID audio_codec = AV_CODEC_ID_NONE; // files of sound alone
+    std::optional<int> channels;              // none keeps the source's
+    std::optional<int> sample_rate;           // none keeps the source's
     std::string audio_format_name;
     std::string audio_extension;
 };

@@ -10,11 +10,8 @@ namespace morvane {
 
 using DeviceTable = std::vector<DeviceProfile>;
 
-constexpr int device_count = 5;
-
-// Appends the five rows. `module_directory` ends with '/'; the pictures lie in its
-// "devices/" folder.
-void build_device_table(DeviceTable& table, const std::string& module_directory);
+// The five rows. `program_folder` ends with '/'; the pictures lie in its "devices/" folder.
+DeviceTable device_table(const std::string& program_folder);
 
 // A stored index that names no row selects the first one.
 int valid_device_index(int index, const DeviceTable& table);

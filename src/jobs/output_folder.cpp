@@ -14,6 +14,8 @@ std::optional<std::string> prepare_output_folder(const std::string& folder) {
         return "cannot create the folder " + folder +
                (error ? ": " + error.message() : std::string(": it is not a folder"));
     }
+    // Temporaries that killed runs left behind go once per batch, not once per file.
+    TemporaryOutput::remove_stale(folder);
     // What every conversion does first, tried once: a hidden temporary, created and removed.
     TemporaryOutput trial;
     if (const std::optional<std::string> reason = trial.create(folder, "")) {

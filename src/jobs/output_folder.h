@@ -7,9 +7,9 @@
 
 namespace morvane {
 
-// Creates `folder` (and its parents) when missing and checks that a file can be created in
-// it. Nothing when it is ready, else "cannot create the folder F: why" or "cannot write in
-// the folder F: why".
+// Creates `folder` (and its parents) when missing, removes the temporaries killed runs left
+// in it, and checks that a file can be created in it. Nothing when it is ready, else "cannot create
+// the folder F: why" or "cannot write in the folder F: why".
 std::optional<std::string> prepare_output_folder(const std::string& folder);
 
 } // namespace morvane

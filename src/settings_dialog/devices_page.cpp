@@ -24,7 +24,7 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* 
     auto* prompt = new QLabel(tr("Please select a device:"), this);
     device_list_ = new QComboBox(this);
     device_list_->setObjectName(QStringLiteral("device_list"));
-    device_list_->setMaxVisibleItems(device_count);
+    device_list_->setMaxVisibleItems(static_cast<int>(devices_.size()));
     prompt->setBuddy(device_list_);
     for (const DeviceProfile& profile : devices_) {
         device_list_->addItem(QString::fromStdString(profile.display_name));
@@ -87,7 +87,7 @@ void DevicesPage::show_device(int index) {
     const DeviceProfile& profile = devices_[static_cast<std::size_t>(index)];
     // A picture that cannot be read leaves the white field, without a message.
     picture_->setPixmap(load_picture(profile.image_path));
-    if (profile.media_kinds & KIND_VIDEO) {
+    if (profile.plays_video) {
         resolution_->setText(
             QStringLiteral("%1*%2").arg(profile.screen_width).arg(profile.screen_height));
         video_format_->setText(QString::fromStdString(profile.video_format_name));

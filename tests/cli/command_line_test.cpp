@@ -119,8 +119,7 @@ TEST(ProgressLine, FitsTheWidthAndKeepsTheNumbers) {
 }
 
 TEST(DeviceChoice, ByNumberOrByAUniquePartOfTheName) {
-    DeviceTable table;
-    build_device_table(table, "/x/");
+    const DeviceTable table = device_table("/x/");
     EXPECT_EQ(std::get<int>(choose_device(table, "4")), 4);
     EXPECT_EQ(std::get<int>(choose_device(table, "nano")), 1);
     EXPECT_EQ(std::get<int>(choose_device(table, "PSP")), 4);

@@ -400,10 +400,19 @@ TEST_F(ConvertCommandUse, ALibraryConvertsEverySongOnceAndSaysWhatItPassedOver) 
     // The long song, stopped early: a complete, shorter file marked as cut.
     ProcessOptions stop_early;
     stop_early.on_started = [&](pid_t child) {
-        for (int wait = 0; wait < 600 && !fs::exists(out); ++wait) {
+        // Once the conversion has written something into its hidden temporary.
+        const auto begun = [&] {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(out, error)) {
+                if (entry.path().filename().string()[0] == '.' && entry.file_size(error) > 0) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (int wait = 0; wait < 1500 && !begun(); ++wait) {
             std::this_thread::sleep_for(20ms);
         }
-        std::this_thread::sleep_for(300ms);
         kill(child, SIGINT);
     };
     ASSERT_EQ(run_as_user({long_song}, stop_early).exit_status, 130);

@@ -11,14 +11,7 @@
 namespace morvane::test {
 namespace {
 
-class AudioConversion : public ConversionTest {
-protected:
-    // What the job runner sets for an audio-only output.
-    void set_mp3_options() {
-        engine.options().video_disable = true;
-        engine.options().audio_codec_override = AV_CODEC_ID_MP3;
-    }
-};
+class AudioConversion : public ConversionTest {};
 
 TEST_F(AudioConversion, SampleRateAndChannelChanges) {
     struct Case {
@@ -31,14 +24,10 @@ TEST_F(AudioConversion, SampleRateAndChannelChanges) {
         const auto input = folder.file("tone.wav");
         write_media(input, wav_pcm(c.input_rate, c.input_channels, 2.0));
         const auto output = folder.file("tone.mp3");
-        ASSERT_EQ(convert(input, output,
-                          [&] {
-                              set_mp3_options();
-                              engine.options().audio_sample_rate = c.wanted_rate;
-                              engine.options().audio_channels = c.wanted_channels;
-                          }),
-                  0)
-            << messages;
+        const ConversionResult result = convert(input, output, [&](const MediaInput& in) {
+            return song(in, c.wanted_rate, c.wanted_channels);
+        });
+        ASSERT_TRUE(converted(result)) << result.reason;
         const MediaInfo info = inspect_media(output);
         ASSERT_EQ(info.streams.size(), 1u);
         const auto& audio = info.stream(AVMEDIA_TYPE_AUDIO);
@@ -97,18 +86,11 @@ TEST_F(AudioConversion, UnusualSourcesGetTheShapeThePlayersTake) {
                   AV_CODEC_ID_MP3, 48000, 2, 440.0},
          }) {
         SCOPED_TRACE(c.name);
-        engine.reset_engine(progress);
         const auto output = folder.file(c.output_name);
-        ASSERT_EQ(convert(c.input, output,
-                          [&] {
-                              if (c.video_row) {
-                                  set_video_player_options("320x240");
-                              } else {
-                                  set_mp3_options();
-                              }
-                          }),
-                  0)
-            << messages;
+        const ConversionResult result = convert(c.input, output, [&](const MediaInput& in) {
+            return c.video_row ? film(in) : song(in);
+        });
+        ASSERT_TRUE(converted(result)) << result.reason;
         const MediaInfo info = inspect_media(output);
         ASSERT_EQ(info.count(AVMEDIA_TYPE_AUDIO), 1);
         const auto& audio = info.stream(AVMEDIA_TYPE_AUDIO);
@@ -149,15 +131,12 @@ TEST_F(AudioConversion, TagsAndCoverArtTravelButNeverAsVideo) {
         const char* name;
         std::filesystem::path input;
         const char* output_name;
-        std::function<void()> configure;
+        SpecOf spec_of;
         bool has_cover;
     };
-    const auto shuffle = [&] { set_mp3_options(); };
-    const auto sound_on_video_row = [&] {
-        engine.options().audio_codec_override = AV_CODEC_ID_MP3;
-        engine.options().audio_channels = 2;
-    };
-    const auto video_row = [&] { set_video_player_options("320x240"); };
+    const SpecOf shuffle = [](const MediaInput& in) { return song(in); };
+    const SpecOf sound_on_video_row = [](const MediaInput& in) { return song(in, 0, 2); };
+    const SpecOf video_row = [](const MediaInput& in) { return film(in); };
     for (const Case& c : {
              Case{"Shuffle row", covered_mp3, "out.mp3", shuffle, true},
              Case{"sound-only file on a video row", covered_mp3, "out.mp3", sound_on_video_row,
@@ -169,9 +148,9 @@ TEST_F(AudioConversion, TagsAndCoverArtTravelButNeverAsVideo) {
                   "out.mp3", shuffle, true},
          }) {
         SCOPED_TRACE(c.name);
-        engine.reset_engine(progress); // each case is a batch of its own
         const auto output = folder.file(c.output_name);
-        ASSERT_EQ(convert(c.input, output, c.configure), 0) << messages;
+        const ConversionResult result = convert(c.input, output, c.spec_of);
+        ASSERT_TRUE(converted(result)) << result.reason;
         const MediaInfo in = inspect_media(c.input);
         const MediaInfo out = inspect_media(output);
         // Moving video only where the input has it and the row plays it.
@@ -198,18 +177,6 @@ TEST_F(AudioConversion, TagsAndCoverArtTravelButNeverAsVideo) {
         }
         std::filesystem::remove(output);
     }
-}
-
-TEST_F(AudioConversion, VideoPlayerJobKeepsTheSourceRateWhenTheProfileDoes) {
-    const auto input = folder.file("clip.mp4");
-    MediaDescription description = mp4_h264_aac(320, 240, {25, 1}, 1.0);
-    description.audio[0].sample_rate = 22050;
-    description.audio[0].channels = 1;
-    write_media(input, description);
-    ASSERT_EQ(engine.open_input_file(progress, input.string()), 0);
-    EXPECT_EQ(engine.options().audio_sample_rate, 22050);
-    EXPECT_EQ(engine.options().audio_channels, 1);
-    engine.close_engine_files();
 }
 
 } // namespace

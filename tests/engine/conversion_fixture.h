@@ -1,9 +1,11 @@
-// A temporary folder, an engine whose diagnostics are kept, and a sink that records every
-// progress report: what each conversion test starts from.
+// A temporary folder, an engine, and a sink that records every progress report: what each
+// conversion test starts from. The specs are those the job makes for a film player's row and
+// for a song.
 #pragma once
 
-#include "engine/conver_callback.h"
 #include "engine/engine.h"
+#include "engine/frame_size_fit.h"
+#include "engine/progress_sink.h"
 #include "support/temp_folder.h"
 
 #include <chrono>
@@ -15,12 +17,15 @@
 
 namespace morvane::test {
 
-class RecordingSink : public CConverCallback {
+class RecordingSink : public ProgressSink {
 public:
     struct Report {
         int percent;
         std::chrono::steady_clock::time_point when;
     };
+
+    explicit RecordingSink(std::chrono::microseconds interval = std::chrono::milliseconds(1))
+        : ProgressSink(interval) {}
 
     bool on_progress(int percent) override {
         reports.push_back({percent, std::chrono::steady_clock::now()});
@@ -33,38 +38,76 @@ public:
 
 class ConversionTest : public testing::Test {
 protected:
-    ConversionTest() {
-        engine.set_message_sink([this](std::string_view line) { messages += line; });
-        engine.reset_engine(progress);
+    using SpecOf = std::function<ConversionSpec(const MediaInput&)>;
+
+    // Opens `input`, describes the output with `spec_of` and converts into `output`.
+    ConversionResult convert(const std::filesystem::path& input,
+                             const std::filesystem::path& output, const SpecOf& spec_of) {
+        MediaInput opened;
+        if (const auto error = opened.open(input.string())) {
+            ADD_FAILURE() << input << ": " << *error;
+            return {};
+        }
+        return engine.convert(opened, output.string(), spec_of(opened), &sink);
     }
 
-    // What the job runner sets for a video player after opening the input.
-    void set_video_player_options(const char* size, int bit_rate = 1500000) {
-        engine.options().video_bit_rate = bit_rate;
-        engine.set_frame_rate_preset(3);
-        ASSERT_EQ(engine.set_frame_size_fit(size), 0);
-        engine.options().video_codec_override = AV_CODEC_ID_MPEG4;
-        engine.options().audio_codec_override = AV_CODEC_ID_AAC;
-        engine.options().audio_channels = 2;
+    // A film player's row: the picture fitted into `width` x `height` between black borders,
+    // MPEG-4 at 29.97 fps within the players' limits, AAC stereo (silence without sound).
+    static ConversionSpec film(const MediaInput& input, int width = 320, int height = 240) {
+        ConversionSpec spec;
+        if (const auto source = input.picture()) {
+            const FrameSizeFit fit = fit_frame_size(source->width, source->height, width, height);
+            ConversionSpec::Picture& picture = spec.picture.emplace();
+            picture.codec = AV_CODEC_ID_MPEG4;
+            picture.frame_width = width;
+            picture.frame_height = height;
+            picture.picture_width = fit.width;
+            picture.picture_height = fit.height;
+            picture.left = fit.pad_left;
+            picture.top = fit.pad_top;
+            picture.bit_rate = 1500000;
+            picture.max_rate = 2500000;
+            picture.buffer_size = 250000;
+            picture.keyframe_interval = 60;
+        }
+        ConversionSpec::Sound& sound = spec.sound.emplace();
+        sound.codec = AV_CODEC_ID_AAC;
+        sound.channels = 2;
+        sound.sample_rate = input.sound() ? input.sound()->sample_rate : 44100;
+        sound.silence = !input.sound();
+        return spec;
     }
 
-    // Opens, configures through `configure`, converts and closes; returns transcode's result.
-    int convert(const std::filesystem::path& input, const std::filesystem::path& output,
-                const std::function<void()>& configure) {
-        EXPECT_EQ(engine.open_input_file(progress, input.string()), 0) << messages;
-        configure();
-        EXPECT_EQ(engine.open_output_file(output.string()), 0) << messages;
-        progress.callback = &sink;
-        const int result = engine.transcode(progress);
-        engine.close_engine_files();
-        return result;
+    // A song: MP3 in the source's shape, unless a rate or channel count is asked for.
+    static ConversionSpec song(const MediaInput& input, int sample_rate = 0, int channels = 0) {
+        ConversionSpec spec;
+        ConversionSpec::Sound& sound = spec.sound.emplace();
+        sound.codec = AV_CODEC_ID_MP3;
+        sound.sample_rate = sample_rate > 0 ? sample_rate : input.sound()->sample_rate;
+        sound.channels = channels > 0 ? channels : input.sound()->channels;
+        return spec;
     }
+
+    static bool converted(const ConversionResult& result) {
+        return result.status == ConversionResult::Status::converted;
+    }
+
+    // convert() that ends converted, or why not.
+    testing::AssertionResult converts(const std::filesystem::path& input,
+                                      const std::filesystem::path& output, const SpecOf& spec_of) {
+        const ConversionResult result = convert(input, output, spec_of);
+        if (converted(result)) {
+            return testing::AssertionSuccess();
+        }
+        return testing::AssertionFailure() << "not converted: " << result.reason;
+    }
+
+    // The iPod nano's film of an input.
+    static ConversionSpec nano_film(const MediaInput& input) { return film(input); }
 
     TempFolder folder;
     Engine engine;
-    TranscodeProgress progress;
     RecordingSink sink;
-    std::string messages;
 };
 
 } // namespace morvane::test

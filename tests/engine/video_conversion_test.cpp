@@ -71,7 +71,7 @@ TEST_F(VideoConversion, NanoJobFitsA720pClipIntoTheScreenWithBlackBands) {
     write_media(input, description);
     const auto output = folder.file("clip-nano.mp4");
 
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
+    ASSERT_TRUE(converts(input, output, nano_film));
 
     const MediaInfo info = inspect_media(output);
     ASSERT_EQ(info.streams.size(), 2u);
@@ -126,8 +126,7 @@ TEST_F(VideoConversion, EveryFlashStaysWithItsBeep) {
         const auto input = folder.file("sync.mp4");
         write_media(input, description);
         const auto output = folder.file("sync-out.mp4");
-        ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-            << messages;
+        ASSERT_TRUE(converts(input, output, nano_film));
 
         const std::vector<double> flashes = flash_onsets(output);
         const std::vector<double> beeps = beep_onsets(output);
@@ -152,8 +151,7 @@ TEST_F(VideoConversion, PictureRateFollowsTheInputClock) {
         const auto input = folder.file("rate.mp4");
         write_media(input, mp4_h264_aac(320, 240, c.input_rate, 2.0));
         const auto output = folder.file("rate-out.mp4");
-        ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-            << messages;
+        ASSERT_TRUE(converts(input, output, nano_film));
         const MediaInfo in = inspect_media(input);
         const MediaInfo out = inspect_media(output);
         const double ratio = static_cast<double>(out.stream(AVMEDIA_TYPE_VIDEO).packets.size()) /
@@ -188,8 +186,7 @@ TEST_F(VideoConversion, PictureIsShownUprightWithSquarePixelsBetweenBands) {
         const auto input = folder.file("shape.mp4");
         write_media(input, description);
         const auto output = folder.file("shape-out.mp4");
-        ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-            << messages;
+        ASSERT_TRUE(converts(input, output, nano_film));
 
         const MediaInfo info = inspect_media(output);
         const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
@@ -228,7 +225,7 @@ TEST_F(VideoConversion, InterlacedSourceIsDeinterlaced) {
     const auto input = folder.file("fields.ts");
     write_media(input, description);
     const auto output = folder.file("fields-out.mp4");
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
+    ASSERT_TRUE(converts(input, output, nano_film));
 
     // How much each row differs from the mean of its neighbours: large where fields comb.
     const auto combing = [](const std::filesystem::path& path) {
@@ -250,34 +247,18 @@ TEST_F(VideoConversion, OddSizedPictureStillFillsTheScreen) {
     const auto input = folder.file("odd.mp4");
     write_media(input, mp4_h264_aac(175, 143, {25, 1}, 1.0));
     const auto output = folder.file("odd-out.mp4");
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
+    ASSERT_TRUE(converts(input, output, nano_film));
     const MediaInfo video_info = inspect_media(output);
     const auto& video = video_info.stream(AVMEDIA_TYPE_VIDEO);
     EXPECT_EQ(video.width, 320);
     EXPECT_EQ(video.height, 240);
 }
 
-TEST_F(VideoConversion, UnsetFrameRateMeansTwentyFive) {
-    const auto input = folder.file("any.mp4");
-    write_media(input, mp4_h264_aac(320, 240, {25, 1}, 1.0));
-    const auto output = folder.file("any-out.mp4");
-    ASSERT_EQ(convert(input, output,
-                      [&] {
-                          set_video_player_options("320x240");
-                          engine.options().frame_rate = {0, 0};
-                      }),
-              0)
-        << messages;
-    const MediaInfo video_info = inspect_media(output);
-    const auto& video = video_info.stream(AVMEDIA_TYPE_VIDEO);
-    EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{25, 1}), 0);
-}
-
 TEST_F(VideoConversion, TimestampJumpIsAbsorbed) {
     const auto input = folder.file("jump.ts");
     write_media(input, ts_with_timestamp_jump(20.0, 2.0));
     const auto output = folder.file("jump-out.mp4");
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
+    ASSERT_TRUE(converts(input, output, nano_film));
     const MediaInfo info = inspect_media(output);
     for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
         const auto& stream = info.stream(type);
@@ -325,8 +306,7 @@ TEST_F(VideoConversion, AGapOrABadTimeInOneStreamLeavesTheOtherInPlace) {
             stamp_flv_tag_later(input, c.stamped_later, c.seconds / 2, days13);
         }
         const auto output = folder.file("clip-out.mp4");
-        ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0)
-            << messages;
+        ASSERT_TRUE(converts(input, output, nano_film));
 
         const MediaInfo info = inspect_media(output);
         for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
@@ -360,7 +340,7 @@ TEST_F(VideoConversion, ExistingOutputIsReplaced) {
     write_media(input, mp4_h264_aac(320, 240, {25, 1}, 1.0));
     const auto output = folder.file("taken.mp4");
     { std::ofstream(output) << "not a video"; }
-    ASSERT_EQ(convert(input, output, [&] { set_video_player_options("320x240"); }), 0) << messages;
+    ASSERT_TRUE(converts(input, output, nano_film));
     EXPECT_EQ(inspect_media(output).count(AVMEDIA_TYPE_VIDEO), 1);
 }
 

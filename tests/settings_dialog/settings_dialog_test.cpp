@@ -26,7 +26,7 @@ using test::RecordingShell;
 class SettingsDialogTest : public testing::Test {
 protected:
     SettingsDialogTest() {
-        build_device_table(devices, MORVANE_ASSETS_DIR);
+        devices = device_table(MORVANE_ASSETS_DIR);
         settings.output_folder = "/music/out/";
         settings.topmost = 1;
         settings.shutdown_after_batch = 0;
@@ -172,7 +172,7 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
             QTest::keyClick(device_list, Qt::Key_Down);
         }
         const DeviceProfile& sound_only = devices[3];
-        ASSERT_FALSE(sound_only.media_kinds & KIND_VIDEO);
+        ASSERT_FALSE(sound_only.plays_video);
         EXPECT_EQ(child<QLabel>("resolution")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("video_format")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("audio_format")->text(),

@@ -4,6 +4,13 @@
 
 #include "engine/ffmpeg_ptr.h"
 
+extern "C" {
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+
 namespace morvane::test::av {
 
 using InputPtr = morvane::InputFormatPtr;
@@ -11,7 +18,14 @@ using OutputPtr = morvane::OutputFormatPtr;
 using morvane::CodecContextPtr;
 using morvane::FramePtr;
 using morvane::PacketPtr;
-using morvane::ResamplerPtr;
-using morvane::ScalerPtr;
+
+struct ResamplerFreer {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+struct ScalerFreer {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 
 } // namespace morvane::test::av

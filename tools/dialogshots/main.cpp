@@ -62,8 +62,7 @@ int main(int argc, char** argv) {
     AppSettings settings;
     settings.output_folder = "/home/user/.local/share/Morvane/";
     settings.device_index = 4;
-    DeviceTable table;
-    build_device_table(table, assets);
+    const DeviceTable table = device_table(assets);
     LinuxDesktopShell shell;
 
     bool written = true;

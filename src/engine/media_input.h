@@ -1,0 +1,65 @@
+// An input file opened for a conversion, and what it holds as the job needs to know it before
+// it decides anything: the picture as it is shown, the sound, the durations.
+//
+// An input is read as a plain file that holds its own media: the file protocol only, no
+// demuxer that opens further files named inside it (playlists, lists of files), no picture
+// above 8K. A "song" must not pull other files of this computer into an output.
+#pragma once
+
+#include "engine/ffmpeg_ptr.h"
+#include "engine/stream_choice.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace morvane {
+
+class MediaInput {
+public:
+    // Decoders refuse larger pictures before any memory is taken for them; 8K still converts.
+    static constexpr std::int64_t max_pixels = 8192LL * 4320;
+
+    struct Picture {
+        AVCodecID codec = AV_CODEC_ID_NONE;
+        int width = 0; // as shown: pixel shape and rotation applied; 0 when unknown
+        int height = 0;
+        AVRational frame_rate{0, 1};
+    };
+    struct Sound {
+        AVCodecID codec = AV_CODEC_ID_NONE;
+        int sample_rate = 0;
+        int channels = 0;
+    };
+
+    MediaInput() = default;
+    MediaInput(MediaInput&&) = default;
+    MediaInput& operator=(MediaInput&&) = default;
+
+    // Opens and probes `path`. Nothing when it opened, else why, in FFmpeg's words or as a
+    // refusal ("refused: a playlist that names other files (hls)").
+    std::optional<std::string> open(const std::string& path);
+
+    std::optional<Picture> picture() const;
+    std::optional<Sound> sound() const;
+    // Seconds; 0 when unknown. The stated one only counts what the container and its streams
+    // declare, never a guess from the bit rate.
+    double duration_seconds() const;
+    double stated_duration_seconds() const;
+
+    // For the engine.
+    AVFormatContext& container() const { return *container_; }
+    AVIOContext& file() const { return *file_; }
+    const StreamChoice& streams() const { return streams_; }
+    std::int64_t size() const { return size_; } // bytes, 0 when unknown
+
+private:
+    IoContextPtr file_; // outlives the container that reads it
+    InputFormatPtr container_;
+    StreamChoice streams_;
+    std::int64_t size_ = 0;
+    // Set by the guard on nested opens; boxed so that its address survives a move.
+    std::unique_ptr<bool> other_file_refused_ = std::make_unique<bool>(false);
+};
+
+} // namespace morvane

@@ -1,0 +1,197 @@
+#include "engine/output_file.h"
+
+#include "engine/cover_art.h"
+#include "engine/encoder_choice.h"
+
+#include <algorithm>
+
+namespace morvane {
+
+namespace {
+
+// Encoders work on this many threads: chosen by measurement on two cores (bench/compare-ffmpeg).
+constexpr int encoder_threads = 3;
+// The players decode at most this rate.
+constexpr int max_sample_rate = 48000;
+// The muxer interleaves within this much time (microseconds).
+constexpr int mux_max_delay = 700000;
+// The largest frame an encoder is given.
+constexpr int max_frame_side = 16384;
+
+// The tags that describe the content; both MP4 and MP3 (ID3v2) have a place for each.
+constexpr const char* carried_tags[] = {
+    "title", "artist", "album", "album_artist", "track", "disc", "date", "genre", "comment",
+};
+
+int copy_tags(const MediaInput& input, AVDictionary** destination) {
+    const AVFormatContext& container = input.container();
+    // Some containers (Ogg, for one) keep the tags on the sound stream.
+    const int audio = input.streams().audio;
+    const AVDictionary* stream_tags = audio >= 0 ? container.streams[audio]->metadata : nullptr;
+    for (const char* key : carried_tags) {
+        const AVDictionaryEntry* entry = av_dict_get(container.metadata, key, nullptr, 0);
+        if (entry == nullptr && stream_tags != nullptr) {
+            entry = av_dict_get(stream_tags, key, nullptr, 0);
+        }
+        if (entry != nullptr && entry->value[0] != '\0') {
+            const int result = av_dict_set(destination, key, entry->value, 0);
+            if (result < 0) {
+                return result;
+            }
+        }
+    }
+    return 0;
+}
+
+// Cover pictures the MP4 (covr) and MP3 (APIC) muxers can carry as they are. A picture whose
+// size the probe could not tell (damaged, or beyond the bound on picture size) stays behind.
+bool carries_cover_art(const AVOutputFormat& format, const AVCodecParameters& picture) {
+    const AVCodecID codec = picture.codec_id;
+    if (codec != AV_CODEC_ID_MJPEG && codec != AV_CODEC_ID_PNG && codec != AV_CODEC_ID_BMP) {
+        return false;
+    }
+    if (picture.width <= 0 || picture.height <= 0) {
+        return false;
+    }
+    const std::string name = format.name;
+    return name == "mp3" || name == "mp4" || name == "ipod" || name == "mov";
+}
+
+} // namespace
+
+int OutputFile::open(const std::string& path, const MediaInput& input, const ConversionSpec& spec,
+                     std::string& reason) {
+    const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
+    if (format == nullptr) {
+        reason = "no output format has the name " + path;
+        return AVERROR_MUXER_NOT_FOUND;
+    }
+    AVFormatContext* raw_context = nullptr;
+    int result = avformat_alloc_output_context2(&raw_context, format, nullptr, path.c_str());
+    container_.reset(raw_context);
+    if (result < 0) {
+        return result;
+    }
+    // Containers that keep no timestamps (.mp3) can carry a cover picture but no moving video.
+    if (spec.picture && !(format->flags & AVFMT_NOTIMESTAMPS)) {
+        result = add_video_stream(*spec.picture, reason);
+    }
+    if (result >= 0 && spec.sound) {
+        result = add_audio_stream(*spec.sound, reason);
+    }
+    const int cover = input.streams().cover_art;
+    if (result >= 0 && cover >= 0 && container_->nb_streams > 0 &&
+        carries_cover_art(*format, *input.container().streams[cover]->codecpar)) {
+        result = add_cover_art_stream(*input.container().streams[cover]);
+    }
+    if (result >= 0) {
+        result = copy_tags(input, &container_->metadata);
+    }
+    for (const auto& [key, value] : spec.tags) {
+        if (result >= 0) {
+            result = av_dict_set(&container_->metadata, key.c_str(), value.c_str(), 0);
+        }
+    }
+    if (result >= 0 && !(format->flags & AVFMT_NOFILE)) {
+        result = avio_open(&container_->pb, path.c_str(), AVIO_FLAG_WRITE);
+    }
+    container_->max_delay = mux_max_delay;
+    return result;
+}
+
+AVCodecContext* OutputFile::new_encoder(AVCodecID codec, CodecContextPtr& slot, AVStream*& stream,
+                                        std::string& reason) {
+    const AVCodec* encoder = avcodec_find_encoder(codec);
+    if (encoder == nullptr) {
+        reason = std::string("no encoder for ") + avcodec_get_name(codec);
+        return nullptr;
+    }
+    stream = avformat_new_stream(container_.get(), nullptr);
+    slot.reset(avcodec_alloc_context3(encoder));
+    if (stream == nullptr || !slot) {
+        return nullptr;
+    }
+    slot->thread_count = encoder_threads;
+    if (container_->oformat->flags & AVFMT_GLOBALHEADER) {
+        slot->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    return slot.get();
+}
+
+int OutputFile::add_video_stream(const ConversionSpec::Picture& picture, std::string& reason) {
+    if (picture.picture_width <= 0 || picture.picture_height <= 0 || picture.frame_width <= 0 ||
+        picture.frame_height <= 0 || picture.frame_width > max_frame_side ||
+        picture.frame_height > max_frame_side) {
+        // What the probe could not size: a damaged picture, or one beyond the bound.
+        reason = "the picture has no size that can be read (damaged, or larger than 8K)";
+        return AVERROR(EINVAL);
+    }
+    AVCodecContext* encoder = new_encoder(picture.codec, video_encoder_, video_stream_, reason);
+    if (encoder == nullptr) {
+        return reason.empty() ? AVERROR(ENOMEM) : AVERROR_ENCODER_NOT_FOUND;
+    }
+    const AVCodec& codec = *encoder->codec;
+    encoder->framerate = nearest_frame_rate(codec.supported_framerates, picture.frame_rate);
+    encoder->time_base = av_inv_q(encoder->framerate);
+    encoder->width = picture.frame_width;
+    encoder->height = picture.frame_height;
+    // Square pixels: the players ignore any other shape.
+    encoder->sample_aspect_ratio = AVRational{1, 1};
+    video_stream_->sample_aspect_ratio = AVRational{1, 1};
+    encoder->pix_fmt = choose_pixel_format(codec.pix_fmts, AV_PIX_FMT_YUV420P);
+    if (picture.bit_rate > 0) {
+        encoder->bit_rate = picture.bit_rate;
+    }
+    if (picture.max_rate > 0 && picture.buffer_size > 0) {
+        encoder->rc_max_rate = picture.max_rate;
+        encoder->rc_buffer_size = picture.buffer_size;
+        encoder->rc_initial_buffer_occupancy = picture.buffer_size * 3 / 4;
+    }
+    if (picture.keyframe_interval > 0) {
+        encoder->gop_size = picture.keyframe_interval;
+    }
+    encoder->profile = picture.profile;
+    encoder->level = picture.level;
+    return 0;
+}
+
+int OutputFile::add_audio_stream(const ConversionSpec::Sound& sound, std::string& reason) {
+    AVCodecContext* encoder = new_encoder(sound.codec, audio_encoder_, audio_stream_, reason);
+    if (encoder == nullptr) {
+        return reason.empty() ? AVERROR(ENOMEM) : AVERROR_ENCODER_NOT_FOUND;
+    }
+    const AVCodec& codec = *encoder->codec;
+    // An unusual source (96 kHz, six channels) still converts: the encoder gets the nearest
+    // rate and layout it supports, and never more than the players decode.
+    const int channels = std::clamp(sound.channels > 0 ? sound.channels : 2, 1, 8);
+    const int rate = std::min(sound.sample_rate > 0 ? sound.sample_rate : 44100, max_sample_rate);
+    nearest_channel_layout(codec.ch_layouts, channels, encoder->ch_layout);
+    encoder->sample_rate = nearest_sample_rate(codec.supported_samplerates, rate);
+    encoder->sample_fmt = choose_sample_format(codec.sample_fmts);
+    encoder->time_base = AVRational{1, encoder->sample_rate};
+    return 0;
+}
+
+int OutputFile::add_cover_art_stream(const AVStream& source) {
+    AVStream* stream = avformat_new_stream(container_.get(), nullptr);
+    if (stream == nullptr) {
+        return AVERROR(ENOMEM);
+    }
+    const int result = avcodec_parameters_copy(stream->codecpar, source.codecpar);
+    if (result < 0) {
+        return result;
+    }
+    stream->codecpar->codec_tag = 0;
+    stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+    stream->time_base = source.time_base;
+    // The ID3v2 muxer names the picture from these.
+    for (const char* key : {"title", "comment"}) {
+        if (const AVDictionaryEntry* entry = av_dict_get(source.metadata, key, nullptr, 0)) {
+            av_dict_set(&stream->metadata, key, entry->value, 0);
+        }
+    }
+    cover_art_stream_ = stream;
+    return 0;
+}
+
+} // namespace morvane

@@ -1,0 +1,485 @@
+#include "engine/transcode.h"
+
+#include "engine/display_shape.h"
+#include "engine/ffmpeg_error.h"
+#include "engine/pipeline_thread.h"
+#include "engine/silent_track.h"
+#include "engine/stream_pipeline.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/time.h>
+}
+
+namespace morvane {
+
+namespace {
+
+// Threads chosen by measurement on two cores (bench/compare-ffmpeg, the nano job): the H.264
+// decoder takes most of the time; filter-graph threads gain nothing (scale, pad and fps are
+// not sliced), so the graph runs on the converting thread.
+constexpr int decoder_threads = 3;
+constexpr int filter_threads = 1;
+// Sound is converted on a thread of its own beside the pictures; packets queued for it.
+constexpr std::size_t sound_queue_packets = 32;
+// Microseconds: a jump beyond the first restarts the clock of formats that declare
+// discontinuities; a time further than the second from where its stream stands is damage,
+// in any format (the ffmpeg tool's values).
+constexpr std::int64_t dts_delta_threshold = 10 * std::int64_t{AV_TIME_BASE};
+constexpr std::int64_t dts_error_threshold = 30 * 3600 * std::int64_t{AV_TIME_BASE};
+// Demuxers that answer "try again" for a file are given this many tries in a row.
+constexpr int max_read_retries = 1000;
+
+std::int64_t to_microseconds(std::int64_t timestamp, AVRational time_base) {
+    return av_rescale_q(timestamp, time_base, AV_TIME_BASE_Q);
+}
+
+bool interlaced(const AVCodecParameters& parameters) {
+    switch (parameters.field_order) {
+    case AV_FIELD_TT:
+    case AV_FIELD_BB:
+    case AV_FIELD_TB:
+    case AV_FIELD_BT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The filters that shape the decoded pictures for the encoder; the pipeline adds the timing.
+std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
+                          const ConversionSpec::Picture& picture) {
+    std::string chain;
+    // Fields are rows of the stored picture, so they are woven before any turn; only
+    // frames flagged interlaced are touched.
+    if (interlaced(*source.codecpar)) {
+        chain += "bwdif=mode=send_frame:deint=interlaced,";
+    }
+    switch (display_shape(source).clockwise_turn) {
+    case 90:
+        chain += "transpose=clock,";
+        break;
+    case 180:
+        chain += "hflip,vflip,";
+        break;
+    case 270:
+        chain += "transpose=cclock,";
+        break;
+    default:
+        break;
+    }
+    const char* pixel_format = av_get_pix_fmt_name(encoder.pix_fmt);
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "scale=%d:%d:flags=bicubic,setsar=1,pad=%d:%d:%d:%d:color=black,"
+                  "format=pix_fmts=%s",
+                  picture.picture_width, picture.picture_height, encoder.width, encoder.height,
+                  picture.left, picture.top, pixel_format != nullptr ? pixel_format : "yuv420p");
+    return chain + text;
+}
+
+// The filter that gives the sound the encoder's shape; the pipeline adds the timing.
+std::string sound_chain(const AVCodecContext& encoder) {
+    char layout[256];
+    if (av_channel_layout_describe(&encoder.ch_layout, layout, sizeof layout) < 0) {
+        std::snprintf(layout, sizeof layout, "stereo");
+    }
+    const char* sample_format = av_get_sample_fmt_name(encoder.sample_fmt);
+    char text[512];
+    std::snprintf(text, sizeof text, "aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
+                  sample_format != nullptr ? sample_format : "s16", encoder.sample_rate, layout);
+    return text;
+}
+
+} // namespace
+
+Transcode::Transcode(MediaInput& input, const ConversionSpec& spec, ProgressSink* sink,
+                     const Engine::PacketMuxer& muxer)
+    : input_(input), spec_(spec), sink_(sink), muxer_(muxer), packet_(av_packet_alloc()) {}
+
+Transcode::~Transcode() {
+    sound_thread_.reset(); // stopped before the pipeline it runs
+    pipelines_.clear();    // before the encoders they feed
+}
+
+ConversionResult Transcode::run(const std::string& output_path) {
+    ConversionResult result;
+    const int code = convert(output_path);
+    result.packets_written = packets_written_;
+    result.pictures_written = pictures_written_;
+    result.seconds_reached = static_cast<double>(position()) / AV_TIME_BASE;
+    result.read_error = read_error_;
+    if (code < 0) {
+        result.reason = reason_.empty() ? ffmpeg_error_text(code) : reason_;
+        return result;
+    }
+    result.status =
+        stopped_ ? ConversionResult::Status::stopped : ConversionResult::Status::converted;
+    return result;
+}
+
+int Transcode::convert(const std::string& output_path) {
+    if (!packet_) {
+        return AVERROR(ENOMEM);
+    }
+    int result = output_.open(output_path, input_, spec_, reason_);
+    if (result < 0) {
+        return result;
+    }
+    if (output_.video_encoder() == nullptr && output_.audio_encoder() == nullptr) {
+        reason_ = "nothing in this file makes a stream of the output";
+        return AVERROR_STREAM_NOT_FOUND;
+    }
+    result = set_up_pipelines();
+    if (result < 0) {
+        return result;
+    }
+    result = avformat_write_header(&output_.container(), nullptr);
+    if (result < 0) {
+        return result;
+    }
+    result = write_cover_art();
+    if (result < 0) {
+        return result;
+    }
+    if (pipelines_.size() > 1) {
+        for (auto& pipeline : pipelines_) {
+            if (pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+                sound_thread_ = std::make_unique<PipelineThread>(*pipeline, sound_queue_packets);
+                result = sound_thread_->start();
+                if (result < 0) {
+                    return result;
+                }
+            }
+        }
+    }
+    last_report_time_ = av_gettime_relative();
+    result = read_packets();
+    if (result < 0) {
+        return result;
+    }
+    // However reading ended (the end, a stop), every stream is drained so that the file is
+    // complete.
+    result = finish_pipelines();
+    if (result >= 0 && silent_track_ != nullptr) {
+        result = silent_track_->finish(position());
+    }
+    if (result < 0) {
+        return result;
+    }
+    result = av_write_trailer(&output_.container());
+    if (result < 0) {
+        return result;
+    }
+    if (AVIOContext* file = output_.container().pb) {
+        avio_flush(file);
+        if (file->error < 0) {
+            return file->error;
+        }
+    }
+    report_progress(true);
+    return 0;
+}
+
+int Transcode::set_up_pipelines() {
+    struct Part {
+        AVCodecContext* encoder;
+        AVStream* stream;
+        int source_index;
+    };
+    const Part parts[] = {
+        {output_.video_encoder(), output_.video_stream(), input_.streams().video},
+        {output_.audio_encoder(), output_.audio_stream(), input_.streams().audio},
+    };
+    const bool pictures_and_sound =
+        output_.video_encoder() != nullptr && output_.audio_encoder() != nullptr;
+    for (const Part& part : parts) {
+        if (part.encoder == nullptr) {
+            continue;
+        }
+        const bool silence = part.source_index < 0 && spec_.sound && spec_.sound->silence &&
+                             part.encoder->codec_type == AVMEDIA_TYPE_AUDIO &&
+                             output_.video_encoder() != nullptr;
+        if (part.source_index < 0 && !silence) {
+            reason_ = std::string("the input has no stream for the output's ") +
+                      av_get_media_type_string(part.encoder->codec_type);
+            return AVERROR_STREAM_NOT_FOUND;
+        }
+        int result = avcodec_open2(part.encoder, part.encoder->codec, nullptr);
+        if (result >= 0) {
+            result = avcodec_parameters_from_context(part.stream->codecpar, part.encoder);
+        }
+        if (result < 0) {
+            return result;
+        }
+        part.stream->time_base = part.encoder->time_base;
+        if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+            part.stream->avg_frame_rate = part.encoder->framerate;
+        }
+        if (silence) {
+            silent_track_ = std::make_unique<SilentTrack>(
+                *part.encoder, *part.stream,
+                [this](AVPacket& packet) { return mux_packet(packet); });
+            result = silent_track_->open();
+            if (result < 0) {
+                return result;
+            }
+            continue;
+        }
+        AVStream& source = *input_.container().streams[part.source_index];
+        if (const AVDictionaryEntry* language =
+                av_dict_get(source.metadata, "language", nullptr, 0)) {
+            av_dict_set(&part.stream->metadata, "language", language->value, 0);
+        }
+        std::string chain = part.encoder->codec_type == AVMEDIA_TYPE_VIDEO
+                                ? picture_chain(source, *part.encoder, *spec_.picture)
+                                : sound_chain(*part.encoder);
+        auto pipeline = std::make_unique<StreamPipeline>(
+            source, *part.encoder, *part.stream, std::move(chain),
+            [this](AVPacket& packet) { return mux_packet(packet); });
+        StreamPipeline::Settings settings;
+        settings.decoder_threads = decoder_threads;
+        settings.filter_threads = filter_threads;
+        settings.max_pixels = MediaInput::max_pixels;
+        settings.time_limit = spec_.time_limit;
+        // Pictures and sound keep their places relative to each other from time 0.
+        settings.start_at_zero = pictures_and_sound;
+        result = pipeline->open(settings);
+        if (result < 0) {
+            return result;
+        }
+        pipelines_.push_back(std::move(pipeline));
+    }
+    return 0;
+}
+
+int Transcode::write_cover_art() {
+    AVStream* cover = output_.cover_art_stream();
+    if (cover == nullptr) {
+        return 0;
+    }
+    // The picture goes first: the MP3 muxer holds the sound back until it has it.
+    const AVStream* source = input_.container().streams[input_.streams().cover_art];
+    AVPacket* packet = packet_.get();
+    int result = av_packet_ref(packet, &source->attached_pic);
+    if (result < 0) {
+        return result;
+    }
+    packet->stream_index = cover->index;
+    packet->pts = packet->dts = 0;
+    packet->flags |= AV_PKT_FLAG_KEY;
+    result = mux_packet(*packet);
+    av_packet_unref(packet);
+    return result;
+}
+
+int Transcode::finish_pipelines() {
+    for (auto& pipeline : pipelines_) {
+        const bool threaded = sound_thread_ != nullptr &&
+                              pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+        if (!threaded) {
+            const int result = pipeline->finish();
+            if (result < 0) {
+                return result;
+            }
+        }
+    }
+    return sound_thread_ != nullptr ? sound_thread_->finish() : 0;
+}
+
+int Transcode::read_packets() {
+    AVFormatContext& container = input_.container();
+    std::vector<StreamPipeline*> pipeline_of(container.nb_streams, nullptr);
+    for (auto& pipeline : pipelines_) {
+        pipeline_of[static_cast<std::size_t>(pipeline->input().index)] = pipeline.get();
+    }
+    // The engine's clock starts at the file's first timestamp.
+    ts_offset_ = container.start_time != AV_NOPTS_VALUE ? -container.start_time : 0;
+    const bool discontinuous = (container.iformat->flags & AVFMT_TS_DISCONT) != 0;
+    // Streams of other files are expected from the file's start on.
+    next_dts_.assign(container.nb_streams, discontinuous ? AV_NOPTS_VALUE : 0);
+    last_dts_.assign(container.nb_streams, AV_NOPTS_VALUE);
+
+    AVPacket* packet = packet_.get();
+    int retries = 0;
+    for (;;) {
+        int result = av_read_frame(&container, packet);
+        if (result == AVERROR(EAGAIN) && ++retries < max_read_retries) {
+            continue;
+        }
+        retries = 0;
+        if (result == AVERROR_EOF) {
+            return 0;
+        }
+        if (result < 0) {
+            // What was read so far still makes a complete file; the caller hears why it is
+            // shorter.
+            read_error_ = ffmpeg_error_text(result);
+            return 0;
+        }
+        const auto index = static_cast<std::size_t>(packet->stream_index);
+        StreamPipeline* pipeline = index < pipeline_of.size() ? pipeline_of[index] : nullptr;
+        if (pipeline == nullptr) {
+            av_packet_unref(packet);
+        } else {
+            const AVRational time_base = container.streams[index]->time_base;
+            const std::int64_t offset = av_rescale_q(ts_offset_, AV_TIME_BASE_Q, time_base);
+            if (packet->dts != AV_NOPTS_VALUE) {
+                packet->dts += offset;
+            }
+            if (packet->pts != AV_NOPTS_VALUE) {
+                packet->pts += offset;
+            }
+            correct_timestamps(*packet, discontinuous);
+            const bool threaded =
+                sound_thread_ != nullptr &&
+                container.streams[index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+            if (threaded) {
+                result = sound_thread_->send(*packet);
+                if (result < 0) {
+                    return result;
+                }
+            } else {
+                const int errors_before = pipeline->decode_errors();
+                result = pipeline->send_packet(*packet);
+                av_packet_unref(packet);
+                if (result < 0) {
+                    return result;
+                }
+                if (pipeline->decode_errors() != errors_before) {
+                    continue; // no report for a packet that did not decode
+                }
+            }
+        }
+        if (silent_track_ != nullptr) {
+            result = silent_track_->fill_to(position());
+            if (result < 0) {
+                return result;
+            }
+        }
+        if (!report_progress(false)) {
+            stopped_ = true;
+            return 0;
+        }
+        if (spec_.time_limit > 0 && all_reached(spec_.time_limit)) {
+            return 0;
+        }
+    }
+}
+
+std::int64_t Transcode::position() const {
+    std::int64_t reached = 0;
+    for (const auto& pipeline : pipelines_) {
+        reached = std::max(reached, pipeline->reached());
+    }
+    return reached;
+}
+
+bool Transcode::all_reached(std::int64_t time) const {
+    return std::all_of(pipelines_.begin(), pipelines_.end(),
+                       [time](const auto& pipeline) { return pipeline->reached() >= time; });
+}
+
+void Transcode::correct_timestamps(AVPacket& packet, bool discontinuous) {
+    const auto index = static_cast<std::size_t>(packet.stream_index);
+    const AVRational time_base = input_.container().streams[index]->time_base;
+    std::int64_t& next_dts = next_dts_[index];
+    std::int64_t& last_dts = last_dts_[index];
+    if (discontinuous) {
+        if (packet.dts == AV_NOPTS_VALUE) {
+            return;
+        }
+        const std::int64_t dts = to_microseconds(packet.dts, time_base);
+        if (next_dts != AV_NOPTS_VALUE) {
+            const std::int64_t delta = dts - next_dts;
+            if (std::llabs(delta) > dts_delta_threshold ||
+                (last_dts != AV_NOPTS_VALUE && dts + 1 < last_dts)) {
+                // The clock restarted: the whole file's offset follows it.
+                ts_offset_ -= delta;
+                const std::int64_t stream_delta = av_rescale_q(delta, AV_TIME_BASE_Q, time_base);
+                packet.dts -= stream_delta;
+                if (packet.pts != AV_NOPTS_VALUE) {
+                    packet.pts -= stream_delta;
+                }
+            }
+        }
+    } else {
+        const auto far = [&](std::int64_t timestamp) {
+            return timestamp != AV_NOPTS_VALUE && std::llabs(to_microseconds(timestamp, time_base) -
+                                                             next_dts) > dts_error_threshold;
+        };
+        if (far(packet.dts)) {
+            packet.dts = AV_NOPTS_VALUE;
+        }
+        if (far(packet.pts)) {
+            packet.pts = AV_NOPTS_VALUE;
+        }
+        if (packet.dts == AV_NOPTS_VALUE) {
+            // The stream's own clock carries on; the decoder dates the frame from it.
+            if (packet.duration > 0) {
+                next_dts += to_microseconds(packet.duration, time_base);
+            }
+            return;
+        }
+    }
+    last_dts = to_microseconds(packet.dts, time_base);
+    next_dts = last_dts;
+    if (packet.duration > 0) {
+        next_dts += to_microseconds(packet.duration, time_base);
+    }
+}
+
+bool Transcode::report_progress(bool final_report) {
+    if (sink_ == nullptr) {
+        return true;
+    }
+    if (!final_report) {
+        const std::int64_t now = av_gettime_relative();
+        if (now - last_report_time_ < sink_->report_interval().count()) {
+            return true;
+        }
+        last_report_time_ = now;
+    }
+    // The timeline reached, else the file read (counting every byte); 100 is for the end.
+    double share = 0;
+    const double duration = input_.duration_seconds() * AV_TIME_BASE;
+    if (duration > 0) {
+        share = static_cast<double>(position()) / duration;
+    } else if (input_.size() > 0) {
+        share = static_cast<double>(avio_tell(&input_.file())) / static_cast<double>(input_.size());
+    }
+    // An estimated duration, or a demuxer that reads back, must not make the bar go back.
+    const int percent =
+        std::max(static_cast<int>(std::clamp(share * 100.0, 0.0, 99.0)), highest_percent_);
+    highest_percent_ = percent;
+    bool go_on = true;
+    if (percent != last_percent_) {
+        last_percent_ = percent;
+        go_on = sink_->on_progress(percent);
+    }
+    if (final_report) {
+        sink_->on_progress(100);
+    }
+    return go_on;
+}
+
+int Transcode::mux_packet(AVPacket& packet) {
+    const std::lock_guard lock(mux_mutex_);
+    // The muxer leaves the packet blank.
+    const bool picture =
+        output_.video_stream() != nullptr && packet.stream_index == output_.video_stream()->index;
+    const int result = muxer_(&output_.container(), &packet);
+    if (result < 0) {
+        return result;
+    }
+    packets_written_ += 1;
+    pictures_written_ += picture ? 1 : 0;
+    return 0;
+}
+
+} // namespace morvane

@@ -1,0 +1,91 @@
+// One conversion from start to end: encoders and pipelines set up from the spec, the read
+// loop, and the end that finishes every stream and the file however reading ended. Every
+// error comes back to run(), which turns it into the result.
+#pragma once
+
+#include "engine/conversion_result.h"
+#include "engine/conversion_spec.h"
+#include "engine/engine.h"
+#include "engine/media_input.h"
+#include "engine/output_file.h"
+#include "engine/progress_sink.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+class PipelineThread;
+class SilentTrack;
+class StreamPipeline;
+
+class Transcode {
+public:
+    Transcode(MediaInput& input, const ConversionSpec& spec, ProgressSink* sink,
+              const Engine::PacketMuxer& muxer);
+    ~Transcode();
+    Transcode(const Transcode&) = delete;
+    Transcode& operator=(const Transcode&) = delete;
+
+    ConversionResult run(const std::string& output_path);
+
+private:
+    // Each returns 0 or an FFmpeg error (reason_ set where the code says too little).
+    int convert(const std::string& output_path);
+    int set_up_pipelines();
+    int write_cover_art();
+    int read_packets();
+    int finish_pipelines();
+    // Formats that declare discontinuities (MPEG-TS and alike) restart their clock: a jump
+    // beyond the threshold moves the file's offset so that it disappears. Elsewhere a stream's
+    // timestamps are its own: a gap stays a gap of that stream, and a time hours away from
+    // where the stream stands is damage, dropped for that packet only.
+    void correct_timestamps(AVPacket& packet, bool discontinuous);
+    // The end of the input's timeline converted so far (microseconds), by the stream furthest
+    // on; whether every stream has come that far.
+    std::int64_t position() const;
+    bool all_reached(std::int64_t time) const;
+    // Tells the sink the whole percentage of the input converted, at most once per its
+    // interval and only when it changed; the final report always sends 100. False when the
+    // sink asked to stop.
+    bool report_progress(bool final_report);
+    int mux_packet(AVPacket& packet);
+
+    MediaInput& input_;
+    const ConversionSpec& spec_;
+    ProgressSink* sink_;
+    const Engine::PacketMuxer& muxer_;
+
+    OutputFile output_;
+    std::string reason_;
+    std::string read_error_;
+    bool stopped_ = false;
+    std::int64_t packets_written_ = 0;
+    std::int64_t pictures_written_ = 0;
+    PacketPtr packet_; // the packet being read
+
+    // Where the input's timeline starts (microseconds, added to every timestamp), and per
+    // input stream where its decoding time stands and where the next packet is expected.
+    std::int64_t ts_offset_ = 0;
+    std::vector<std::int64_t> next_dts_;
+    std::vector<std::int64_t> last_dts_;
+
+    // Progress: the wall-clock time of the last report, the last percentage sent, and the
+    // highest reached (progress never goes back).
+    std::int64_t last_report_time_ = 0;
+    int last_percent_ = -1;
+    int highest_percent_ = 0;
+
+    std::vector<std::unique_ptr<StreamPipeline>> pipelines_;
+    // The sound's pipeline runs here when there are pictures too (declared after the
+    // pipelines: it stops before they go).
+    std::unique_ptr<PipelineThread> sound_thread_;
+    // Sound for pictures that have none.
+    std::unique_ptr<SilentTrack> silent_track_;
+    std::mutex mux_mutex_; // both threads write packets
+};
+
+} // namespace morvane
