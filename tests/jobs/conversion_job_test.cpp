@@ -181,6 +181,33 @@ TEST_F(ConversionJobTest, EverySoundFFmpegDecodesAndASilentFilmConvert) {
     EXPECT_EQ(convert(folder.file("silent.mp4"), 3).reason, "no sound to convert");
 }
 
+// Every film row keeps within what its player decodes: no second of pictures beyond 1.1
+// times the player's published maximum on the hardest content there is, and no filler on
+// the easiest.
+TEST_F(ConversionJobTest, FilmsKeepWithinThePlayersRates) {
+    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 4.0);
+    noise.video->codec = AV_CODEC_ID_MJPEG; // keeps the noise as noise
+    noise.video->pattern = test::MediaDescription::Video::Pattern::noise;
+    write_media(folder.file("noise.mp4"), noise);
+    write_media(folder.file("still.mp4"), test::mp4_h264_aac(640, 480, {25, 1}, 4.0));
+    for (const int row : {0, 1, 2, 4}) {
+        const DeviceProfile& device = devices[static_cast<std::size_t>(row)];
+        SCOPED_TRACE(device.display_name);
+        for (const char* name : {"noise.mp4", "still.mp4"}) {
+            SCOPED_TRACE(name);
+            const JobOutcome outcome = convert(folder.file(name), row);
+            ASSERT_TRUE(outcome.converted()) << outcome.reason;
+            const MediaInfo info = inspect_media(outcome.output_path);
+            const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
+            EXPECT_LE(video.most_bits_in_a_second(), 1.1 * device.video_max_rate);
+            if (name == std::string("still.mp4")) {
+                EXPECT_LT(video.average_bit_rate(), 0.25 * device.video_bit_rate);
+            }
+            std::filesystem::remove(outcome.output_path);
+        }
+    }
+}
+
 TEST_F(ConversionJobTest, SkipExistingLeavesAConvertedInputAlone) {
     const auto input = folder.file("tone.wav");
     write_media(input, test::wav_pcm(44100, 2, 0.3));

@@ -40,6 +40,37 @@ double MediaInfo::Stream::end_seconds() const {
     return end == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(end) * av_q2d(time_base);
 }
 
+std::int64_t MediaInfo::Stream::most_bits_in_a_second() const {
+    std::vector<std::pair<double, std::int64_t>> timed; // seconds, bits
+    for (const Packet& packet : packets) {
+        if (packet.dts != AV_NOPTS_VALUE) {
+            timed.emplace_back(static_cast<double>(packet.dts) * av_q2d(time_base),
+                               std::int64_t{packet.size} * 8);
+        }
+    }
+    std::sort(timed.begin(), timed.end());
+    std::int64_t most = 0;
+    std::int64_t window = 0;
+    std::size_t first = 0;
+    for (std::size_t last = 0; last < timed.size(); ++last) {
+        window += timed[last].second;
+        while (timed[last].first - timed[first].first >= 1.0) {
+            window -= timed[first++].second;
+        }
+        most = std::max(most, window);
+    }
+    return most;
+}
+
+double MediaInfo::Stream::average_bit_rate() const {
+    std::int64_t bits = 0;
+    for (const Packet& packet : packets) {
+        bits += std::int64_t{packet.size} * 8;
+    }
+    const double seconds = packet_span_seconds();
+    return seconds > 0 ? static_cast<double>(bits) / seconds : 0;
+}
+
 double MediaInfo::Stream::packet_span_seconds() const {
     std::int64_t first = AV_NOPTS_VALUE;
     std::int64_t end = AV_NOPTS_VALUE;

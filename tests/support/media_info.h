@@ -53,6 +53,10 @@ struct MediaInfo {
         bool dts_strictly_increasing() const;
         // The largest step between consecutive dts, in seconds (0 with fewer than 2 packets).
         double largest_dts_step_seconds() const;
+        // The most bits the packets of any one second hold (by decoding time).
+        std::int64_t most_bits_in_a_second() const;
+        // Bits per second over the whole stream.
+        double average_bit_rate() const;
         // From the first packet's pts to the end of the last packet, in seconds.
         double packet_span_seconds() const;
         // Presentation end of the last packet, in seconds.

@@ -190,6 +190,28 @@ void paint_moving_bar(AVFrame& frame, std::int64_t index) {
     }
 }
 
+// Strong noise over grey in every plane (as a camera in the dark gives), different in every
+// frame and the same on every run.
+void paint_noise(AVFrame& frame, std::int64_t index) {
+    const AVPixFmtDescriptor* descriptor =
+        av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+    std::uint32_t state = 0x9E3779B9U ^ static_cast<std::uint32_t>(index * 2654435761U);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int height =
+            plane == 0 ? frame.height : AV_CEIL_RSHIFT(frame.height, descriptor->log2_chroma_h);
+        const int width =
+            plane == 0 ? frame.width : AV_CEIL_RSHIFT(frame.width, descriptor->log2_chroma_w);
+        for (int row = 0; row < height; ++row) {
+            std::uint8_t* line =
+                frame.data[plane] + static_cast<std::ptrdiff_t>(row) * frame.linesize[plane];
+            for (int x = 0; x < width; ++x) {
+                state = state * 1664525U + 1013904223U;
+                line[x] = static_cast<std::uint8_t>(78 + (state >> 24) % 100);
+            }
+        }
+    }
+}
+
 template <typename Sample>
 void store(std::uint8_t* where, Sample value) {
     std::memcpy(where, &value, sizeof value);
@@ -616,6 +638,10 @@ void MediaWriter::write_video_frame(Track& track) {
         if (flash_at(av_rescale_q(pts, track.time_base, kMicroseconds))) {
             frame = track.second_frame.get();
         }
+        break;
+    case MediaDescription::Video::Pattern::noise:
+        av::check(av_frame_make_writable(frame), "preparing a picture");
+        paint_noise(*frame, track.next_unit);
         break;
     case MediaDescription::Video::Pattern::moving_bar:
         av::check(av_frame_make_writable(frame), "preparing a picture");
