@@ -43,6 +43,10 @@ public:
     // What the files added from now on are converted with.
     void set_settings(const AppSettings& settings) { settings_ = settings; }
     void set_file_chooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+    // How often progress is shown at most (half a second unless changed).
+    void set_report_interval(std::chrono::microseconds interval) {
+        worker_->set_report_interval(interval);
+    }
 
     // Files and folders (the media files under them) join the running batch or start one.
     void add_files(const std::vector<std::string>& paths);

@@ -2,7 +2,9 @@
 // only way to stop it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 
 namespace morvane {
 
@@ -12,17 +14,25 @@ public:
     // and only when the percentage changed; the end always sends 100.
     explicit ProgressSink(
         std::chrono::microseconds report_interval = std::chrono::milliseconds(500))
-        : report_interval_(report_interval) {}
+        : report_interval_(report_interval.count()) {}
     virtual ~ProgressSink() = default;
 
     // `percent`: 0 to 100 of the current file. Return false to stop the conversion: it then
     // ends early but complete. Called on the converting thread; must return promptly.
     virtual bool on_progress(int percent) = 0;
 
-    std::chrono::microseconds report_interval() const { return report_interval_; }
+    std::chrono::microseconds report_interval() const {
+        return std::chrono::microseconds(report_interval_.load(std::memory_order_relaxed));
+    }
+
+protected:
+    // From any thread; a conversion under way takes it at its next report.
+    void set_report_interval(std::chrono::microseconds interval) {
+        report_interval_.store(interval.count(), std::memory_order_relaxed);
+    }
 
 private:
-    std::chrono::microseconds report_interval_;
+    std::atomic<std::int64_t> report_interval_;
 };
 
 } // namespace morvane

@@ -4,7 +4,9 @@
 
 namespace morvane {
 
-ConversionWorker::ConversionWorker(ConversionHost& host) : host_(host) {}
+ConversionWorker::ConversionWorker(ConversionHost& host,
+                                   std::chrono::microseconds report_interval)
+    : ProgressSink(report_interval), host_(host) {}
 
 ConversionWorker::~ConversionWorker() {
     {

@@ -15,6 +15,7 @@
 #include "jobs/device_profile.h"
 #include "settings/app_settings.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -27,7 +28,11 @@ namespace morvane {
 
 class ConversionWorker : public ProgressSink {
 public:
-    explicit ConversionWorker(ConversionHost& host);
+    // The host hears of progress at most once per `report_interval`.
+    explicit ConversionWorker(ConversionHost& host, std::chrono::microseconds report_interval =
+                                                        std::chrono::milliseconds(500));
+
+    using ProgressSink::set_report_interval;
     ~ConversionWorker() override;
     ConversionWorker(const ConversionWorker&) = delete;
     ConversionWorker& operator=(const ConversionWorker&) = delete;

@@ -37,7 +37,7 @@ int decoded_audio_frames(const fs::path& path) {
 class CloseDuringBatchTest : public test::MainWindowFixture {};
 
 TEST_F(CloseDuringBatchTest, NoCrashAndEveryVisibleFilePlaysThrough) {
-    const std::string source = clip("clip.mp4", 12.0);
+    const std::string source = clip("clip.mp4", 4.0);
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
         auto window = open_window();

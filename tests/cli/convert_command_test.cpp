@@ -431,8 +431,14 @@ TEST_F(ConvertCommandUse, ALibraryConvertsEverySongOnceAndSaysWhatItPassedOver) 
         }
         ASSERT_EQ(by_input.size(), 4u) << run.output; // intro_a once, though named twice
         const std::string done = rerun ? "skipped" : "converted";
-        EXPECT_EQ(by_input[intro_a], std::pair(done, rerun ? "" : out + "/01 Intro.mp3"));
-        EXPECT_EQ(by_input[intro_b], std::pair(done, rerun ? "" : out + "/01 Intro_0.mp3"));
+        // Two songs, two outputs: which takes the plain name depends on which finishes first.
+        EXPECT_EQ(by_input[intro_a].first, done);
+        EXPECT_EQ(by_input[intro_b].first, done);
+        if (!rerun) {
+            EXPECT_EQ((std::set<std::string>{by_input[intro_a].second, by_input[intro_b].second}),
+                      (std::set<std::string>{out + "/01 Intro.mp3", out + "/01 Intro_0.mp3"}));
+            EXPECT_NEAR(inspect_media(by_input[intro_b].second).duration_seconds, 0.5, 0.1);
+        }
         // The cut output of the long song is replaced, not kept beside a new one.
         EXPECT_EQ(by_input[long_song], std::pair(done, rerun ? "" : out + "/long.mp3"));
         EXPECT_EQ(by_input[library + "/C/broken.mp3"].first, "failed");
@@ -443,7 +449,6 @@ TEST_F(ConvertCommandUse, ALibraryConvertsEverySongOnceAndSaysWhatItPassedOver) 
                   (std::set<fs::path>{out + "/01 Intro.mp3", out + "/01 Intro_0.mp3",
                                       out + "/long.mp3"}));
         EXPECT_NEAR(inspect_media(out + "/long.mp3").duration_seconds, 120.0, 0.2);
-        EXPECT_NEAR(inspect_media(out + "/01 Intro_0.mp3").duration_seconds, 0.5, 0.1);
     }
     fs::permissions(folder.file("library/locked"), fs::perms::owner_all);
 }
@@ -488,7 +493,7 @@ TEST_F(ConvertCommandUse, ClosedStandardOutputDoesNotStopTheBatch) {
 // The first signal acts as the stop button: the files being converted (two converters
 // here) end early but complete, the next is not started; the exit status names the signal.
 TEST_F(ConvertCommandUse, SignalsStopLikeTheStopButton) {
-    write_media(folder.file("long.mp4"), mp4_h264_aac(640, 480, {25, 1}, 90.0));
+    write_media(folder.file("long.mp4"), mp4_h264_aac(640, 480, {25, 1}, 30.0));
     fs::copy_file(folder.file("long.mp4"), folder.file("long2.mp4"));
     const std::string first = folder.file("long.mp4").string();
     const std::string second = folder.file("long2.mp4").string();
@@ -520,7 +525,7 @@ TEST_F(ConvertCommandUse, SignalsStopLikeTheStopButton) {
                 << run.output;
             const MediaInfo info = inspect_media(output);
             EXPECT_EQ(info.read_error, "");
-            EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 80.0);
+            EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 28.0);
         }
         EXPECT_NE(run.output.find(later + ": not started"), std::string::npos) << run.output;
         EXPECT_NE(run.errors.find("2 stopped, 1 not started"), std::string::npos) << run.errors;
