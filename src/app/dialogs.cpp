@@ -7,9 +7,8 @@
 namespace morvane {
 
 bool run_settings_dialog(AppSettings& settings, const DeviceTable& devices,
-                         const std::string& module_directory, DesktopShell& shell,
-                         QWidget* parent) {
-    SettingsDialog dialog(settings, devices, module_directory, shell, parent);
+                         const std::string& program_folder, DesktopShell& shell, QWidget* parent) {
+    SettingsDialog dialog(settings, devices, program_folder, shell, parent);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

@@ -17,7 +17,7 @@ namespace morvane {
 // Shows the settings over a copy of `settings`; after OK, `settings` holds what was chosen
 // and the result is true. Cancel changes nothing.
 bool run_settings_dialog(AppSettings& settings, const DeviceTable& devices,
-                         const std::string& module_directory, DesktopShell& shell, QWidget* parent);
+                         const std::string& program_folder, DesktopShell& shell, QWidget* parent);
 
 // Lists the files a batch could not convert, with their reasons.
 void show_failed_files_dialog(const std::vector<FailedFile>& failed_files, QWidget* parent);

@@ -32,10 +32,10 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
     load_settings(settings_, location_);
     setWindowTitle(tr("Morvane"));
     setWindowIcon(
-        QIcon(QString::fromStdString(location_.module_directory + "icons/morvane-256.png")));
-    device_table_ = morvane::device_table(location_.module_directory);
+        QIcon(QString::fromStdString(location_.program_folder + "icons/morvane-256.png")));
+    device_table_ = morvane::device_table(location_.program_folder);
 
-    drop_area_ = new DropArea(location_.module_directory + "Skins/", this);
+    drop_area_ = new DropArea(location_.program_folder + "Skins/", this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, band_height, margin, margin);
     layout->addWidget(drop_area_);
@@ -55,7 +55,7 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
 
     drop_area_->set_settings(settings_);
     apply_device();
-    if (settings_.topmost != 0) {
+    if (settings_.stay_on_top != 0) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
     drop_area_->setFocus();
@@ -68,7 +68,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load_skin() {
-    if (!skin_.load(location_.module_directory + "Skins/") || !skin_.fitOwner()) {
+    if (!skin_.load(location_.program_folder + "Skins/") || !skin_.fitOwner()) {
         resize(unskinned_size);
     }
     setFixedSize(size());
@@ -121,22 +121,22 @@ void MainWindow::open_settings() {
         return; // the worker reads the settings while a batch runs
     }
     AppSettings chosen = settings_;
-    if (!run_settings_dialog(chosen, device_table_, location_.module_directory, shell_, this)) {
+    if (!run_settings_dialog(chosen, device_table_, location_.program_folder, shell_, this)) {
         return;
     }
-    const bool topmost_changed = chosen.topmost != settings_.topmost;
+    const bool stay_on_top_changed = chosen.stay_on_top != settings_.stay_on_top;
     settings_ = chosen;
     save();
     apply_device();
     drop_area_->set_settings(settings_);
-    if (topmost_changed) {
-        set_topmost(settings_.topmost != 0);
+    if (stay_on_top_changed) {
+        set_stay_on_top(settings_.stay_on_top != 0);
     }
 }
 
-void MainWindow::set_topmost(bool topmost) {
+void MainWindow::set_stay_on_top(bool on_top) {
     const bool visible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+    setWindowFlag(Qt::WindowStaysOnTopHint, on_top);
     if (visible) {
         show(); // changing a window flag hides the window
     }

@@ -45,7 +45,7 @@ public:
     void add_files(const std::vector<std::string>& paths);
     // The settings command: runs the settings dialog and applies what OK changed at once.
     void open_settings();
-    void set_topmost(bool topmost);
+    void set_stay_on_top(bool on_top);
 
     // Shows the failed files of a batch (the summary's "show" link, the end of a batch with
     // failures); the failed-files dialog unless replaced.

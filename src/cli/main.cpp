@@ -106,7 +106,7 @@ int convert(const CommandLine& line) {
     AppSettings settings;
     load_settings(settings, location);
 
-    const DeviceTable devices = device_table(location.module_directory);
+    const DeviceTable devices = device_table(location.program_folder);
     int device_row = valid_device_index(settings.device_index, devices);
     if (line.device) {
         const auto chosen = choose_device(devices, *line.device);

@@ -1,4 +1,4 @@
-// A small INI file reader and writer with the rules of the classic private-profile
+// A small INI file reader and writer with the rules of the classic Windows INI
 // functions, so that hand-edited and older config.ini files read as users expect:
 //
 // - "[Section]" lines open sections; "key=value" lines inside them are keys. Section and

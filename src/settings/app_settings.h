@@ -11,14 +11,12 @@ inline constexpr int device_row_count = 5;
 
 struct AppSettings {
     // Flags are tested as zero / non-zero; the settings pages store exactly 0 or 1.
-    int topmost = 1;
+    int stay_on_top = 1;
     int shutdown_after_batch = 0;
     int open_output_after_batch = 1;
     int device_index = 0;
     // The folder outputs are written into (UTF-8); ends in "/" once loaded (see load_settings).
     std::string output_folder;
-    // Video bit rate in bits per second; lives only in memory, never in config.ini.
-    int quality_bit_rate = 1500000;
 };
 
 } // namespace morvane

@@ -12,7 +12,7 @@ constexpr const char* section = "Common";
 constexpr const char* output_folder_key = "OutputFolder";
 constexpr const char* shutdown_key = "Shutdown";
 constexpr const char* open_output_key = "OpenOutput";
-constexpr const char* topmost_key = "Topmost";
+constexpr const char* stay_on_top_key = "Topmost";
 constexpr const char* device_index_key = "DeviceIndex";
 
 const char* flag_text(int flag) {
@@ -46,7 +46,7 @@ void load_settings(AppSettings& settings, const SettingsLocation& location) {
 
     settings.shutdown_after_batch = file.read_int(section, shutdown_key, 0);
     settings.open_output_after_batch = file.read_int(section, open_output_key, 1);
-    settings.topmost = file.read_int(section, topmost_key, 1);
+    settings.stay_on_top = file.read_int(section, stay_on_top_key, 1);
     settings.device_index = file.read_int(section, device_index_key, 0);
     // A hand-edited index must not reach the device table as an index out of its bounds.
     if (settings.device_index < 0 || settings.device_index >= device_row_count) {
@@ -66,7 +66,7 @@ std::optional<std::string> save_settings(const AppSettings& settings,
         file.write_string(section, output_folder_key, settings.output_folder);
     file.write_string(section, open_output_key, flag_text(settings.open_output_after_batch));
     file.write_string(section, shutdown_key, flag_text(settings.shutdown_after_batch));
-    file.write_string(section, topmost_key, flag_text(settings.topmost));
+    file.write_string(section, stay_on_top_key, flag_text(settings.stay_on_top));
     file.write_int(section, device_index_key, settings.device_index);
     std::string failure;
     if (!file.save(&failure)) {

@@ -9,7 +9,7 @@
 
 namespace morvane {
 
-// Fills every field but quality_bit_rate from the file; a missing key, a missing or
+// Fills every field from the file; a missing key, a missing or
 // unreadable file gives that key's default. The output folder always ends in "/"; an empty
 // or unusable one (relative, or naming something that is no folder) gives the default
 // folder. Creates the default output folder (and any missing parent) whatever folder the

@@ -9,7 +9,7 @@
 namespace morvane {
 
 struct SettingsLocation {
-    std::string module_directory;      // ends in "/"
+    std::string program_folder;        // ends in "/"
     std::string default_output_folder; // ends in "/"
     std::string config_directory;      // ends in "/"; created when settings are saved
 

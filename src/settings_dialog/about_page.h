@@ -18,9 +18,9 @@ public:
     static constexpr const char* support_address = "support@morvane.org";
     static constexpr const char* home_page_url = "https://morvane.org/";
 
-    // The picture is icons/about.bmp in module_directory (which ends in "/"); the links open
+    // The picture is icons/about.bmp in program_folder (which ends in "/"); the links open
     // through shell, which must outlive the page.
-    AboutPage(const std::string& module_directory, DesktopShell& shell, QWidget* parent = nullptr);
+    AboutPage(const std::string& program_folder, DesktopShell& shell, QWidget* parent = nullptr);
 
 private:
     LinkLabel* make_link(const QString& text, const QString& url);

@@ -45,13 +45,13 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     open_output_ = new QCheckBox(tr("Open the output folder after conversion"), others_box);
     open_output_->setObjectName(QStringLiteral("open_output"));
     open_output_->setChecked(settings.open_output_after_batch != 0);
-    topmost_ = new QCheckBox(tr("Topmost"), others_box);
-    topmost_->setObjectName(QStringLiteral("topmost"));
-    topmost_->setChecked(settings.topmost != 0);
+    stay_on_top_ = new QCheckBox(tr("Topmost"), others_box);
+    stay_on_top_->setObjectName(QStringLiteral("stay_on_top"));
+    stay_on_top_->setChecked(settings.stay_on_top != 0);
     auto* others = new QVBoxLayout(others_box);
     others->addWidget(shutdown_);
     others->addWidget(open_output_);
-    others->addWidget(topmost_);
+    others->addWidget(stay_on_top_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(output_box);
@@ -65,7 +65,7 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
 void GeneralPage::apply_to(AppSettings& settings) const {
     settings.shutdown_after_batch = shutdown_->isChecked() ? 1 : 0;
     settings.open_output_after_batch = open_output_->isChecked() ? 1 : 0;
-    settings.topmost = topmost_->isChecked() ? 1 : 0;
+    settings.stay_on_top = stay_on_top_->isChecked() ? 1 : 0;
     if (chosen_folder_) {
         settings.output_folder = *chosen_folder_;
     }

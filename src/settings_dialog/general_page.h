@@ -1,6 +1,6 @@
 // The General page of the settings dialog: the output folder (shown read-only, changed
 // through Browse, shown in the file browser through Open), the two actions after a batch
-// and the topmost flag.
+// and the stay-on-top flag.
 #pragma once
 
 #include "platform/desktop_shell.h"
@@ -46,7 +46,7 @@ private:
     QPushButton* open_;
     QCheckBox* shutdown_;
     QCheckBox* open_output_;
-    QCheckBox* topmost_;
+    QCheckBox* stay_on_top_;
 };
 
 } // namespace morvane

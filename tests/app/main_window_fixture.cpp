@@ -2,7 +2,6 @@
 #include "main_window_fixture.h"
 
 #include "conversion_window/drop_area.h"
-
 #include "support/media_presets.h"
 #include "support/media_writer.h"
 
@@ -36,7 +35,7 @@ void drop_files(QWidget* target, const std::vector<std::string>& paths) {
 
 MainWindowFixture::MainWindowFixture() {
     fs::copy(fs::path(MORVANE_ASSETS_DIR), module_folder.path(), fs::copy_options::recursive);
-    location.module_directory = module_folder.path().string() + "/";
+    location.program_folder = module_folder.path().string() + "/";
     location.config_directory = config_folder.path().string() + "/";
     location.default_output_folder = output_folder.path().string() + "/";
 }

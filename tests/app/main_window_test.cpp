@@ -53,7 +53,7 @@ TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindowThatEscapeLeavesOp
     EXPECT_EQ(area->accessibleDescription(), "Drop audio/video files");
 
     // The phone's picture, centred at y = 2 on white.
-    const QImage phone(QString::fromStdString(location.module_directory + "devices/iPhone.jpg"));
+    const QImage phone(QString::fromStdString(location.program_folder + "devices/iPhone.jpg"));
     const QImage shot = area->grab().toImage();
     window->grab().save(QString(MORVANE_ARTEFACT_DIR) + "/main-window.png");
     const int left = (area->width() - phone.width()) / 2;
@@ -328,7 +328,7 @@ TEST_F(MainWindowTest, HandEditedSettingsAreTakenSafely) {
     EXPECT_EQ(window->settings().device_index, 0);
     EXPECT_EQ(window->drop_area()->device().display_name, "iPhone, iPod touch");
     EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint);
-    window->set_topmost(true);
+    window->set_stay_on_top(true);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(window->isVisible());
 }

@@ -1,5 +1,5 @@
 // The executable's folder and the user's data folders.
-#include "platform/module_directory.h"
+#include "platform/program_folder.h"
 #include "platform/user_environment.h"
 
 #include <filesystem>
@@ -9,7 +9,7 @@ namespace morvane {
 namespace {
 
 TEST(ModuleDirectory, IsTheAbsoluteFolderHoldingThisExecutable) {
-    const std::string folder = module_directory();
+    const std::string folder = program_folder();
     ASSERT_TRUE(folder.starts_with('/') && folder.ends_with('/')) << folder;
     bool found = false;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -28,7 +28,7 @@ protected:
     SettingsDialogTest() {
         devices = device_table(MORVANE_ASSETS_DIR);
         settings.output_folder = "/music/out/";
-        settings.topmost = 1;
+        settings.stay_on_top = 1;
         settings.shutdown_after_batch = 0;
         settings.open_output_after_batch = 1;
         settings.device_index = 0;
@@ -116,7 +116,7 @@ TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays)
 
 TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
     const QStringList expected[] = {
-        {"folder", "browse", "open", "shutdown", "open_output", "topmost", "OK", "Cancel"},
+        {"folder", "browse", "open", "shutdown", "open_output", "stay_on_top", "OK", "Cancel"},
         {"device_list", "OK", "Cancel"},
         {"home_page_link", "contact_link", "OK", "Cancel"},
     };
@@ -163,7 +163,7 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         EXPECT_EQ(shell.calls().back(),
                   (RecordingShell::Call{RecordingShell::Call::Kind::open_folder, "/music/out/"}));
         click(child<QCheckBox>("shutdown"));
-        click(child<QCheckBox>("topmost"));
+        click(child<QCheckBox>("stay_on_top"));
 
         click_page(1);
         auto* device_list = child<QComboBox>("device_list");
@@ -185,13 +185,13 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
             EXPECT_EQ(dialog->result(), QDialog::Accepted);
             EXPECT_EQ(chosen.output_folder, "/tmp/chosen/");
             EXPECT_EQ(chosen.shutdown_after_batch, 1);
-            EXPECT_EQ(chosen.topmost, 0);
+            EXPECT_EQ(chosen.stay_on_top, 0);
             EXPECT_EQ(chosen.device_index, 3);
         } else {
             EXPECT_EQ(dialog->result(), QDialog::Rejected);
             EXPECT_EQ(chosen.output_folder, settings.output_folder);
             EXPECT_EQ(chosen.shutdown_after_batch, settings.shutdown_after_batch);
-            EXPECT_EQ(chosen.topmost, settings.topmost);
+            EXPECT_EQ(chosen.stay_on_top, settings.stay_on_top);
             EXPECT_EQ(chosen.device_index, settings.device_index);
         }
         EXPECT_EQ(chosen.open_output_after_batch, 1);

@@ -8,7 +8,7 @@
 //   (and again with QT_SCALE_FACTOR=2 in the environment)
 #include "jobs/device_table.h"
 #include "platform/linux_desktop_shell.h"
-#include "platform/module_directory.h"
+#include "platform/program_folder.h"
 #include "settings/app_settings.h"
 #include "settings_dialog/failed_files_dialog.h"
 #include "settings_dialog/settings_dialog.h"
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/");
     QDir().mkpath(out);
     // The assets lie beside the executables of the build, or in the folder named.
-    std::string assets = argc == 3 ? std::string(argv[2]) : module_directory();
+    std::string assets = argc == 3 ? std::string(argv[2]) : program_folder();
     if (assets.back() != '/') {
         assets += '/';
     }

@@ -1,4 +1,4 @@
-#include "platform/module_directory.h"
+#include "platform/program_folder.h"
 
 #include <cerrno>
 #include <string>
@@ -37,7 +37,7 @@ std::string current_folder() {
 
 } // namespace
 
-std::string module_directory() {
+std::string program_folder() {
     // The kernel gives the executable's real path, every link already resolved.
     const std::string executable = read_link("/proc/self/exe");
     const size_t slash = executable.rfind('/');

@@ -1,4 +1,4 @@
-// The folder of the running executable: config.ini, Skins/ and devices/ lie beside it.
+// The folder of the running executable: Skins/ and devices/ lie beside it.
 #pragma once
 
 #include <string>
@@ -7,6 +7,6 @@ namespace morvane {
 
 // Absolute, links resolved, ending in "/". Should /proc be unavailable, the current
 // folder stands in (still absolute, still ending in "/").
-std::string module_directory();
+std::string program_folder();
 
 } // namespace morvane
