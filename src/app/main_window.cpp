@@ -42,13 +42,13 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
     load_skin();
     create_shortcuts();
 
-    connect(drop_area_, &DropArea::conversionBegin, this, [this] {
-        if (SkinButton* button = skin_.settingsButton()) {
+    connect(drop_area_, &DropArea::batch_started, this, [this] {
+        if (SkinButton* button = skin_.settings_button()) {
             button->setEnabled(false); // the worker reads the settings while a batch runs
         }
     });
-    connect(drop_area_, &DropArea::batchFinished, this, &MainWindow::batch_finished);
-    connect(drop_area_, &DropArea::failedFilesRequested, this,
+    connect(drop_area_, &DropArea::batch_finished, this, &MainWindow::batch_finished);
+    connect(drop_area_, &DropArea::failed_files_requested, this,
             [this](const std::vector<FailedFile>& failed_files) {
                 failed_files_viewer_(failed_files);
             });
@@ -68,7 +68,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load_skin() {
-    if (!skin_.load(location_.program_folder + "Skins/") || !skin_.fitOwner()) {
+    if (!skin_.load(location_.program_folder + "Skins/") || !skin_.fit_owner()) {
         resize(unskinned_size);
     }
     setFixedSize(size());
@@ -78,10 +78,10 @@ void MainWindow::load_skin() {
         QString tip;
         std::function<void()> command;
     } commands[] = {
-        {skin_.settingsButton(), tr("Settings"), tr("Settings (Ctrl+,)"),
+        {skin_.settings_button(), tr("Settings"), tr("Settings (Ctrl+,)"),
          [this] { open_settings(); }},
-        {skin_.minimiseButton(), tr("Minimise"), tr("Minimise"), [this] { showMinimized(); }},
-        {skin_.closeButton(), tr("Close"), tr("Close (Ctrl+Q)"), [this] { close(); }},
+        {skin_.minimise_button(), tr("Minimise"), tr("Minimise"), [this] { showMinimized(); }},
+        {skin_.close_button(), tr("Close"), tr("Close (Ctrl+Q)"), [this] { close(); }},
     };
     QWidget* previous = drop_area_->stop_button(); // after the drop area's own stops
     for (const auto& command : commands) {
@@ -143,7 +143,7 @@ void MainWindow::set_stay_on_top(bool on_top) {
 }
 
 void MainWindow::batch_finished(const BatchSummary& summary) {
-    if (SkinButton* button = skin_.settingsButton()) {
+    if (SkinButton* button = skin_.settings_button()) {
         button->setEnabled(true);
     }
     if (quit_after_batch_) {
@@ -233,7 +233,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    skin_.paintBackground(painter);
+    skin_.paint_background(painter);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {

@@ -25,7 +25,7 @@ PowerOffNotice::PowerOffNotice(int seconds, QWidget* parent)
     timer_->setInterval(1000);
     connect(timer_, &QTimer::timeout, this, &PowerOffNotice::tick);
     timer_->start();
-    showSecondsLeft();
+    show_seconds_left();
 }
 
 void PowerOffNotice::tick() {
@@ -35,10 +35,10 @@ void PowerOffNotice::tick() {
         accept();
         return;
     }
-    showSecondsLeft();
+    show_seconds_left();
 }
 
-void PowerOffNotice::showSecondsLeft() {
+void PowerOffNotice::show_seconds_left() {
     message_->setText(tr("Every file is converted. The computer will power off in %n seconds.",
                          nullptr, seconds_left_));
 }

@@ -16,12 +16,12 @@ class PowerOffNotice : public QDialog {
 public:
     explicit PowerOffNotice(int seconds = 60, QWidget* parent = nullptr);
 
-    int secondsLeft() const { return seconds_left_; }
+    int seconds_left() const { return seconds_left_; }
     QLabel* message() const { return message_; }
 
 private:
     void tick();
-    void showSecondsLeft();
+    void show_seconds_left();
 
     int seconds_left_;
     QLabel* message_ = nullptr;

@@ -79,7 +79,7 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     status_label_->setWordWrap(true);
     status_label_->setTextFormat(Qt::RichText);
     connect(status_label_, &QLabel::linkActivated, this,
-            [this] { emit failedFilesRequested(last_failed_files_); });
+            [this] { emit failed_files_requested(last_failed_files_); });
     auto* idle_layout = new QVBoxLayout(idle_panel_);
     idle_layout->setContentsMargins(4, 0, 4, 1);
     idle_layout->addWidget(status_label_);
@@ -95,8 +95,8 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     count_label_ = new QLabel(batch_panel_);
     count_label_->setMinimumWidth(1);
     auto* skinned_stop = new SkinButton(true, batch_panel_);
-    if (skinned_stop->loadStrip(skin_folder + "stop.bmp", stop_frame_count, true)) {
-        skinned_stop->setFixedSize(skinned_stop->frameSize());
+    if (skinned_stop->load_strip(skin_folder + "stop.bmp", stop_frame_count, true)) {
+        skinned_stop->setFixedSize(skinned_stop->state_frame_size());
         stop_button_ = skinned_stop;
     } else {
         // A skin without the picture still needs a way to stop.
@@ -184,7 +184,7 @@ void DropArea::paintEvent(QPaintEvent*) {
     if (!device_picture_.isNull()) {
         const QSize size = device_picture_.size();
         painter.drawPixmap(QRect(QPoint((width() - size.width()) / 2, 2), size),
-                           device_picture_.forRatio(devicePixelRatioF()));
+                           device_picture_.for_ratio(devicePixelRatioF()));
     }
     if (drop_highlighted_) {
         QColor tint = palette().color(QPalette::Highlight);
@@ -291,7 +291,7 @@ void DropArea::conversion_begin() {
         progress_bar_->setValue(0);
         idle_panel_->hide();
         batch_panel_->show();
-        emit conversionBegin();
+        emit batch_started();
     });
 }
 
@@ -323,7 +323,7 @@ void DropArea::conversion_end(const BatchSummary& summary) {
         batch_panel_->hide();
         idle_panel_->show();
         show_summary(summary);
-        emit batchFinished(summary);
+        emit batch_finished(summary);
     });
 }
 

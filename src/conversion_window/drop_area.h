@@ -68,9 +68,9 @@ public:
     QAbstractButton* stop_button() const { return stop_button_; }
 
 signals:
-    void conversionBegin();                                                 // a batch starts
-    void batchFinished(const BatchSummary& summary);                        // the batch is over
-    void failedFilesRequested(const std::vector<FailedFile>& failed_files); // "show"
+    void batch_started();                                                     // a batch starts
+    void batch_finished(const BatchSummary& summary);                         // the batch is over
+    void failed_files_requested(const std::vector<FailedFile>& failed_files); // "show"
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -193,15 +193,15 @@ bool Skin::load(const std::string& folder) {
         }
         // "previewwnd" placeholders are accepted and make nothing: they only held a place.
         if (is(type, "button")) {
-            createButton(*element);
+            create_button(*element);
         } else if (is(type, "scrollbar")) {
-            createScrollBar(*element);
+            create_scroll_bar(*element);
         }
     }
     return true;
 }
 
-void Skin::createButton(const tinyxml2::XMLElement& element) {
+void Skin::create_button(const tinyxml2::XMLElement& element) {
     int id = 0;
     Rectangle rectangle;
     std::optional<std::string> image;
@@ -248,7 +248,7 @@ void Skin::createButton(const tinyxml2::XMLElement& element) {
 
     auto* button = new SkinButton(owner_drawn, owner_);
     button->setGeometry(rectangle.geometry());
-    if (!button->loadStrip(*path, *count, horizontal)) {
+    if (!button->load_strip(*path, *count, horizontal)) {
         report("cannot load button image " + *path);
     }
     button->show();
@@ -263,7 +263,7 @@ void Skin::createButton(const tinyxml2::XMLElement& element) {
     }
 }
 
-void Skin::createScrollBar(const tinyxml2::XMLElement& element) {
+void Skin::create_scroll_bar(const tinyxml2::XMLElement& element) {
     int id = 0;
     Rectangle rectangle;
     std::optional<std::string> buttons_image;
@@ -304,20 +304,20 @@ void Skin::createScrollBar(const tinyxml2::XMLElement& element) {
 
     auto* scrollbar = new SkinScrollBar(owner_);
     scrollbar->setGeometry(rectangle.geometry());
-    if (!scrollbar->loadImages(*bar_path, *buttons_path)) {
+    if (!scrollbar->load_images(*bar_path, *buttons_path)) {
         report("cannot load scrollbar images " + *bar_path + ", " + *buttons_path);
     }
     scrollbar->show();
     controls_.emplace_back(scrollbar);
 }
 
-bool Skin::fitOwner() {
+bool Skin::fit_owner() {
     if (owner_ == nullptr || background_.isNull()) {
         return false;
     }
     const QSize size = background_.size();
     owner_->resize(size);
-    const QRegion shape = background_.opaqueRegion(QRect(QPoint(0, 0), size));
+    const QRegion shape = background_.opaque_region(QRect(QPoint(0, 0), size));
     if (shape == QRegion(QRect(QPoint(0, 0), size)) || shape.isEmpty()) {
         owner_->clearMask();
     } else {
@@ -327,11 +327,11 @@ bool Skin::fitOwner() {
     return true;
 }
 
-void Skin::paintBackground(QPainter& painter) const {
+void Skin::paint_background(QPainter& painter) const {
     if (background_.isNull()) {
         return;
     }
-    const QPixmap& pixmap = background_.forRatio(painter.device()->devicePixelRatioF());
+    const QPixmap& pixmap = background_.for_ratio(painter.device()->devicePixelRatioF());
     painter.drawPixmap(QRect(QPoint(0, 0), background_.size()), pixmap);
 }
 

@@ -40,23 +40,23 @@ public:
     bool load(const std::string& folder);
     // Gives the owner the background's size and, where the background is transparent (the
     // key colour), its shape. False, and nothing changes, without a background.
-    bool fitOwner();
+    bool fit_owner();
     // The owner's paint: the background at (0, 0), at the painter's device pixel ratio.
-    void paintBackground(QPainter& painter) const;
+    void paint_background(QPainter& painter) const;
 
     const std::string& folder() const { return folder_; }
     const SkinPixmap& background() const { return background_; }
     // The buttons the file gave these commands, or null.
-    SkinButton* minimiseButton() const { return minimise_; }
-    SkinButton* closeButton() const { return close_; }
-    SkinButton* settingsButton() const { return settings_; }
+    SkinButton* minimise_button() const { return minimise_; }
+    SkinButton* close_button() const { return close_; }
+    SkinButton* settings_button() const { return settings_; }
     // The created controls that still exist, in the file's order.
     std::vector<QWidget*> controls() const;
 
 private:
     void clear();
-    void createButton(const tinyxml2::XMLElement& element);
-    void createScrollBar(const tinyxml2::XMLElement& element);
+    void create_button(const tinyxml2::XMLElement& element);
+    void create_scroll_bar(const tinyxml2::XMLElement& element);
 
     QWidget* owner_;
     std::string folder_;

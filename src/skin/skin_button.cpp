@@ -14,7 +14,7 @@ SkinButton::SkinButton(bool owner_drawn, QWidget* parent)
     setAttribute(Qt::WA_Hover);
 }
 
-bool SkinButton::loadStrip(const std::string& path, int count, bool horizontal) {
+bool SkinButton::load_strip(const std::string& path, int count, bool horizontal) {
     horizontal_ = horizontal;
     const bool loaded = count >= 1 && strip_.load(path);
     frame_count_ = loaded ? count : 0;
@@ -26,17 +26,17 @@ bool SkinButton::loadStrip(const std::string& path, int count, bool horizontal) 
         frame_size_ = horizontal ? QSize(whole.width() / count, whole.height())
                                  : QSize(whole.width(), whole.height() / count);
     }
-    applyShape();
+    apply_shape();
     return loaded;
 }
 
-int SkinButton::currentFrame() const {
+int SkinButton::current_frame() const {
     // The keyboard focus shows as hover: the strip has no frame of its own for it.
     const int frame = !isEnabled() ? 3 : isDown() ? 2 : (underMouse() || hasFocus()) ? 1 : 0;
     return frame < frame_count_ ? frame : 0;
 }
 
-QRect SkinButton::frameRect(int frame, qreal ratio) const {
+QRect SkinButton::state_frame_rect(int frame, qreal ratio) const {
     const QSize size = frame_size_ * ratio;
     return horizontal_ ? QRect(QPoint(frame * size.width(), 0), size)
                        : QRect(QPoint(0, frame * size.height()), size);
@@ -48,12 +48,12 @@ QSize SkinButton::sizeHint() const {
 
 void SkinButton::resizeEvent(QResizeEvent* event) {
     QAbstractButton::resizeEvent(event);
-    applyShape();
+    apply_shape();
 }
 
-void SkinButton::applyShape() {
+void SkinButton::apply_shape() {
     const QRegion shape =
-        frame_count_ > 0 ? strip_.opaqueRegion(QRect(QPoint(0, 0), frame_size_)) : QRegion();
+        frame_count_ > 0 ? strip_.opaque_region(QRect(QPoint(0, 0), frame_size_)) : QRegion();
     // Qt reads an empty mask as "no mask": a button without opaque pixels must instead let
     // every click through to its owner.
     setAttribute(Qt::WA_TransparentForMouseEvents, shape.isEmpty());
@@ -71,20 +71,20 @@ void SkinButton::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     const qreal ratio = devicePixelRatioF();
-    const QPixmap& pixmap = strip_.forRatio(ratio);
+    const QPixmap& pixmap = strip_.for_ratio(ratio);
     const qreal art_ratio = pixmap.devicePixelRatio();
     const QRect target(QPoint(0, 0), frame_size_);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, art_ratio < ratio);
     if (owner_drawn_) {
-        painter.drawPixmap(target, pixmap, frameRect(currentFrame(), art_ratio));
+        painter.drawPixmap(target, pixmap, state_frame_rect(current_frame(), art_ratio));
     } else {
         QStyleOptionButton option;
         option.initFrom(this);
         option.state |= isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
         option.text = text();
         style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
-        if (currentFrame() == 1) {
-            painter.drawPixmap(target, pixmap, frameRect(1, art_ratio));
+        if (current_frame() == 1) {
+            painter.drawPixmap(target, pixmap, state_frame_rect(1, art_ratio));
         }
     }
 }

@@ -22,13 +22,13 @@ public:
     // Loads a strip of count frames (side by side when horizontal, else stacked) and shapes
     // the button with the first frame. False when it could not be loaded or count is below
     // 1: the button then shows nothing and lets clicks through.
-    bool loadStrip(const std::string& path, int count, bool horizontal);
+    bool load_strip(const std::string& path, int count, bool horizontal);
 
-    bool isOwnerDrawn() const { return owner_drawn_; }
-    QSize frameSize() const { return frame_size_; }
+    bool is_owner_drawn() const { return owner_drawn_; }
+    QSize state_frame_size() const { return frame_size_; }
     // Which frame paintEvent shows now: 0 normal, 1 hover (or focused), 2 pressed, 3
     // disabled; 0 when the strip lacks that frame.
-    int currentFrame() const;
+    int current_frame() const;
     const SkinPixmap& strip() const { return strip_; }
     QSize sizeHint() const override;
 
@@ -37,8 +37,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void applyShape();
-    QRect frameRect(int frame, qreal ratio) const;
+    void apply_shape();
+    QRect state_frame_rect(int frame, qreal ratio) const;
 
     SkinPixmap strip_;
     QSize frame_size_;

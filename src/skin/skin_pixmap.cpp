@@ -26,7 +26,7 @@ QImage readImage(const QString& file) {
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            if (SkinPixmap::isKeyColour(line[x])) {
+            if (SkinPixmap::is_key_colour(line[x])) {
                 line[x] = qRgba(0, 0, 0, 0);
             }
         }
@@ -44,7 +44,7 @@ QString doubledName(const QString& file) {
 
 } // namespace
 
-bool SkinPixmap::isKeyColour(QRgb pixel) {
+bool SkinPixmap::is_key_colour(QRgb pixel) {
     return qRed(pixel) == 255 && qGreen(pixel) == 0 && qBlue(pixel) == 255;
 }
 
@@ -66,11 +66,11 @@ bool SkinPixmap::load(const std::string& path) {
     return true;
 }
 
-const QPixmap& SkinPixmap::forRatio(qreal ratio) const {
+const QPixmap& SkinPixmap::for_ratio(qreal ratio) const {
     return ratio > 1.0 && !doubled_.isNull() ? doubled_ : normal_;
 }
 
-QRegion SkinPixmap::opaqueRegion(const QRect& rect) const {
+QRegion SkinPixmap::opaque_region(const QRect& rect) const {
     const QImage part = normal_image_.copy(rect);
     if (part.isNull()) {
         return {};

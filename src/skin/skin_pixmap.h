@@ -19,16 +19,16 @@ public:
     bool isNull() const { return normal_.isNull(); }
     // Size in device-independent pixels (the size of the 1x picture).
     QSize size() const { return normal_.size(); }
-    bool hasDoubleArt() const { return !doubled_.isNull(); }
+    bool has_double_art() const { return !doubled_.isNull(); }
 
     // The picture for a paint device of this device pixel ratio: the @2x art above 1 when
     // there is some, else the 1x picture. Its devicePixelRatio is set to match.
-    const QPixmap& forRatio(qreal ratio) const;
+    const QPixmap& for_ratio(qreal ratio) const;
     // The opaque part of rect (in the 1x picture's pixels), relative to rect's corner.
-    QRegion opaqueRegion(const QRect& rect) const;
+    QRegion opaque_region(const QRect& rect) const;
 
     // Magenta, matched exactly: (255, 0, 254) is an ordinary opaque colour.
-    static bool isKeyColour(QRgb pixel);
+    static bool is_key_colour(QRgb pixel);
 
 private:
     QImage normal_image_; // 1x with alpha, for the shape

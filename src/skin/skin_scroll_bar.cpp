@@ -10,24 +10,24 @@ SkinScrollBar::SkinScrollBar(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_NoMousePropagation);
 }
 
-bool SkinScrollBar::loadImages(const std::string& bar_path, const std::string& buttons_path) {
+bool SkinScrollBar::load_images(const std::string& bar_path, const std::string& buttons_path) {
     const bool bar_loaded = bar_.load(bar_path);
     const bool buttons_loaded = buttons_.load(buttons_path);
     update();
     return bar_loaded && buttons_loaded;
 }
 
-QRect SkinScrollBar::upRect() const {
-    return {0, 0, width(), arrowHeight()};
+QRect SkinScrollBar::up_rect() const {
+    return {0, 0, width(), arrow_height()};
 }
 
-QRect SkinScrollBar::downRect() const {
-    return {0, height() - arrowHeight(), width(), arrowHeight()};
+QRect SkinScrollBar::down_rect() const {
+    return {0, height() - arrow_height(), width(), arrow_height()};
 }
 
-QRect SkinScrollBar::trackRect() const {
+QRect SkinScrollBar::track_rect() const {
     // Empty when the arrows overlap.
-    return {0, arrowHeight(), width(), std::max(0, height() - 2 * arrowHeight())};
+    return {0, arrow_height(), width(), std::max(0, height() - 2 * arrow_height())};
 }
 
 void SkinScrollBar::paintEvent(QPaintEvent*) {
@@ -36,18 +36,18 @@ void SkinScrollBar::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), palette().window());
     const qreal ratio = devicePixelRatioF();
     if (!buttons_.isNull()) {
-        const QPixmap& arrows = buttons_.forRatio(ratio);
+        const QPixmap& arrows = buttons_.for_ratio(ratio);
         const qreal art = arrows.devicePixelRatio();
         // Unscaled: a bar wider than the arrows shows the window colour beside them.
         const int arrow_width = std::min(width(), buttons_.size().width());
-        const QRect up(upRect().topLeft(), QSize(arrow_width, arrowHeight()));
-        const QRect down(downRect().topLeft(), QSize(arrow_width, arrowHeight()));
-        painter.drawPixmap(up, arrows, QRectF(0, 0, arrow_width * art, arrowHeight() * art));
-        painter.drawPixmap(down, arrows,
-                           QRectF(0, arrowHeight() * art, arrow_width * art, arrowHeight() * art));
+        const QRect up(up_rect().topLeft(), QSize(arrow_width, arrow_height()));
+        const QRect down(down_rect().topLeft(), QSize(arrow_width, arrow_height()));
+        painter.drawPixmap(up, arrows, QRectF(0, 0, arrow_width * art, arrow_height() * art));
+        painter.drawPixmap(
+            down, arrows, QRectF(0, arrow_height() * art, arrow_width * art, arrow_height() * art));
     }
     if (!bar_.isNull()) {
-        painter.drawTiledPixmap(trackRect(), bar_.forRatio(ratio));
+        painter.drawTiledPixmap(track_rect(), bar_.for_ratio(ratio));
     }
 }
 

@@ -18,17 +18,17 @@ public:
 
     // The track picture and the arrows picture (up arrow in its upper half, down arrow in
     // its lower half). False when either could not be loaded; what did load is drawn.
-    bool loadImages(const std::string& bar_path, const std::string& buttons_path);
+    bool load_images(const std::string& bar_path, const std::string& buttons_path);
 
-    QRect upRect() const;
-    QRect downRect() const;
-    QRect trackRect() const;
+    QRect up_rect() const;
+    QRect down_rect() const;
+    QRect track_rect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int arrowHeight() const { return buttons_.size().height() / 2; }
+    int arrow_height() const { return buttons_.size().height() / 2; }
 
     SkinPixmap bar_;
     SkinPixmap buttons_;

@@ -42,7 +42,7 @@ TEST_F(CloseDuringBatchTest, NoCrashAndEveryVisibleFilePlaysThrough) {
         SCOPED_TRACE(round);
         auto window = open_window();
         bool begun = false;
-        QObject::connect(window->drop_area(), &DropArea::conversionBegin, [&] { begun = true; });
+        QObject::connect(window->drop_area(), &DropArea::batch_started, [&] { begun = true; });
         window->add_files({source, source});
         // Before the worker has told anything, as the first file starts, and ever later
         // into it.

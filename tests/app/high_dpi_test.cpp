@@ -49,7 +49,7 @@ TEST_F(HighDpiTest, TheWindowIsTwiceTheSkinInDevicePixelsAndUsesTheDoubleArt) {
     EXPECT_GT(differs_from_scaled, 500);
 
     // The skin's buttons too: the close button's top-left device pixel row.
-    const QRect close = window->skin().closeButton()->geometry();
+    const QRect close = window->skin().close_button()->geometry();
     const QImage strip = skin_file("close@2x.bmp");
     int button_pixels = 0;
     for (int y = 0; y < close.height() * 2; ++y) {
@@ -77,8 +77,8 @@ TEST_F(HighDpiTest, ASkinWithoutDoubleArtStillWorks) {
     const QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shot.size(), normal.size() * 2);
     EXPECT_EQ(shot.pixel(2 * 100 + 1, 2 * 260 + 1), normal.pixel(100, 260));
-    EXPECT_NE(window->skin().closeButton(), nullptr);
-    EXPECT_FALSE(window->skin().background().hasDoubleArt());
+    EXPECT_NE(window->skin().close_button(), nullptr);
+    EXPECT_FALSE(window->skin().background().has_double_art());
 }
 
 } // namespace

@@ -33,7 +33,7 @@ protected:
     static BatchSummary wait_for_batch(MainWindow& window, int timeout_ms = 120000) {
         std::optional<BatchSummary> summary;
         const QMetaObject::Connection connection =
-            QObject::connect(window.drop_area(), &DropArea::batchFinished,
+            QObject::connect(window.drop_area(), &DropArea::batch_finished,
                              [&](const BatchSummary& finished) { summary = finished; });
         EXPECT_TRUE(QTest::qWaitFor([&] { return summary.has_value(); }, timeout_ms));
         QObject::disconnect(connection);
@@ -72,7 +72,7 @@ TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindowThatEscapeLeavesOp
         names << QApplication::focusWidget()->accessibleName();
     }
     EXPECT_EQ(names, (QStringList{"Settings", "Minimise", "Close", "Drop area"}));
-    EXPECT_FALSE(window->skin().closeButton()->toolTip().isEmpty());
+    EXPECT_FALSE(window->skin().close_button()->toolTip().isEmpty());
 
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QTest::keyClick(area, Qt::Key_Escape);
@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, ProgressBarAndFileNameFollowTheWorker) {
         if (!area->converting() || !area->progress_bar()->isVisible()) {
             return;
         }
-        settings_locked = settings_locked && !window->skin().settingsButton()->isEnabled();
+        settings_locked = settings_locked && !window->skin().settings_button()->isEnabled();
         names.insert(area->file_label()->text());
         counts.insert(area->count_label()->text().section(QStringLiteral(" · "), 0, 0));
         values.push_back(area->progress_bar()->value());
@@ -178,7 +178,7 @@ TEST_F(MainWindowTest, ProgressBarAndFileNameFollowTheWorker) {
     EXPECT_LT(*std::min_element(values.begin(), values.end()), 50);
     EXPECT_GT(*std::max_element(values.begin(), values.end()), 50);
     EXPECT_TRUE(settings_locked);
-    EXPECT_TRUE(window->skin().settingsButton()->isEnabled());
+    EXPECT_TRUE(window->skin().settings_button()->isEnabled());
     EXPECT_FALSE(area->progress_bar()->isVisible());
     EXPECT_EQ(area->status_label()->text(), "2 converted");
     EXPECT_EQ(area->accessibleDescription(), "2 converted");
@@ -259,7 +259,7 @@ TEST_F(MainWindowTest, PowerOffOnlyAfterAnAllConvertedBatchAndAfterTheNotice) {
     PowerOffNotice* notice = window->power_off_notice();
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isVisible());
-    EXPECT_EQ(notice->secondsLeft(), 2);
+    EXPECT_EQ(notice->seconds_left(), 2);
     EXPECT_EQ(shell.count(Kind::power_off), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shell.count(Kind::power_off) == 1; }, 5000));
     EXPECT_NE(config().find("Shutdown=1"), std::string::npos); // saved first
@@ -340,7 +340,7 @@ TEST_F(MainWindowTest, CloseButtonAndCtrlQEndTheProgramAndSaveTheSettings) {
         if (by_key) {
             QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
         } else {
-            SkinButton* close = window->skin().closeButton();
+            SkinButton* close = window->skin().close_button();
             QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
         }
         EXPECT_FALSE(window->isVisible());

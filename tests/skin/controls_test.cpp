@@ -17,7 +17,7 @@ protected:
         test::writeBmp(bar, folder.file("bar.bmp"));
         auto* created = new SkinScrollBar(&owner);
         created->setGeometry(10, 10, 16, height);
-        created->loadImages(folder.file("bar.bmp").string(), folder.file("buttons.bmp").string());
+        created->load_images(folder.file("bar.bmp").string(), folder.file("buttons.bmp").string());
         return *created;
     }
     QRgb at(int x, int y) { return test::onScreen(owner).pixel(10 + x, 10 + y); }
@@ -32,7 +32,7 @@ TEST_F(SkinScrollBarTest, ArrowsAtTheEndsAndTheBarTiledBetween) {
     SkinScrollBar& skinned = scrollbar(100, buttons, bar);
     owner.resize(60, 140);
     test::showAndWait(owner);
-    EXPECT_EQ(skinned.upRect(), QRect(0, 0, 16, 16));
+    EXPECT_EQ(skinned.up_rect(), QRect(0, 0, 16, 16));
     const QImage screen = test::onScreen(owner);
     for (int y = 0; y < 100; ++y) {
         for (int x = 0; x < 16; ++x) {
@@ -55,13 +55,13 @@ TEST_F(SkinScrollBarTest, OverlappingArrowsLeaveNoTrack) {
     SkinScrollBar& skinned = scrollbar(20, buttons, test::coordinateImage(4, 4));
     owner.resize(60, 60);
     test::showAndWait(owner);
-    EXPECT_TRUE(skinned.trackRect().isEmpty());
+    EXPECT_TRUE(skinned.track_rect().isEmpty());
     EXPECT_EQ(at(3, 3), buttons.pixel(3, 3));  // up arrow
     EXPECT_EQ(at(3, 4), buttons.pixel(3, 16)); // down arrow, drawn after, from row 4
     EXPECT_EQ(at(3, 19), buttons.pixel(3, 31));
 
     // Images that fail to load leave the plain window colour.
-    EXPECT_FALSE(skinned.loadImages(folder.file("none.bmp").string(), "none.bmp"));
+    EXPECT_FALSE(skinned.load_images(folder.file("none.bmp").string(), "none.bmp"));
     EXPECT_EQ(at(3, 3), skinned.palette().window().color().rgb());
 }
 

@@ -22,7 +22,7 @@ QImage load(const std::string& relative) {
 }
 
 bool isKey(QRgb pixel) {
-    return SkinPixmap::isKeyColour(pixel);
+    return SkinPixmap::is_key_colour(pixel);
 }
 
 TEST(DefaultSkin, RendersTheBackgroundWithItsThreeButtons) {
@@ -32,7 +32,7 @@ TEST(DefaultSkin, RendersTheBackgroundWithItsThreeButtons) {
     testing::internal::CaptureStderr();
     ASSERT_TRUE(skin.load(kRuntimeDir + "Skins/"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    ASSERT_TRUE(skin.fitOwner());
+    ASSERT_TRUE(skin.fit_owner());
     const QImage background = load("Skins/background.bmp");
     ASSERT_EQ(owner.size(), background.size());
     test::showAndWait(owner);
@@ -45,13 +45,13 @@ TEST(DefaultSkin, RendersTheBackgroundWithItsThreeButtons) {
     const struct {
         SkinButton* button;
         const char* file;
-    } buttons[] = {{skin.minimiseButton(), "Skins/minimize.bmp"},
-                   {skin.closeButton(), "Skins/close.bmp"},
-                   {skin.settingsButton(), "Skins/settings.bmp"}};
+    } buttons[] = {{skin.minimise_button(), "Skins/minimize.bmp"},
+                   {skin.close_button(), "Skins/close.bmp"},
+                   {skin.settings_button(), "Skins/settings.bmp"}};
     for (const auto& expected : buttons) {
         SCOPED_TRACE(expected.file);
         ASSERT_NE(expected.button, nullptr);
-        EXPECT_TRUE(expected.button->isOwnerDrawn());
+        EXPECT_TRUE(expected.button->is_owner_drawn());
         const QRect place = expected.button->geometry();
         EXPECT_LE(place.bottom(), 18); // inside the 19-pixel title band
         EXPECT_GE(place.top(), 0);
@@ -76,9 +76,8 @@ TEST(DefaultSkin, PicturesFitWhereTheyAreShownAndHaveDoubleArt) {
     // The drop area: inset 19 at the top and 2 elsewhere; pictures start at y = 2.
     const int area_width = background.width() - 4;
     const int area_height = background.height() - 21;
-    for (const char* name :
-         {"devices/iPhone", "devices/iPod Nano", "devices/iPod Classic", "devices/iPod Shuffle",
-          "devices/PSP"}) {
+    for (const char* name : {"devices/iPhone", "devices/iPod Nano", "devices/iPod Classic",
+                             "devices/iPod Shuffle", "devices/PSP"}) {
         SCOPED_TRACE(name);
         const QImage picture = load(name + std::string(".jpg"));
         EXPECT_LE(picture.width(), area_width);

@@ -40,7 +40,7 @@ protected:
     bool loadAsIs() {
         testing::internal::CaptureStderr();
         const bool loaded = skin.load(folder.path().string() + "/");
-        skin.fitOwner();
+        skin.fit_owner();
         errors = testing::internal::GetCapturedStderr();
         return loaded;
     }
@@ -75,16 +75,16 @@ TEST_F(SkinTest, SizesTheOwnerToTheBackgroundAndCreatesItsControls) {
     EXPECT_TRUE(errors.empty()) << errors;
     EXPECT_EQ(owner.size(), QSize(120, 90));
     ASSERT_EQ(skin.controls().size(), 2u); // a preview placeholder makes nothing
-    SkinButton* button = skin.closeButton();
+    SkinButton* button = skin.close_button();
     ASSERT_EQ(button, skin.controls()[0]);
     EXPECT_EQ(button->geometry(), QRect(10, 2, 20, 20));
-    EXPECT_FALSE(button->isOwnerDrawn());
-    EXPECT_EQ(button->frameSize(), QSize(20, 20));
-    EXPECT_EQ(skin.minimiseButton(), nullptr);
+    EXPECT_FALSE(button->is_owner_drawn());
+    EXPECT_EQ(button->state_frame_size(), QSize(20, 20));
+    EXPECT_EQ(skin.minimise_button(), nullptr);
     auto* scrollbar = qobject_cast<SkinScrollBar*>(skin.controls()[1]);
     ASSERT_NE(scrollbar, nullptr);
     EXPECT_EQ(scrollbar->geometry(), QRect(100, 20, 16, 60));
-    EXPECT_EQ(scrollbar->downRect(), QRect(0, 44, 16, 16));
+    EXPECT_EQ(scrollbar->down_rect(), QRect(0, 44, 16, 16));
 
     test::showAndWait(owner);
     EXPECT_EQ(test::onScreen(owner).pixel(60, 30), qRgb(60, 30, 99)); // the background
@@ -101,7 +101,7 @@ TEST_F(SkinTest, TypesAreExactAndOtherElementsAreSkipped) {
         "text and <!-- comments --> between elements" +
         std::string(kButton)));
     ASSERT_EQ(skin.controls().size(), 1u);
-    EXPECT_EQ(skin.controls()[0], skin.closeButton());
+    EXPECT_EQ(skin.controls()[0], skin.close_button());
     EXPECT_TRUE(errors.empty()) << errors;
 }
 
@@ -134,17 +134,17 @@ TEST_F(SkinTest, FlagsAndIntegersAreReadAsAtoiReadsThem) {
         created.push_back(qobject_cast<SkinButton*>(control));
     }
     ASSERT_EQ(created.size(), 3u);
-    EXPECT_EQ(created[0]->frameSize(), QSize(20, 20)); // no "hor": side by side
-    EXPECT_FALSE(created[0]->isOwnerDrawn());
-    EXPECT_EQ(created[1]->frameSize(), QSize(80, 5)); // hor="0": stacked
-    EXPECT_TRUE(created[1]->isOwnerDrawn());
+    EXPECT_EQ(created[0]->state_frame_size(), QSize(20, 20)); // no "hor": side by side
+    EXPECT_FALSE(created[0]->is_owner_drawn());
+    EXPECT_EQ(created[1]->state_frame_size(), QSize(80, 5)); // hor="0": stacked
+    EXPECT_TRUE(created[1]->is_owner_drawn());
     EXPECT_EQ(created[2]->x(), 12);
     EXPECT_EQ(created[2]->y(), -3);
-    EXPECT_EQ(created[2]->frameSize().height(), 5); // "yes" reads as 0
+    EXPECT_EQ(created[2]->state_frame_size().height(), 5); // "yes" reads as 0
     // No id of a command: none of them carries one.
-    EXPECT_EQ(skin.minimiseButton(), nullptr);
-    EXPECT_EQ(skin.closeButton(), nullptr);
-    EXPECT_EQ(skin.settingsButton(), nullptr);
+    EXPECT_EQ(skin.minimise_button(), nullptr);
+    EXPECT_EQ(skin.close_button(), nullptr);
+    EXPECT_EQ(skin.settings_button(), nullptr);
 }
 
 TEST_F(SkinTest, OfDuplicateIdsTheFirstButtonCarriesTheCommand) {
@@ -153,8 +153,8 @@ TEST_F(SkinTest, OfDuplicateIdsTheFirstButtonCarriesTheCommand) {
                      R"(<control type="button" id="1002" left="40" top="0" right="60" bottom="20" )"
                      R"(image="strip.bmp" count="4" owndraw="1"/>)"));
     ASSERT_EQ(skin.controls().size(), 2u);
-    ASSERT_EQ(skin.settingsButton(), skin.controls()[0]);
-    QSignalSpy clicks(skin.settingsButton(), &QAbstractButton::clicked);
+    ASSERT_EQ(skin.settings_button(), skin.controls()[0]);
+    QSignalSpy clicks(skin.settings_button(), &QAbstractButton::clicked);
     test::showAndWait(owner);
     QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, {10, 10});
     QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, {50, 10});
@@ -234,7 +234,7 @@ TEST_F(SkinTest, AControlMissingWhatItNeedsIsSkippedAlone) {
         ASSERT_TRUE(load(incomplete.element + std::string(kButton)));
         expectOneErrorLine(incomplete.reported);
         ASSERT_EQ(skin.controls().size(), 1u);
-        EXPECT_EQ(skin.controls()[0], skin.closeButton());
+        EXPECT_EQ(skin.controls()[0], skin.close_button());
     }
 }
 
@@ -272,7 +272,7 @@ TEST_F(SkinTest, MissingImagesAreReportedAndTheControlsStay) {
 
 TEST_F(SkinTest, ControlsGoWithTheSkinOrWithTheOwner) {
     ASSERT_TRUE(load(kButton));
-    QPointer<QWidget> button = skin.closeButton();
+    QPointer<QWidget> button = skin.close_button();
     {
         auto* other_owner = new test::TestOwner;
         Skin short_lived(other_owner);
@@ -306,7 +306,7 @@ TEST_F(SkinTest, KeyColourIsTransparentAndButtonsShowTheirState) {
     test::writeBmp(roundStrip(frames), folder.file("round.bmp"));
     ASSERT_TRUE(load(R"(<control type="button" id="1000" left="30" top="30" right="50" )"
                      R"(bottom="50" image="round.bmp" count="4" owndraw="1"/>)"));
-    SkinButton* button = skin.minimiseButton();
+    SkinButton* button = skin.minimise_button();
     ASSERT_NE(button, nullptr);
     QSignalSpy clicks(button, &QAbstractButton::clicked);
     test::showAndWait(owner);

@@ -15,7 +15,7 @@ namespace morvane::test {
 void TestOwner::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     if (m_skin != nullptr) {
-        m_skin->paintBackground(painter);
+        m_skin->paint_background(painter);
     } else {
         painter.fillRect(rect(), QColor::fromRgb(kOwnerColour));
     }
