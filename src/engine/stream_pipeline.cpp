@@ -16,6 +16,8 @@ namespace {
 
 // A decoder that keeps failing while it drains would otherwise be asked forever.
 constexpr int max_errors_while_draining = 64;
+// Decoded pictures waiting for the filters on their own thread.
+constexpr std::size_t filter_queue_frames = 2;
 
 bool again_or_end(int result) {
     return result == AVERROR(EAGAIN) || result == AVERROR_EOF;
@@ -71,7 +73,17 @@ int StreamPipeline::open(const Settings& settings) {
         }
     }
     decoder_->thread_count = settings.decoder_threads;
-    return avcodec_open2(decoder_.get(), codec, nullptr);
+    if (settings.skip_unseen_smoothing) {
+        decoder_->skip_loop_filter = AVDISCARD_BIDIR;
+    }
+    result = avcodec_open2(decoder_.get(), codec, nullptr);
+    if (result < 0 || !settings.filter_on_own_thread) {
+        return result;
+    }
+    filter_thread_ = std::make_unique<HandoffThread<AVFrame>>(
+        filter_queue_frames, [this](AVFrame& frame) { return filter_frame(frame); },
+        [this] { return finish_filters(); });
+    return filter_thread_->start();
 }
 
 int StreamPipeline::send_packet(const AVPacket& packet) {
@@ -107,13 +119,21 @@ int StreamPipeline::finish() {
     if (result < 0) {
         return result;
     }
+    return filter_thread_ != nullptr ? filter_thread_->finish() : finish_filters();
+}
+
+int StreamPipeline::finish_filters() {
     if (filters_.configured()) {
-        result = close_graph();
+        const int result = close_graph();
         if (result < 0) {
             return result;
         }
     }
     return output_.encode(nullptr);
+}
+
+int StreamPipeline::deliver(AVFrame& frame) {
+    return filter_thread_ != nullptr ? filter_thread_->send(frame) : filter_frame(frame);
 }
 
 int StreamPipeline::receive_frames() {
@@ -131,7 +151,7 @@ int StreamPipeline::receive_frames() {
             }
             continue;
         }
-        result = filter_frame(*decoded_);
+        result = deliver(*decoded_);
         av_frame_unref(decoded_.get());
         if (result < 0) {
             return result;

@@ -10,6 +10,7 @@
 
 #include "engine/ffmpeg_ptr.h"
 #include "engine/filter_graph.h"
+#include "engine/handoff_thread.h"
 #include "engine/stream_encoder.h"
 
 #include <atomic>
@@ -33,6 +34,11 @@ public:
         // silence, before a stream that starts late), so that tracks keep their places
         // relative to each other; otherwise at this stream's first frame.
         bool start_at_zero = false;
+        // Filtering and encoding on a thread of their own, beside the decoding.
+        bool filter_on_own_thread = false;
+        // The decoder may leave out the smoothing of pictures no other picture is predicted
+        // from: invisible once the picture is made several times smaller.
+        bool skip_unseen_smoothing = false;
     };
 
     // `chain` is the filters that shape the decoded frames for the encoder ("scale=...,
@@ -64,8 +70,12 @@ public:
 private:
     // Takes every frame the decoder has ready.
     int receive_frames();
+    // A decoded frame to the filters, here or on their own thread.
+    int deliver(AVFrame& frame);
     // A decoded frame into the graph (built, or rebuilt when the frames change shape).
     int filter_frame(AVFrame& frame);
+    // After the last frame: the graph closed and drained, the encoder drained.
+    int finish_filters();
     // Lets the graph give out all it holds, up to the end of what it was fed.
     int close_graph();
     int configure_filters(const AVFrame& frame);
@@ -105,6 +115,8 @@ private:
     // picture may round onto it.
     std::int64_t last_encoded_pts_ = AV_NOPTS_VALUE;
     int decode_errors_ = 0;
+    // Last: stopped before anything it works with goes.
+    std::unique_ptr<HandoffThread<AVFrame>> filter_thread_;
 };
 
 } // namespace morvane

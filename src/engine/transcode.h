@@ -6,6 +6,7 @@
 #include "engine/conversion_result.h"
 #include "engine/conversion_spec.h"
 #include "engine/engine.h"
+#include "engine/handoff_thread.h"
 #include "engine/media_input.h"
 #include "engine/output_file.h"
 #include "engine/progress_sink.h"
@@ -18,7 +19,6 @@
 
 namespace morvane {
 
-class PipelineThread;
 class SilentTrack;
 class StreamPipeline;
 
@@ -82,7 +82,7 @@ private:
     std::vector<std::unique_ptr<StreamPipeline>> pipelines_;
     // The sound's pipeline runs here when there are pictures too (declared after the
     // pipelines: it stops before they go).
-    std::unique_ptr<PipelineThread> sound_thread_;
+    std::unique_ptr<HandoffThread<AVPacket>> sound_thread_;
     // Sound for pictures that have none.
     std::unique_ptr<SilentTrack> silent_track_;
     std::mutex mux_mutex_; // both threads write packets
