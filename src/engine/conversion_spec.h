@@ -14,35 +14,38 @@ extern "C" {
 
 namespace morvane {
 
-struct ConversionSpec {
-    // Moving pictures, the input's fitted into a frame between black borders.
-    struct Picture {
-        AVCodecID codec = AV_CODEC_ID_NONE;
-        int frame_width = 0; // the encoded frame, borders included
-        int frame_height = 0;
-        int picture_width = 0; // the input's picture, scaled, inside the borders
-        int picture_height = 0;
-        int left = 0; // the borders left of and above the picture
-        int top = 0;
-        AVRational frame_rate{30000, 1001};
-        // Bits per second on average, and at most over the decoder's buffer of `buffer_size`
-        // bits; 0: the encoder's own choice.
-        int bit_rate = 0;
-        int max_rate = 0;
-        int buffer_size = 0;
-        int keyframe_interval = 0; // pictures; 0: the encoder's own
-        int profile = FF_PROFILE_UNKNOWN;
-        int level = FF_LEVEL_UNKNOWN;
-    };
+// Moving pictures, the input's fitted into a frame between black borders.
+struct PictureSpec {
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    int frame_width = 0; // the encoded frame, borders included
+    int frame_height = 0;
+    int picture_width = 0; // the input's picture, scaled, inside the borders
+    int picture_height = 0;
+    int left = 0; // the borders left of and above the picture
+    int top = 0;
+    AVRational frame_rate{30000, 1001};
+    // Bits per second on average, and at most over the decoder's buffer of `buffer_size`
+    // bits; 0: the encoder's own choice.
+    int bit_rate = 0;
+    int max_rate = 0;
+    int buffer_size = 0;
+    int keyframe_interval = 0; // pictures; 0: the encoder's own
+    int profile = FF_PROFILE_UNKNOWN;
+    int level = FF_LEVEL_UNKNOWN;
+};
 
-    struct Sound {
-        AVCodecID codec = AV_CODEC_ID_NONE;
-        // The encoder takes the nearest it supports, and never more than 48000 Hz.
-        int sample_rate = 44100;
-        int channels = 2;
-        // The input has no sound: silence as long as the pictures.
-        bool silence = false;
-    };
+struct SoundSpec {
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    // The encoder takes the nearest it supports, and never more than 48000 Hz.
+    int sample_rate = 44100;
+    int channels = 2;
+    // The input has no sound: silence as long as the pictures.
+    bool silence = false;
+};
+
+struct ConversionSpec {
+    using Picture = PictureSpec;
+    using Sound = SoundSpec;
 
     std::optional<Picture> picture; // none: no moving pictures in the output
     std::optional<Sound> sound;     // none: no sound
