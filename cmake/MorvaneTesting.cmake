@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # morvane_add_test(<name> SOURCES <files...> LIBRARIES <targets...> [THREADED] [GUI])
 #
 # One GoogleTest executable; every test case becomes its own CTest test so the

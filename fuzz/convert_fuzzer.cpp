@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: one input file, made of the fuzzer's bytes, converted for the iPod nano
 // and for the iPod Shuffle (fuzz_conversion.h). Whatever the bytes, the engine must neither
 // crash nor hang; failing is fine.

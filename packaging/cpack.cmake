@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `scripts/package` configures a Release tree for the /usr prefix and runs
 # `cpack -G DEB` in it. Dependencies come from dpkg-shlibdeps, except what is loaded at run
 # time rather than linked.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack on its staging tree before the package is made, to give it the shape Debian's
 # own tools would: executables stripped of symbols and of the compiler's notes, manual pages
 # and the changelog compressed with gzip at maximum compression and without a time stamp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scales the largest drawn icon to the other sizes the icon theme and software centres
 // ask for, at build time, so only the drawn sizes live in the repository.
 //   morvane-scale-icon <source.png> <size> <target.png>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the main window for docs/screenshots, at scale factors 1 and 2: idle,
 # converting and after a batch. Runs the built program on a virtual X server (needs
 # scripts/install-deps --desktop --bench: Xvfb, xdotool and ffmpeg):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog and the failed-files dialog as the main window opens them.
 #include "app/dialogs.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two dialogs the main window opens, one function each, so that the window does not
 // depend on how they are built.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Morvane, the desktop program. Its arguments are files and folders to convert at once
 // (what "Open with" passes); Qt's own options are taken by QApplication first.
 #include "app/main_window.h"

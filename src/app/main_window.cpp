@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: skin, shortcuts, the settings command and the end of a batch.
 #include "app/main_window.h"
 

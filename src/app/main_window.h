@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: frameless, drawn from the skin, with the drop area filling it but for
 // the skin's title band. It owns the settings, the device table and the drop area; its
 // skin buttons and shortcuts minimise it (the button), open files (Ctrl+O), open the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The countdown before a power-off.
 #include "app/power_off_notice.h"
 

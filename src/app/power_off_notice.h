@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notice before Morvane powers the computer off after a batch: it counts down (60
 // seconds unless told otherwise) and then accepts itself; Cancel rejects it, and nothing
 // is powered off.

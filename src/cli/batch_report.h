@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What morvane-convert reports about each input of a batch: the result line printed when
 // the input ends, the JSON document of --json and the closing count.
 #pragma once

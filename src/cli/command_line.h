@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user asked morvane-convert to do.
 #pragma once
 

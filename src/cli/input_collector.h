@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns what the user named (files, folders, lists of names) into the inputs of a batch, each
 // file once however often it is named or reached (by device and inode). Walked folders give
 // the media files under them, found by content (or by a media extension): such a file that

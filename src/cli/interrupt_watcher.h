@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C, SIGTERM and SIGHUP for morvane-convert: the first one acts as the stop button,
 // a second one quits at once. The signals are taken on a thread of their own, where any
 // code may run.

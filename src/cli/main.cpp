@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-convert: the headless front end. The same settings, device profiles, jobs and
 // worker as the desktop window, driven from a terminal or a script.
 #include "cli/batch_report.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs morvane-convert's batch: N converter threads, each with its own engine, take the next
 // input from one queue until it is empty or a stop is asked; the calling thread only waits
 // for them. Results are printed as inputs end, progress is drawn on a terminal. A stop ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names as morvane-convert prints them: a name may hold any byte but '/' and NUL, and
 // escape sequences in it must not reach a terminal, nor newlines split a result line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one updating line morvane-convert keeps on a terminal: the file(s) being converted,
 // their percentages, the batch's count and its time left, cut to the terminal's width.
 #pragma once

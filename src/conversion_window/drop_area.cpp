@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drop area: drops, the chooser, the worker's reports and their display.
 #include "conversion_window/drop_area.h"
 

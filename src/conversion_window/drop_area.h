@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where files are dropped: the selected device's picture on white, the prompt below it,
 // and during a batch a progress panel (the current file, a progress bar, "2 of 5" and the
 // time left, a skinned stop button). It owns the conversion worker and is its host: every

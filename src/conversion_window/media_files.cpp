@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Media extensions and folder expansion.
 #include "conversion_window/media_files.h"
 

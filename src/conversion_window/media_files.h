@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which files the desktop offers to convert: the extensions of the audio and video files
 // Morvane reads, for the Open dialog's filter and for the folders a user drops or opens.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one conversion makes: the output's streams and how each is encoded. The job builds one
 // per file from the device's row and what the input holds; nothing of it outlives the file.
 #pragma once

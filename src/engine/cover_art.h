@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cover art: a still picture attached to a (usually sound-only) file. It arrives as a video
 // stream, but it is not video, and is never converted as such.
 #pragma once

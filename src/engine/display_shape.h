@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a video stream's pictures are shown: the stored size with the pixel shape (sample
 // aspect ratio) and the display matrix's rotation applied. Players ignore both, so the
 // engine makes the pictures upright and square-pixelled itself.

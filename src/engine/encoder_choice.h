@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing among what an encoder declares it supports: the wanted value when listed,
 // otherwise the nearest one, so that unusual sources still convert.
 #pragma once

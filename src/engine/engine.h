@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transcoding engine: converts one input into one output under one ConversionSpec, and
 // says how it went in one ConversionResult. Nothing of one conversion reaches the next.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owning handles for the FFmpeg objects the engine holds, so that every exit path releases them.
 #pragma once
 

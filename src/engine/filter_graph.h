@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One libavfilter graph: a buffer source, a chain of filters described as text, a buffer sink.
 #pragma once
 

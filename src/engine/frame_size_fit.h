@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fitting a picture into a device screen: one scale factor for both directions, never
 // enlarging, and even-sized centring borders so that 4:2:0 chroma stays aligned.
 #pragma once

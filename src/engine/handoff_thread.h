@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A thread that works through what another thread hands it, in order: packets for a sound
 // pipeline beside the pictures, decoded pictures for their filters and encoder beside the
 // decoder. The items travel through a small ring allocated once (no allocation per item),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An input file opened for a conversion, and what it holds as the job needs to know it before
 // it decides anything: the picture as it is shown, the sound, the durations.
 //

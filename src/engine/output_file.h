@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output container of one conversion: its streams and their encoders, configured from the
 // ConversionSpec, with the input's tags and cover picture.
 #pragma once

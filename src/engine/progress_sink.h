@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a conversion reports to as it goes: how far it has come, and the answer that is the
 // only way to stop it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sound track of silence beside pictures that have none: the players want both. It keeps
 // pace with the pictures (filled up to where they have come), so the muxer interleaves the
 // two as usual.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The last step of an output stream: frames into its encoder, and every packet it gives out
 // to the muxer, with times in the output stream's time base and decoding times strictly
 // increasing (the muxer refuses anything else).

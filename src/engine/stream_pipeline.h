@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One input stream converted into one output stream: decoder, filter graph, encoder, and the
 // hand-over of encoded packets. Errors are returned as FFmpeg codes and travel up to the
 // caller, which alone releases anything.

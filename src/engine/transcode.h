@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One conversion from start to end: encoders and pipelines set up from the spec, the read
 // loop, and the end that finishes every stream and the file however reading ended. Every
 // error comes back to run(), which turns it into the result.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/batch_time_left.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long a batch has left, its files weighed by their duration: ten minutes of film count
 // for more than three short songs. Files whose duration is not known (yet) weigh as much as
 // the mean of those known, or all the same when none is; files that ended without being

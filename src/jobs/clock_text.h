@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Durations as people read them on a clock: "0:25", "5:00", "1:02:03".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the conversion worker tells the window (or the command line) that owns it. Every
 // call comes from the worker thread, carries the values it reports (a host never reads the
 // worker back) and must return without waiting for another thread: a window posts the news

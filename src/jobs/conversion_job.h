@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The work done for one file of a batch: check that it can be converted, describe the output
 // the device wants (a ConversionSpec), name it, convert. Every file ends converted, stopped (a
 // complete, shorter file), incomplete (a damaged or cut input: what it held, kept, but not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/conversion_worker.h"
 
 #include "jobs/output_folder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion worker: one background thread that converts the queued files one after
 // the other, batch by batch, and tells its host how things go.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How files are converted for one target player, and how the player is shown.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five built-in target players, in the order their index is stored in the settings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file a batch could not convert, and why, in words a user understands.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder a batch writes into, made ready before the batch starts: a folder that cannot
 // be made or written fails the batch once, with one reason, instead of every file in turn.
 #pragma once

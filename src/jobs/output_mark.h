@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an output says of the input it was made from: which file (source_identity) and whether
 // the conversion ran to the end or a stop cut it short. It lives in the output's own tags, an
 // ID3 TXXX frame in an MP3 and an iTunes free-form atom in an MP4, so it travels with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Naming the output of a conversion: the input's base name in the output folder, never
 // overwriting anything: name.ext, else name_0.ext, name_1.ext, ...
 #pragma once

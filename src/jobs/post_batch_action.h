@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What follows a batch: power the computer off, show the output folder, or show the files
 // that failed, as the user chose and as the batch went. Deciding only; the desktop does it.
 #pragma once

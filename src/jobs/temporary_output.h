@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file a conversion writes into: a hidden temporary in the output folder that gets its
 // final name only when it is complete, so that nothing under a visible name is ever partial,
 // whatever ends the program (a crash, SIGKILL, a power cut).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a file so that it is either wholly old or wholly new, whatever happens in
 // between (a crash, the power-off that follows a save).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What Morvane asks of the desktop: show a folder or a link, power the computer off.
 // Behind an interface so that the batch logic runs against a recording stand-in in tests,
 // and no test can ever switch a machine off.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small INI file reader and writer with the rules of the classic Windows INI
 // functions, so that hand-edited and older config.ini files read as users expect:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux_desktop_shell.h"
 
 #include <QDBusError>

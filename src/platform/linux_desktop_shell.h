@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop shell on a Linux desktop: folders and links go to the desktop's own handlers
 // (xdg-open or the desktop portal, through QDesktopServices); power-off is systemd-logind's
 // PowerOff on the system bus. Needs a QGuiApplication for the first two and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder of the running executable: Skins/ and devices/ lie beside it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the user's per-application data and settings live: the XDG data and config homes,
 // and the default output folder. The process environment is read in one place, of_this_process(),
 // so tests describe any environment by filling the fields themselves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's settings: one record per process, owned by the main window, read by the
 // conversion worker and the settings pages through plain pointers.
 #pragma once

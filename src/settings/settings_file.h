@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing AppSettings in config.ini, section "Common".
 #pragma once
 

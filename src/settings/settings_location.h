@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the settings live: config.ini in the user's config home ($XDG_CONFIG_HOME/morvane/,
 // else ~/.config/morvane/), read by the desktop program and morvane-convert alike; the
 // program's own files (skins, devices) beside the executable; the default output folder in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About page's picture, texts and links.
 #include "settings_dialog/about_page.h"
 

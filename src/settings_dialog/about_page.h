@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About page of the settings dialog: the product's picture, name and version, a link to
 // its home page, a link to write to its support address, and the maker's notice.
 #pragma once

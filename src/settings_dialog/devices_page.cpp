@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Devices page's controls and how they follow the chosen device.
 #include "settings_dialog/devices_page.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Devices page of the settings dialog: the target player, chosen in a list and shown
 // with its picture, screen resolution and output formats.
 #pragma once

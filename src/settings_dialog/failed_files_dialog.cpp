@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layout and rows of the failed-files dialog.
 #include "settings_dialog/failed_files_dialog.h"
 

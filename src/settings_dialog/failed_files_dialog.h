@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog shown after a batch in which files failed: each file with the reason it could
 // not be converted, in the order they failed, and a Close button.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder dialog behind the General page's Browse button.
 #include "settings_dialog/folder_picker.h"
 

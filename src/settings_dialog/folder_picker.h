@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the General page asks the user for a folder: a function, so that tests answer in
 // place of the desktop's folder dialog.
 #pragma once

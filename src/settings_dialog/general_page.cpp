@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The General page's controls, filled from the settings and written back on OK.
 #include "settings_dialog/general_page.h"
 

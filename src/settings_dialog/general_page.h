@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The General page of the settings dialog: the output folder (shown read-only, changed
 // through Browse, shown in the file browser through Open), the two actions after a batch
 // and the stay-on-top flag.

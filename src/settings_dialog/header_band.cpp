@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting of the header band. Painted straight onto the widget, so that Qt renders the
 // gradient and the title at the screen's device pixel ratio.
 #include "settings_dialog/header_band.h"

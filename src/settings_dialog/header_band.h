@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The band above the settings page: the page's title in white with a dark shadow, on a
 // colour that fades to white towards the right.
 #pragma once

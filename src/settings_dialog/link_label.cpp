@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's text and its keyboard focus.
 #include "settings_dialog/link_label.h"
 

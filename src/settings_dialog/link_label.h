@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A link on a settings page: a QLabel holding one rich-text link, reached with Tab and
 // opened with Enter or a click. Qt's label takes a second Tab to put the keyboard on its
 // link, and until then Enter goes to the dialog's default button; this one puts it there

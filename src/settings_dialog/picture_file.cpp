@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture files read with Qt's image plug-ins, after a check that they are plain files.
 #include "settings_dialog/picture_file.h"
 

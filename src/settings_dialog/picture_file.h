@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the pictures the settings pages show (device pictures, the About picture).
 #pragma once
 

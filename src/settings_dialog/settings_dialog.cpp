@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layout, page switching and frames of the settings dialog.
 #include "settings_dialog/settings_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog: a list of page titles on the left (General, Devices, About), a
 // header band with the current page's title above the page, and OK and Cancel. It edits a
 // copy of the settings; the caller takes the copy back after OK.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Skin.xml and creating the controls it describes.
 #include "skin/skin.h"
 

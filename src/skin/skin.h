@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skin of a frameless window: reads the folder's "Skin.xml", loads the background the
 // owner is sized to, shaped by and painted with, and creates the skinned buttons and
 // scrollbars it lists as children of the owner. A button's id says what it does (1000

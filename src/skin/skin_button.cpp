@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Strip loading, shape and painting of the skinned button.
 #include "skin/skin_button.h"
 

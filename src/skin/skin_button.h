@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A push button drawn from one image strip holding a frame per state (normal, hover,
 // pressed, disabled; a strip with fewer frames shows the first for the missing ones). The
 // transparent pixels of the first frame are cut out of the widget, so the button may be

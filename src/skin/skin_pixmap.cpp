@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading skin pictures: key colour to alpha, @2x companions.
 #include "skin/skin_pixmap.h"
 

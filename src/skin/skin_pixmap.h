@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One picture of a skin, read once: the magenta key colour becomes transparent at load, and
 // a "name@2x.ext" file beside it (exactly twice the size) is kept for screens with a device
 // pixel ratio above 1. A skin without @2x art works as before, scaled by Qt.

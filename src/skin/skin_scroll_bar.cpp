@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layout and painting of the skinned scrollbar.
 #include "skin/skin_scroll_bar.h"
 

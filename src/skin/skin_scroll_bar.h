@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture of a vertical scrollbar for skins: an up arrow at the top, a down arrow at the
 // bottom and a tiled track between them. It is drawn only: no position, no thumb, and its
 // clicks go nowhere (not even to the owner).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Closing the main window while a batch converts, twenty times at different moments, with
 // the real worker and real files: the program never crashes (this runs under
 // ThreadSanitizer too), the window closes once the current file has stopped, and every

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Morvane on a real X server (Xvfb), typed at with xdotool: started with a file argument it
 # converts the file into the output folder; Escape leaves it running; Ctrl+O opens the file
 # chooser; Ctrl+Q ends it and its settings are saved in the user's configuration folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on a screen of device pixel ratio 2 (Qt's scale factor 2 on the
 // offscreen platform): twice the skin's size in device pixels, drawn with the skin's @2x
 // art, and with a skin that has none, with its 1x art scaled.

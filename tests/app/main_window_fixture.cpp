@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window tests' fixture.
 #include "main_window_fixture.h"
 

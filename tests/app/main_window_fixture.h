@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window tests share: a module folder holding the default skin and devices,
 // an output folder, a recording shell, media written by FFmpeg's encoders, and real drops.
 #pragma once

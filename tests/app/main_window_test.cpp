@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program on Qt's offscreen platform, driven by real events: the skinned main
 // window, its keys, the chooser, drops and drag-over, real conversions with their progress,
 // the stop button, the summary, the end of a batch (folder, failed files, power-off).

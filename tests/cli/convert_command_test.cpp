@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-convert end to end: the real program over real-world and generated media, for
 // each kind of device; its report, its exit status, its output folder.
 #include "process_runner.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound end to end: resampling, channel changes, encoder frame sizes, track choice.
 #include "conversion_fixture.h"
 #include "support/decoded_audio.h"

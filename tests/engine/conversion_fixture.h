@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary folder, an engine, and a sink that records every progress report: what each
 // conversion test starts from. The specs are those the job makes for a film player's row and
 // for a song.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's contract with its caller: what it refuses and why, failures, progress and stop.
 #include "conversion_fixture.h"
 #include "support/file_damage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/frame_size_fit.h"
 
 #include <gtest/gtest.h>

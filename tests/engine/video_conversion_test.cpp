@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Video jobs end to end: real files in, real files out, read back and decoded.
 #include "conversion_fixture.h"
 #include "support/colour_bars.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch's time left weighs each file by its duration.
 #include "jobs/batch_time_left.h"
 

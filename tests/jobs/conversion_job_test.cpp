@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One file through the whole job: checks, options per device, naming, conversion.
 #include "engine/progress_sink.h"
 #include "jobs/conversion_job.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker thread with real conversions: batches, files joining a batch, stop, quit, the
 // outcome of every file and the summary of every batch.
 #include "jobs/conversion_worker.h"

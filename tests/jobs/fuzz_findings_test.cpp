@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every input the fuzzer ever caught the engine out with replays quickly and cleanly (under
 // the sanitizers too), converted as the fuzz target converts it but over the whole timeline,
 // as the product does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/output_naming.h"
 #include "jobs/temporary_output.h"
 #include "support/temp_folder.h"

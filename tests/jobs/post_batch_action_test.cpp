@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What follows a batch, for every kind of batch and every choice of the user.
 #include "jobs/post_batch_action.h"
 

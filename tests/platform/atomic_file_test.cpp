@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A save either replaces the whole file or leaves the old one as it was.
 #include "platform/atomic_file.h"
 #include "support/temp_folder.h"

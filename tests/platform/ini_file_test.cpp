@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI rules that hand-edited and older settings files rely on.
 #include "platform/ini_file.h"
 #include "support/temp_folder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real desktop shell. Power-off is only ever sent to a stand-in logind on a private
 // bus started for the test: no test here calls power_off on the system bus.
 #include "platform/linux_desktop_shell.h"

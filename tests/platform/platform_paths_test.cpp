@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The executable's folder and the user's data folders.
 #include "platform/program_folder.h"
 #include "platform/user_environment.h"

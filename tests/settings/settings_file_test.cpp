@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // config.ini as the main window and the worker use it: defaults, hand edits, saving back.
 #include "settings/settings_file.h"
 #include "support/temp_folder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The failed-files dialog: each file with its reason in columns that fill the table, and a
 // Close button that ends it, as Return does.
 #include "settings_dialog/failed_files_dialog.h"

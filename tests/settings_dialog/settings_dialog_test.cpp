@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog driven as a user drives it: the list of pages by keyboard, Tab
 // through every control, Browse, the links, OK and Cancel.
 #include "settings_dialog/about_page.h"

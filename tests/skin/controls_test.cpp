@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skinned scrollbar: its arrows and tiled track, drawn from the skin's pictures.
 #include "skin/skin_scroll_bar.h"
 #include "support/temp_folder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Morvane's own skin and pictures as the build lays them beside the executables: the skin
 // renders into a plain owner at the background's size with its three buttons in the title
 // band (the rendering is kept as a build artefact), every picture fits where it is shown,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Skin.xml: what is created from it, which attributes count, and how every kind of
 // damage leaves the owner working with one line on stderr.
 #include "skin/skin.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owner window and image helpers of the skin tests.
 #include "test_owner.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the skin tests share: an owner window that paints a known colour (or a skin's
 // background) and records the mouse presses that reach it, images written to disk, and
 // what the offscreen screen shows.

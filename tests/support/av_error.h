@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FFmpeg error codes turned into exceptions with FFmpeg's own text (av_err2str is a C compound
 // literal, unusable in C++).
 #pragma once

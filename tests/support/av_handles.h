@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's owning handles for FFmpeg objects, under the names the media generator and
 // inspector use.
 #pragma once

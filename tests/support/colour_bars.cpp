@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour-bar picture of generated video: table, positions and painting.
 #include "support/colour_bars.h"
 

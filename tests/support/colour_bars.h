@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture every generated video frame carries: eight flat vertical bars of known colour and
 // position, so that a test can decode a converted file and tell picture from padding and check
 // where the picture went. None of the bars is black, so a black border is never a bar.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour-bar contract that pixel checks in other tests lean on.
 #include "support/av_handles.h"
 #include "support/colour_bars.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-stream audio decoding and the simple measures tests need.
 #include "support/decoded_audio.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One audio stream decoded whole to interleaved float samples at its own rate, for tests that
 // check length, level and that a tone survived conversion.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio measures other tests trust to say that a tone survived a conversion.
 #include "support/decoded_audio.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Truncated and corrupted copies of media files.
 #include "support/file_damage.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Broken copies of good media files, for tests that feed the engine truncated or corrupted
 // input.
 #pragma once

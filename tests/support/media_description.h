@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a generated media file holds: a plain description that tests fill in (or take from
 // media_presets.h) and hand to write_media().
 #pragma once

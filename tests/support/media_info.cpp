@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a media file's streams and packet timestamps back for tests.
 #include "support/media_info.h"
 

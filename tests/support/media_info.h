@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a media file holds, read back for tests: its streams, their parameters and every
 // packet's timestamps, as FFmpeg's demuxer reports them.
 #pragma once

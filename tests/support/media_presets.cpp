@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ready descriptions of the usual test files.
 #include "support/media_presets.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ready descriptions of the files the engine's tests convert. Each names its container, so a
 // test may give the file any name it likes.
 #pragma once

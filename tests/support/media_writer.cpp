@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encodes colour bars, sine tones, KLV packets and cover art and muxes them into a file.
 #include "support/media_writer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the media file a MediaDescription describes, with FFmpeg's real encoders and muxers.
 #pragma once
 

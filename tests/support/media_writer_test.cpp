@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generator writes what it claims: read back with FFmpeg's demuxers and decoders.
 #include "support/decoded_audio.h"
 #include "support/file_damage.h"

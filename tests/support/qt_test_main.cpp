@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() of the test programs that need Qt widgets: one QApplication for all their tests,
 // on the offscreen platform unless the environment names another.
 #include <QApplication>

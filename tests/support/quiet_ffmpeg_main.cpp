@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry point for suites that run FFmpeg: only its errors reach the log, so that a
 // failing test's output is not buried under encoder statistics.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A desktop shell that only records what it was asked, for tests of everything that opens
 // folders or powers off. Safe to call from a worker thread.
 #pragma once

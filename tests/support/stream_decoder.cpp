@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame-by-frame decoding of one stream of a media file, for the inspectors.
 #include "support/stream_decoder.h"
 

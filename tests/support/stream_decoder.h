@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads one stream of a media file and decodes it frame by frame, for the inspectors. Damaged
 // packets are counted and skipped, as a player would, rather than ending the read.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A uniquely named folder under the system's temporary directory, removed with its
 // contents when the object goes away. Tests write every file they make into one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoded video frames as YUV 4:2:0 planes for pixel checks.
 #include "support/yuv_picture.h"
 

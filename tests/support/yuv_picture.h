@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One decoded video frame as 8-bit YUV 4:2:0 planes, for tests that check pixels: black
 // borders, colour bars, where a scaled picture landed.
 #pragma once

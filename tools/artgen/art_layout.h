@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sizes and places shared by the generated pictures and the generated Skin.xml: the main
 // window's background, its title band and buttons, the conversion window it frames, the
 // stop button and the device pictures shown inside it.

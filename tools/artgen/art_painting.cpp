@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cut-outs and glyphs of the generated artwork.
 #include "art_painting.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing helpers shared by the artwork: shapes that are cut out with the skin's magenta
 // key colour, and small vector glyphs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five device pictures: a phone with a big screen, a slim player with a small screen
 // and a click wheel, a player with its screen above a big click wheel, a tiny clip with a
 // control ring, and a wide handheld console. Each is centred on a white picture of

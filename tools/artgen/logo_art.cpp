@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting of the icon, the About picture and the band mark.
 #include "logo_art.h"
 

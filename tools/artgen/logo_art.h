@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Morvane's mark: an orange play disc stepping onto a small player. Drawn as the
 // application icon, as the About page's picture and, reduced to the disc, in the title band.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-artgen: draws Morvane's default skin, device pictures and icons into an assets
 // folder (the argument), ready to be committed.
 #include "device_art.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The default skin: the main window's background, the title band's round buttons, the
 // stop button, and the Skin.xml that places them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-dialog-shots: shows the settings dialog's three pages and the failed-files dialog
 // on the running display and writes one PNG of each into a folder, for the README. At a
 // device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x". Run on a
