@@ -14,9 +14,7 @@ constexpr int variable_frame_samples = 1024;
 
 } // namespace
 
-SilentTrack::SilentTrack(AVCodecContext& encoder, AVStream& output,
-                         StreamEncoder::PacketWriter writer)
-    : output_(encoder, output, std::move(writer)), silence_(av_frame_alloc()) {}
+SilentTrack::SilentTrack(StreamEncoder& output) : output_(output), silence_(av_frame_alloc()) {}
 
 int SilentTrack::open() {
     const AVCodecContext& encoder = output_.context();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A sound track of silence beside pictures that have none: the players want both. It keeps
 // pace with the pictures (filled up to where they have come), so the muxer interleaves the
-// two as usual.
+// two as usual. It also stands in for a sound that gave nothing before a stop.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
@@ -13,7 +13,8 @@ namespace morvane {
 
 class SilentTrack {
 public:
-    SilentTrack(AVCodecContext& encoder, AVStream& output, StreamEncoder::PacketWriter writer);
+    // Encodes through `output`, which must outlive it.
+    explicit SilentTrack(StreamEncoder& output);
 
     // Prepares a frame of silence in the encoder's shape; 0 or an FFmpeg error.
     int open();
@@ -23,7 +24,7 @@ public:
     int finish(std::int64_t end);
 
 private:
-    StreamEncoder output_;
+    StreamEncoder& output_;
     FramePtr silence_;
     std::int64_t next_sample_ = 0;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/stream_pipeline.h"
 
+#include "engine/silent_track.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -104,7 +106,8 @@ int StreamPipeline::send_packet(const AVPacket& packet) {
     return receive_frames();
 }
 
-int StreamPipeline::finish() {
+int StreamPipeline::finish(std::int64_t silence_until) {
+    silence_until_ = silence_until;
     int result = avcodec_send_packet(decoder_.get(), nullptr);
     if (result == AVERROR(EAGAIN)) {
         result = receive_frames();
@@ -124,6 +127,11 @@ int StreamPipeline::finish() {
 }
 
 int StreamPipeline::finish_filters() {
+    if (!video_ && !filters_.configured() && silence_until_ > 0) {
+        SilentTrack silence(output_);
+        const int result = silence.open();
+        return result < 0 ? result : silence.finish(silence_until_);
+    }
     if (filters_.configured()) {
         const int result = close_graph();
         if (result < 0) {

@@ -59,8 +59,9 @@ public:
     int send_packet(const AVPacket& packet);
 
     // Drains decoder, filters and encoder, in that order. Always called, however reading
-    // ended.
-    int finish();
+    // ended. A sound that gave no frame at all is made silent up to `silence_until`
+    // (microseconds of the input's timeline, 0: not), so that a film keeps its sound track.
+    int finish(std::int64_t silence_until = 0);
 
     int decode_errors() const { return decode_errors_; }
     const AVStream& input() const { return input_; }
@@ -77,6 +78,7 @@ private:
     int filter_frame(AVFrame& frame);
     // After the last frame: the graph closed and drained, the encoder drained.
     int finish_filters();
+    std::int64_t silence_until_ = 0;
     // Lets the graph give out all it holds, up to the end of what it was fed.
     int close_graph();
     int configure_filters(const AVFrame& frame);

@@ -155,7 +155,7 @@ int Transcode::convert(const std::string& output_path) {
                 sound_thread_ = std::make_unique<HandoffThread<AVPacket>>(
                     sound_queue_packets,
                     [&sound](AVPacket& packet) { return sound.send_packet(packet); },
-                    [&sound] { return sound.finish(); });
+                    [this, &sound] { return sound.finish(silence_until_); });
                 result = sound_thread_->start();
                 if (result < 0) {
                     return result;
@@ -227,9 +227,10 @@ int Transcode::set_up_pipelines() {
             part.stream->avg_frame_rate = part.encoder->framerate;
         }
         if (silence) {
-            silent_track_ = std::make_unique<SilentTrack>(
+            silent_output_ = std::make_unique<StreamEncoder>(
                 *part.encoder, *part.stream,
                 [this](AVPacket& packet) { return mux_packet(packet); });
+            silent_track_ = std::make_unique<SilentTrack>(*silent_output_);
             result = silent_track_->open();
             if (result < 0) {
                 return result;
@@ -302,6 +303,9 @@ int Transcode::finish_pipelines() {
             }
         }
     }
+    // The pictures are done: a film's sound that gave nothing before a stop is made silent
+    // as long as they last, so that the film keeps its sound track.
+    silence_until_ = position();
     return sound_thread_ != nullptr ? sound_thread_->finish() : 0;
 }
 

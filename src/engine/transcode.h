@@ -11,6 +11,7 @@
 #include "engine/media_input.h"
 #include "engine/output_file.h"
 #include "engine/progress_sink.h"
+#include "engine/stream_encoder.h"
 
 #include <cstdint>
 #include <memory>
@@ -85,7 +86,11 @@ private:
     // pipelines: it stops before they go).
     std::unique_ptr<HandoffThread<AVPacket>> sound_thread_;
     // Sound for pictures that have none.
+    std::unique_ptr<StreamEncoder> silent_output_;
     std::unique_ptr<SilentTrack> silent_track_;
+    // Where a sound that gave nothing is made silent up to (microseconds); set before the
+    // pipelines finish.
+    std::int64_t silence_until_ = 0;
     std::mutex mux_mutex_; // both threads write packets
 };
 
