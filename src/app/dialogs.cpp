@@ -7,19 +7,21 @@
 
 namespace morvane {
 
-bool run_settings_dialog(AppSettings& settings, const DeviceTable& devices,
-                         const std::string& program_folder, DesktopShell& shell, QWidget* parent) {
-    SettingsDialog dialog(settings, devices, program_folder, shell, parent);
-    if (dialog.exec() != QDialog::Accepted) {
-        return false;
-    }
-    settings = dialog.settings();
-    return true;
+QDialog* open_settings_dialog(const AppSettings& settings, const DeviceTable& devices,
+                              const std::string& program_folder, DesktopShell& shell,
+                              QWidget* parent, std::function<void(const AppSettings&)> chosen) {
+    auto* dialog = new SettingsDialog(settings, devices, program_folder, shell, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::accepted, dialog,
+                     [dialog, chosen = std::move(chosen)] { chosen(dialog->settings()); });
+    dialog->open();
+    return dialog;
 }
 
-void show_failed_files_dialog(const std::vector<FailedFile>& failed_files, QWidget* parent) {
-    FailedFilesDialog dialog(failed_files, parent);
-    dialog.exec();
+void open_failed_files_dialog(const std::vector<FailedFile>& failed_files, QWidget* parent) {
+    auto* dialog = new FailedFilesDialog(failed_files, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 } // namespace morvane

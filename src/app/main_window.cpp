@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -29,7 +30,7 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), location_(std::move(location)),
       shell_(shell), skin_(this),
       failed_files_viewer_(
-          [this](const std::vector<FailedFile>& files) { show_failed_files_dialog(files, this); }) {
+          [this](const std::vector<FailedFile>& files) { open_failed_files_dialog(files, this); }) {
     load_settings(settings_, location_);
     setWindowTitle(tr("Morvane"));
     setWindowIcon(
@@ -99,12 +100,22 @@ void MainWindow::load_skin() {
 }
 
 void MainWindow::create_shortcuts() {
-    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, drop_area_,
-            &DropArea::choose_files);
-    connect(new QShortcut(QKeySequence(tr("Ctrl+,")), this), &QShortcut::activated, this,
-            &MainWindow::open_settings);
-    connect(new QShortcut(QKeySequence(tr("Ctrl+Q")), this), &QShortcut::activated, this,
-            &QWidget::close);
+    // The desktop's own keys for these; the usual ones where it names none (GNOME has no
+    // key for preferences).
+    const auto keys = [](QKeySequence::StandardKey standard, const char* usual) {
+        QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
+        if (keys.isEmpty()) {
+            keys.append(QKeySequence(QString::fromLatin1(usual)));
+        }
+        return keys;
+    };
+    auto* preferences = new QShortcut(this);
+    preferences->setKeys(keys(QKeySequence::Preferences, "Ctrl+,"));
+    connect(preferences, &QShortcut::activated, this, &MainWindow::open_settings);
+    auto* quit = new QShortcut(this);
+    quit->setKeys(keys(QKeySequence::Quit, "Ctrl+Q"));
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
+    // Ctrl+O and Ctrl+Shift+O are the drop area's own (its menu shows them).
     // Escape is left alone: a frameless window has nothing it could cancel.
 }
 
@@ -119,12 +130,25 @@ void MainWindow::add_files(const std::vector<std::string>& paths) {
 
 void MainWindow::open_settings() {
     if (drop_area_->converting()) {
-        return; // the worker reads the settings while a batch runs
-    }
-    AppSettings chosen = settings_;
-    if (!run_settings_dialog(chosen, device_table_, location_.program_folder, shell_, this)) {
+        // The worker reads the settings while a batch runs: said, not silently ignored.
+        const SkinButton* button = skin_.settings_button();
+        const QPoint where = button != nullptr ? button->mapToGlobal(button->rect().center())
+                                               : mapToGlobal(rect().center());
+        QToolTip::showText(where, tr("The settings can be changed when the batch has ended"),
+                           this);
         return;
     }
+    if (settings_dialog_) {
+        settings_dialog_->raise();
+        settings_dialog_->activateWindow();
+        return;
+    }
+    settings_dialog_ =
+        open_settings_dialog(settings_, device_table_, location_.program_folder, shell_, this,
+                             [this](const AppSettings& chosen) { apply_settings(chosen); });
+}
+
+void MainWindow::apply_settings(const AppSettings& chosen) {
     const bool stay_on_top_changed = chosen.stay_on_top != settings_.stay_on_top;
     settings_ = chosen;
     save();

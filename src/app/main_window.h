@@ -14,6 +14,7 @@
 #include "settings/settings_location.h"
 #include "skin/skin.h"
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -44,8 +45,10 @@ public:
 
     // Files and folders to convert, as if dropped (the program's arguments).
     void add_files(const std::vector<std::string>& paths);
-    // The settings command: runs the settings dialog and applies what OK changed at once.
+    // The settings command: opens the settings dialog; what OK changed applies at once.
+    // During a batch it says why it cannot.
     void open_settings();
+    QDialog* settings_dialog() const { return settings_dialog_; }
     void set_stay_on_top(bool on_top);
 
     // Shows the failed files of a batch (the summary's "show" link, the end of a batch with
@@ -73,6 +76,7 @@ private:
     void load_skin();
     void create_shortcuts();
     void apply_device();
+    void apply_settings(const AppSettings& chosen);
     void batch_finished(const BatchSummary& summary);
     void power_off_after_notice();
     // Saves the settings; a failure is shown (once per kind of trouble) and false. When
@@ -89,6 +93,7 @@ private:
     FailedFilesViewer failed_files_viewer_;
     DropArea* drop_area_ = nullptr;
     QPointer<PowerOffNotice> power_off_notice_;
+    QPointer<QDialog> settings_dialog_;
     QPointer<QMessageBox> message_;
     int power_off_notice_seconds_ = 60;
     bool quit_after_batch_ = false;

@@ -4,20 +4,23 @@
 
 #include "conversion_window/media_files.h"
 #include "jobs/clock_text.h"
+#include "skin/link_button.h"
 #include "skin/skin_button.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QAction>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTextDocumentFragment>
+#include <QStyleOptionFocusRect>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -51,6 +54,15 @@ QString media_filter() {
            QStringLiteral(";;") + DropArea::tr("All files (*)");
 }
 
+std::vector<std::string> open_folder_dialog(QWidget* parent) {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(parent, DropArea::tr("Add a Folder to Convert"));
+    if (chosen.isEmpty()) {
+        return {};
+    }
+    return {QFile::encodeName(chosen).toStdString()};
+}
+
 std::vector<std::string> open_file_dialog(QWidget* parent) {
     const QStringList chosen = QFileDialog::getOpenFileNames(
         parent, DropArea::tr("Add Files to Convert"), QString(), media_filter());
@@ -64,30 +76,52 @@ std::vector<std::string> open_file_dialog(QWidget* parent) {
 } // namespace
 
 DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
-    : QWidget(parent), chooser_(open_file_dialog),
+    : QAbstractButton(parent), chooser_(open_file_dialog), folder_chooser_(open_folder_dialog),
       worker_(std::make_unique<ConversionWorker>(*this)) {
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(tr("Drop area"));
-    setToolTip(tr("Drop audio or video files or folders here, or click to choose files"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding); // not a button's fixed height
+    // What it does, for a screen reader (its name) and for the mouse (its tooltip).
+    setText(tr("Add files to convert"));
+    setToolTip(tr("Drop audio or video files or folders here, or press to choose files "
+                  "(Ctrl+O); its menu adds a folder (Ctrl+Shift+O)"));
     setCursor(Qt::PointingHandCursor);
+    connect(this, &QAbstractButton::clicked, this, &DropArea::choose_files);
+    // Its menu's keys work anywhere in the window, and the menu shows them.
+    auto* add_files_action = new QAction(tr("Add Files…"), this);
+    QList<QKeySequence> open_keys = QKeySequence::keyBindings(QKeySequence::Open);
+    if (open_keys.isEmpty()) {
+        open_keys.append(QKeySequence(tr("Ctrl+O")));
+    }
+    add_files_action->setShortcuts(open_keys);
+    add_files_action->setShortcutContext(Qt::WindowShortcut);
+    connect(add_files_action, &QAction::triggered, this, &DropArea::choose_files);
+    auto* add_folder_action = new QAction(tr("Add Folder…"), this);
+    add_folder_action->setShortcut(QKeySequence(tr("Ctrl+Shift+O")));
+    add_folder_action->setShortcutContext(Qt::WindowShortcut);
+    connect(add_folder_action, &QAction::triggered, this, &DropArea::choose_folder);
+    addAction(add_files_action);
+    addAction(add_folder_action);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The prompt, or the last batch's summary.
     idle_panel_ = new QWidget(this);
-    idle_panel_->setAutoFillBackground(true);
     status_label_ = new QLabel(idle_panel_);
     status_label_->setAlignment(Qt::AlignCenter);
     status_label_->setWordWrap(true);
-    status_label_->setTextFormat(Qt::RichText);
-    connect(status_label_, &QLabel::linkActivated, this,
+    status_label_->setTextFormat(Qt::PlainText);
+    failed_files_link_ = new LinkButton(tr("Show the files not converted"), idle_panel_);
+    connect(failed_files_link_, &QAbstractButton::clicked, this,
             [this] { emit failed_files_requested(last_failed_files_); });
+    failed_files_link_->hide();
     auto* idle_layout = new QVBoxLayout(idle_panel_);
     idle_layout->setContentsMargins(4, 0, 4, 1);
+    idle_layout->setSpacing(0);
     idle_layout->addWidget(status_label_);
+    idle_layout->addWidget(failed_files_link_, 0, Qt::AlignHCenter);
 
     // The running batch.
     batch_panel_ = new QWidget(this);
-    batch_panel_->setAutoFillBackground(true);
     file_label_ = new QLabel(batch_panel_);
     file_label_->setMinimumWidth(1); // a long name is elided, it never widens the window
     progress_bar_ = new QProgressBar(batch_panel_);
@@ -119,6 +153,8 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     batch_layout->addWidget(stop_button_, 0, Qt::AlignVCenter);
     batch_panel_->hide();
 
+    announcer_ = new Announcer(this);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -126,13 +162,8 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     layout->addWidget(idle_panel_);
     layout->addWidget(batch_panel_);
 
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    setPalette(white);
-
-    setTabOrder(this, status_label_);
-    setTabOrder(status_label_, stop_button_);
+    setTabOrder(this, failed_files_link_);
+    setTabOrder(failed_files_link_, stop_button_);
     show_idle_text(tr("Drop audio/video files"));
 }
 
@@ -169,23 +200,42 @@ void DropArea::choose_files() {
     }
 }
 
+void DropArea::choose_folder() {
+    if (folder_chooser_) {
+        add_files(folder_chooser_(this));
+    }
+}
+
 void DropArea::request_stop() {
     if (!converting_ || stopping_) {
         return;
     }
     stopping_ = true;
+    // The focus leaves the button it disables for the area itself, not for whatever follows
+    // (the minimise button would take the next Space).
+    const bool had_focus = stop_button_->hasFocus();
     stop_button_->setEnabled(false);
+    if (had_focus) {
+        setFocus(Qt::OtherFocusReason);
+    }
     count_label_->setText(tr("Stopping…"));
+    announcer_->announce(tr("Stopping: the current file is kept, shorter"));
     worker_->request_stop();
 }
 
 void DropArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    if (!device_picture_.isNull()) {
-        const QSize size = device_picture_.size();
-        painter.drawPixmap(QRect(QPoint((width() - size.width()) / 2, 2), size),
-                           device_picture_.for_ratio(devicePixelRatioF()));
+    // The desktop's own colours: a dark theme stays dark.
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    // The device stands whole above the panel below it, made smaller where it must be.
+    const QWidget* panel = batch_panel_->isVisible() ? batch_panel_ : idle_panel_;
+    const QRect room(0, 2, width(), std::max(0, panel->geometry().top() - 2));
+    if (!device_picture_.is_null() && !room.isEmpty()) {
+        const QSize size = device_picture_.size().scaled(
+            room.size().boundedTo(device_picture_.size()), Qt::KeepAspectRatio);
+        const QRect target(QPoint((room.width() - size.width()) / 2, room.top()), size);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(target, device_picture_.for_ratio(devicePixelRatioF()));
     }
     if (drop_highlighted_) {
         QColor tint = palette().color(QPalette::Highlight);
@@ -194,22 +244,22 @@ void DropArea::paintEvent(QPaintEvent*) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
         painter.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
     }
-}
-
-void DropArea::mousePressEvent(QMouseEvent* event) {
-    // A press here belongs to this area: it neither drags the window nor reaches it.
-    pressed_ = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void DropArea::mouseReleaseEvent(QMouseEvent* event) {
-    const bool clicked = pressed_ && event->button() == Qt::LeftButton &&
-                         rect().contains(event->position().toPoint());
-    pressed_ = false;
-    event->accept();
-    if (clicked) {
-        choose_files();
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(2, 2, -2, -2);
+        focus.backgroundColor = palette().color(QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
     }
+}
+
+void DropArea::keyPressEvent(QKeyEvent* event) {
+    // A button is pressed with Return too, as people expect of the one thing to press here.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void DropArea::dragEnterEvent(QDragEnterEvent* event) {
@@ -248,33 +298,11 @@ void DropArea::set_drop_highlighted(bool highlighted) {
 
 void DropArea::show_idle_text(const QString& text) {
     status_label_->setText(text);
-    // Only a summary with a link is a stop of the Tab key.
-    const bool has_link = text.contains(QLatin1String("<a "));
-    status_label_->setTextInteractionFlags(has_link ? Qt::LinksAccessibleByMouse |
-                                                          Qt::LinksAccessibleByKeyboard
-                                                    : Qt::NoTextInteraction);
-    status_label_->setFocusPolicy(has_link ? Qt::StrongFocus : Qt::NoFocus);
-    setAccessibleDescription(QTextDocumentFragment::fromHtml(text).toPlainText());
+    setAccessibleDescription(text);
 }
 
 void DropArea::post(std::function<void()> work) {
-    {
-        const std::lock_guard<std::mutex> lock(posted_lock_);
-        posted_.push_back(std::move(work));
-    }
-    // By name: the call is queued by Qt alone, and dropped if this widget is gone.
-    QMetaObject::invokeMethod(this, "run_posted", Qt::QueuedConnection);
-}
-
-void DropArea::run_posted() {
-    std::deque<std::function<void()>> ready;
-    {
-        const std::lock_guard<std::mutex> lock(posted_lock_);
-        ready.swap(posted_);
-    }
-    for (std::function<void()>& work : ready) {
-        work();
-    }
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
 void DropArea::conversion_begin() {
@@ -290,6 +318,7 @@ void DropArea::conversion_begin() {
         file_label_->clear();
         count_label_->clear();
         progress_bar_->setValue(0);
+        announced_tenth_ = -1;
         idle_panel_->hide();
         batch_panel_->show();
         emit batch_started();
@@ -321,9 +350,18 @@ void DropArea::conversion_end(const BatchSummary& summary) {
     post([this, summary] {
         converting_ = false;
         stopping_ = false;
+        const bool stop_had_focus = stop_button_->hasFocus();
         batch_panel_->hide();
         idle_panel_->show();
         show_summary(summary);
+        if (stop_had_focus || focusWidget() == nullptr) {
+            // Where a keyboard user goes next: the failed files, or the area again.
+            if (failed_files_link_->isVisible()) {
+                failed_files_link_->setFocus(Qt::OtherFocusReason);
+            } else {
+                setFocus(Qt::OtherFocusReason);
+            }
+        }
         emit batch_finished(summary);
     });
 }
@@ -340,6 +378,9 @@ void DropArea::show_status(const ConversionStatus& status) {
     file_label_->setToolTip(name);
     progress_bar_->setValue(std::clamp(status.percent, 0, 100));
     progress_bar_->setAccessibleDescription(name);
+    if (status.index != shown_index_) {
+        announced_tenth_ = -1;
+    }
     shown_index_ = status.index;
     time_left_.file_progress(status.index, status.seconds, progress_bar_->value() / 100.0);
     if (!stopping_) {
@@ -350,11 +391,18 @@ void DropArea::show_status(const ConversionStatus& status) {
         }
         count_label_->setText(counts);
     }
-    setAccessibleDescription(tr("Converting %1, %2 of %3, %4%")
-                                 .arg(name)
-                                 .arg(status.index + 1)
-                                 .arg(status.total)
-                                 .arg(progress_bar_->value()));
+    const QString converting = tr("Converting %1, %2 of %3, %4%")
+                                   .arg(name)
+                                   .arg(status.index + 1)
+                                   .arg(status.total)
+                                   .arg(progress_bar_->value());
+    setAccessibleDescription(converting);
+    // A screen reader hears of each tenth, and of each file as it starts.
+    const int tenth = progress_bar_->value() / 10;
+    if (!stopping_ && tenth != announced_tenth_ && (tenth > announced_tenth_ || tenth == 0)) {
+        announced_tenth_ = tenth;
+        announcer_->announce(converting);
+    }
 }
 
 QString DropArea::time_left_text(const ConversionStatus& status) const {
@@ -387,11 +435,12 @@ void DropArea::show_summary(const BatchSummary& summary) {
     if (summary.failed > 0) {
         parts << tr("%n failed", nullptr, summary.failed);
     }
-    QString text = parts.join(QStringLiteral(", ")).toHtmlEscaped();
-    if (!summary.failed_files.empty()) {
-        text += QStringLiteral(" — <a href=\"failed\">%1</a>").arg(tr("show"));
-    }
+    const QString text = parts.join(QStringLiteral(", "));
+    failed_files_link_->setVisible(!summary.failed_files.empty());
     show_idle_text(text.isEmpty() ? tr("Drop audio/video files") : text);
+    if (!text.isEmpty()) {
+        announcer_->announce(tr("Batch finished: %1").arg(text));
+    }
 }
 
 } // namespace morvane

@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Where files are dropped: the selected device's picture on white, the prompt below it,
-// and during a batch a progress panel (the current file, a progress bar, "2 of 5" and the
-// time left, a skinned stop button). It owns the conversion worker and is its host: every
-// report carries its values and is posted to this widget's thread before it touches a
-// widget. A click on the area, like Ctrl+O in the main window, opens a file chooser.
+// Where files are dropped: the selected device's picture, the prompt below it, and during a
+// batch a progress panel (the current file, a progress bar, "2 of 5" and the time left, a
+// skinned stop button) below the picture. It owns the conversion worker and is its host:
+// every report carries its values and is posted to this widget's thread before it touches a
+// widget.
+//
+// It is a button too: a click, Return or Space opens the file chooser (as Ctrl+O does in
+// the main window), its menu adds a folder, and to assistive technology it is a push button
+// with a press action. The end of a batch and its progress are announced.
 #pragma once
 
+#include "conversion_window/announcer.h"
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
@@ -13,26 +18,25 @@
 #include "settings/app_settings.h"
 #include "skin/skin_pixmap.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
-#include <QWidget>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-class QAbstractButton;
 class QLabel;
 class QProgressBar;
 
 namespace morvane {
 
-class DropArea : public QWidget, public ConversionHost {
+class LinkButton;
+
+class DropArea : public QAbstractButton, public ConversionHost {
     Q_OBJECT
 
 public:
-    // Asks the user for files to convert; empty when they chose none.
+    // Asks the user for files, or a folder, to convert; empty when they chose none.
     using FileChooser = std::function<std::vector<std::string>(QWidget* parent)>;
 
     // skin_folder holds the stop button's picture (stop.bmp).
@@ -44,6 +48,7 @@ public:
     // What the files added from now on are converted with.
     void set_settings(const AppSettings& settings) { settings_ = settings; }
     void set_file_chooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+    void set_folder_chooser(FileChooser chooser) { folder_chooser_ = std::move(chooser); }
     // How often progress is shown at most (half a second unless changed).
     void set_report_interval(std::chrono::microseconds interval) {
         worker_->set_report_interval(interval);
@@ -53,6 +58,7 @@ public:
     void add_files(const std::vector<std::string>& paths);
     // The chooser, then add_files with what was chosen.
     void choose_files();
+    void choose_folder();
     // As the stop button: the current file ends complete and shorter, the rest is dropped.
     void request_stop();
 
@@ -62,6 +68,9 @@ public:
     const DeviceProfile& device() const { return device_; }
     // The parts a person reads (and tests look at).
     QLabel* status_label() const { return status_label_; }
+    // "Show the files not converted", after a batch with failures.
+    LinkButton* failed_files_link() const { return failed_files_link_; }
+    const Announcer* announcer() const { return announcer_; }
     QLabel* file_label() const { return file_label_; }
     QLabel* count_label() const { return count_label_; }
     QProgressBar* progress_bar() const { return progress_bar_; }
@@ -75,8 +84,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -89,10 +97,8 @@ private:
     void file_finished(const std::string& path, const JobOutcome& outcome) override;
     void conversion_end(const BatchSummary& summary) override;
 
-    // Queues `work` for this widget's thread. The queue is handed over under our own lock,
-    // so that the values cross threads in a way ThreadSanitizer sees too.
+    // Runs `work` on this widget's thread (queued; dropped if the widget is gone by then).
     void post(std::function<void()> work);
-    Q_INVOKABLE void run_posted();
     void show_status(const ConversionStatus& status);
     void show_summary(const BatchSummary& summary);
     void show_idle_text(const QString& text);
@@ -103,27 +109,27 @@ private:
     DeviceProfile device_;
     SkinPixmap device_picture_; // with its @2x art where there is some
     FileChooser chooser_;
+    FileChooser folder_chooser_;
 
     QWidget* idle_panel_ = nullptr;
     QLabel* status_label_ = nullptr;
+    LinkButton* failed_files_link_ = nullptr;
     QWidget* batch_panel_ = nullptr;
     QLabel* file_label_ = nullptr;
     QProgressBar* progress_bar_ = nullptr;
     QLabel* count_label_ = nullptr;
     QAbstractButton* stop_button_ = nullptr;
+    Announcer* announcer_ = nullptr;
 
     // Read and written on this thread only, from the values the worker posts.
     bool converting_ = false;
     bool stopping_ = false;
     bool drop_highlighted_ = false;
-    bool pressed_ = false;
+    int announced_tenth_ = -1; // of the current file's progress
     QElapsedTimer batch_clock_;
     BatchTimeLeft time_left_;
     int shown_index_ = 0; // the file the progress panel shows
     std::vector<FailedFile> last_failed_files_;
-
-    std::mutex posted_lock_;
-    std::deque<std::function<void()>> posted_; // guarded by posted_lock_
 
     std::unique_ptr<ConversionWorker> worker_; // last: reset first in the destructor
 };

@@ -2,8 +2,8 @@
 // The About page's picture, texts and links.
 #include "settings_dialog/about_page.h"
 
-#include "settings_dialog/link_label.h"
 #include "settings_dialog/picture_file.h"
+#include "skin/link_button.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -23,11 +23,12 @@ AboutPage::AboutPage(const std::string& program_folder, DesktopShell& shell, QWi
     const QString address = QString::fromLatin1(support_address);
     auto* texts = new QVBoxLayout;
     texts->addWidget(new QLabel(tr("Morvane %1").arg(QStringLiteral(MORVANE_VERSION)), this));
-    LinkLabel* home_page_link = make_link(tr("Go to Morvane's homepage"), home_page);
+    LinkButton* home_page_link =
+        make_link(tr("Morvane's home page: %1").arg(home_page), home_page);
     home_page_link->setObjectName(QStringLiteral("home_page_link"));
     texts->addWidget(home_page_link);
-    LinkLabel* contact_link = make_link(tr("Click here to contact us (%1)").arg(address),
-                                        QStringLiteral("mailto:") + address);
+    LinkButton* contact_link =
+        make_link(tr("Write to us: %1").arg(address), QStringLiteral("mailto:") + address);
     contact_link->setObjectName(QStringLiteral("contact_link"));
     texts->addWidget(contact_link);
     texts->addWidget(
@@ -44,9 +45,11 @@ AboutPage::AboutPage(const std::string& program_folder, DesktopShell& shell, QWi
     layout->addStretch(1);
 }
 
-LinkLabel* AboutPage::make_link(const QString& text, const QString& url) {
-    auto* link = new LinkLabel(text, url, this);
-    connect(link, &QLabel::linkActivated, this, &AboutPage::open_link);
+LinkButton* AboutPage::make_link(const QString& text, const QString& url) {
+    auto* link = new LinkButton(text, this);
+    link->setToolTip(url);
+    link->setAccessibleDescription(url);
+    connect(link, &QAbstractButton::clicked, this, [this, url] { open_link(url); });
     return link;
 }
 

@@ -10,7 +10,7 @@
 
 namespace morvane {
 
-class LinkLabel;
+class LinkButton;
 
 class AboutPage : public QWidget {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     AboutPage(const std::string& program_folder, DesktopShell& shell, QWidget* parent = nullptr);
 
 private:
-    LinkLabel* make_link(const QString& text, const QString& url);
+    LinkButton* make_link(const QString& text, const QString& url);
     void open_link(const QString& url);
 
     DesktopShell& shell_;

@@ -3,32 +3,30 @@
 #include "skin/skin.h"
 
 #include "skin/skin_button.h"
-#include "skin/skin_scroll_bar.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
+#include <QtDebug>
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
-#include <sys/stat.h>
 #include <tinyxml2.h>
 
 namespace morvane {
 
 namespace {
 
-constexpr const char* kSkinFileName = "Skin.xml";
+constexpr const char* skin_file_name = "Skin.xml";
 // The longest path the system opens, terminator included.
-constexpr std::size_t kMaxPathBytes = PATH_MAX;
+constexpr std::size_t max_path_bytes = PATH_MAX;
 // Widget coordinates beyond Qt's own limit would overflow its arithmetic.
-constexpr long kLargestCoordinate = QWIDGETSIZE_MAX;
+constexpr long largest_coordinate = QWIDGETSIZE_MAX;
 
 void report(const std::string& line) {
-    std::fprintf(stderr, "Morvane skin: %s\n", line.c_str());
+    qWarning().noquote() << "Morvane skin:" << QString::fromStdString(line);
 }
 
 std::string where(const tinyxml2::XMLElement& element) {
@@ -37,7 +35,7 @@ std::string where(const tinyxml2::XMLElement& element) {
 
 // As atoi reads it: leading white space, a sign, decimal digits up to the first other
 // character; no digits give 0. Out-of-range values saturate instead of being undefined.
-int parseInteger(const char* text) {
+int parse_integer(const char* text) {
     const long value = std::strtol(text, nullptr, 10);
     return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
 }
@@ -52,17 +50,17 @@ struct Rectangle {
                                    : std::strcmp(name, "bottom") == 0 ? &bottom
                                                                       : nullptr;
         if (edge != nullptr) {
-            *edge = parseInteger(value);
+            *edge = parse_integer(value);
         }
         return edge != nullptr;
     }
-    const char* missingEdge() const {
+    const char* missing_edge() const {
         return !left ? "left" : !top ? "top" : !right ? "right" : !bottom ? "bottom" : nullptr;
     }
     // Right and bottom are exclusive; a reversed edge gives an empty control.
     QRect geometry() const {
         const auto clamp = [](int v) {
-            return static_cast<int>(std::clamp<long>(v, -kLargestCoordinate, kLargestCoordinate));
+            return static_cast<int>(std::clamp<long>(v, -largest_coordinate, largest_coordinate));
         };
         const int l = clamp(*left);
         const int t = clamp(*top);
@@ -72,41 +70,43 @@ struct Rectangle {
 
 // The skin folder followed by a file name, or nothing (and a line on stderr) when the
 // result is longer than the system can open.
-std::optional<std::string> joinSkinPath(const std::string& folder, const char* name) {
+std::optional<std::string> join_skin_path(const std::string& folder, const char* name) {
     std::string path = folder + name;
-    if (path.size() + 1 > kMaxPathBytes) {
-        report("path longer than " + std::to_string(kMaxPathBytes - 1) +
+    if (path.size() + 1 > max_path_bytes) {
+        report("path longer than " + std::to_string(max_path_bytes - 1) +
                " bytes ignored: " + path.substr(0, 80) + "...");
         return std::nullopt;
     }
     return path;
 }
 
-// Reads the whole skin file; a directory, a device or a huge file is refused with a line
-// on stderr rather than read.
-bool readSkinFile(const std::string& path, std::string& content) {
-    constexpr off_t kLargestSkinFile = 4 * 1024 * 1024;
-    std::string problem;
-    struct stat status {};
+// Reads the whole skin file; a directory, a device or a huge file is refused with a warning
+// rather than read.
+bool read_skin_file(const std::string& path, std::string& content) {
+    constexpr qint64 largest_skin_file = 4 * 1024 * 1024;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
     // Looked at before it is opened: opening a named pipe would wait for a writer forever.
-    if (stat(path.c_str(), &status) != 0) {
-        problem = std::strerror(errno);
-    } else if (!S_ISREG(status.st_mode)) {
-        problem = "not a regular file";
-    } else if (status.st_size > kLargestSkinFile) {
-        problem = "larger than " + std::to_string(kLargestSkinFile) + " bytes";
+    const QFileInfo info(name);
+    QString problem;
+    QFile file(name);
+    if (!info.exists()) {
+        problem = QStringLiteral("no such file");
+    } else if (!info.isFile()) {
+        problem = QStringLiteral("not a regular file");
+    } else if (info.size() > largest_skin_file) {
+        problem = QStringLiteral("larger than %1 bytes").arg(largest_skin_file);
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        problem = file.errorString();
     } else {
-        const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-        content.resize(static_cast<std::size_t>(status.st_size));
-        if (!file) {
-            problem = std::strerror(errno);
-        } else if (std::fread(content.data(), 1, content.size(), file.get()) != content.size()) {
-            problem = "read error";
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            problem = file.errorString();
         }
+        content.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     }
-    if (!problem.empty()) {
-        report("cannot read " + path + ": " + problem + "; the window stays unskinned");
+    if (!problem.isEmpty()) {
+        report("cannot read " + path + ": " + problem.toStdString() +
+               "; the window stays unskinned");
         return false;
     }
     return true;
@@ -152,12 +152,12 @@ bool Skin::load(const std::string& folder) {
         report("no owner window to skin");
         return false;
     }
-    const std::optional<std::string> file_path = joinSkinPath(folder_, kSkinFileName);
+    const std::optional<std::string> file_path = join_skin_path(folder_, skin_file_name);
     if (!file_path) {
         return false;
     }
     std::string content;
-    if (!readSkinFile(*file_path, content)) {
+    if (!read_skin_file(*file_path, content)) {
         return false;
     }
     tinyxml2::XMLDocument document;
@@ -180,7 +180,7 @@ bool Skin::load(const std::string& folder) {
     // "resize_l", "resize_t", "resize_r" and "resize_b" are accepted and have no effect:
     // the background is always drawn at its own size.
     if (const char* image = window->Attribute("image")) {
-        const std::optional<std::string> path = joinSkinPath(folder_, image);
+        const std::optional<std::string> path = join_skin_path(folder_, image);
         if (path && !background_.load(*path)) {
             report("cannot load background image " + *path);
         }
@@ -192,11 +192,10 @@ bool Skin::load(const std::string& folder) {
         if (type == nullptr) {
             continue;
         }
-        // "previewwnd" placeholders are accepted and make nothing: they only held a place.
+        // "previewwnd" and "scrollbar" elements are accepted and make nothing: they only held
+        // a place (no skin's window scrolls).
         if (is(type, "button")) {
             create_button(*element);
-        } else if (is(type, "scrollbar")) {
-            create_scroll_bar(*element);
         }
     }
     return true;
@@ -217,18 +216,18 @@ void Skin::create_button(const tinyxml2::XMLElement& element) {
             continue;
         }
         if (is(name, "id")) {
-            id = parseInteger(value);
+            id = parse_integer(value);
         } else if (is(name, "image")) {
             image = value;
         } else if (is(name, "count")) {
-            count = parseInteger(value);
+            count = parse_integer(value);
         } else if (is(name, "hor")) {
-            horizontal = parseInteger(value) != 0;
+            horizontal = parse_integer(value) != 0;
         } else if (is(name, "owndraw")) {
-            owner_drawn = parseInteger(value) != 0;
+            owner_drawn = parse_integer(value) != 0;
         }
     }
-    if (const char* missing = rectangle.missingEdge()) {
+    if (const char* missing = rectangle.missing_edge()) {
         report(where(element) + ": button " + std::to_string(id) + " has no \"" + missing +
                "\"; skipped");
         return;
@@ -242,7 +241,7 @@ void Skin::create_button(const tinyxml2::XMLElement& element) {
                " needs a \"count\" of at least 1; skipped");
         return;
     }
-    const std::optional<std::string> path = joinSkinPath(folder_, image->c_str());
+    const std::optional<std::string> path = join_skin_path(folder_, image->c_str());
     if (!path) {
         return;
     }
@@ -264,56 +263,8 @@ void Skin::create_button(const tinyxml2::XMLElement& element) {
     }
 }
 
-void Skin::create_scroll_bar(const tinyxml2::XMLElement& element) {
-    int id = 0;
-    Rectangle rectangle;
-    std::optional<std::string> buttons_image;
-    std::optional<std::string> bar_image;
-    for (const tinyxml2::XMLAttribute* attribute = element.FirstAttribute(); attribute;
-         attribute = attribute->Next()) {
-        const char* name = attribute->Name();
-        const char* value = attribute->Value();
-        // "thumb_image" and "thumb_resize_offset" are accepted: nothing draws a thumb.
-        if (rectangle.read(name, value)) {
-            continue;
-        }
-        if (is(name, "id")) {
-            id = parseInteger(value);
-        } else if (is(name, "buttons_image")) {
-            buttons_image = value;
-        } else if (is(name, "bar_image")) {
-            bar_image = value;
-        }
-    }
-    const char* missing = rectangle.missingEdge();
-    if (missing == nullptr && !buttons_image) {
-        missing = "buttons_image";
-    }
-    if (missing == nullptr && !bar_image) {
-        missing = "bar_image";
-    }
-    if (missing != nullptr) {
-        report(where(element) + ": scrollbar " + std::to_string(id) + " has no \"" + missing +
-               "\"; skipped");
-        return;
-    }
-    const std::optional<std::string> bar_path = joinSkinPath(folder_, bar_image->c_str());
-    const std::optional<std::string> buttons_path = joinSkinPath(folder_, buttons_image->c_str());
-    if (!bar_path || !buttons_path) {
-        return;
-    }
-
-    auto* scrollbar = new SkinScrollBar(owner_);
-    scrollbar->setGeometry(rectangle.geometry());
-    if (!scrollbar->load_images(*bar_path, *buttons_path)) {
-        report("cannot load scrollbar images " + *bar_path + ", " + *buttons_path);
-    }
-    scrollbar->show();
-    controls_.emplace_back(scrollbar);
-}
-
 bool Skin::fit_owner() {
-    if (owner_ == nullptr || background_.isNull()) {
+    if (owner_ == nullptr || background_.is_null()) {
         return false;
     }
     const QSize size = background_.size();
@@ -329,7 +280,7 @@ bool Skin::fit_owner() {
 }
 
 void Skin::paint_background(QPainter& painter) const {
-    if (background_.isNull()) {
+    if (background_.is_null()) {
         return;
     }
     const QPixmap& pixmap = background_.for_ratio(painter.device()->devicePixelRatioF());

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The skin of a frameless window: reads the folder's "Skin.xml", loads the background the
-// owner is sized to, shaped by and painted with, and creates the skinned buttons and
-// scrollbars it lists as children of the owner. A button's id says what it does (1000
-// minimise, 1001 close, 1002 settings). A damaged skin never stops the owner: it comes up
-// unskinned, or without the damaged control, and one line on stderr says why.
+// owner is sized to, shaped by and painted with, and creates the skinned buttons it lists
+// as children of the owner. A button's id says what it does (1000 minimise, 1001 close, 1002
+// settings). A damaged skin never stops the owner: it comes up unskinned, or without the
+// damaged control, and one warning (qWarning) says why.
 #pragma once
 
 #include "skin/skin_button.h"
@@ -57,7 +57,6 @@ public:
 private:
     void clear();
     void create_button(const tinyxml2::XMLElement& element);
-    void create_scroll_bar(const tinyxml2::XMLElement& element);
 
     QWidget* owner_;
     std::string folder_;

@@ -13,7 +13,7 @@ namespace morvane {
 namespace {
 
 // Only regular files are read: opening a named pipe would wait for a writer forever.
-QImage readImage(const QString& file) {
+QImage read_image(const QString& file) {
     if (!QFileInfo(file).isFile()) {
         return {};
     }
@@ -35,7 +35,7 @@ QImage readImage(const QString& file) {
     return image;
 }
 
-QString doubledName(const QString& file) {
+QString doubled_name(const QString& file) {
     const QFileInfo info(file);
     const QString suffix = info.suffix();
     const QString stem = suffix.isEmpty() ? info.fileName() : info.completeBaseName();
@@ -53,13 +53,13 @@ bool SkinPixmap::load(const std::string& path) {
     normal_image_ = QImage();
     normal_ = doubled_ = QPixmap();
     const QString file = QFile::decodeName(QByteArray::fromStdString(path));
-    normal_image_ = readImage(file);
+    normal_image_ = read_image(file);
     if (normal_image_.isNull()) {
         return false;
     }
     normal_ = QPixmap::fromImage(normal_image_);
     // Art of any other size would misplace every frame of a strip: it is left unused.
-    const QImage doubled = readImage(doubledName(file));
+    const QImage doubled = read_image(doubled_name(file));
     if (!doubled.isNull() && doubled.size() == normal_image_.size() * 2) {
         doubled_ = QPixmap::fromImage(doubled);
         doubled_.setDevicePixelRatio(2.0);

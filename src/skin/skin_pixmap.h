@@ -17,7 +17,7 @@ public:
     // the picture is empty, when the file is missing, not a regular file or not an image.
     bool load(const std::string& path);
 
-    bool isNull() const { return normal_.isNull(); }
+    bool is_null() const { return normal_.isNull(); }
     // Size in device-independent pixels (the size of the 1x picture).
     QSize size() const { return normal_.size(); }
     bool has_double_art() const { return !doubled_.isNull(); }

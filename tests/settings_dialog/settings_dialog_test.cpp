@@ -136,6 +136,15 @@ TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
             }
         }
         EXPECT_EQ(reached, expected[row]) << "page " << row;
+        // And back the same way with Shift+Tab, one step a control: none holds the focus.
+        QStringList back;
+        for (int step = 0; step < 20 && (back.isEmpty() || focused() != list); ++step) {
+            QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ShiftModifier);
+            if (focused() != list) {
+                back.prepend(name_of(focused()));
+            }
+        }
+        EXPECT_EQ(back, expected[row]) << "page " << row << ", backwards";
     }
 }
 
@@ -204,10 +213,10 @@ TEST_F(SettingsDialogTest, LinksOpenFromTheKeyboardThroughTheShell) {
     QTest::keyClick(list, Qt::Key_End);
     ASSERT_NE(qobject_cast<AboutPage*>(current_page()), nullptr);
     QTest::keyClick(list, Qt::Key_Tab);
-    ASSERT_EQ(focused(), child<QLabel>("home_page_link"));
+    ASSERT_EQ(focused(), child<QAbstractButton>("home_page_link"));
     QTest::keyClick(focused(), Qt::Key_Return);
     QTest::keyClick(focused(), Qt::Key_Tab);
-    ASSERT_EQ(focused(), child<QLabel>("contact_link"));
+    ASSERT_EQ(focused(), child<QAbstractButton>("contact_link"));
     QTest::keyClick(focused(), Qt::Key_Return);
 
     using Call = RecordingShell::Call;

@@ -3,7 +3,6 @@
 // damage leaves the owner working with one line on stderr.
 #include "skin/skin.h"
 #include "skin/skin_button.h"
-#include "skin/skin_scroll_bar.h"
 #include "support/temp_folder.h"
 #include "test_owner.h"
 
@@ -53,7 +52,7 @@ protected:
     }
     void expectUnskinned() const {
         EXPECT_TRUE(skin.controls().empty());
-        EXPECT_TRUE(skin.background().isNull());
+        EXPECT_TRUE(skin.background().is_null());
         EXPECT_EQ(owner.size(), kTemplateSize);
     }
 
@@ -75,17 +74,14 @@ TEST_F(SkinTest, SizesTheOwnerToTheBackgroundAndCreatesItsControls) {
              R"(<control type="previewwnd" id="8" left="5" top="40" right="95" bottom="85"/>)"));
     EXPECT_TRUE(errors.empty()) << errors;
     EXPECT_EQ(owner.size(), QSize(120, 90));
-    ASSERT_EQ(skin.controls().size(), 2u); // a preview placeholder makes nothing
+    // Preview and scrollbar placeholders make nothing: no skin's window scrolls.
+    ASSERT_EQ(skin.controls().size(), 1u);
     SkinButton* button = skin.close_button();
     ASSERT_EQ(button, skin.controls()[0]);
     EXPECT_EQ(button->geometry(), QRect(10, 2, 20, 20));
     EXPECT_FALSE(button->is_owner_drawn());
     EXPECT_EQ(button->state_frame_size(), QSize(20, 20));
     EXPECT_EQ(skin.minimise_button(), nullptr);
-    auto* scrollbar = qobject_cast<SkinScrollBar*>(skin.controls()[1]);
-    ASSERT_NE(scrollbar, nullptr);
-    EXPECT_EQ(scrollbar->geometry(), QRect(100, 20, 16, 60));
-    EXPECT_EQ(scrollbar->down_rect(), QRect(0, 44, 16, 16));
 
     test::showAndWait(owner);
     EXPECT_EQ(test::onScreen(owner).pixel(60, 30), qRgb(60, 30, 99)); // the background
@@ -117,9 +113,8 @@ TEST_F(SkinTest, IgnoredAttributesChangeNothing) {
              R"(resize_l="-5" resize_t="abc" resize_r="100000" image="back.bmp" resize_b="3")"));
     EXPECT_TRUE(errors.empty()) << errors;
     EXPECT_EQ(owner.size(), QSize(120, 90));
-    ASSERT_EQ(skin.controls().size(), 2u); // the nested element is not a control
+    ASSERT_EQ(skin.controls().size(), 1u); // the nested element is not a control
     EXPECT_EQ(skin.controls()[0]->geometry(), QRect(10, 2, 20, 20));
-    EXPECT_EQ(skin.controls()[1]->geometry(), QRect(100, 20, 16, 60));
 }
 
 TEST_F(SkinTest, FlagsAndIntegersAreReadAsAtoiReadsThem) {
@@ -175,7 +170,7 @@ TEST_F(SkinTest, AnUnusableFileLeavesTheOwnerUnskinned) {
         const char* content; // null: no file at all
         const char* reported;
     } cases[] = {
-        {nullptr, "No such file"},
+        {nullptr, "no such file"},
         {"", "not well-formed"},
         {"<skin><window image=\"back.bmp\">", "not well-formed"},
         {"<skin><window image=\"back.bmp\" image=\"back.bmp\"/></skin>", "not well-formed"},
@@ -220,15 +215,6 @@ TEST_F(SkinTest, AControlMissingWhatItNeedsIsSkippedAlone) {
         {R"(<control type="button" id="3" left="0" top="0" right="9" bottom="9" image="strip.bmp" )"
          R"(count="0"/>)",
          "\"count\""},
-        {R"(<control type="scrollbar" id="3" top="0" right="9" bottom="9" )"
-         R"(buttons_image="arrows.bmp" bar_image="strip.bmp"/>)",
-         "\"left\""},
-        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" )"
-         R"(buttons_image="arrows.bmp"/>)",
-         "\"bar_image\""},
-        {R"(<control type="scrollbar" id="3" left="0" top="0" right="9" bottom="9" )"
-         R"(bar_image="strip.bmp"/>)",
-         "\"buttons_image\""},
     };
     for (const auto& incomplete : cases) {
         SCOPED_TRACE(incomplete.element);
