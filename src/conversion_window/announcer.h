@@ -20,7 +20,7 @@ public:
     const QString& last_words() const { return words_; }
 
 protected:
-    void paintEvent(QPaintEvent* event) override {}
+    void paintEvent(QPaintEvent* /*event*/) override {}
 
 private:
     QString words_;

@@ -20,7 +20,6 @@ struct ConversionStatus {
     int percent = 0;    // of the current file, 0..100
     double seconds = 0; // the current file's duration, 0 until it is known
     std::string path;   // the current file
-    std::string text;   // the status line: the idle prompt, or "NN%" while converting
 };
 
 struct BatchSummary {

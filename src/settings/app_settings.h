@@ -12,7 +12,7 @@ inline constexpr int device_row_count = 5;
 
 struct AppSettings {
     // Flags are tested as zero / non-zero; the settings pages store exactly 0 or 1.
-    int stay_on_top = 1;
+    int stay_on_top = 0; // an ordinary window unless the user asks
     int shutdown_after_batch = 0;
     int open_output_after_batch = 1;
     int device_index = 0;

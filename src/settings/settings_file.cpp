@@ -47,7 +47,7 @@ void load_settings(AppSettings& settings, const SettingsLocation& location) {
 
     settings.shutdown_after_batch = file.read_int(section, shutdown_key, 0);
     settings.open_output_after_batch = file.read_int(section, open_output_key, 1);
-    settings.stay_on_top = file.read_int(section, stay_on_top_key, 1);
+    settings.stay_on_top = file.read_int(section, stay_on_top_key, 0);
     settings.device_index = file.read_int(section, device_index_key, 0);
     // A hand-edited index must not reach the device table as an index out of its bounds.
     if (settings.device_index < 0 || settings.device_index >= device_row_count) {

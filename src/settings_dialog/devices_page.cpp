@@ -2,7 +2,7 @@
 // The Devices page's controls and how they follow the chosen device.
 #include "settings_dialog/devices_page.h"
 
-#include "settings_dialog/picture_file.h"
+#include "skin/skin_pixmap.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -86,11 +86,14 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* 
 
 void DevicesPage::show_device(int index) {
     const DeviceProfile& profile = devices_[static_cast<std::size_t>(index)];
-    // A picture that cannot be read leaves the white field, without a message.
-    picture_->setPixmap(load_picture(profile.image_path));
+    // A picture that cannot be read leaves the white field, without a message; the @2x art
+    // is shown on a screen that has twice the pixels.
+    SkinPixmap picture;
+    picture.load(profile.image_path);
+    picture_->setPixmap(picture.for_ratio(devicePixelRatioF()));
     if (profile.plays_video) {
         resolution_->setText(
-            QStringLiteral("%1*%2").arg(profile.screen_width).arg(profile.screen_height));
+            QStringLiteral("%1×%2").arg(profile.screen_width).arg(profile.screen_height));
         video_format_->setText(QString::fromStdString(profile.video_format_name));
     } else {
         resolution_->setText(tr("Not supported"));

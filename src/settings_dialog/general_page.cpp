@@ -46,7 +46,7 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     open_output_ = new QCheckBox(tr("Open the output folder after conversion"), others_box);
     open_output_->setObjectName(QStringLiteral("open_output"));
     open_output_->setChecked(settings.open_output_after_batch != 0);
-    stay_on_top_ = new QCheckBox(tr("Topmost"), others_box);
+    stay_on_top_ = new QCheckBox(tr("Keep on top of other windows"), others_box);
     stay_on_top_->setObjectName(QStringLiteral("stay_on_top"));
     stay_on_top_->setChecked(settings.stay_on_top != 0);
     auto* others = new QVBoxLayout(others_box);

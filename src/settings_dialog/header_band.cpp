@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
+#include <algorithm>
 
 namespace morvane {
 
@@ -57,24 +58,24 @@ void HeaderBand::changeEvent(QEvent* event) {
 
 void HeaderBand::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    QLinearGradient fade(rect().topLeft(), rect().topRight());
-    fade.setColorAt(0, start_colour());
-    fade.setColorAt(1, Qt::white);
-    painter.fillRect(rect(), fade);
-
     const QFont font = title_font();
     const QFontMetrics metrics(font);
     const int indent = static_cast<int>(metrics.height() * indent_lines);
     const QRect text_area = rect().adjusted(indent, 0, -indent / 2, 0);
     const QString shown = metrics.elidedText(title_, Qt::ElideRight, text_area.width());
+
+    // The fade starts only after the title, so every letter stands on the dark colour.
+    const int title_end = text_area.left() + metrics.horizontalAdvance(shown) + indent / 2;
+    const qreal solid = width() > 0 ? std::min(1.0, qreal(title_end) / width()) : 1.0;
+    QLinearGradient fade(rect().topLeft(), rect().topRight());
+    fade.setColorAt(0, title_background());
+    fade.setColorAt(solid, title_background());
+    fade.setColorAt(1, palette().color(QPalette::Window));
+    painter.fillRect(rect(), fade);
+
     painter.setFont(font);
-    const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    // A dark shadow one pixel down and right keeps the white title readable where the band
-    // has faded to near white.
-    painter.setPen(QColor(0, 0, 0, 200));
-    painter.drawText(text_area.translated(1, 1), flags, shown);
     painter.setPen(Qt::white);
-    painter.drawText(text_area, flags, shown);
+    painter.drawText(text_area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 
 } // namespace morvane

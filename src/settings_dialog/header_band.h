@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The band above the settings page: the page's title in white with a dark shadow, on a
-// colour that fades to white towards the right.
+// The band above the settings page: the page's title in white on a dark blue that holds
+// under the whole title (4.5:1 and more), then fades into the dialog's own colour.
 #pragma once
 
 #include <QColor>
@@ -18,8 +18,8 @@ public:
     void set_title(const QString& title);
     QString title() const { return title_; }
 
-    // The colour at the band's left edge.
-    static QColor start_colour() { return QColor(92, 132, 255); }
+    // The colour under the title: white on it measures 6.8:1.
+    static QColor title_background() { return QColor(40, 80, 200); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -11,6 +11,9 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -19,17 +22,19 @@ namespace morvane {
 
 namespace {
 
-// The page titles: white rows, each closed by a line that fades from the selection colour
-// to white; the chosen one filled with the selection colour whether or not the list has the
-// keyboard focus, so that it always says which page is on show.
+// The page titles in the desktop's own list colours (a dark theme stays dark), each closed
+// by a line that fades from the selection colour; the chosen one filled with the selection
+// colour (white on it measures 6:1) whether or not the list has the keyboard focus, so
+// that it always says which page is on show.
 QString page_list_style() {
     const QString selection = SettingsDialog::selection_colour().name();
     return QStringLiteral(
-               "QListWidget { background: white; border: 1px solid %1; padding-top: 3px; }"
-               "QListWidget::item { color: black; margin: 0px 3px; padding-left: 8px;"
+               "QListWidget { background: palette(base); border: 1px solid %1;"
+               " padding-top: 3px; }"
+               "QListWidget::item { color: palette(text); margin: 0px 3px; padding-left: 8px;"
                " border: none; border-bottom: 2px solid qlineargradient(x1: 0, y1: 0, x2: 1,"
-               " y2: 0, stop: 0 %2, stop: 1 white); }"
-               "QListWidget::item:hover { background: white; }"
+               " y2: 0, stop: 0 %2, stop: 1 palette(base)); }"
+               "QListWidget::item:hover { background: palette(base); }"
                "QListWidget::item:selected { background: %2; color: white; }")
         .arg(SettingsDialog::frame_colour().name(), selection);
 }
@@ -71,7 +76,14 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     // The page's frame is painted around this area; the header band covers its top.
     auto* page_area = new QVBoxLayout;
     page_area->setContentsMargins(1, 0, 1, 1);
-    page_area->addWidget(pages_);
+    // On a small screen (1280x800 at twice the pixels is 640x400) the page scrolls, so
+    // that OK and Cancel stay on the screen.
+    page_scroller_ = new QScrollArea(this);
+    page_scroller_->setWidget(pages_);
+    page_scroller_->setWidgetResizable(true);
+    page_scroller_->setFrameShape(QFrame::NoFrame);
+    page_scroller_->setFocusPolicy(Qt::NoFocus);
+    page_area->addWidget(page_scroller_);
     auto* page_column = new QVBoxLayout;
     page_column->setSpacing(0);
     page_column->addWidget(header_);
@@ -122,10 +134,25 @@ void SettingsDialog::accept() {
     QDialog::accept();
 }
 
+void SettingsDialog::showEvent(QShowEvent* event) {
+    // Within the screen's edges (QDialog then places it there): a page that does not fit
+    // scrolls. Before its first showing the window manager's frame is not known yet, so a
+    // title bar's height is kept free for it.
+    if (const QScreen* shown_on = screen()) {
+        QSize frame = frameGeometry().size() - size();
+        if (frame.height() <= 0) {
+            frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+        }
+        resize(size().boundedTo(shown_on->availableGeometry().size() - frame));
+    }
+    QDialog::showEvent(event);
+}
+
 void SettingsDialog::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setPen(frame_colour());
-    const QRect page = header_->geometry().united(pages_->geometry()).adjusted(-1, 0, 1, 1);
+    const QRect page =
+        header_->geometry().united(page_scroller_->geometry()).adjusted(-1, 0, 1, 1);
     painter.drawRect(page.adjusted(0, 0, -1, -1));
 }
 

@@ -15,6 +15,7 @@
 
 class QDialogButtonBox;
 class QListWidget;
+class QScrollArea;
 class QStackedWidget;
 
 namespace morvane {
@@ -28,7 +29,7 @@ class SettingsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // Shows a copy of `settings`; after exec() == Accepted, settings() holds what was chosen.
+    // Shows a copy of `settings`; once accepted, settings() holds what was chosen.
     // devices and shell must outlive the dialog; program_folder (ending in "/") holds the
     // About picture.
     SettingsDialog(const AppSettings& settings, const DeviceTable& devices,
@@ -39,13 +40,14 @@ public:
     void set_folder_picker(FolderPicker picker);
 
     // The highlight of the chosen page title, with or without the keyboard focus.
-    static QColor selection_colour() { return QColor(0, 132, 255); }
+    static QColor selection_colour() { return QColor(0, 94, 204); }
     static QColor frame_colour() { return QColor(141, 141, 141); }
 
     void accept() override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void add_page(QWidget* page, const QString& title);
@@ -55,6 +57,7 @@ private:
     QListWidget* page_list_;
     HeaderBand* header_;
     QStackedWidget* pages_;
+    QScrollArea* page_scroller_;
     GeneralPage* general_page_;
     DevicesPage* devices_page_;
     AboutPage* about_page_;

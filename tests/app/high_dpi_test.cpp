@@ -1,10 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on a screen of device pixel ratio 2 (Qt's scale factor 2 on the
 // offscreen platform): twice the skin's size in device pixels, drawn with the skin's @2x
-// art, and with a skin that has none, with its 1x art scaled.
+// art, and with a skin that has none, with its 1x art scaled. The screen is a laptop's
+// 1280x800, so 640x400 in Qt's pixels.
 #include "main_window_fixture.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QScreen>
+#include <QTest>
 #include <QImage>
 #include <QPixmap>
 #include <filesystem>
@@ -82,14 +92,52 @@ TEST_F(HighDpiTest, ASkinWithoutDoubleArtStillWorks) {
     EXPECT_FALSE(window->skin().background().has_double_art());
 }
 
+TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePictures) {
+    auto window = open_window();
+    window->open_settings();
+    QDialog* dialog = window->settings_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    const QRect screen = dialog->screen()->availableGeometry();
+    ASSERT_EQ(screen.size(), QSize(640, 400));
+    EXPECT_TRUE(screen.contains(dialog->frameGeometry())) << dialog->frameGeometry().width()
+                                                          << "x" << dialog->frameGeometry().height();
+    for (QAbstractButton* button : dialog->findChildren<QDialogButtonBox*>().at(0)->buttons()) {
+        EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
+            << button->text().toStdString();
+    }
+
+    auto* pages = dialog->findChild<QListWidget*>("page_list");
+    pages->setCurrentRow(1);
+    const QPixmap picture = dialog->findChild<QLabel*>("picture")->pixmap();
+    EXPECT_EQ(picture.devicePixelRatio(), 2.0);
+    EXPECT_EQ(picture.size(), QImage(QString::fromStdString(location.program_folder +
+                                                             "devices/iPhone@2x.jpg"))
+                                  .size());
+    dialog->close();
+}
+
 } // namespace
 } // namespace morvane
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's offscreen platform takes its screens from a file.
+    const QString screens = QDir::temp().filePath(QStringLiteral("morvane-1280x800-%1.json")
+                                                      .arg(QCoreApplication::applicationPid()));
+    QFile file(screens);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1280,
+                      "height": 800, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") <
+            0) {
+        return 2;
+    }
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
     qputenv("QT_SCALE_FACTOR", "2");
     av_log_set_level(AV_LOG_ERROR);
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    const int failed = RUN_ALL_TESTS();
+    QFile::remove(screens);
+    return failed;
 }

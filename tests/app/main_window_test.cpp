@@ -50,7 +50,7 @@ TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindowThatEscapeLeavesOp
     EXPECT_EQ(window->size(), window->skin().background().size());
     EXPECT_EQ(area->geometry(), window->rect().adjusted(2, 19, -2, -2));
     EXPECT_EQ(area->device().display_name, "iPhone, iPod touch");
-    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint); // only when asked
     EXPECT_EQ(window->windowTitle(), "Morvane");
     EXPECT_EQ(area->status_label()->text(), "Drop audio/video files");
     EXPECT_EQ(area->accessibleDescription(), "Drop audio/video files");
@@ -324,13 +324,13 @@ TEST_F(MainWindowTest, ASettingsSaveThatFailsIsShownOnce) {
 }
 
 TEST_F(MainWindowTest, HandEditedSettingsAreTakenSafely) {
-    write_config("DeviceIndex=7\nTopmost=0\nOpenOutput=0\n");
+    write_config("DeviceIndex=7\nTopmost=1\nOpenOutput=0\n");
     auto window = open_window();
     EXPECT_EQ(window->settings().device_index, 0);
     EXPECT_EQ(window->drop_area()->device().display_name, "iPhone, iPod touch");
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint); // a file's choice holds
+    window->set_stay_on_top(false);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint);
-    window->set_stay_on_top(true);
-    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -347,7 +347,7 @@ TEST_F(MainWindowTest, CloseButtonAndCtrlQEndTheProgramAndSaveTheSettings) {
         EXPECT_FALSE(window->isVisible());
         window.reset();
         for (const char* key :
-             {"OutputFolder=", "Shutdown=0", "OpenOutput=1", "Topmost=1", "DeviceIndex=0"}) {
+             {"OutputFolder=", "Shutdown=0", "OpenOutput=1", "Topmost=0", "DeviceIndex=0"}) {
             EXPECT_NE(config().find(key), std::string::npos) << key;
         }
         fs::remove(location.config_file());

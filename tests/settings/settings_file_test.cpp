@@ -48,7 +48,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesAllFiveKeys) 
     EXPECT_TRUE(fs::is_directory(location_.default_output_folder));
     EXPECT_EQ(defaults.shutdown_after_batch, 0);
     EXPECT_EQ(defaults.open_output_after_batch, 1);
-    EXPECT_EQ(defaults.stay_on_top, 1);
+    EXPECT_EQ(defaults.stay_on_top, 0);
     EXPECT_EQ(defaults.device_index, 0);
     EXPECT_FALSE(fs::exists(location_.config_file())) << "loading never writes";
 
@@ -93,14 +93,14 @@ TEST_F(SettingsFileTest, ADeviceIndexOutsideTheTableSelectsTheFirstRowAndIsSaved
 }
 
 TEST_F(SettingsFileTest, DamagedFilesGiveDefaultsAndSurviveASave) {
-    const std::string damaged = std::string("\x00\x01\xFE junk\nTopmost=0\n[Common]\n", 28) +
+    const std::string damaged = std::string("\x00\x01\xFE junk\nTopmost=1\n[Common]\n", 28) +
                                 std::string(100000, 'z') + "\n";
     AppSettings settings = load_text(damaged);
-    EXPECT_EQ(settings.stay_on_top, 1) << "a key outside any section does not count";
-    settings.stay_on_top = 0;
+    EXPECT_EQ(settings.stay_on_top, 0) << "a key outside any section does not count";
+    settings.stay_on_top = 1;
     ASSERT_EQ(save_settings(settings, location_), std::nullopt);
     EXPECT_TRUE(on_disk().starts_with(damaged));
-    EXPECT_EQ(loaded().stay_on_top, 0);
+    EXPECT_EQ(loaded().stay_on_top, 1);
 
     fs::remove(location_.config_file());
     fs::create_directory(location_.config_file());

@@ -89,7 +89,7 @@ TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays)
 
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_NE(qobject_cast<DevicesPage*>(current_page()), nullptr);
-    EXPECT_EQ(child<QLabel>("resolution")->text(), "320*480");
+    EXPECT_EQ(child<QLabel>("resolution")->text(), "320×480");
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_NE(qobject_cast<AboutPage*>(current_page()), nullptr);
     QTest::keyClick(list, Qt::Key_Up);
