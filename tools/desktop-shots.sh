@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the main window for docs/screenshots, at scale factors 1 and 2: idle,
-# converting and after a batch. Runs the built program on a virtual X server (needs
-# scripts/install-deps --desktop --bench: Xvfb, xdotool and ffmpeg):
+# converting and after a batch, under a light and a dark theme. Runs the built program on a
+# virtual X server (needs scripts/install-deps --shots):
 #   tools/desktop-shots.sh build/bin/morvane docs/screenshots
 set -euo pipefail
 
@@ -25,7 +25,13 @@ done
 
 shots() {
     set -euo pipefail
-    local scale=$1 suffix=$2
+    local scale=$1 suffix=$2 theme=$3
+    # The dark pictures are taken as a GNOME desktop with a dark theme shows Qt programs.
+    if [ "$theme" = dark ]; then
+        export QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
+    else
+        unset QT_QPA_PLATFORMTHEME GTK_THEME
+    fi
     grab() { # window, file
         local x y width height
         eval "$(xdotool getwindowgeometry --shell "$1" | sed 's/^/local /')"
@@ -57,5 +63,7 @@ shots() {
     grab "$window" main-window-summary
     kill "$pid"; wait "$pid" || true
 }
-shots 1 ""
-shots 2 "@2x"
+shots 1 "" light
+shots 2 "@2x" light
+shots 1 "-dark" dark
+shots 2 "-dark@2x" dark

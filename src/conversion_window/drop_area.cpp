@@ -154,6 +154,9 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     batch_panel_->hide();
 
     announcer_ = new Announcer(this);
+    // The picture is fitted above whichever panel shows: it is drawn again when they move.
+    idle_panel_->installEventFilter(this);
+    batch_panel_->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -234,6 +237,11 @@ void DropArea::paintEvent(QPaintEvent*) {
         const QSize size = device_picture_.size().scaled(
             room.size().boundedTo(device_picture_.size()), Qt::KeepAspectRatio);
         const QRect target(QPoint((room.width() - size.width()) / 2, room.top()), size);
+        // The pictures are photographs on white: on a dark theme they stand on a white card.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawRoundedRect(QRectF(target).adjusted(-2, -2, 2, 2), 6, 6);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(target, device_picture_.for_ratio(devicePixelRatioF()));
     }
@@ -251,6 +259,20 @@ void DropArea::paintEvent(QPaintEvent*) {
         focus.backgroundColor = palette().color(QPalette::Base);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
     }
+}
+
+bool DropArea::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        update();
+        break;
+    default:
+        break;
+    }
+    return QAbstractButton::eventFilter(watched, event);
 }
 
 void DropArea::keyPressEvent(QKeyEvent* event) {

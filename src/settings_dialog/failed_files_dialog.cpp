@@ -50,6 +50,11 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
 
     auto* line = new QLabel(tr("These files were not converted:"), this);
     line->setBuddy(table);
+    // A screen reader names the table and reads its first row; arrows move from there.
+    table->setAccessibleName(tr("Files not converted"));
+    if (table->topLevelItemCount() > 0) {
+        table->setCurrentItem(table->topLevelItem(0));
+    }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     // Enter ends the dialog as Escape and Close do: it only informs.

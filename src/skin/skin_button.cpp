@@ -58,6 +58,13 @@ void SkinButton::apply_shape() {
     // Qt reads an empty mask as "no mask": a button without opaque pixels must instead let
     // every click through to its owner.
     setAttribute(Qt::WA_TransparentForMouseEvents, shape.isEmpty());
+    const QRect whole(QPoint(0, 0), frame_size_);
+    const QRegion solid = shape.isEmpty() ? QRegion(whole) : shape;
+    QRegion inner = solid;
+    for (const QPoint step : {QPoint(2, 0), QPoint(-2, 0), QPoint(0, 2), QPoint(0, -2)}) {
+        inner &= solid.translated(step);
+    }
+    focus_ring_ = solid - inner;
     if (shape.isEmpty()) {
         clearMask();
     } else {
@@ -77,7 +84,11 @@ void SkinButton::paintEvent(QPaintEvent*) {
     const QRect target(QPoint(0, 0), frame_size_);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, art_ratio < ratio);
     if (owner_drawn_) {
+        if (!isEnabled() && frame_count_ <= 3) {
+            painter.setOpacity(0.4);
+        }
         painter.drawPixmap(target, pixmap, state_frame_rect(current_frame(), art_ratio));
+        painter.setOpacity(1.0);
     } else {
         QStyleOptionButton option;
         option.initFrom(this);
@@ -88,6 +99,15 @@ void SkinButton::paintEvent(QPaintEvent*) {
             painter.drawPixmap(target, pixmap, state_frame_rect(1, art_ratio));
         }
     }
+    if (hasFocus()) {
+        paint_focus_ring(painter);
+    }
+}
+
+void SkinButton::paint_focus_ring(QPainter& painter) const {
+    painter.setClipRegion(focus_ring_);
+    painter.fillRect(rect(), palette().color(QPalette::Highlight));
+    painter.setClipping(false);
 }
 
 } // namespace morvane

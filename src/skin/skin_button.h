@@ -2,13 +2,18 @@
 // A push button drawn from one image strip holding a frame per state (normal, hover,
 // pressed, disabled; a strip with fewer frames shows the first for the missing ones). The
 // transparent pixels of the first frame are cut out of the widget, so the button may be
-// round and takes clicks on its opaque pixels only.
+// round and takes clicks on its opaque pixels only. The keyboard focus is a ring in the
+// desktop's highlight colour along that shape's edge; a strip without a disabled frame is
+// drawn faded when the button is disabled, so that it does not look pressable.
 #pragma once
 
 #include "skin/skin_pixmap.h"
 
 #include <QAbstractButton>
+#include <QRegion>
 #include <string>
+
+class QPainter;
 
 namespace morvane {
 
@@ -40,8 +45,10 @@ protected:
 private:
     void apply_shape();
     QRect state_frame_rect(int frame, qreal ratio) const;
+    void paint_focus_ring(QPainter& painter) const;
 
     SkinPixmap strip_;
+    QRegion focus_ring_; // the shape's edge, two pixels deep
     QSize frame_size_;
     int frame_count_ = 0;
     bool horizontal_ = true;

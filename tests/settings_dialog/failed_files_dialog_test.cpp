@@ -30,6 +30,9 @@ TEST(FailedFilesDialogTest, ListsEachFileWithItsReasonAndClosesByButtonOrReturn)
         EXPECT_EQ(table->topLevelItem(0)->text(1), "Invalid data found when processing input");
         EXPECT_EQ(table->topLevelItem(1)->text(0), "/videos/second.mkv");
         EXPECT_EQ(table->topLevelItem(1)->text(1), "No space left on device");
+        // What a screen reader meets first: a named table on its first row.
+        EXPECT_EQ(table->accessibleName(), "Files not converted");
+        EXPECT_EQ(table->currentItem(), table->topLevelItem(0));
         // The columns fill the table's width, at this size and after a resize.
         for (const int wider : {0, 200}) {
             dialog.resize(dialog.width() + wider, dialog.height());

@@ -298,7 +298,9 @@ TEST_F(SkinTest, KeyColourIsTransparentAndButtonsShowTheirState) {
     QSignalSpy clicks(button, &QAbstractButton::clicked);
     test::showAndWait(owner);
     const auto centre = [&] { return test::onScreen(owner).pixel(40, 40); };
+    const auto edge = [&] { return test::onScreen(owner).pixel(32, 40); };
     EXPECT_EQ(centre(), frames[0]);
+    EXPECT_EQ(edge(), frames[0]);
     EXPECT_EQ(test::onScreen(owner).pixel(31, 31), qRgb(31, 31, 99)); // the background
 
     // A click on a transparent corner belongs to the owner, one on the disc to the button.
@@ -316,13 +318,24 @@ TEST_F(SkinTest, KeyColourIsTransparentAndButtonsShowTheirState) {
     EXPECT_EQ(centre(), frames[3]);
     button->setEnabled(true);
 
-    // The keyboard reaches it and shows it as the mouse does.
+    // The keyboard reaches it and shows it as the mouse does, with a ring along its edge.
     QTest::mouseMove(owner.windowHandle(), {100, 80});
     button->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(button->focusPolicy(), Qt::TabFocus);
     EXPECT_EQ(centre(), frames[1]);
+    EXPECT_EQ(edge(), button->palette().color(QPalette::Highlight).rgb());
     QTest::keyClick(button, Qt::Key_Space);
     EXPECT_EQ(clicks.count(), 2);
+
+    // Without a disabled frame, a disabled button is its first frame faded into the window.
+    test::writeBmp(roundStrip({frames[0], frames[1], frames[2]}), folder.file("round.bmp"));
+    ASSERT_TRUE(load(R"(<control type="button" id="1000" left="30" top="30" right="50" )"
+                     R"(bottom="50" image="round.bmp" count="3" owndraw="1"/>)"));
+    skin.minimise_button()->setEnabled(false);
+    const QColor faded = QColor::fromRgb(centre());
+    EXPECT_GT(faded.red(), 31 + 20);
+    EXPECT_LT(faded.red(), 200 - 20);
+    EXPECT_GT(faded.blue(), 20);
 }
 
 TEST_F(SkinTest, TheWindowTakesTheShapeOfItsBackground) {

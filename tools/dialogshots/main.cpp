@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-dialog-shots: shows the settings dialog's three pages and the failed-files dialog
 // on the running display and writes one PNG of each into a folder, for the README. At a
-// device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x". Run on a
-// virtual X server, large enough for the dialogs at scale 2, so that the pictures do not
-// depend on a desktop's theme:
-//   xvfb-run -a -s "-screen 0 2560x1600x24" env QT_QPA_PLATFORM=xcb
-//       build/bin/morvane-dialog-shots docs/screenshots
-//   (and again with QT_SCALE_FACTOR=2 in the environment)
+// device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x", under a dark
+// theme with "-dark". tools/screenshots.sh runs it in the four ways on a virtual X server.
 #include "jobs/device_table.h"
 #include "platform/linux_desktop_shell.h"
 #include "platform/program_folder.h"
@@ -33,7 +29,14 @@ bool shoot(QWidget& window, const QString& folder, const QString& name) {
         return false;
     }
     QTest::qWait(200);
-    const QString suffix = window.devicePixelRatio() > 1.5 ? QStringLiteral("@2x") : QString();
+    // A dark desktop theme (GTK_THEME=Adwaita:dark with QT_QPA_PLATFORMTHEME=gtk3) names
+    // its pictures "-dark".
+    QString suffix = window.palette().color(QPalette::Window).lightness() < 128
+                         ? QStringLiteral("-dark")
+                         : QString();
+    if (window.devicePixelRatio() > 1.5) {
+        suffix += QStringLiteral("@2x");
+    }
     const QString file = folder + name + suffix + QStringLiteral(".png");
     const QImage picture = window.screen()->grabWindow(window.winId()).toImage();
     if (!picture.save(file, "PNG")) {
@@ -79,12 +82,16 @@ int main(int argc, char** argv) {
         written &= shoot(dialog, out, QStringLiteral("settings-about"));
     }
     {
+        // Reasons as the program gives them.
         const std::vector<FailedFile> failed = {
             {"/home/user/Music/Live at the Harbour/01 - Opening.ogg",
              "Invalid data found when processing input"},
-            {"/home/user/Videos/Holiday 2026/beach (broken copy).mkv",
-             "The file has neither sound nor pictures this device can play"},
-            {"/home/user/Downloads/radio-play-part-2.mp2", "No space left on device"},
+            {"/home/user/Videos/Holiday 2026/beach (copy from the old phone).mkv",
+             "incomplete: the input ends at 4:12 of 21:40"},
+            {"/home/user/Downloads/radio-play-part-2.mp3",
+             "refused: a playlist that names other files (hls)"},
+            {"/home/user/Videos/camera/clip-0042.mov",
+             "no picture in this file could be decoded"},
         };
         FailedFilesDialog dialog(failed);
         dialog.show();
