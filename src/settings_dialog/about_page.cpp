@@ -2,12 +2,11 @@
 // The About page's picture, texts and links.
 #include "settings_dialog/about_page.h"
 
+#include "settings_dialog/failure_message.h"
 #include "settings_dialog/picture_file.h"
 #include "skin/link_button.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 namespace morvane {
@@ -58,9 +57,8 @@ void AboutPage::open_link(const QString& url) {
     if (!failure) {
         return;
     }
-    QApplication::beep();
     const QString why = failure->empty() ? tr("Unknown error.") : QString::fromStdString(*failure);
-    QMessageBox::warning(this, tr("Morvane"), tr("Can't open link:\n\n%1").arg(why));
+    show_failure(this, tr("Can't open link:\n\n%1").arg(why));
 }
 
 } // namespace morvane

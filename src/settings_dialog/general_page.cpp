@@ -2,6 +2,8 @@
 // The General page's controls, filled from the settings and written back on OK.
 #include "settings_dialog/general_page.h"
 
+#include "settings_dialog/failure_message.h"
+
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
@@ -9,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
 
 namespace morvane {
 
@@ -87,8 +91,16 @@ void GeneralPage::browse() {
 }
 
 void GeneralPage::open_folder() {
-    // A folder that does not exist yet (it is made by the first conversion) is no error here.
-    shell_.open_folder(stored_folder_);
+    const DesktopShell::Failure failure = shell_.open_folder(stored_folder_);
+    if (!failure) {
+        return;
+    }
+    std::error_code error;
+    const QString why = !std::filesystem::exists(stored_folder_, error)
+                            ? tr("It does not exist yet: the first conversion makes it.")
+                        : failure->empty() ? tr("Unknown error.")
+                                           : QString::fromStdString(*failure);
+    show_failure(this, tr("Can't open the folder %1:\n\n%2").arg(display_path(stored_folder_), why));
 }
 
 } // namespace morvane

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -224,6 +225,21 @@ TEST_F(SettingsDialogTest, LinksOpenFromTheKeyboardThroughTheShell) {
               (std::vector<Call>{{Call::Kind::open_url, "https://morvane.org/"},
                                  {Call::Kind::open_url, "mailto:support@morvane.org"}}));
     EXPECT_TRUE(dialog->isVisible()); // Return on a link is not OK
+
+    // Without a browser or a file manager, each says so instead of doing nothing.
+    shell.fail_with("no program opens it");
+    QTest::keyClick(focused(), Qt::Key_Return);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    click(child<QPushButton>("open"));
+    QStringList said;
+    for (QMessageBox* message : dialog->findChildren<QMessageBox*>()) {
+        EXPECT_TRUE(message->isVisible());
+        said << message->text();
+    }
+    ASSERT_EQ(said.size(), 2) << said.join(" | ").toStdString();
+    EXPECT_TRUE(said.filter("no program opens it").size() == 1) << said.join(" | ").toStdString();
+    EXPECT_TRUE(said.filter("/music/out/").size() == 1) << said.join(" | ").toStdString();
 }
 
 } // namespace
