@@ -134,8 +134,9 @@ void MainWindow::open_settings() {
         const SkinButton* button = skin_.settings_button();
         const QPoint where = button != nullptr ? button->mapToGlobal(button->rect().center())
                                                : mapToGlobal(rect().center());
-        QToolTip::showText(where, tr("The settings can be changed when the batch has ended"),
-                           this);
+        const QString why = tr("The settings can be changed when the batch has ended");
+        QToolTip::showText(where, why, this);
+        drop_area_->announce(why);
         return;
     }
     if (settings_dialog_) {

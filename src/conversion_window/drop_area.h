@@ -71,6 +71,8 @@ public:
     // "Show the files not converted", after a batch with failures.
     LinkButton* failed_files_link() const { return failed_files_link_; }
     const Announcer* announcer() const { return announcer_; }
+    // Tells a screen reader what no focus change shows.
+    void announce(const QString& words) { announcer_->announce(words); }
     QLabel* file_label() const { return file_label_; }
     QLabel* count_label() const { return count_label_; }
     QProgressBar* progress_bar() const { return progress_bar_; }

@@ -196,6 +196,10 @@ TEST_F(MainWindowTest, StopButtonKeepsACompleteShorterFileAndFilesDroppedAfterSt
     QObject::connect(&clicker, &QTimer::timeout, [&] {
         if (!stopped && area->progress_bar()->value() > 5) {
             stopped = true;
+            // The settings wait for the end of the batch, and say so.
+            QTest::keyClick(window.get(), Qt::Key_Comma, Qt::ControlModifier);
+            EXPECT_EQ(window->settings_dialog(), nullptr);
+            EXPECT_TRUE(area->announcer()->last_words().contains("when the batch has ended"));
             QAbstractButton* stop = area->stop_button();
             QTest::mouseClick(stop, Qt::LeftButton, {}, stop->rect().center());
             test::drop_files(area, {tone("later.wav")});
