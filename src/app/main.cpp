@@ -48,7 +48,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    morvane::TerminationSignals::block();
     QApplication application(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.morvane.Morvane"));
     QCommandLineParser parser;

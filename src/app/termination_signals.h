@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SIGTERM, SIGINT and SIGHUP for the desktop program: the first one closes the window as the
 // close button does (a file being converted ends early but complete, and the program ends
-// with the batch), a second one ends the program at once. The signals arrive through a
-// signalfd read on the event loop, where any code may run.
+// with the batch), a second one ends the program at once. The handler only writes the
+// signal's number into a pipe that the event loop reads, where any code may run. The
+// signals are not blocked: a program the desktop starts for us (a file manager, a browser)
+// must not inherit a mask that makes it deaf to them.
 #pragma once
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <csignal>
 #include <memory>
 
 namespace morvane {
@@ -15,11 +18,9 @@ class TerminationSignals : public QObject {
     Q_OBJECT
 
 public:
-    // Blocks the three signals in the calling thread and in every thread it starts later:
-    // call it before any other thread exists (QApplication starts some).
-    static void block();
-
+    // One at a time in a process: the signals' dispositions are the process's.
     explicit TerminationSignals(QObject* parent = nullptr);
+    // Puts back the dispositions it found.
     ~TerminationSignals() override;
 
     // The first signal taken, 0 while none came.
@@ -31,8 +32,11 @@ signals:
 private:
     void read_signal();
 
-    int descriptor_ = -1;
+    int read_end_ = -1;
+    int write_end_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
+    struct sigaction previous_[3] = {};
+    bool installed_ = false;
     int signal_taken_ = 0;
 };
 
