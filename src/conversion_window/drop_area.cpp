@@ -320,7 +320,9 @@ void DropArea::set_drop_highlighted(bool highlighted) {
 
 void DropArea::show_idle_text(const QString& text) {
     status_label_->setText(text);
-    setAccessibleDescription(text);
+    // What is shown, then how to add files without a mouse.
+    setAccessibleDescription(
+        tr("%1. Press to choose files, or Ctrl+O; Ctrl+Shift+O adds a folder.").arg(text));
 }
 
 void DropArea::post(std::function<void()> work) {
