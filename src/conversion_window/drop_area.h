@@ -87,6 +87,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void customEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -100,7 +101,8 @@ private:
     void file_finished(const std::string& path, const JobOutcome& outcome) override;
     void conversion_end(const BatchSummary& summary) override;
 
-    // Runs `work` on this widget's thread (queued; dropped if the widget is gone by then).
+    // Runs `work` on this widget's thread (queued; dropped if the widget is gone by then),
+    // as a PostedCall event.
     void post(std::function<void()> work);
     void show_status(const ConversionStatus& status);
     void show_summary(const BatchSummary& summary);
