@@ -33,8 +33,7 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
           [this](const std::vector<FailedFile>& files) { open_failed_files_dialog(files, this); }) {
     load_settings(settings_, location_);
     setWindowTitle(tr("Morvane"));
-    setWindowIcon(
-        QIcon(QString::fromStdString(location_.data_folder + "icons/morvane-256.png")));
+    setWindowIcon(QIcon(QString::fromStdString(location_.data_folder + "icons/morvane-256.png")));
     device_table_ = morvane::device_table(location_.data_folder);
 
     drop_area_ = new DropArea(location_.data_folder + "Skins/", this);

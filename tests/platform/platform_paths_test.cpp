@@ -32,7 +32,8 @@ TEST(DataFolder, IsTheProgramFolderInABuildTreeElseTheInstalledShareFolder) {
     };
     const Case cases[] = {
         {"build/bin/Skins", "build/bin/", "../../share/morvane", "build/bin/"},
-        {"usr/share/morvane/Skins", "usr/lib/morvane/", "../../share/morvane", "usr/share/morvane/"},
+        {"usr/share/morvane/Skins", "usr/lib/morvane/", "../../share/morvane",
+         "usr/share/morvane/"},
         {"usr/share/morvane/Skins", "usr/lib/x86_64-linux-gnu/morvane/", "../../../share/morvane/",
          "usr/share/morvane/"},
         // Nothing found anywhere: the installed folder, where the missing skin is reported.
