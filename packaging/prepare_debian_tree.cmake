@@ -20,7 +20,7 @@ foreach(file IN LISTS staged_files)
 endforeach()
 
 file(GLOB_RECURSE manual_pages "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/share/man/man*/*")
-file(GLOB_RECURSE changelogs "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/share/doc/*/changelog")
+file(GLOB_RECURSE changelogs "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/share/doc/*/changelog*")
 foreach(file IN LISTS manual_pages changelogs)
     if(NOT file MATCHES "\\.gz$")
         execute_process(COMMAND gzip -9nf "${file}" RESULT_VARIABLE result)

@@ -8,9 +8,9 @@
 namespace morvane {
 
 QDialog* open_settings_dialog(const AppSettings& settings, const DeviceTable& devices,
-                              const std::string& program_folder, DesktopShell& shell,
-                              QWidget* parent, std::function<void(const AppSettings&)> chosen) {
-    auto* dialog = new SettingsDialog(settings, devices, program_folder, shell, parent);
+                              const std::string& data_folder, DesktopShell& shell, QWidget* parent,
+                              std::function<void(const AppSettings&)> chosen) {
+    auto* dialog = new SettingsDialog(settings, devices, data_folder, shell, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::accepted, dialog,
                      [dialog, chosen = std::move(chosen)] { chosen(dialog->settings()); });

@@ -21,8 +21,8 @@ namespace morvane {
 // Opens the settings over a copy of `settings`; after OK, `chosen` gets what was chosen.
 // Cancel changes nothing. Returns the dialog, which deletes itself when closed.
 QDialog* open_settings_dialog(const AppSettings& settings, const DeviceTable& devices,
-                              const std::string& program_folder, DesktopShell& shell,
-                              QWidget* parent, std::function<void(const AppSettings&)> chosen);
+                              const std::string& data_folder, DesktopShell& shell, QWidget* parent,
+                              std::function<void(const AppSettings&)> chosen);
 
 // Lists the files a batch could not convert, with their reasons.
 void open_failed_files_dialog(const std::vector<FailedFile>& failed_files, QWidget* parent);

@@ -33,11 +33,10 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
           [this](const std::vector<FailedFile>& files) { open_failed_files_dialog(files, this); }) {
     load_settings(settings_, location_);
     setWindowTitle(tr("Morvane"));
-    setWindowIcon(
-        QIcon(QString::fromStdString(location_.program_folder + "icons/morvane-256.png")));
-    device_table_ = morvane::device_table(location_.program_folder);
+    setWindowIcon(QIcon(QString::fromStdString(location_.data_folder + "icons/morvane-256.png")));
+    device_table_ = morvane::device_table(location_.data_folder);
 
-    drop_area_ = new DropArea(location_.program_folder + "Skins/", this);
+    drop_area_ = new DropArea(location_.data_folder + "Skins/", this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, band_height, margin, margin);
     layout->addWidget(drop_area_);
@@ -70,7 +69,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load_skin() {
-    if (!skin_.load(location_.program_folder + "Skins/") || !skin_.fit_owner()) {
+    if (!skin_.load(location_.data_folder + "Skins/") || !skin_.fit_owner()) {
         resize(unskinned_size);
     }
     setFixedSize(size());
@@ -145,7 +144,7 @@ void MainWindow::open_settings() {
         return;
     }
     settings_dialog_ =
-        open_settings_dialog(settings_, device_table_, location_.program_folder, shell_, this,
+        open_settings_dialog(settings_, device_table_, location_.data_folder, shell_, this,
                              [this](const AppSettings& chosen) { apply_settings(chosen); });
 }
 

@@ -107,7 +107,7 @@ int convert(const CommandLine& line) {
     AppSettings settings;
     load_settings(settings, location);
 
-    const DeviceTable devices = device_table(location.program_folder);
+    const DeviceTable devices = device_table(location.data_folder);
     int device_row = valid_device_index(settings.device_index, devices);
     if (line.device) {
         const auto chosen = choose_device(devices, *line.device);

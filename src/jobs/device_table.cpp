@@ -30,8 +30,8 @@ DeviceProfile film_player(const std::string& picture, const char* name, int widt
 
 } // namespace
 
-DeviceTable device_table(const std::string& program_folder) {
-    const std::string pictures = program_folder + "devices/";
+DeviceTable device_table(const std::string& data_folder) {
+    const std::string pictures = data_folder + "devices/";
     DeviceProfile shuffle;
     shuffle.image_path = pictures + "iPod Shuffle.jpg";
     shuffle.display_name = "iPod Shuffle";

@@ -11,8 +11,8 @@ namespace morvane {
 
 using DeviceTable = std::vector<DeviceProfile>;
 
-// The five rows. `program_folder` ends with '/'; the pictures lie in its "devices/" folder.
-DeviceTable device_table(const std::string& program_folder);
+// The five rows. `data_folder` ends with '/'; the pictures lie in its "devices/" folder.
+DeviceTable device_table(const std::string& data_folder);
 
 // A stored index that names no row selects the first one.
 int valid_device_index(int index, const DeviceTable& table);

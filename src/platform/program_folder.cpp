@@ -2,6 +2,7 @@
 #include "platform/program_folder.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -46,6 +47,22 @@ std::string program_folder() {
         return current_folder();
     }
     return executable.substr(0, slash + 1);
+}
+
+std::string data_folder(const std::string& program, const std::string& installed_relative) {
+    // Executables belong in lib/, architecture-independent data in share/; the build tree
+    // keeps both in one folder so that it runs without installing.
+    std::error_code error;
+    if (std::filesystem::is_directory(program + "Skins", error)) {
+        return program;
+    }
+    const std::string folder =
+        (std::filesystem::path(program) / installed_relative).lexically_normal().string();
+    return folder.ends_with('/') ? folder : folder + "/";
+}
+
+std::string data_folder() {
+    return data_folder(program_folder(), MORVANE_INSTALLED_DATA_FOLDER);
 }
 
 } // namespace morvane

@@ -8,7 +8,7 @@ namespace morvane {
 
 SettingsLocation SettingsLocation::of_this_process() {
     const UserEnvironment environment = UserEnvironment::of_this_process();
-    return {morvane::program_folder(), environment.default_output_folder(),
+    return {morvane::data_folder(), environment.default_output_folder(),
             environment.config_home() + "morvane/"};
 }
 

@@ -11,11 +11,11 @@
 
 namespace morvane {
 
-AboutPage::AboutPage(const std::string& program_folder, DesktopShell& shell, QWidget* parent)
+AboutPage::AboutPage(const std::string& data_folder, DesktopShell& shell, QWidget* parent)
     : QWidget(parent), shell_(shell) {
     // Without its picture the page still shows its texts.
     auto* picture = new QLabel(this);
-    picture->setPixmap(load_picture(program_folder + "icons/about.bmp"));
+    picture->setPixmap(load_picture(data_folder + "icons/about.bmp"));
     picture->setAlignment(Qt::AlignCenter);
 
     const QString home_page = QString::fromLatin1(home_page_url);

@@ -19,9 +19,9 @@ public:
     static constexpr const char* support_address = "support@morvane.org";
     static constexpr const char* home_page_url = "https://morvane.org/";
 
-    // The picture is icons/about.bmp in program_folder (which ends in "/"); the links open
+    // The picture is icons/about.bmp in data_folder (which ends in "/"); the links open
     // through shell, which must outlive the page.
-    AboutPage(const std::string& program_folder, DesktopShell& shell, QWidget* parent = nullptr);
+    AboutPage(const std::string& data_folder, DesktopShell& shell, QWidget* parent = nullptr);
 
 private:
     LinkButton* make_link(const QString& text, const QString& url);

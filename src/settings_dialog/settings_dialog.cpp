@@ -42,7 +42,7 @@ QString page_list_style() {
 } // namespace
 
 SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& devices,
-                               std::string program_folder, DesktopShell& shell, QWidget* parent)
+                               std::string data_folder, DesktopShell& shell, QWidget* parent)
     : QDialog(parent), settings_(settings) {
     setWindowTitle(tr("Settings"));
     setSizeGripEnabled(true);
@@ -58,7 +58,7 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     pages_ = new QStackedWidget(this);
     general_page_ = new GeneralPage(settings_, shell, pages_);
     devices_page_ = new DevicesPage(devices, settings_.device_index, pages_);
-    about_page_ = new AboutPage(program_folder, shell, pages_);
+    about_page_ = new AboutPage(data_folder, shell, pages_);
     add_page(general_page_, tr("General"));
     add_page(devices_page_, tr("Devices"));
     add_page(about_page_, tr("About"));

@@ -30,10 +30,10 @@ class SettingsDialog : public QDialog {
 
 public:
     // Shows a copy of `settings`; once accepted, settings() holds what was chosen.
-    // devices and shell must outlive the dialog; program_folder (ending in "/") holds the
+    // devices and shell must outlive the dialog; data_folder (ending in "/") holds the
     // About picture.
-    SettingsDialog(const AppSettings& settings, const DeviceTable& devices,
-                   std::string program_folder, DesktopShell& shell, QWidget* parent = nullptr);
+    SettingsDialog(const AppSettings& settings, const DeviceTable& devices, std::string data_folder,
+                   DesktopShell& shell, QWidget* parent = nullptr);
 
     const AppSettings& settings() const { return settings_; }
     // Browse's chooser, replaceable in tests.

@@ -32,7 +32,7 @@ namespace fs = std::filesystem;
 class HighDpiTest : public test::MainWindowFixture {
 protected:
     QImage skin_file(const char* name) const {
-        return QImage(QString::fromStdString(location.program_folder + "Skins/" + name))
+        return QImage(QString::fromStdString(location.data_folder + "Skins/" + name))
             .convertToFormat(QImage::Format_RGB32);
     }
 };

@@ -36,7 +36,7 @@ void drop_files(QWidget* target, const std::vector<std::string>& paths) {
 
 MainWindowFixture::MainWindowFixture() {
     fs::copy(fs::path(MORVANE_ASSETS_DIR), module_folder.path(), fs::copy_options::recursive);
-    location.program_folder = module_folder.path().string() + "/";
+    location.data_folder = module_folder.path().string() + "/";
     location.config_directory = config_folder.path().string() + "/";
     location.default_output_folder = output_folder.path().string() + "/";
 }

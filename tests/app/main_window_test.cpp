@@ -58,7 +58,7 @@ TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindowThatEscapeLeavesOp
               "folder.");
 
     // The phone's picture, centred at y = 2 on white.
-    const QImage phone(QString::fromStdString(location.program_folder + "devices/iPhone.jpg"));
+    const QImage phone(QString::fromStdString(location.data_folder + "devices/iPhone.jpg"));
     const QImage shot = area->grab().toImage();
     window->grab().save(QString(MORVANE_ARTEFACT_DIR) + "/main-window.png");
     const int left = (area->width() - phone.width()) / 2;

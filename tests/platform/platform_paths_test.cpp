@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The executable's folder and the user's data folders.
+// The executable's folder, the program's data folder and the user's data folders.
 #include "platform/program_folder.h"
 #include "platform/user_environment.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -18,6 +19,33 @@ TEST(ModuleDirectory, IsTheAbsoluteFolderHoldingThisExecutable) {
         found = found || std::filesystem::equivalent(entry.path(), "/proc/self/exe", error);
     }
     EXPECT_TRUE(found);
+}
+
+TEST(DataFolder, IsTheProgramFolderInABuildTreeElseTheInstalledShareFolder) {
+    test::TempFolder root;
+    const std::string prefix = root.path().string() + "/";
+    struct Case {
+        std::string skins; // created, unless empty
+        std::string program;
+        std::string installed_relative;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"build/bin/Skins", "build/bin/", "../../share/morvane", "build/bin/"},
+        {"usr/share/morvane/Skins", "usr/lib/morvane/", "../../share/morvane",
+         "usr/share/morvane/"},
+        {"usr/share/morvane/Skins", "usr/lib/x86_64-linux-gnu/morvane/", "../../../share/morvane/",
+         "usr/share/morvane/"},
+        // Nothing found anywhere: the installed folder, where the missing skin is reported.
+        {"", "opt/lib/morvane/", "../../share/morvane", "opt/share/morvane/"},
+        {"", "opt/morvane/", "", "opt/morvane/"}};
+    for (const Case& c : cases) {
+        if (!c.skins.empty()) {
+            std::filesystem::create_directories(prefix + c.skins);
+        }
+        EXPECT_EQ(data_folder(prefix + c.program, c.installed_relative), prefix + c.expected)
+            << c.program;
+    }
 }
 
 TEST(UserEnvironment, DataAndConfigHomesFollowTheBaseDirectoryRules) {

@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
     }
     const QString out = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/");
     QDir().mkpath(out);
-    // The assets lie beside the executables of the build, or in the folder named.
-    std::string assets = argc == 3 ? std::string(argv[2]) : program_folder();
+    // The assets of this build or installation, or those in the folder named.
+    std::string assets = argc == 3 ? std::string(argv[2]) : data_folder();
     if (assets.back() != '/') {
         assets += '/';
     }
