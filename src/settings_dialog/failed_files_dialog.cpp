@@ -50,6 +50,9 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
 
     auto* line = new QLabel(tr("These files were not converted:"), this);
     line->setBuddy(table);
+    // Qt's item views do not take their name from a buddy label: without one a screen reader
+    // says only "tree".
+    table->setAccessibleName(tr("Files not converted"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     // Enter ends the dialog as Escape and Close do: it only informs.
