@@ -1,0 +1,225 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Morvane as a screen reader meets it, read from the AT-SPI tree while xdotool types.
+
+A batch of a sound and a text file ends announced ("Batch finished: ..." shown by an object of
+the notification role, which is what Orca speaks when it appears). In the failed-files dialog,
+the main window and each page of the settings dialog, every control that takes the focus has
+a role other than filler, a name and an action. One Tab reaches a link, one Shift+Tab leaves it.
+What has the focus at each step is printed as "heard: name, role", as Orca says it.
+
+    accessibility_test.py <morvane executable> <audio file> <work folder>
+
+Runs inside a virtual X server and a D-Bus session (accessibility_test.sh starts both); the
+accessibility bus is started on demand by D-Bus activation.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+morvane, audio, work = sys.argv[1:4]
+program = None
+
+
+def fail(message):
+    print(f"FAILED: {message}")
+    if program is not None and program.poll() is None:
+        program.kill()
+    sys.exit(1)
+
+
+def wait_for(what, predicate, seconds=20):
+    """Polls the predicate, letting AT-SPI events in, until it gives something true."""
+    context = GLib.MainContext.default()
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        while context.pending():
+            context.iteration(False)
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    fail(f"timed out waiting for {what}")
+
+
+def walk(accessible):
+    yield accessible
+    for child in accessible:
+        if child is not None:
+            yield from walk(child)
+
+
+def action_count(accessible):
+    try:
+        return accessible.queryAction().nActions
+    except NotImplementedError:
+        return 0
+
+
+def described(accessible):
+    return f"{accessible.name}, {accessible.getRoleName()}"
+
+
+def application():
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.get_process_id() == program.pid:
+            return app
+    return None
+
+
+def window(title):
+    """The program's top-level window or dialog of that title, while it is showing."""
+    app = application()
+    for candidate in app or []:
+        if (candidate is not None and candidate.name == title
+                and candidate.getState().contains(pyatspi.STATE_SHOWING)):
+            return candidate
+    return None
+
+
+def focused(top):
+    """The deepest object under top that says it has the focus."""
+    found = None
+    for accessible in walk(top):
+        if accessible.getState().contains(pyatspi.STATE_FOCUSED):
+            found = accessible
+    return found
+
+
+def check_controls(top, where, showing_only=False):
+    """Every control that takes the focus: a role, a name and an action."""
+    checked = 0
+    faults = []
+    for accessible in walk(top):
+        state = accessible.getState()
+        if not state.contains(pyatspi.STATE_FOCUSABLE):
+            continue
+        if showing_only and not state.contains(pyatspi.STATE_SHOWING):
+            continue
+        checked += 1
+        what = f"{where}: {described(accessible)!r}"
+        if accessible.getRole() == pyatspi.ROLE_FILLER:
+            faults.append(f"{what} is a filler")
+        if not accessible.name.strip():
+            faults.append(f"{what} has no name")
+        # A list or a tree is acted on through its items.
+        if action_count(accessible) < 1 and not any(
+                child is not None and action_count(child) > 0 for child in accessible):
+            faults.append(f"{what} has no action")
+    if checked == 0:
+        faults.append(f"{where}: no control takes the focus")
+    if faults:
+        fail("\n".join(faults))
+    print(f"{where}: {checked} controls, each with a role, a name and an action")
+
+
+def press(title, *keys):
+    """Keys typed into the window of that title, given the keyboard first (no window manager
+    does it here); tried again while a window that goes as xdotool looks makes it fail."""
+    def keyboard_given():
+        ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                             capture_output=True, text=True).stdout.split()
+        return any(subprocess.run(["xdotool", "windowfocus", "--sync", id],
+                                  stderr=subprocess.DEVNULL).returncode == 0 for id in ids)
+    wait_for(f"the keyboard in {title}", keyboard_given)
+    if keys:
+        subprocess.run(["xdotool", "key", *keys], check=True)
+
+
+def focus_moves_to(top, expected_name, after):
+    """Waits until the focus under top is on the object of that name; prints what is heard."""
+    accessible = wait_for(f"the focus on {expected_name!r} after {after}",
+                          lambda: (lambda f: f if f is not None and f.name == expected_name
+                                   else None)(focused(top)))
+    print(f"{after}: heard {described(accessible)!r}")
+    return accessible
+
+
+# What a screen reader hears without moving the focus: objects that appear.
+announcements = []
+
+
+def on_showing(event):
+    if not event.detail1:
+        return
+    try:
+        role, name = event.source.getRole(), event.source.name
+    except Exception:  # gone already
+        return
+    if role in (pyatspi.ROLE_NOTIFICATION, pyatspi.ROLE_ALERT):
+        announcements.append((role, name))
+        print(f"announced: {name!r} ({event.source.getRoleName()})")
+
+
+# This starts the accessibility bus, which Qt only joins if it is running when the program
+# starts.
+pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
+
+not_media = os.path.join(work, "notes.txt")
+with open(not_media, "w") as notes:
+    notes.write("not a sound\n")
+shutil.copy(audio, os.path.join(work, "tone.wav"))
+environment = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
+                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+# Away from the windows: no tooltip comes up under the pointer.
+subprocess.run(["xdotool", "mousemove", "1023", "767"], check=True)
+program = subprocess.Popen([morvane, os.path.join(work, "tone.wav"), not_media], env=environment)
+
+# Orca speaks an object of the notification role as it shows; an alert it leaves to the GTK
+# toolkit's script, and says nothing of one in a Qt program.
+wait_for("the end of the batch to be announced",
+         lambda: any(role == pyatspi.ROLE_NOTIFICATION and name.startswith("Batch finished: ")
+                     for role, name in announcements), seconds=60)
+
+failed_files = wait_for("the failed-files dialog", lambda: window("Not converted"))
+check_controls(failed_files, "Not converted")
+print(f"Not converted: heard {described(failed_files)!r}, then "
+      f"{described(wait_for('a focus', lambda: focused(failed_files)))!r}")
+press("Not converted", "Escape")
+wait_for("the failed-files dialog to close", lambda: window("Not converted") is None)
+
+main = window("Morvane")
+check_controls(main, "Morvane")
+press("Morvane")
+focus_moves_to(main, "Add files to convert", "Morvane")
+press("Morvane", "Tab")
+focus_moves_to(main, "Show the files not converted", "Tab")
+press("Morvane", "shift+Tab")
+focus_moves_to(main, "Add files to convert", "Shift+Tab")
+
+press("Morvane", "ctrl+comma")
+settings = wait_for("the settings dialog", lambda: window("Settings"))
+print(f"Ctrl+,: heard {described(settings)!r}")
+for number, page in enumerate(["General", "Devices", "About"]):
+    if number > 0:
+        press("Settings", "Down")
+    focus_moves_to(settings, page, "Down" if number > 0 else "Ctrl+,")
+    check_controls(settings, f"Settings, {page} page", showing_only=True)
+
+links = [accessible.name for accessible in walk(settings)
+         if accessible.getState().contains(pyatspi.STATE_SHOWING)
+         and accessible.name.startswith(("Morvane's home page", "Write to us"))]
+if len(links) != 2:
+    fail(f"the About page shows {links}, not its two links")
+previous = "About"
+for link in links:
+    press("Settings", "Tab")
+    focus_moves_to(settings, link, "Tab")
+    press("Settings", "shift+Tab")
+    focus_moves_to(settings, previous, "Shift+Tab")
+    press("Settings", "Tab")
+    focus_moves_to(settings, link, "Tab")
+    previous = link
+
+press("Settings", "Escape")
+wait_for("the settings dialog to close", lambda: window("Settings") is None)
+press("Morvane", "ctrl+q")
+wait_for("the program to end", lambda: program.poll() is not None)
+if program.returncode != 0:
+    fail(f"the program ended with status {program.returncode}")
+print("ended")
