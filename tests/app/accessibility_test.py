@@ -73,11 +73,14 @@ def application():
 
 
 def window(title):
-    """The program's top-level window or dialog of that title, while it is showing."""
+    """The program's top-level window or dialog of that title, while it is showing. Orca reads
+    the title of a frame or a dialog only."""
     app = application()
     for candidate in app or []:
         if (candidate is not None and candidate.name == title
                 and candidate.getState().contains(pyatspi.STATE_SHOWING)):
+            if candidate.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG):
+                fail(f"the window {title} is a {candidate.getRoleName()}")
             return candidate
     return None
 
@@ -186,6 +189,7 @@ wait_for("the failed-files dialog to close", lambda: window("Not converted") is 
 main = window("Morvane")
 check_controls(main, "Morvane")
 press("Morvane")
+print(f"Morvane: heard {described(main)!r}")
 focus_moves_to(main, "Add files to convert", "Morvane")
 press("Morvane", "Tab")
 focus_moves_to(main, "Show the files not converted", "Tab")

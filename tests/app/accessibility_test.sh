@@ -22,7 +22,9 @@ if [ "${3:-}" != --inside ]; then
         echo "skipped: at-spi2-core or python3-pyatspi is missing (scripts/install-deps --desktop)"
         exit 77
     fi
-    exec xvfb-run -a -s "-screen 0 1024x768x24" \
+    # Its displays are counted from 120, away from desktop_session_test.sh's (from 99): when
+    # both start at once they do not take the same one.
+    exec xvfb-run -a -n 120 -s "-screen 0 1024x768x24" \
         dbus-run-session -- "$0" "$morvane" "$audio" --inside
 fi
 
