@@ -26,7 +26,8 @@ source "$(dirname "$0")/desktop_test_helpers.sh"
 if [ "${3:-}" != --inside ]; then
     # No display can be reached here: these must not need one.
     for option in --version --help; do
-        text=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$morvane" "$option") ||
+        text=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+            timeout 20 "$morvane" "$option") ||
             fail "morvane $option ended with status $? without a display"
         case "$option:$text" in
             --version:"morvane "[0-9]* | --help:*Usage:*) ;;
