@@ -212,12 +212,12 @@ void DropArea::request_stop() {
     }
     stopping_ = true;
     // The focus leaves the button it disables for the area itself, not for whatever follows
-    // (the minimise button would take the next Space).
-    const bool had_focus = stop_button_->hasFocus();
-    stop_button_->setEnabled(false);
-    if (had_focus) {
+    // (the minimise button would take the next Space); it moves before the button is
+    // disabled, or a screen reader hears of the minimise button on the way.
+    if (stop_button_->hasFocus()) {
         setFocus(Qt::OtherFocusReason);
     }
+    stop_button_->setEnabled(false);
     count_label_->setText(tr("Stopping…"));
     announcer_->announce(tr("Stopping: the current file is kept, shorter"));
     worker_->request_stop();
