@@ -1,20 +1,21 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Morvane as a screen reader meets it, read from the AT-SPI tree while xdotool types.
 
-A batch of a sound and a text file ends announced ("Batch finished: ..." shown by an object of
-the notification role, which is what Orca speaks when it appears). In the failed-files dialog,
-the main window and each page of the settings dialog, every control that takes the focus has
-a role other than filler, a name and an action. One Tab reaches a link, one Shift+Tab leaves it.
-What has the focus at each step is printed as "heard: name, role", as Orca says it.
+A batch of a text file and a long film: Tab reaches Stop, and Space stops the film with the
+focus going straight to the drop area; the stop and the end of the batch are announced by an
+object of the notification role that shows ("Stopping: ...", "Batch finished: ..."), which is
+what Orca speaks. In the failed-files dialog, the main window and each page of the settings
+dialog, every control that takes the focus has a role other than filler, a name and an action;
+every window is a frame or a dialog. One Tab reaches a link, one Shift+Tab leaves it. What
+has the focus at each step is printed as "heard: name, role", as Orca says it.
 
-    accessibility_test.py <morvane executable> <audio file> <work folder>
+    accessibility_test.py <morvane executable> <long film> <work folder>
 
-Runs inside a virtual X server and a D-Bus session (accessibility_test.sh starts both); the
-accessibility bus is started on demand by D-Bus activation.
+Runs inside a virtual X server and a D-Bus session (accessibility_test.sh starts both and
+makes the film); the accessibility bus is started on demand by D-Bus activation.
 """
 
 import os
-import shutil
 import subprocess
 import sys
 import time
@@ -22,7 +23,7 @@ import time
 import pyatspi
 from gi.repository import GLib
 
-morvane, audio, work = sys.argv[1:4]
+morvane, film, work = sys.argv[1:4]
 program = None
 
 
@@ -95,7 +96,7 @@ def focused(top):
 
 
 def check_controls(top, where, showing_only=False):
-    """Every control that takes the focus: a role, a name and an action."""
+    """Every control that takes the focus: a role, a name and, while enabled, an action."""
     checked = 0
     faults = []
     for accessible in walk(top):
@@ -110,8 +111,8 @@ def check_controls(top, where, showing_only=False):
             faults.append(f"{what} is a filler")
         if not accessible.name.strip():
             faults.append(f"{what} has no name")
-        # A list or a tree is acted on through its items.
-        if action_count(accessible) < 1 and not any(
+        # A list or a tree is acted on through its items; a disabled button has nothing to do.
+        if state.contains(pyatspi.STATE_ENABLED) and action_count(accessible) < 1 and not any(
                 child is not None and action_count(child) > 0 for child in accessible):
             faults.append(f"{what} has no action")
     if checked == 0:
@@ -143,8 +144,10 @@ def focus_moves_to(top, expected_name, after):
     return accessible
 
 
-# What a screen reader hears without moving the focus: objects that appear.
+# What a screen reader hears without moving the focus: objects that appear; and where the
+# focus goes.
 announcements = []
+focus_changes = []
 
 
 def on_showing(event):
@@ -159,25 +162,50 @@ def on_showing(event):
         print(f"announced: {name!r} ({event.source.getRoleName()})")
 
 
+def on_focused(event):
+    if event.detail1:
+        focus_changes.append(event.source.name)
+
+
+def announced(start):
+    """Orca speaks an object of the notification role as it shows; an alert it leaves to the
+    GTK toolkit's script, and says nothing of one in a Qt program."""
+    return any(role == pyatspi.ROLE_NOTIFICATION and name.startswith(start)
+               for role, name in announcements)
+
+
 # This starts the accessibility bus, which Qt only joins if it is running when the program
 # starts.
 pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
+pyatspi.Registry.registerEventListener(on_focused, "object:state-changed:focused")
 
 not_media = os.path.join(work, "notes.txt")
 with open(not_media, "w") as notes:
-    notes.write("not a sound\n")
-shutil.copy(audio, os.path.join(work, "tone.wav"))
+    notes.write("not a film\n")
 environment = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 # Away from the windows: no tooltip comes up under the pointer.
 subprocess.run(["xdotool", "mousemove", "1023", "767"], check=True)
-program = subprocess.Popen([morvane, os.path.join(work, "tone.wav"), not_media], env=environment)
+program = subprocess.Popen([morvane, not_media, film], env=environment)
 
-# Orca speaks an object of the notification role as it shows; an alert it leaves to the GTK
-# toolkit's script, and says nothing of one in a Qt program.
-wait_for("the end of the batch to be announced",
-         lambda: any(role == pyatspi.ROLE_NOTIFICATION and name.startswith("Batch finished: ")
-                     for role, name in announcements), seconds=60)
+wait_for("the film to be converting",
+         lambda: announced(f"Converting {os.path.basename(film)}, 2 of 2"))
+main = wait_for("the main window", lambda: window("Morvane"))
+check_controls(main, "Morvane")
+press("Morvane")
+print(f"Morvane: heard {described(main)!r}")
+focus_moves_to(main, "Add files to convert", "Morvane")
+press("Morvane", "Tab")
+focus_moves_to(main, "Stop", "Tab")
+focus_changes.clear()
+press("Morvane", "space")
+wait_for("the stop to be announced", lambda: announced("Stopping: "))
+wait_for("the end of the batch to be announced", lambda: announced("Batch finished: "))
+# The area takes the focus before the button is disabled: nothing else is heard on the way.
+wait_for("a focus change", lambda: focus_changes)
+if focus_changes[0] != "Add files to convert":
+    fail(f"after Space on Stop the focus went to {focus_changes[0]!r} first")
+print("Space: heard 'Add files to convert, push button'")
 
 failed_files = wait_for("the failed-files dialog", lambda: window("Not converted"))
 check_controls(failed_files, "Not converted")
@@ -186,10 +214,8 @@ print(f"Not converted: heard {described(failed_files)!r}, then "
 press("Not converted", "Escape")
 wait_for("the failed-files dialog to close", lambda: window("Not converted") is None)
 
-main = window("Morvane")
-check_controls(main, "Morvane")
+check_controls(main, "Morvane, the batch over")
 press("Morvane")
-print(f"Morvane: heard {described(main)!r}")
 focus_moves_to(main, "Add files to convert", "Morvane")
 press("Morvane", "Tab")
 focus_moves_to(main, "Show the files not converted", "Tab")

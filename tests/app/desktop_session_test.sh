@@ -43,7 +43,7 @@ make_private_home
 # Away from the window: no tooltip comes up under the pointer.
 xdotool mousemove 1023 767
 cp "$audio" "$work/tone.wav"
-make_long_video "$work/long.mkv" 300
+make_long_video "$work/long.mkv"
 printf 'not a film\n' >"$work/notes.txt"
 
 # The film in the output folder decodes to its end and is shorter than the one it came from.
