@@ -319,6 +319,11 @@ void DropArea::conversion_begin() {
         count_label_->clear();
         progress_bar_->setValue(0);
         announced_tenth_ = -1;
+        // The link goes with the idle panel: the keyboard stays on the area rather than pass
+        // to whatever follows (the settings button, disabled at once, then minimise).
+        if (window()->focusWidget() == failed_files_link_) {
+            setFocus(Qt::OtherFocusReason);
+        }
         idle_panel_->hide();
         batch_panel_->show();
         emit batch_started();
@@ -350,8 +355,8 @@ void DropArea::conversion_end(const BatchSummary& summary) {
     post([this, summary] {
         converting_ = false;
         stopping_ = false;
-        const bool stop_had_focus = stop_button_->hasFocus();
-        batch_panel_->hide();
+        // The window's focus, whether or not it is active.
+        const bool stop_had_focus = window()->focusWidget() == stop_button_;
         idle_panel_->show();
         show_summary(summary);
         if (stop_had_focus || focusWidget() == nullptr) {
@@ -362,6 +367,9 @@ void DropArea::conversion_end(const BatchSummary& summary) {
                 setFocus(Qt::OtherFocusReason);
             }
         }
+        // Hidden once the focus has left it: the focused stop button hidden first passed the
+        // focus to the minimise button on the way, and a screen reader said so.
+        batch_panel_->hide();
         emit batch_finished(summary);
     });
 }
