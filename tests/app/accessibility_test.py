@@ -6,10 +6,12 @@ focus going straight to the drop area; the stop and the end of the batch are ann
 object of the notification role that shows ("Stopping: ...", "Batch finished: ..."), which is
 what Orca speaks. In the failed-files dialog, the main window and each page of the settings
 dialog, every control that takes the focus has a role other than filler, a name and an action;
-every window is a frame or a dialog. One Tab reaches a link, one Shift+Tab leaves it. What
-has the focus at each step is printed as "heard: name, role", as Orca says it.
+every window is a frame or a dialog. One Tab reaches a link, one Shift+Tab leaves it. A batch
+started from the link (Ctrl+O there) leaves the keyboard on the drop area, and one that ends
+with the keyboard on Stop hands it straight back. What has the focus at each step is printed
+as "heard: name, role", as Orca says it.
 
-    accessibility_test.py <morvane executable> <long film> <work folder>
+    accessibility_test.py <morvane executable> <long film> <shorter film> <work folder>
 
 Runs inside a virtual X server and a D-Bus session (accessibility_test.sh starts both and
 makes the film); the accessibility bus is started on demand by D-Bus activation.
@@ -23,7 +25,7 @@ import time
 import pyatspi
 from gi.repository import GLib
 
-morvane, film, work = sys.argv[1:4]
+morvane, film, whole_film, work = sys.argv[1:5]
 program = None
 
 
@@ -34,8 +36,9 @@ def fail(message):
     sys.exit(1)
 
 
-def wait_for(what, predicate, seconds=20):
-    """Polls the predicate, letting AT-SPI events in, until it gives something true."""
+def wait_for(what, predicate, seconds=20, instead=lambda: ""):
+    """Polls the predicate, letting AT-SPI events in, until it gives something true; instead
+    says what was found when it never did."""
     context = GLib.MainContext.default()
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
@@ -45,7 +48,7 @@ def wait_for(what, predicate, seconds=20):
         if value:
             return value
         time.sleep(0.05)
-    fail(f"timed out waiting for {what}")
+    fail(f"timed out waiting for {what}{instead()}")
 
 
 def walk(accessible):
@@ -137,9 +140,16 @@ def press(title, *keys):
 
 def focus_moves_to(top, expected_name, after):
     """Waits until the focus under top is on the object of that name; prints what is heard."""
-    accessible = wait_for(f"the focus on {expected_name!r} after {after}",
-                          lambda: (lambda f: f if f is not None and f.name == expected_name
-                                   else None)(focused(top)))
+    def on_it():
+        accessible = focused(top)
+        return accessible if accessible is not None and accessible.name == expected_name else None
+
+    def instead():
+        accessible = focused(top)
+        return f": it is on {described(accessible)!r}" if accessible is not None else ""
+
+    accessible = wait_for(f"the focus on {expected_name!r} after {after}", on_it,
+                          seconds=5, instead=instead)
     print(f"{after}: heard {described(accessible)!r}")
     return accessible
 
@@ -168,9 +178,10 @@ def on_focused(event):
 
 
 def announced(start):
-    """Orca speaks an object of the notification role as it shows; an alert it leaves to the
-    GTK toolkit's script, and says nothing of one in a Qt program."""
-    return any(role == pyatspi.ROLE_NOTIFICATION and name.startswith(start)
+    """How often it was announced. Orca speaks an object of the notification role as it
+    shows; an alert it leaves to the GTK toolkit's script, and says nothing of one in a Qt
+    program."""
+    return sum(role == pyatspi.ROLE_NOTIFICATION and name.startswith(start)
                for role, name in announcements)
 
 
@@ -221,6 +232,27 @@ press("Morvane", "Tab")
 focus_moves_to(main, "Show the files not converted", "Tab")
 press("Morvane", "shift+Tab")
 focus_moves_to(main, "Add files to convert", "Shift+Tab")
+
+press("Morvane", "Tab")
+focus_moves_to(main, "Show the files not converted", "Tab")
+press("Morvane", "ctrl+o")
+chooser = wait_for("the file chooser", lambda: window("Add Files to Convert"))
+print(f"Ctrl+O: heard {described(chooser)!r}")
+press("Add Files to Convert")
+subprocess.run(["xdotool", "type", "--delay", "20", whole_film], check=True)
+subprocess.run(["xdotool", "key", "Return"], check=True)
+wait_for("the chooser to close", lambda: window("Add Files to Convert") is None)
+press("Morvane")
+focus_moves_to(main, "Add files to convert", "Return in the chooser, the link hidden")
+press("Morvane", "Tab")
+focus_moves_to(main, "Stop", "Tab")
+focus_changes.clear()
+ends = announced("Batch finished: ")
+wait_for("the end of the batch", lambda: announced("Batch finished: ") > ends, seconds=60)
+wait_for("a focus change", lambda: focus_changes)
+if focus_changes[0] != "Add files to convert":
+    fail(f"at the end of the batch the focus went from Stop to {focus_changes[0]!r} first")
+print("the batch over: heard 'Add files to convert, push button'")
 
 press("Morvane", "ctrl+comma")
 settings = wait_for("the settings dialog", lambda: window("Settings"))

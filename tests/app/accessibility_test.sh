@@ -29,4 +29,6 @@ fi
 
 make_private_home
 make_long_video "$work/long.mkv"
-"$python" "$(dirname "$0")/accessibility_test.py" "$morvane" "$work/long.mkv" "$work"
+make_long_video "$work/whole.mkv" 480
+"$python" "$(dirname "$0")/accessibility_test.py" "$morvane" "$work/long.mkv" \
+    "$work/whole.mkv" "$work"

@@ -81,10 +81,10 @@ close_with_escape() {
     wait_for 20 window_gone "$1" || fail "Escape did not close $1"
 }
 
-# A film of twenty minutes at one picture a second: made in a second or two, it takes many
-# more to convert (the players' rate has thirty times more pictures).
-make_long_video() { # path
-    ffmpeg -loglevel error -f lavfi -i "testsrc=size=320x240:rate=1:duration=1200" \
+# A film at one picture a second, twenty minutes unless told: made in a second or two, it
+# takes many more to convert (the players' rate has thirty times more pictures).
+make_long_video() { # path [seconds]
+    ffmpeg -loglevel error -f lavfi -i "testsrc=size=320x240:rate=1:duration=${2:-1200}" \
         -c:v mpeg4 -q:v 8 "$1"
 }
 
