@@ -14,7 +14,7 @@ as "heard: name, role", as Orca says it.
     accessibility_test.py <morvane executable> <long film> <shorter film> <work folder>
 
 Runs inside a virtual X server and a D-Bus session (accessibility_test.sh starts both and
-makes the film); the accessibility bus is started on demand by D-Bus activation.
+makes the films); the accessibility bus is started on demand by D-Bus activation.
 """
 
 import os
@@ -131,8 +131,9 @@ def press(title, *keys):
     def keyboard_given():
         ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
                              capture_output=True, text=True).stdout.split()
-        return any(subprocess.run(["xdotool", "windowfocus", "--sync", id],
-                                  stderr=subprocess.DEVNULL).returncode == 0 for id in ids)
+        return any(subprocess.run(["xdotool", "windowfocus", "--sync", window_id],
+                                  stderr=subprocess.DEVNULL).returncode == 0
+                   for window_id in ids)
     wait_for(f"the keyboard in {title}", keyboard_given)
     if keys:
         subprocess.run(["xdotool", "key", *keys], check=True)

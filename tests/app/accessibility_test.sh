@@ -22,8 +22,9 @@ if [ "${2:-}" != --inside ]; then
         exit 77
     fi
     # Its displays are counted from 120, away from desktop_session_test.sh's (from 99): when
-    # both start at once they do not take the same one.
-    exec xvfb-run -a -n 120 -s "-screen 0 1024x768x24" \
+    # both start at once they do not take the same one. The accessibility bus is the new
+    # session's, not one named by the desktop this may run in.
+    exec env -u AT_SPI_BUS_ADDRESS xvfb-run -a -n 120 -s "-screen 0 1024x768x24" \
         dbus-run-session -- "$0" "$morvane" --inside
 fi
 
