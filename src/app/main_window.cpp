@@ -8,6 +8,8 @@
 #include "settings/settings_file.h"
 #include "skin/skin_button.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -24,6 +26,15 @@ namespace {
 // The window's size when the skin gives none: the default skin's.
 constexpr QSize unskinned_size(256, 280);
 
+// A window (a frame) to assistive technology: Qt makes a plain top-level widget a filler,
+// and Orca reads the title of frames and dialogs only.
+QAccessibleInterface* main_window_accessible(const QString& class_name, QObject* object) {
+    if (class_name == QLatin1String("morvane::MainWindow")) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
+
 } // namespace
 
 MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* parent)
@@ -32,6 +43,9 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
       failed_files_viewer_(
           [this](const std::vector<FailedFile>& files) { open_failed_files_dialog(files, this); }) {
     load_settings(settings_, location_);
+    // Qt keeps its factories in a list of its own; adding the same one twice is harmless.
+    QAccessible::removeFactory(main_window_accessible);
+    QAccessible::installFactory(main_window_accessible);
     setWindowTitle(tr("Morvane"));
     setWindowIcon(QIcon(QString::fromStdString(location_.data_folder + "icons/morvane-256.png")));
     device_table_ = morvane::device_table(location_.data_folder);

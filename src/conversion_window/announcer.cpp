@@ -8,11 +8,12 @@ namespace morvane {
 
 namespace {
 
-// The alert role, with the words as its name.
+// The notification role, with the words as its name: Orca speaks a notification as it shows,
+// but leaves an alert that shows in a Qt program unsaid.
 class AnnouncerAccessible : public QAccessibleWidget {
 public:
     explicit AnnouncerAccessible(Announcer* announcer)
-        : QAccessibleWidget(announcer, QAccessible::AlertMessage) {}
+        : QAccessibleWidget(announcer, QAccessible::Notification) {}
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Name) {
             return static_cast<const Announcer*>(object())->last_words();
@@ -42,7 +43,7 @@ Announcer::Announcer(QWidget* parent) : QWidget(parent) {
 
 void Announcer::announce(const QString& words) {
     words_ = words;
-    // Hidden and shown again: a screen reader hears of an alert as it appears.
+    // Hidden and shown again: a screen reader hears of a notification as it appears.
     hide();
     show();
     QAccessibleEvent changed(this, QAccessible::NameChanged);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Says things to a screen reader that no focus change would: the end of a batch and how it
 // went, progress at every tenth. Qt 6.4 has no announcement event, so this is an object of
-// the alert role that shows itself with the words as its name: Orca speaks an alert when it
-// appears. Sighted users see nothing of it.
+// the notification role that shows itself with the words as its name: Orca speaks a
+// notification when it appears. Sighted users see nothing of it.
 #pragma once
 
 #include <QString>

@@ -240,12 +240,12 @@ void DropArea::request_stop() {
     }
     stopping_ = true;
     // The focus leaves the button it disables for the area itself, not for whatever follows
-    // (the minimise button would take the next Space).
-    const bool had_focus = stop_button_->hasFocus();
-    stop_button_->setEnabled(false);
-    if (had_focus) {
+    // (the minimise button would take the next Space); it moves before the button is
+    // disabled, or a screen reader hears of the minimise button on the way.
+    if (stop_button_->hasFocus()) {
         setFocus(Qt::OtherFocusReason);
     }
+    stop_button_->setEnabled(false);
     count_label_->setText(tr("Stopping…"));
     announcer_->announce(tr("Stopping: the current file is kept, shorter"));
     worker_->request_stop();
@@ -384,6 +384,11 @@ void DropArea::conversion_begin() {
         count_label_->clear();
         progress_bar_->setValue(0);
         announced_tenth_ = -1;
+        // The link goes with the idle panel: the keyboard stays on the area rather than pass
+        // to whatever follows (the settings button, disabled at once, then minimise).
+        if (window()->focusWidget() == failed_files_link_) {
+            setFocus(Qt::OtherFocusReason);
+        }
         idle_panel_->hide();
         batch_panel_->show();
         emit batch_started();
@@ -415,8 +420,8 @@ void DropArea::conversion_end(const BatchSummary& summary) {
     post([this, summary] {
         converting_ = false;
         stopping_ = false;
-        const bool stop_had_focus = stop_button_->hasFocus();
-        batch_panel_->hide();
+        // The window's focus, whether or not it is active.
+        const bool stop_had_focus = window()->focusWidget() == stop_button_;
         idle_panel_->show();
         show_summary(summary);
         if (stop_had_focus || focusWidget() == nullptr) {
@@ -427,6 +432,9 @@ void DropArea::conversion_end(const BatchSummary& summary) {
                 setFocus(Qt::OtherFocusReason);
             }
         }
+        // Hidden once the focus has left it: the focused stop button hidden first passed the
+        // focus to the minimise button on the way, and a screen reader said so.
+        batch_panel_->hide();
         emit batch_finished(summary);
     });
 }

@@ -50,7 +50,8 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
 
     auto* line = new QLabel(tr("These files were not converted:"), this);
     line->setBuddy(table);
-    // A screen reader names the table and reads its first row; arrows move from there.
+    // Qt's item views do not take their name from a buddy label: without one a screen reader
+    // says only "tree". It then reads the first row; arrows move from there.
     table->setAccessibleName(tr("Files not converted"));
     if (table->topLevelItemCount() > 0) {
         table->setCurrentItem(table->topLevelItem(0));

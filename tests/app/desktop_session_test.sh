@@ -1,81 +1,133 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Morvane on a real X server (Xvfb), typed at with xdotool: started with a file argument it
-# converts the file into the output folder; Escape leaves it running; Ctrl+O opens the file
-# chooser; Ctrl+Q ends it and its settings are saved in the user's configuration folder.
+# Morvane on a real X server (Xvfb), typed at with xdotool keys only, as a keyboard user meets
+# it:
+# - --version and --help answer with no display at all;
+# - started with a file it converts it into the output folder; Escape leaves it running; Tab
+#   goes round the window back to the drop area, where Return opens the file chooser, as Ctrl+O
+#   does; Ctrl+Q ends it and its settings are saved in the user's configuration folder;
+# - a batch of a text file and a long film: one Tab reaches Stop and Space stops the film,
+#   complete and shorter; the keyboard is left on the drop area (the next Space opens the
+#   chooser, it does not minimise); the failed-files dialog opens at the end, and again with
+#   Return on the summary's link one Tab away; one Shift+Tab leaves the link;
+# - SIGTERM during a batch ends the program within seconds (status 143) with the film
+#   complete and shorter and no temporary left.
 #
 #   desktop_session_test.sh <morvane executable> <audio file>
-# Exits 77 (skipped) without xvfb-run or xdotool (scripts/install-deps --desktop).
+# Exits 77 (skipped) without xvfb-run, xdotool or ffmpeg (scripts/install-deps --desktop).
 set -euo pipefail
 
 morvane=$1
 audio=$2
-# The second half runs inside the virtual X server.
-if [ "${3:-}" = --inside ]; then
-    inside=1
-else
-    inside=0
-fi
-for tool in xvfb-run xdotool; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "skipped: $tool is missing (scripts/install-deps --desktop installs it)"
-        exit 77
-    fi
-done
+# shellcheck source=tests/app/desktop_test_helpers.sh
+source "$(dirname "$0")/desktop_test_helpers.sh"
 
-if [ "$inside" -eq 0 ]; then
+# The second half runs inside the virtual X server.
+if [ "${3:-}" != --inside ]; then
+    # No display can be reached here: these must not need one.
+    for option in --version --help; do
+        text=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+            timeout 20 "$morvane" "$option") ||
+            fail "morvane $option ended with status $? without a display"
+        case "$option:$text" in
+            --version:"morvane "[0-9]* | --help:*Usage:*) ;;
+            *) fail "morvane $option printed: $text" ;;
+        esac
+    done
+    echo "--version and --help: answered without a display"
+    skip_without xvfb-run xdotool ffmpeg ffprobe
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$morvane" "$audio" --inside
 fi
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/morvane"
-# No file browser pops up at the end of the batch.
-printf '[Common]\nOpenOutput=0\n' >"$XDG_CONFIG_HOME/morvane/config.ini"
+make_private_home
+# Away from the window: no tooltip comes up under the pointer.
+xdotool mousemove 1023 767
 cp "$audio" "$work/tone.wav"
+make_long_video "$work/long.mkv"
+printf 'not a film\n' >"$work/notes.txt"
 
-fail() { echo "FAILED: $*"; kill "$pid" 2>/dev/null || true; exit 1; }
-wait_for() { # seconds, command...
-    local seconds=$1; shift
-    for _ in $(seq $((seconds * 10))); do
-        if "$@"; then return 0; fi
-        sleep 0.1
-    done
-    return 1
+# The film in the output folder decodes to its end and is shorter than the one it came from.
+check_cut_short() { # output
+    [ -s "$1" ] || fail "$1 was not written"
+    no_partial || fail "a temporary was left: $(ls -A "$output")"
+    local errors
+    errors=$(ffmpeg -v error -i "$1" -f null - 2>&1) || fail "$1 does not decode: $errors"
+    [ -z "$errors" ] || fail "$1 decodes with errors: $errors"
+    awk -v cut="$(duration_of "$1")" -v whole="$(duration_of "$work/long.mkv")" \
+        'BEGIN { exit !(cut > 0 && cut < whole) }' || fail "$1 is not shorter than the film"
 }
-# Alive and not a zombie waiting to be reaped.
-running() { [ -r "/proc/$pid/stat" ] && [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != Z ]; }
-stopped() { ! running; }
+
 QT_QPA_PLATFORM=xcb "$morvane" "$work/tone.wav" &
 pid=$!
-wait_for 60 test -s "$XDG_DATA_HOME/Morvane/tone.mp3" || fail "tone.mp3 was not written"
-echo "converted: $XDG_DATA_HOME/Morvane/tone.mp3"
+wait_for 60 test -s "$output/tone.mp3" || fail "tone.mp3 was not written"
+echo "converted: $output/tone.mp3"
+find_main_window
 
-window=$(xdotool search --sync --onlyvisible --pid "$pid" --name '^Morvane$' | head -n 1)
-xdotool windowfocus --sync "$window"
+focus_main_window
 xdotool key Escape
-sleep 1
+sleep 1 # nothing to wait for: Escape must do nothing
 running || fail "Escape ended the program"
 echo "Escape: still running"
 
-xdotool key ctrl+o
-wait_for 20 xdotool search --onlyvisible --name 'Add Files to Convert' >/dev/null ||
-    fail "Ctrl+O opened no chooser"
-echo "Ctrl+O: the chooser is open"
-# Without a window manager nothing hands the new window the focus.
-chooser=$(xdotool search --onlyvisible --name 'Add Files to Convert' | head -n 1)
-xdotool windowfocus --sync "$chooser"
-sleep 0.5
-xdotool key Escape
-wait_for 20 bash -c "! xdotool search --onlyvisible --name 'Add Files to Convert' >/dev/null" ||
-    fail "Escape did not close the chooser"
+# The drop area has the focus at start; Settings, Minimise and Close follow it.
+xdotool key Tab Tab Tab Tab Return
+close_with_escape 'Add Files to Convert'
+echo "Tab four times, Return: the drop area opened the chooser; Escape closed it"
 running || fail "closing the chooser ended the program"
 
-xdotool windowfocus --sync "$window"
+focus_main_window
+xdotool key ctrl+o
+close_with_escape 'Add Files to Convert'
+echo "Ctrl+O: the chooser opened; Escape closed it"
+
+focus_main_window
 xdotool key ctrl+q
 wait_for 20 stopped || fail "Ctrl+Q did not end the program"
 wait "$pid" || fail "the program ended with status $?"
 grep -q '^OpenOutput=0' "$XDG_CONFIG_HOME/morvane/config.ini" || fail "settings not saved"
 grep -q '^DeviceIndex=0' "$XDG_CONFIG_HOME/morvane/config.ini" || fail "settings not saved"
 echo "Ctrl+Q: ended, settings saved in $XDG_CONFIG_HOME/morvane/config.ini"
+
+# The text file fails at once; the film is converting when the keys come.
+QT_QPA_PLATFORM=xcb "$morvane" "$work/notes.txt" "$work/long.mkv" &
+pid=$!
+wait_for 30 partial_exists || fail "the film did not start converting"
+find_main_window
+focus_main_window
+xdotool key Tab space
+wait_for 30 no_partial || fail "Tab, Space did not stop the film"
+close_with_escape 'Not converted'
+check_cut_short "$output/long.mp4"
+echo "Tab, Space: stopped, $output/long.mp4 complete and shorter; the failed files were shown"
+
+focus_main_window
+xdotool key space
+close_with_escape 'Add Files to Convert'
+echo "Space after Stop: the drop area opened the chooser (the window was not minimised)"
+
+focus_main_window
+xdotool key Tab Return
+close_with_escape 'Not converted'
+echo "Tab, Return: the summary's link opened the failed files again"
+
+focus_main_window
+xdotool key shift+Tab Return
+close_with_escape 'Add Files to Convert'
+echo "Shift+Tab, Return: back on the drop area in one press"
+
+focus_main_window
+xdotool key ctrl+q
+wait_for 20 stopped || fail "Ctrl+Q did not end the program"
+wait "$pid" || fail "the program ended with status $?"
+
+rm -f "$output/long.mp4"
+QT_QPA_PLATFORM=xcb "$morvane" "$work/long.mkv" &
+pid=$!
+wait_for 30 partial_exists || fail "the film did not start converting"
+kill -TERM "$pid"
+wait_for 10 stopped || fail "SIGTERM did not end the program within 10 s"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 143 ] || fail "SIGTERM ended the program with status $status, not 143"
+check_cut_short "$output/long.mp4"
+echo "SIGTERM: ended with 143, $output/long.mp4 complete and shorter, no temporary left"

@@ -111,7 +111,7 @@ TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePicture
     pages->setCurrentRow(1);
     const QPixmap picture = dialog->findChild<QLabel*>("picture")->pixmap();
     EXPECT_EQ(picture.devicePixelRatio(), 2.0);
-    EXPECT_EQ(picture.size(), QImage(QString::fromStdString(location.program_folder +
+    EXPECT_EQ(picture.size(), QImage(QString::fromStdString(location.data_folder +
                                                              "devices/iPhone@2x.jpg"))
                                   .size());
     dialog->close();
