@@ -54,7 +54,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesAllFiveKeys) 
 
     ASSERT_EQ(save_settings(load_text("; mine\n[Common]\n"), location_), std::nullopt);
     EXPECT_EQ(on_disk(), "; mine\n[Common]\nOutputFolder=" + location_.default_output_folder +
-                             "\nOpenOutput=1\nShutdown=0\nTopmost=1\nDeviceIndex=0\n");
+                             "\nOpenOutput=1\nShutdown=0\nTopmost=0\nDeviceIndex=0\n");
 }
 
 TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOne) {
