@@ -14,6 +14,10 @@
 #include <cstdio>
 #include <cstring>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace {
 
 void describe(QCommandLineParser& parser) {
@@ -48,6 +52,8 @@ int main(int argc, char** argv) {
         }
     }
 
+    // FFmpeg's notes on every file are for developers: only its errors reach the journal.
+    av_log_set_level(AV_LOG_ERROR);
     QApplication application(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.morvane.Morvane"));
     QCommandLineParser parser;
