@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "players/fat_file_name.h"
+
+#include <cstring>
+
+namespace morvane {
+
+namespace {
+
+// Bytes, not characters: no UTF-8 name of this many bytes needs more UTF-16 units, which is
+// what FAT counts; the rest of 255 is left for the naming rule's "_<n>".
+constexpr std::size_t longest_name = 200;
+// A longer "extension" is part of the name, not a type.
+constexpr std::size_t longest_extension = 16;
+
+// The length of the valid UTF-8 sequence starting at `at`, 0 when there is none.
+std::size_t utf8_sequence(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned long code = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+        code = lead & 0x1f;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        code = lead & 0x0f;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t index = 1; index < length; ++index) {
+        if ((byte(at + index) & 0xc0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (byte(at + index) & 0x3f);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xd800 && code <= 0xdfff;
+    return overlong || surrogate || code > 0x10ffff ? 0 : length;
+}
+
+std::string with_safe_characters(const std::string& text) {
+    std::string safe;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8_sequence(text, at);
+        if (length == 0) {
+            safe += '_';
+            ++at;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        if (length == 1 && (c < 0x20 || c == 0x7f || std::strchr("\"*/:<>?\\|", c) != nullptr)) {
+            safe += '_';
+        } else {
+            safe.append(text, at, length);
+        }
+        at += length;
+    }
+    return safe;
+}
+
+std::string without_dots_and_spaces_at_ends(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(". ");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(". ") - first + 1);
+}
+
+// `text` cut to at most `limit` bytes, never inside a character.
+std::string cut_to(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
+} // namespace
+
+std::string fat_file_name(const std::string& name) {
+    const std::string safe = with_safe_characters(name);
+    const std::size_t dot = safe.find_last_of('.');
+    std::string stem = safe;
+    std::string extension;
+    if (dot != std::string::npos && dot > 0 && safe.size() - dot <= longest_extension &&
+        safe.size() - dot > 1 && safe.find(' ', dot) == std::string::npos) {
+        stem = safe.substr(0, dot);
+        extension = safe.substr(dot);
+    }
+    stem = without_dots_and_spaces_at_ends(stem);
+    stem = without_dots_and_spaces_at_ends(cut_to(stem, longest_name - extension.size()));
+    if (stem.empty()) {
+        stem = "untitled";
+    }
+    return stem + extension;
+}
+
+} // namespace morvane

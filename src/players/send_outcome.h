@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What became of one file sent to a player.
+#pragma once
+
+#include <string>
+
+namespace morvane {
+
+// Which of the player's collections a file joins.
+enum class SentMedia { video, sound };
+
+struct SendOutcome {
+    std::string landed_path; // sent: the file's path on the player
+    std::string reason;      // not sent: why, in words a person can act on
+    bool sent() const { return !landed_path.empty(); }
+};
+
+} // namespace morvane
