@@ -39,6 +39,14 @@ std::string result_line(const InputRecord& record) {
     const JobOutcome& outcome = record.outcome;
     switch (status_of(record)) {
     case JobStatus::converted:
+        if (record.sent && record.sent->sent()) {
+            return input + " -> " + printable_name(outcome.output_path) + " (sent to " +
+                   printable_name(record.sent->landed_path) + ")";
+        }
+        if (record.sent) {
+            return input + " -> " + printable_name(outcome.output_path) +
+                   " (not sent to the player: " + printable_name(record.sent->reason) + ")";
+        }
         return input + " -> " + printable_name(outcome.output_path);
     case JobStatus::stopped:
         return input + " -> " + printable_name(outcome.output_path) + " (" + stopped_text(outcome) +
@@ -63,6 +71,9 @@ BatchCounts count_records(const std::vector<InputRecord>& records, int passed_ov
     counts.unreadable_folders = unreadable_folders;
     for (const InputRecord& record : records) {
         counts.count(status_of(record));
+        if (record.sent) {
+            ++(record.sent->sent() ? counts.sent : counts.not_sent);
+        }
     }
     return counts;
 }
@@ -80,6 +91,12 @@ std::string summary_line(const BatchCounts& counts) {
     add(counts.not_started, "not started");
     add(counts.skipped, "skipped");
     add(counts.failed, "failed");
+    if (counts.sent + counts.not_sent != 0) {
+        line += "; " + std::to_string(counts.sent) + " sent to the player";
+        if (counts.not_sent != 0) {
+            line += ", " + std::to_string(counts.not_sent) + " not sent";
+        }
+    }
     if (counts.passed_over != 0) {
         line += "; " + std::to_string(counts.passed_over) +
                 (counts.passed_over == 1 ? " file" : " files") + " passed over (not media)";
@@ -123,6 +140,11 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         case JobStatus::not_started:
             break;
         }
+        if (record.sent && record.sent->sent()) {
+            file["sent_to"] = record.sent->landed_path;
+        } else if (record.sent) {
+            file["send_error"] = record.sent->reason;
+        }
         file["duration"] = seconds(outcome.seconds_total);
         file["elapsed"] = std::round(record.elapsed * 1000) / 1000;
         files.push_back(std::move(file));
@@ -131,7 +153,8 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         {"converted", counts.converted},     {"stopped", counts.stopped},
         {"incomplete", counts.incomplete},   {"not_started", counts.not_started},
         {"skipped", counts.skipped},         {"failed", counts.failed},
-        {"passed_over", counts.passed_over}, {"unreadable_folders", counts.unreadable_folders}};
+        {"passed_over", counts.passed_over}, {"unreadable_folders", counts.unreadable_folders},
+        {"sent", counts.sent},               {"not_sent", counts.not_sent}};
     json unreadable = json::array();
     for (const UnreadableFolder& folder : unreadable_folders) {
         unreadable.push_back({{"folder", folder.path}, {"reason", folder.reason}});

@@ -25,6 +25,7 @@ std::optional<int> jobs_count(const std::string& text) {
 enum LongOnly : int {
     device = 256,
     output_dir,
+    send_to,
     files_from,
     skip_existing,
     json,
@@ -35,6 +36,7 @@ enum LongOnly : int {
 constexpr option long_options[] = {
     {"device", required_argument, nullptr, device},
     {"output-dir", required_argument, nullptr, output_dir},
+    {"send-to", required_argument, nullptr, send_to},
     {"recursive", no_argument, nullptr, 'r'},
     {"files-from", required_argument, nullptr, files_from},
     {"null", no_argument, nullptr, '0'},
@@ -119,6 +121,12 @@ parse_command_line(const std::vector<std::string>& arguments) {
             }
             line.output_dir = value;
             break;
+        case send_to:
+            if (value.empty()) {
+                return UsageError{"--send-to needs the folder where a player is mounted"};
+            }
+            line.send_to = value;
+            break;
         case files_from:
             if (value.empty()) {
                 return UsageError{"--files-from needs a file, or - for standard input"};
@@ -187,6 +195,9 @@ std::string usage_text() {
            "                       \"psp\"); the desktop program's choice by default\n"
            "  --output-dir DIR     where the converted files go, created when missing;\n"
            "                       the desktop program's folder by default\n"
+           "  --send-to PLAYER     also copy each converted file onto the player mounted\n"
+           "                       at PLAYER (a PSP's memory stick: films into VIDEO/,\n"
+           "                       sound into MUSIC/)\n"
            "  -r, --recursive      walk folders for media (by content or extension);\n"
            "                       other files are passed over\n"
            "  --files-from LIST    also convert the files named in LIST, one a line\n"
@@ -206,7 +217,8 @@ std::string usage_text() {
            "messages to standard error.\n"
            "Ctrl-C, SIGTERM and SIGHUP stop: the current files end early but complete, the\n"
            "rest is not started. A second signal quits at once.\n"
-           "Exit status: 0 all converted, 1 something not converted or not reported,\n"
+           "Exit status: 0 all converted, 1 something not converted, not sent or not\n"
+           "reported, "
            "2 wrong usage, 130/143/129 stopped by SIGINT/SIGTERM/SIGHUP.\n";
 }
 

@@ -10,6 +10,8 @@
 #include "cli/printable_name.h"
 #include "jobs/device_table.h"
 #include "jobs/output_folder.h"
+#include "players/player_root.h"
+#include "players/psp_sender.h"
 #include "settings/settings_file.h"
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -118,6 +121,20 @@ int convert(const CommandLine& line) {
     }
     const DeviceProfile& device = devices[static_cast<std::size_t>(device_row)];
 
+    // The player is checked before anything converts: a mistyped folder fails at once.
+    std::optional<PlayerRoot> player;
+    if (line.send_to) {
+        if (!device.accepts_sent_files) {
+            return usage_error("--send-to does not work for the " + device.display_name +
+                               ": its media library is closed to other programs");
+        }
+        player = find_player_root(*line.send_to);
+        if (!player) {
+            return usage_error(*line.send_to +
+                               " is not a player: its root holds neither PSP/ nor iPod_Control/");
+        }
+    }
+
     if (line.output_dir) {
         settings.output_folder = *line.output_dir;
         if (settings.output_folder.back() != '/') {
@@ -141,6 +158,19 @@ int convert(const CommandLine& line) {
     options.jobs = line.jobs.value_or(default_jobs());
     options.skip_existing = line.skip_existing;
     options.show_progress = !line.quiet && isatty(STDERR_FILENO) != 0;
+    std::optional<PspSender> psp;
+    if (player && player->kind == PlayerKind::psp) {
+        psp.emplace(player->path);
+        options.send = [&psp](const std::string& file, const std::string& name,
+                              SentMedia media) { return psp->send(file, name, media); };
+    } else if (player) {
+        // Each file says so, rather than the batch refusing: the conversions are still wanted.
+        options.send = [](const std::string&, const std::string&, SentMedia) {
+            SendOutcome outcome;
+            outcome.reason = "sending to an iPod is not supported yet";
+            return outcome;
+        };
+    }
     ParallelBatch batch(device, settings, options, result_lines, stderr);
     // Before any other thread exists, so that no thread but the watcher takes the signals.
     InterruptWatcher interrupts([&batch] { batch.request_stop(); });
@@ -166,9 +196,13 @@ int convert(const CommandLine& line) {
     }
     const std::vector<std::string>& inputs = collector.inputs();
     if (!line.quiet && !batch.stop_requested()) {
-        std::fprintf(stderr, "Converting %zu file%s for %s into %s (%d at once)\n", inputs.size(),
-                     inputs.size() == 1 ? "" : "s", device.display_name.c_str(),
-                     printable_name(settings.output_folder).c_str(),
+        const std::string onto =
+            player ? ", then onto the " + player_kind_name(player->kind) + " at " +
+                         printable_name(player->path)
+                   : std::string();
+        std::fprintf(stderr, "Converting %zu file%s for %s into %s%s (%d at once)\n",
+                     inputs.size(), inputs.size() == 1 ? "" : "s", device.display_name.c_str(),
+                     printable_name(settings.output_folder).c_str(), onto.c_str(),
                      std::min<int>(options.jobs, std::max<int>(1, inputs.size())));
     }
     const std::vector<InputRecord> records = batch.run(inputs);
@@ -194,7 +228,10 @@ int convert(const CommandLine& line) {
     if (const int signal = interrupts.signal_taken()) {
         return 128 + signal;
     }
-    return counts.all_converted() && counts.unreadable_folders == 0 && results_written ? 0 : 1;
+    return counts.all_converted() && counts.not_sent == 0 && counts.unreadable_folders == 0 &&
+                   results_written
+               ? 0
+               : 1;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "cli/printable_name.h"
 #include "cli/progress_line.h"
 #include "engine/progress_sink.h"
+#include "jobs/output_naming.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -23,6 +24,16 @@ constexpr auto redraw_interval = std::chrono::milliseconds(250);
 
 double seconds_between(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
+}
+
+// Films go with the player's videos; sound, also the sound a film player made of a film
+// without pictures, with its music.
+SentMedia sent_media(const DeviceProfile& device, const std::string& output) {
+    const std::string& extension = device.video_extension;
+    const bool film = device.plays_video && output.size() >= extension.size() &&
+                      output.compare(output.size() - extension.size(), extension.size(),
+                                     extension) == 0;
+    return film ? SentMedia::video : SentMedia::sound;
 }
 
 int terminal_width(std::FILE* stream) {
@@ -132,8 +143,17 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
                 std::lock_guard lock(mutex_);
                 converter.seconds = seconds;
             });
+        // Outside the lock: a copy onto a slow player must not hold up the other converters.
+        std::optional<SendOutcome> sent;
+        if (options_.send && outcome.converted()) {
+            const std::string& output = outcome.output_path;
+            const std::size_t dot = output.find_last_of('.');
+            const std::string extension = dot == std::string::npos ? "" : output.substr(dot);
+            sent = options_.send(output, output_base_name(input) + extension,
+                                 sent_media(device_, output));
+        }
         std::lock_guard lock(mutex_);
-        finish_record(converter.record, outcome);
+        finish_record(converter.record, outcome, sent);
         converter.busy = false;
     }
 }
@@ -157,10 +177,12 @@ bool ParallelBatch::on_progress(Converter& converter, int percent) {
     return !stop_requested_;
 }
 
-void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome) {
+void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
+                                  const std::optional<SendOutcome>& sent) {
     InputRecord& record = records_[index];
     record.finished = true;
     record.outcome = outcome;
+    record.sent = sent;
     switch (outcome.status) {
     case JobStatus::converted:
     case JobStatus::stopped:

@@ -9,10 +9,12 @@
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
+#include "players/send_outcome.h"
 #include "settings/app_settings.h"
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,6 +28,13 @@ public:
         int jobs = 1;
         bool skip_existing = false;
         bool show_progress = false; // the updating line on `messages` (a terminal)
+        // When set, each converted file is sent with it, on its converter's thread, as soon
+        // as it is converted (so that it may be called from several threads at once). `name`
+        // is the output's name before the output folder's "_<n>": what the player lacks
+        // is not what the output folder already held.
+        std::function<SendOutcome(const std::string& file, const std::string& name,
+                                  SentMedia media)>
+            send;
     };
 
     // `results` gets a line as each input ends (none when null). No thread starts before
@@ -53,7 +62,8 @@ private:
     // Called by a converter on its thread; false once a stop was asked.
     bool on_progress(Converter& converter, int percent);
 
-    void finish_record(std::size_t index, const JobOutcome& outcome); // under mutex_
+    void finish_record(std::size_t index, const JobOutcome& outcome,
+                       const std::optional<SendOutcome>& sent); // under mutex_
     void draw_progress(bool at_once);                                 // under mutex_
     void clear_progress();                                            // under mutex_
 

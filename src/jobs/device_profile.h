@@ -35,6 +35,10 @@ struct DeviceProfile {
     std::optional<int> sample_rate;           // none keeps the source's
     std::string audio_format_name;
     std::string audio_extension;
+
+    // False where the player's media library is closed to other programs: converted files
+    // are for its own tools to add, and nothing is sent to it.
+    bool accepts_sent_files = true;
 };
 
 } // namespace morvane

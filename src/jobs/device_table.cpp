@@ -44,8 +44,12 @@ DeviceTable device_table(const std::string& data_folder) {
     psp.channels = 2;
     psp.sample_rate = 24000;
 
+    DeviceProfile phone =
+        film_player(pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480, 2500000, 2500000);
+    phone.accepts_sent_files = false;
+
     DeviceTable table = {
-        film_player(pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480, 2500000, 2500000),
+        phone,
         film_player(pictures + "iPod Nano.jpg", "iPod nano", 320, 240, 1500000, 2500000),
         film_player(pictures + "iPod Classic.jpg", "iPod classic", 320, 240, 1500000, 2500000),
         shuffle,

@@ -85,12 +85,13 @@ std::optional<std::string> copy_all(int from, int to) {
 
 PspSender::PspSender(std::string root) : root_(std::move(root)) {}
 
-SendOutcome PspSender::send(const std::string& file, SentMedia media) {
+SendOutcome PspSender::send(const std::string& file, const std::string& name, SentMedia media) {
     std::lock_guard lock(sending_);
-    return send_one(file, media);
+    return send_one(file, name, media);
 }
 
-SendOutcome PspSender::send_one(const std::string& file, SentMedia media) {
+SendOutcome PspSender::send_one(const std::string& file, const std::string& name,
+                                SentMedia media) {
     std::string folder = root_;
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
@@ -118,10 +119,9 @@ SendOutcome PspSender::send_one(const std::string& file, SentMedia media) {
                         megabytes(available) + " free)");
     }
 
-    const std::size_t slash = file.find_last_of('/');
-    const std::string name = fat_file_name(slash == std::string::npos ? file : file.substr(slash + 1));
-    const std::size_t dot = name.find_last_of('.');
-    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    const std::string safe_name = fat_file_name(name);
+    const std::size_t dot = safe_name.find_last_of('.');
+    const std::string extension = dot == std::string::npos ? std::string() : safe_name.substr(dot);
 
     // The temporary goes away with this object unless it was committed.
     TemporaryOutput temporary;
@@ -138,7 +138,7 @@ SendOutcome PspSender::send_one(const std::string& file, SentMedia media) {
         }
     }
     std::string landed;
-    if (const auto problem = temporary.commit(folder + "/" + name, extension, landed)) {
+    if (const auto problem = temporary.commit(folder + "/" + safe_name, extension, landed)) {
         return not_sent("copying onto the player failed: " + *problem);
     }
     SendOutcome outcome;

@@ -8,6 +8,7 @@
 #include "support/media_writer.h"
 #include "support/temp_folder.h"
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -215,8 +216,13 @@ protected:
 };
 
 TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
+    const std::string stick = folder.file("stick").string();
+    fs::create_directories(stick + "/PSP");
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{program},
                                                       {program, "--device", "zune", "a.wav"},
+                                                      {program, "--send-to", out, "a.wav"},
+                                                      {program, "--device", "iphone",
+                                                       "--send-to", stick, "a.wav"},
                                                       {program, "--speed", "a.wav"},
                                                       {program, "-j", "0", "a.wav"},
                                                       {program, "-0", "a.wav"},
@@ -229,6 +235,10 @@ TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
         EXPECT_EQ(run.errors.rfind("morvane-convert: ", 0), 0u) << run.errors;
     }
     EXPECT_NE(run_process({program, "--speed"}).errors.find("try --help"), std::string::npos);
+    EXPECT_NE(run_process({program, "--device", "iphone", "--send-to", stick, "a.wav"})
+                  .errors.find("--send-to does not work for the iPhone, iPod touch: its media "
+                               "library is closed to other programs"),
+              std::string::npos);
     EXPECT_EQ(run_process({program, "--version"}).output, "morvane-convert 1.0.7\n");
     const ProcessResult devices = run_process({program, "--list-devices"});
     EXPECT_EQ(devices.exit_status, 0);
@@ -320,6 +330,59 @@ TEST_F(ConvertCommandUse, FoldersListsSkippingAndJsonAgreeWithTheDisk) {
         << run.output;
     EXPECT_EQ(run.all().find('\x1b'), std::string::npos); // no raw escape reached the terminal
     EXPECT_EQ(visible_outputs().size(), 4u);              // nothing converted twice
+}
+
+// Stand-in players: a PSP's memory stick takes each converted file into its folder, one whose
+// VIDEO/ cannot be written fails the film alone, an iPod says it cannot take files yet.
+TEST_F(ConvertCommandUse, ConvertedFilesAreSentToThePlayerOrSayWhyNot) {
+    const std::string film = (data / "fixture.mkv").string();
+    const std::string sound = (data / "fixture.wav").string();
+    const std::string stick = folder.file("stick").string();
+    fs::create_directories(stick + "/PSP");
+    ProcessResult run = convert({"--device", "psp", "--send-to", stick, "--json", film, sound});
+    ASSERT_EQ(run.exit_status, 0) << run.all();
+    auto document = nlohmann::json::parse(run.output);
+    const std::map<std::string, std::string> landed = {{film, stick + "/VIDEO/fixture.mp4"},
+                                                       {sound, stick + "/MUSIC/fixture.mp3"}};
+    for (const auto& file : document["files"]) {
+        SCOPED_TRACE(file.dump());
+        EXPECT_EQ(file["status"], "converted");
+        EXPECT_EQ(file["sent_to"], landed.at(file["input"].get<std::string>()));
+        std::ifstream output(file["output"].get<std::string>(), std::ios::binary);
+        std::ifstream copy(file["sent_to"].get<std::string>(), std::ios::binary);
+        EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(output), {},
+                               std::istreambuf_iterator<char>(copy), {}));
+    }
+    EXPECT_EQ(document["summary"]["sent"], 2);
+    EXPECT_NE(run.errors.find("2 converted; 2 sent to the player"), std::string::npos)
+        << run.errors;
+
+    // A file where VIDEO/ should be: the film fails to go over, the song still does, under
+    // its own name although the output folder holds an earlier fixture.mp3.
+    const std::string broken = folder.file("broken").string();
+    fs::create_directories(broken + "/PSP");
+    std::ofstream(broken + "/VIDEO") << "not a folder";
+    run = convert({"--device", "psp", "--send-to", broken, "-j1", film, sound});
+    EXPECT_EQ(run.exit_status, 1) << run.all();
+    const auto printed = outcomes(run.output, {film, sound});
+    EXPECT_NE(printed.at(film).find(" (not sent to the player: cannot write in " + broken +
+                                    "/VIDEO on the player: Not a directory)"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(printed.at(sound).find(" (sent to " + broken + "/MUSIC/fixture.mp3)"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.errors.find("1 sent to the player, 1 not sent"), std::string::npos)
+        << run.errors;
+
+    const std::string ipod = folder.file("ipod").string();
+    fs::create_directories(ipod + "/iPod_Control/Device");
+    run = convert({"--device", "classic", "--send-to", ipod, "--json", sound});
+    EXPECT_EQ(run.exit_status, 1) << run.all();
+    document = nlohmann::json::parse(run.output);
+    EXPECT_EQ(document["files"][0]["status"], "converted");
+    EXPECT_EQ(document["files"][0]["send_error"], "sending to an iPod is not supported yet");
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(ipod), {}), 2); // untouched
 }
 
 // Inputs that fail at once (missing, not media) among a few that convert: the batch always

@@ -138,10 +138,9 @@ TEST_F(PspStick, FilesLandInTheirFoldersUnderSafeNamesAndNeverReplaceAnything) {
     int count = 0;
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
-        // Each in a folder of its own: the same name twice is two different outputs.
         const std::string contents = "file " + std::to_string(count);
-        const std::string path = source(std::to_string(count++) + "/" + row.name, contents);
-        const SendOutcome outcome = sender.send(path, row.media);
+        const std::string path = source("output" + std::to_string(count++), contents);
+        const SendOutcome outcome = sender.send(path, row.name, row.media);
         ASSERT_TRUE(outcome.sent()) << outcome.reason;
         EXPECT_EQ(outcome.reason, "");
         EXPECT_EQ(outcome.landed_path, (stick.path() / row.landed).string());
@@ -195,7 +194,7 @@ TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {
                 std::signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit{100000, 100000};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
-                const SendOutcome outcome = sender.send(film, SentMedia::video);
+                const SendOutcome outcome = sender.send(film, "film.mp4", SentMedia::video);
                 ::_exit(!outcome.sent() && outcome.reason.find(row.reason) != std::string::npos
                             ? 0
                             : 1);
@@ -204,7 +203,7 @@ TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {
             ASSERT_EQ(::waitpid(child, &status, 0), child);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         } else {
-            const SendOutcome outcome = sender.send(film, SentMedia::video);
+            const SendOutcome outcome = sender.send(film, "film.mp4", SentMedia::video);
             EXPECT_FALSE(outcome.sent());
             EXPECT_NE(outcome.reason.find(row.reason), std::string::npos) << outcome.reason;
         }
@@ -213,7 +212,7 @@ TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {
             fs::permissions(video, fs::perms::owner_all);
         }
         // The rest of the stick still takes files.
-        EXPECT_TRUE(sender.send(source("song.mp3", "s"), SentMedia::sound).sent());
+        EXPECT_TRUE(sender.send(source("song.mp3", "s"), "song.mp3", SentMedia::sound).sent());
     }
 }
 
@@ -234,15 +233,15 @@ TEST_F(PspStick, AFullStickRefusesTheFileBeforeWritingAndTakesWhatFits) {
     fs::create_directories(mount_point / "PSP");
     PspSender sender(mount_point.string());
 
-    const SendOutcome refused = sender.send(source("big.mp4", std::string(400000, 'b')),
-                                            SentMedia::video);
+    const SendOutcome refused =
+        sender.send(source("big.mp4", std::string(400000, 'b')), "big.mp4", SentMedia::video);
     EXPECT_FALSE(refused.sent());
     EXPECT_NE(refused.reason.find("not enough space on the player"), std::string::npos)
         << refused.reason;
     EXPECT_EQ(names_in(mount_point / "VIDEO"), std::set<std::string>{});
 
-    const SendOutcome landed = sender.send(source("small.mp4", std::string(50000, 's')),
-                                           SentMedia::video);
+    const SendOutcome landed =
+        sender.send(source("small.mp4", std::string(50000, 's')), "small.mp4", SentMedia::video);
     EXPECT_TRUE(landed.sent()) << landed.reason;
     EXPECT_EQ(names_in(mount_point / "VIDEO"), std::set<std::string>{"small.mp4"});
 }
