@@ -149,12 +149,16 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         file["elapsed"] = std::round(record.elapsed * 1000) / 1000;
         files.push_back(std::move(file));
     }
-    const json summary = {
-        {"converted", counts.converted},     {"stopped", counts.stopped},
-        {"incomplete", counts.incomplete},   {"not_started", counts.not_started},
-        {"skipped", counts.skipped},         {"failed", counts.failed},
-        {"passed_over", counts.passed_over}, {"unreadable_folders", counts.unreadable_folders},
-        {"sent", counts.sent},               {"not_sent", counts.not_sent}};
+    const json summary = {{"converted", counts.converted},
+                          {"stopped", counts.stopped},
+                          {"incomplete", counts.incomplete},
+                          {"not_started", counts.not_started},
+                          {"skipped", counts.skipped},
+                          {"failed", counts.failed},
+                          {"passed_over", counts.passed_over},
+                          {"unreadable_folders", counts.unreadable_folders},
+                          {"sent", counts.sent},
+                          {"not_sent", counts.not_sent}};
     json unreadable = json::array();
     for (const UnreadableFolder& folder : unreadable_folders) {
         unreadable.push_back({{"folder", folder.path}, {"reason", folder.reason}});

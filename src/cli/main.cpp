@@ -161,8 +161,9 @@ int convert(const CommandLine& line) {
     std::optional<PspSender> psp;
     if (player && player->kind == PlayerKind::psp) {
         psp.emplace(player->path);
-        options.send = [&psp](const std::string& file, const std::string& name,
-                              SentMedia media) { return psp->send(file, name, media); };
+        options.send = [&psp](const std::string& file, const std::string& name, SentMedia media) {
+            return psp->send(file, name, media);
+        };
     } else if (player) {
         // Each file says so, rather than the batch refusing: the conversions are still wanted.
         options.send = [](const std::string&, const std::string&, SentMedia) {
@@ -196,12 +197,11 @@ int convert(const CommandLine& line) {
     }
     const std::vector<std::string>& inputs = collector.inputs();
     if (!line.quiet && !batch.stop_requested()) {
-        const std::string onto =
-            player ? ", then onto the " + player_kind_name(player->kind) + " at " +
-                         printable_name(player->path)
-                   : std::string();
-        std::fprintf(stderr, "Converting %zu file%s for %s into %s%s (%d at once)\n",
-                     inputs.size(), inputs.size() == 1 ? "" : "s", device.display_name.c_str(),
+        const std::string onto = player ? ", then onto the " + player_kind_name(player->kind) +
+                                              " at " + printable_name(player->path)
+                                        : std::string();
+        std::fprintf(stderr, "Converting %zu file%s for %s into %s%s (%d at once)\n", inputs.size(),
+                     inputs.size() == 1 ? "" : "s", device.display_name.c_str(),
                      printable_name(settings.output_folder).c_str(), onto.c_str(),
                      std::min<int>(options.jobs, std::max<int>(1, inputs.size())));
     }

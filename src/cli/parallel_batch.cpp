@@ -30,9 +30,9 @@ double seconds_between(Clock::time_point from, Clock::time_point to) {
 // without pictures, with its music.
 SentMedia sent_media(const DeviceProfile& device, const std::string& output) {
     const std::string& extension = device.video_extension;
-    const bool film = device.plays_video && output.size() >= extension.size() &&
-                      output.compare(output.size() - extension.size(), extension.size(),
-                                     extension) == 0;
+    const bool film =
+        device.plays_video && output.size() >= extension.size() &&
+        output.compare(output.size() - extension.size(), extension.size(), extension) == 0;
     return film ? SentMedia::video : SentMedia::sound;
 }
 

@@ -64,8 +64,8 @@ private:
 
     void finish_record(std::size_t index, const JobOutcome& outcome,
                        const std::optional<SendOutcome>& sent); // under mutex_
-    void draw_progress(bool at_once);                                 // under mutex_
-    void clear_progress();                                            // under mutex_
+    void draw_progress(bool at_once);                           // under mutex_
+    void clear_progress();                                      // under mutex_
 
     const DeviceProfile device_;
     const AppSettings settings_;

@@ -6,13 +6,13 @@
 #include "players/fat_file_name.h"
 
 #include <cerrno>
-#include <optional>
-#include <variant>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 namespace morvane {
@@ -68,8 +68,8 @@ std::optional<std::string> copy_all(int from, int to) {
             return "cannot read the converted file: " + error_text(errno);
         }
         for (ssize_t written = 0; written < count;) {
-            const ssize_t step = ::write(to, block.data() + written,
-                                         static_cast<std::size_t>(count - written));
+            const ssize_t step =
+                ::write(to, block.data() + written, static_cast<std::size_t>(count - written));
             if (step < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -90,8 +90,7 @@ SendOutcome PspSender::send(const std::string& file, const std::string& name, Se
     return send_one(file, name, media);
 }
 
-SendOutcome PspSender::send_one(const std::string& file, const std::string& name,
-                                SentMedia media) {
+SendOutcome PspSender::send_one(const std::string& file, const std::string& name, SentMedia media) {
     std::string folder = root_;
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
@@ -112,7 +111,8 @@ SendOutcome PspSender::send_one(const std::string& file, const std::string& name
     if (const auto* problem = std::get_if<std::string>(&space)) {
         return not_sent("cannot tell the player's free space: " + *problem);
     }
-    const std::uint64_t needed = static_cast<std::uint64_t>(status.st_size) + space_beyond_the_bytes;
+    const std::uint64_t needed =
+        static_cast<std::uint64_t>(status.st_size) + space_beyond_the_bytes;
     const std::uint64_t available = std::get<std::uint64_t>(space);
     if (needed > available) {
         return not_sent("not enough space on the player (" + megabytes(needed) + " needed, " +

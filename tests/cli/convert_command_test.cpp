@@ -218,15 +218,15 @@ protected:
 TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
     const std::string stick = folder.file("stick").string();
     fs::create_directories(stick + "/PSP");
-    for (const std::vector<std::string>& arguments : {std::vector<std::string>{program},
-                                                      {program, "--device", "zune", "a.wav"},
-                                                      {program, "--send-to", out, "a.wav"},
-                                                      {program, "--device", "iphone",
-                                                       "--send-to", stick, "a.wav"},
-                                                      {program, "--speed", "a.wav"},
-                                                      {program, "-j", "0", "a.wav"},
-                                                      {program, "-0", "a.wav"},
-                                                      {program, "--files-from", "/no/such/list"}}) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{program},
+          {program, "--device", "zune", "a.wav"},
+          {program, "--send-to", out, "a.wav"},
+          {program, "--device", "iphone", "--send-to", stick, "a.wav"},
+          {program, "--speed", "a.wav"},
+          {program, "-j", "0", "a.wav"},
+          {program, "-0", "a.wav"},
+          {program, "--files-from", "/no/such/list"}}) {
         const ProcessResult run = run_process(arguments, with_environment(environment()));
         SCOPED_TRACE(arguments.back());
         EXPECT_EQ(run.exit_status, 2);
@@ -372,8 +372,7 @@ TEST_F(ConvertCommandUse, ConvertedFilesAreSentToThePlayerOrSayWhyNot) {
     EXPECT_NE(printed.at(sound).find(" (sent to " + broken + "/MUSIC/fixture.mp3)"),
               std::string::npos)
         << run.output;
-    EXPECT_NE(run.errors.find("1 sent to the player, 1 not sent"), std::string::npos)
-        << run.errors;
+    EXPECT_NE(run.errors.find("1 sent to the player, 1 not sent"), std::string::npos) << run.errors;
 
     const std::string ipod = folder.file("ipod").string();
     fs::create_directories(ipod + "/iPod_Control/Device");

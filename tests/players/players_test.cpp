@@ -58,8 +58,6 @@ TEST(PlayerRoot, TellsPlayersByTheirRootAndNeverTrustsSysInfo) {
          std::nullopt, ""},
         {"a memory stick", [](const fs::path& root) { fs::create_directories(root / "PSP/GAME"); },
          PlayerKind::psp, ""},
-        {"PSP as a file", [](const fs::path& root) { write_file(root / "PSP", "x"); }, std::nullopt,
-         ""},
         {"an iPod",
          [&](const fs::path& root) {
              write_file(root / sysinfo, "BoardHwName: iPod Q98\r\nModelNumStr: xA623\r\n"
@@ -81,9 +79,6 @@ TEST(PlayerRoot, TellsPlayersByTheirRootAndNeverTrustsSysInfo) {
              ::mkfifo((root / sysinfo).c_str(), 0600);
          },
          PlayerKind::ipod, ""},
-        {"a SysInfo that is a folder",
-         [&](const fs::path& root) { fs::create_directories(root / sysinfo); }, PlayerKind::ipod,
-         ""},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.layout);
