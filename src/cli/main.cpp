@@ -126,7 +126,8 @@ int convert(const CommandLine& line) {
     if (line.send_to) {
         if (!device.accepts_sent_files) {
             return usage_error("--send-to does not work for the " + device.display_name +
-                               ": its media library is closed to other programs");
+                               " (its media library is closed to other programs); "
+                               "name another player with --device");
         }
         player = find_player_root(*line.send_to);
         if (!player) {

@@ -236,8 +236,8 @@ TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
     }
     EXPECT_NE(run_process({program, "--speed"}).errors.find("try --help"), std::string::npos);
     EXPECT_NE(run_process({program, "--device", "iphone", "--send-to", stick, "a.wav"})
-                  .errors.find("--send-to does not work for the iPhone, iPod touch: its media "
-                               "library is closed to other programs"),
+                  .errors.find("--send-to does not work for the iPhone, iPod touch (its media "
+                               "library is closed to other programs)"),
               std::string::npos);
     EXPECT_EQ(run_process({program, "--version"}).output, "morvane-convert 1.0.7\n");
     const ProcessResult devices = run_process({program, "--list-devices"});
