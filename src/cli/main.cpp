@@ -10,6 +10,7 @@
 #include "cli/printable_name.h"
 #include "jobs/device_table.h"
 #include "jobs/output_folder.h"
+#include "players/ipod_sender.h"
 #include "players/player_root.h"
 #include "players/psp_sender.h"
 #include "settings/settings_file.h"
@@ -165,17 +166,20 @@ int convert(const CommandLine& line) {
         options.send = [&psp](const std::string& file, const std::string& name, SentMedia media) {
             return psp->send(file, name, media);
         };
-    } else if (player) {
-        // Each file says so, rather than the batch refusing: the conversions are still wanted.
-        options.send = [](const std::string&, const std::string&, SentMedia) {
-            SendOutcome outcome;
-            outcome.reason = "sending to an iPod is not supported yet";
-            return outcome;
+    }
+    std::optional<IpodSender> ipod;
+    if (player && player->kind == PlayerKind::ipod) {
+        options.send = [&ipod](const std::string& file, const std::string&, SentMedia media) {
+            return ipod->send(file, media);
         };
     }
     ParallelBatch batch(device, settings, options, result_lines, stderr);
     // Before any other thread exists, so that no thread but the watcher takes the signals.
     InterruptWatcher interrupts([&batch] { batch.request_stop(); });
+    // After the watcher: whatever threads GLib starts under libgpod leave the signals to it.
+    if (player && player->kind == PlayerKind::ipod) {
+        ipod.emplace(player->path);
+    }
 
     WalkLine walk_line(options.show_progress ? stderr : nullptr);
     InputCollector collector(
@@ -206,7 +210,20 @@ int convert(const CommandLine& line) {
                      printable_name(settings.output_folder).c_str(), onto.c_str(),
                      std::min<int>(options.jobs, std::max<int>(1, inputs.size())));
     }
-    const std::vector<InputRecord> records = batch.run(inputs);
+    std::vector<InputRecord> records = batch.run(inputs);
+    // After a stop too: the files that reached the iPod are in its library only once its
+    // database is written.
+    if (ipod) {
+        if (const std::optional<std::string> problem = ipod->finish()) {
+            std::fprintf(stderr, "morvane-convert: %s\n", printable_name(*problem).c_str());
+            for (InputRecord& record : records) {
+                if (record.sent && record.sent->sent()) {
+                    record.sent->landed_path.clear();
+                    record.sent->reason = *problem;
+                }
+            }
+        }
+    }
 
     const BatchCounts counts =
         count_records(records, static_cast<int>(collector.passed_over().size()),

@@ -2,6 +2,7 @@
 // morvane-convert end to end: the real program over real-world and generated media, for
 // each kind of device; its report, its exit status, its output folder.
 #include "process_runner.h"
+#include "standin_ipod.h"
 #include "support/file_damage.h"
 #include "support/media_info.h"
 #include "support/media_presets.h"
@@ -374,14 +375,28 @@ TEST_F(ConvertCommandUse, ConvertedFilesAreSentToThePlayerOrSayWhyNot) {
         << run.output;
     EXPECT_NE(run.errors.find("1 sent to the player, 1 not sent"), std::string::npos) << run.errors;
 
+    // An iPod (a classic, which signs its database): both land in its library.
     const std::string ipod = folder.file("ipod").string();
-    fs::create_directories(ipod + "/iPod_Control/Device");
-    run = convert({"--device", "classic", "--send-to", ipod, "--json", sound});
-    EXPECT_EQ(run.exit_status, 1) << run.all();
+    ASSERT_EQ(test::make_standin_ipod(ipod, "MB029", "0x000A27001A2B3C4D"), std::nullopt);
+    run = convert({"--device", "classic", "--send-to", ipod, "--json", film, sound});
+    ASSERT_EQ(run.exit_status, 0) << run.all();
     document = nlohmann::json::parse(run.output);
-    EXPECT_EQ(document["files"][0]["status"], "converted");
-    EXPECT_EQ(document["files"][0]["send_error"], "sending to an iPod is not supported yet");
-    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(ipod), {}), 2); // untouched
+    std::set<std::string> sent_to;
+    for (const auto& file : document["files"]) {
+        SCOPED_TRACE(file.dump());
+        const std::string landed = file["sent_to"].get<std::string>();
+        EXPECT_EQ(landed.rfind(ipod + "/iPod_Control/Music/", 0), 0u);
+        sent_to.insert(landed);
+    }
+    const auto tracks = test::read_standin_tracks(ipod);
+    ASSERT_TRUE(tracks);
+    std::set<std::string> in_library;
+    for (const auto& track : *tracks) {
+        in_library.insert(track.file);
+    }
+    EXPECT_EQ(in_library, sent_to);
+    EXPECT_EQ(sent_to.size(), 2u);
+    EXPECT_TRUE(fs::exists(ipod + "/iPod_Control/iTunes/iTunesDB.morvane-backup"));
 }
 
 // Inputs that fail at once (missing, not media) among a few that convert: the batch always

@@ -1,8 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Stand-in players in temporary folders: what a root says it is, and files sent to a PSP's
-// memory stick, landing or failing with nothing left behind.
+// Stand-in players in temporary folders: what a root says it is, files sent to a PSP's
+// memory stick, landing or failing with nothing left behind, and converted files added to an
+// iPod's database (laid out and read back by libgpod itself).
+#include "engine/engine.h"
+#include "jobs/conversion_job.h"
+#include "jobs/device_table.h"
+#include "players/ipod_sender.h"
 #include "players/player_root.h"
 #include "players/psp_sender.h"
+#include "standin_ipod.h"
+#include "support/media_presets.h"
+#include "support/media_writer.h"
 #include "support/temp_folder.h"
 
 #include <csignal>
@@ -11,12 +19,14 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace morvane {
@@ -239,6 +249,175 @@ TEST_F(PspStick, AFullStickRefusesTheFileBeforeWritingAndTakesWhatFits) {
         sender.send(source("small.mp4", std::string(50000, 's')), "small.mp4", SentMedia::video);
     EXPECT_TRUE(landed.sent()) << landed.reason;
     EXPECT_EQ(names_in(mount_point / "VIDEO"), std::set<std::string>{"small.mp4"});
+}
+
+// Every file under `root` with its bytes: what "left as it was" compares.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), root).string()] = read_file(entry.path());
+        }
+    }
+    return files;
+}
+
+class Ipod : public testing::Test {
+protected:
+    // A converted film and a converted song (with a cover), each with its tags.
+    Ipod() {
+        const DeviceTable devices = device_table("/nowhere/");
+        std::size_t classic = 0;
+        while (classic + 1 < devices.size() && devices[classic].display_name != "iPod classic") {
+            ++classic;
+        }
+        Engine engine;
+        ConversionJob job(engine);
+        struct Quiet : ProgressSink {
+            bool on_progress(int) override { return true; }
+        } sink;
+        auto film_input = test::mp4_h264_aac(160, 120, {25, 1}, 2.0);
+        film_input.tags = {{"title", "Harbour Lights"},
+                           {"artist", "Ana Ruiz"},
+                           {"album", "Short Films"},
+                           {"track", "2/9"}};
+        auto song_input = test::mp3_with_cover_art(3.0);
+        song_input.tags = {
+            {"title", "Sea Song"}, {"artist", "The Pier"}, {"album", "Tides"}, {"track", "7"}};
+        test::write_media(inputs.file("film.mkv"), film_input);
+        test::write_media(inputs.file("song.mp3"), song_input);
+        const std::string out = outputs.path().string() + "/";
+        film = job.convert_one(inputs.file("film.mkv").string(), devices[classic], out, &sink)
+                   .output_path;
+        song = job.convert_one(inputs.file("song.mp3").string(), devices[classic], out, &sink)
+                   .output_path;
+    }
+
+    // A classic signs its database with a key made from its FireWire ID: the writes here
+    // are signed as on a real one.
+    std::string classic_with_an_earlier_track() {
+        const std::string root = ipod.path().string();
+        EXPECT_EQ(test::make_standin_ipod(root, "MB029", "0x000A27001A2B3C4D"), std::nullopt);
+        write_file(inputs.file("earlier.mp3"), std::string(4096, 'e'));
+        EXPECT_EQ(test::add_track_to_standin(root, inputs.file("earlier.mp3").string(), "Earlier"),
+                  std::nullopt);
+        return root;
+    }
+
+    test::TempFolder inputs, outputs, ipod;
+    std::string film, song;
+};
+
+TEST_F(Ipod, ConvertedFilesJoinItsLibraryWithTheirTagsAndEarlierTracksStay) {
+    ASSERT_FALSE(film.empty());
+    ASSERT_FALSE(song.empty());
+    const std::string root = classic_with_an_earlier_track();
+    const auto earlier = test::read_standin_tracks(root);
+    ASSERT_TRUE(earlier && earlier->size() == 1);
+    const std::string database = root + "/iPod_Control/iTunes/iTunesDB";
+    const std::string database_before = read_file(database);
+
+    IpodSender sender(root);
+    ASSERT_EQ(sender.refusal(), "");
+    // From two converter threads at once, as morvane-convert sends.
+    SendOutcome film_sent, song_sent;
+    std::thread other([&] { film_sent = sender.send(film, SentMedia::video); });
+    song_sent = sender.send(song, SentMedia::sound);
+    other.join();
+    ASSERT_TRUE(film_sent.sent()) << film_sent.reason;
+    ASSERT_TRUE(song_sent.sent()) << song_sent.reason;
+    EXPECT_EQ(read_file(database), database_before) << "written before the batch ended";
+    ASSERT_EQ(sender.finish(), std::nullopt);
+    EXPECT_EQ(read_file(database + ".morvane-backup"), database_before);
+
+    const auto tracks = test::read_standin_tracks(root);
+    ASSERT_TRUE(tracks);
+    ASSERT_EQ(tracks->size(), 3u);
+    std::map<std::string, test::IpodTrack> by_title;
+    for (const auto& track : *tracks) {
+        by_title[track.title] = track;
+        EXPECT_TRUE(track.in_main_playlist) << track.title;
+        EXPECT_TRUE(fs::is_regular_file(track.file)) << track.file;
+        EXPECT_EQ(track.file.rfind(root + "/iPod_Control/Music/", 0), 0u) << track.file;
+    }
+    EXPECT_EQ(by_title.at("Earlier").file, earlier->front().file);
+    EXPECT_EQ(by_title.at("Earlier").size, earlier->front().size);
+
+    struct Expected {
+        std::string title, artist, album, landed, source;
+        int track_number;
+        std::uint32_t media_type;
+        double seconds;
+        bool artwork;
+    };
+    const std::vector<Expected> expected = {
+        {"Harbour Lights", "Ana Ruiz", "Short Films", film_sent.landed_path, film, 2,
+         test::movie_media_type(), 2.0, false},
+        {"Sea Song", "The Pier", "Tides", song_sent.landed_path, song, 7, test::audio_media_type(),
+         3.0, true},
+    };
+    for (const Expected& row : expected) {
+        SCOPED_TRACE(row.title);
+        const test::IpodTrack& track = by_title.at(row.title);
+        EXPECT_EQ(track.artist, row.artist);
+        EXPECT_EQ(track.album, row.album);
+        EXPECT_EQ(track.track_number, row.track_number);
+        EXPECT_EQ(track.media_type, row.media_type);
+        EXPECT_NEAR(track.length_ms, row.seconds * 1000, 150);
+        EXPECT_EQ(track.file, row.landed);
+        EXPECT_EQ(track.size, fs::file_size(row.source));
+        EXPECT_EQ(read_file(track.file), read_file(row.source));
+        EXPECT_EQ(track.has_artwork, row.artwork);
+    }
+    // The batch is over: nothing more is added to a database already written.
+    EXPECT_FALSE(sender.send(song, SentMedia::sound).sent());
+}
+
+TEST_F(Ipod, WhatCannotBeWrittenIsRefusedAndTheIpodLeftAsItWas) {
+    struct Case {
+        const char* iPod;
+        std::function<void(const fs::path& root)> spoil;
+        std::string reason_holds;
+    };
+    const auto model = [](const std::string& number) {
+        return [number](const fs::path& root) {
+            write_file(root / "iPod_Control/Device/SysInfo", "ModelNumStr: " + number + "\n");
+        };
+    };
+    const std::vector<Case> cases = {
+        {"a damaged database",
+         [](const fs::path& root) {
+             write_file(root / "iPod_Control/iTunes/iTunesDB", std::string(5000, '\x5a'));
+         },
+         "cannot read the iPod's database: "},
+        {"a classic without its FireWire ID", model("MB029"),
+         "libgpod cannot sign the database of this iPod (Classic): it needs the iPod's FireWire "
+         "ID"},
+        {"a nano of the 6th generation", model("MC525"),
+         "(Nano touch (6th Gen.)): its signature is one libgpod cannot make"},
+        {"an iPod touch", model("MA623"), "closed to other programs"},
+        {"no model at all",
+         [](const fs::path& root) { fs::remove(root / "iPod_Control/Device/SysInfo"); },
+         "cannot tell which iPod this is"},
+    };
+    ASSERT_FALSE(song.empty());
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.iPod);
+        test::TempFolder folder;
+        const std::string root = folder.path().string();
+        // A 5th generation iPod needs no signature: any model can be laid over it.
+        ASSERT_EQ(test::make_standin_ipod(root, "MA002"), std::nullopt);
+        row.spoil(folder.path());
+        const auto before = snapshot(folder.path());
+
+        IpodSender sender(root);
+        EXPECT_NE(sender.refusal().find(row.reason_holds), std::string::npos) << sender.refusal();
+        const SendOutcome outcome = sender.send(song, SentMedia::sound);
+        EXPECT_FALSE(outcome.sent());
+        EXPECT_EQ(outcome.reason, sender.refusal());
+        EXPECT_EQ(sender.finish(), std::nullopt);
+        EXPECT_EQ(snapshot(folder.path()), before);
+    }
 }
 
 } // namespace

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Stand-in iPods for tests: a folder laid out and read back by libgpod itself.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+
+// Lays out `root` as a blank iPod of `model_number` ("MB029") with libgpod's itdb_init_ipod;
+// `firewire_guid` ("0x000A27001A2B3C4D"), when given, goes into SysInfo first, as a classic
+// needs to sign its database. Nothing on success, else libgpod's reason.
+std::optional<std::string> make_standin_ipod(const std::string& root,
+                                             const std::string& model_number,
+                                             const std::string& firewire_guid = "");
+
+struct IpodTrack {
+    std::string title, artist, album, file_type;
+    int track_number = 0;
+    std::int64_t length_ms = 0;
+    std::uint32_t size = 0;
+    std::uint32_t media_type = 0;
+    bool in_main_playlist = false;
+    bool has_artwork = false;
+    std::string file; // its path under the root
+};
+
+// Adds a track of `file` titled `title` to the iPod's database, as another program would.
+std::optional<std::string> add_track_to_standin(const std::string& root, const std::string& file,
+                                                const std::string& title);
+
+// The iPod's tracks as libgpod reads them back; nothing when it cannot read the database.
+std::optional<std::vector<IpodTrack>> read_standin_tracks(const std::string& root);
+
+// The iPod's media types, for comparisons.
+std::uint32_t movie_media_type();
+std::uint32_t audio_media_type();
+
+} // namespace morvane::test
