@@ -111,8 +111,13 @@ Transcode::~Transcode() {
 ConversionResult Transcode::run(const std::string& output_path) {
     ConversionResult result;
     const int code = convert(output_path);
-    result.packets_written = packets_written_;
-    result.pictures_written = pictures_written_;
+    {
+        // A conversion that failed midway returns before the picture thread is stopped (the
+        // destructor joins it): its counts are read under the lock it writes them with.
+        const std::lock_guard lock(mux_mutex_);
+        result.packets_written = packets_written_;
+        result.pictures_written = pictures_written_;
+    }
     result.seconds_reached = static_cast<double>(position()) / AV_TIME_BASE;
     result.read_error = read_error_;
     if (code < 0) {
