@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/fat_file_name.h"
 
+#include "jobs/utf8_sequence.h"
+
 #include <cstring>
 
 namespace morvane {
@@ -13,44 +15,11 @@ constexpr std::size_t longest_name = 200;
 // A longer "extension" is part of the name, not a type.
 constexpr std::size_t longest_extension = 16;
 
-// The length of the valid UTF-8 sequence starting at `at`, 0 when there is none.
-std::size_t utf8_sequence(const std::string& text, std::size_t at) {
-    const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    unsigned long code = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2;
-        code = lead & 0x1f;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        code = lead & 0x0f;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t index = 1; index < length; ++index) {
-        if ((byte(at + index) & 0xc0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(at + index) & 0x3f);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    const bool surrogate = code >= 0xd800 && code <= 0xdfff;
-    return overlong || surrogate || code > 0x10ffff ? 0 : length;
-}
 
 std::string with_safe_characters(const std::string& text) {
     std::string safe;
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = utf8_sequence(text, at);
+        const std::size_t length = utf8_sequence_length(std::string_view(text).substr(at));
         if (length == 0) {
             safe += '_';
             ++at;

@@ -30,18 +30,6 @@ namespace {
 // directory entry, and its share of the database and artwork files written at the end.
 constexpr std::uint64_t space_beyond_the_bytes = 256 * 1024;
 
-std::string megabytes(std::uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    return text;
-}
-
-SendOutcome not_sent(std::string reason) {
-    SendOutcome outcome;
-    outcome.reason = std::move(reason);
-    return outcome;
-}
-
 // GError's message, and the error freed.
 std::string taken_message(GError* error) {
     std::string text = error != nullptr && error->message != nullptr ? error->message : "";
@@ -255,8 +243,7 @@ SendOutcome IpodSender::add(const std::string& file, SentMedia media) {
     const std::uint64_t needed = bytes + space_beyond_the_bytes;
     const std::uint64_t available = std::get<std::uint64_t>(space);
     if (needed > available) {
-        return not_sent("not enough space on the player (" + megabytes(needed) + " needed, " +
-                        megabytes(available) + " free)");
+        return not_enough_space(needed, available);
     }
 
     Itdb_iTunesDB& database = *library_->database;

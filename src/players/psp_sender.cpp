@@ -28,18 +28,6 @@ std::string error_text(int error) {
     return std::strerror(error);
 }
 
-std::string megabytes(std::uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    return text;
-}
-
-SendOutcome not_sent(std::string reason) {
-    SendOutcome outcome;
-    outcome.reason = std::move(reason);
-    return outcome;
-}
-
 // Closes the descriptor when it goes out of scope.
 struct Descriptor {
     explicit Descriptor(int value) : value(value) {}
@@ -115,8 +103,7 @@ SendOutcome PspSender::send_one(const std::string& file, const std::string& name
         static_cast<std::uint64_t>(status.st_size) + space_beyond_the_bytes;
     const std::uint64_t available = std::get<std::uint64_t>(space);
     if (needed > available) {
-        return not_sent("not enough space on the player (" + megabytes(needed) + " needed, " +
-                        megabytes(available) + " free)");
+        return not_enough_space(needed, available);
     }
 
     const std::string safe_name = fat_file_name(name);
