@@ -34,11 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
+using test::read_file;
 
 void write_file(const fs::path& path, const std::string& contents) {
     fs::create_directories(path.parent_path());

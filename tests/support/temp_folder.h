@@ -23,4 +23,7 @@ private:
     std::filesystem::path path_;
 };
 
+// The whole contents of a file, empty when it cannot be read.
+std::string read_file(const std::filesystem::path& path);
+
 } // namespace morvane::test
