@@ -17,11 +17,11 @@ void convert_for_fuzzing(const std::filesystem::path& input,
         if (opened.open(input.string())) {
             return;
         }
-        ConversionSpec spec = conversion_spec(*device, opened, "fuzz");
-        spec.time_limit = recording_time;
-        const bool film = spec.picture.has_value();
+        ConversionPlan plan = conversion_plan(*device, opened, "fuzz");
+        plan.time_limit = recording_time;
+        const bool film = plan.picture.has_value();
         const std::filesystem::path output = work_folder / (film ? "out.mp4" : "out.mp3");
-        engine.convert(opened, output.string(), spec, nullptr);
+        engine.convert(opened, output.string(), plan, nullptr);
         std::filesystem::remove(output);
     }
 }

@@ -8,8 +8,8 @@ namespace morvane {
 Engine::Engine() : muxer_(av_interleaved_write_frame) {}
 
 ConversionResult Engine::convert(MediaInput& input, const std::string& output_path,
-                                 const ConversionSpec& spec, ProgressSink* sink) const {
-    return Transcode(input, spec, sink, muxer_).run(output_path);
+                                 const ConversionPlan& plan, ProgressSink* sink) const {
+    return Transcode(input, plan, sink, muxer_).run(output_path);
 }
 
 } // namespace morvane

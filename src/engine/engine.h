@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The transcoding engine: converts one input into one output under one ConversionSpec, and
+// The transcoding engine: converts one input into one output under one ConversionPlan, and
 // says how it went in one ConversionResult. Nothing of one conversion reaches the next.
 //
 // The engine writes where it is told and never deletes anything: the caller owns the output
@@ -7,7 +7,7 @@
 #pragma once
 
 #include "engine/conversion_result.h"
-#include "engine/conversion_spec.h"
+#include "engine/conversion_plan.h"
 #include "engine/media_input.h"
 #include "engine/progress_sink.h"
 
@@ -28,7 +28,7 @@ public:
     // Converts `input` (opened, and read by this call) into a new file at `output_path`.
     // `sink` may be null: no reports, no stop.
     ConversionResult convert(MediaInput& input, const std::string& output_path,
-                             const ConversionSpec& spec, ProgressSink* sink) const;
+                             const ConversionPlan& plan, ProgressSink* sink) const;
 
 private:
     PacketMuxer muxer_;

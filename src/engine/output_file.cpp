@@ -62,7 +62,7 @@ bool carries_cover_art(const AVOutputFormat& format, const AVCodecParameters& pi
 
 } // namespace
 
-int OutputFile::open(const std::string& path, const MediaInput& input, const ConversionSpec& spec,
+int OutputFile::open(const std::string& path, const MediaInput& input, const ConversionPlan& plan,
                      std::string& reason) {
     const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
     if (format == nullptr) {
@@ -76,11 +76,11 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
         return result;
     }
     // Containers that keep no timestamps (.mp3) can carry a cover picture but no moving video.
-    if (spec.picture && !(format->flags & AVFMT_NOTIMESTAMPS)) {
-        result = add_video_stream(*spec.picture, reason);
+    if (plan.picture && !(format->flags & AVFMT_NOTIMESTAMPS)) {
+        result = add_video_stream(*plan.picture, reason);
     }
-    if (result >= 0 && spec.sound) {
-        result = add_audio_stream(*spec.sound, reason);
+    if (result >= 0 && plan.sound) {
+        result = add_audio_stream(*plan.sound, reason);
     }
     const int cover = input.streams().cover_art;
     if (result >= 0 && cover >= 0 && container_->nb_streams > 0 &&
@@ -90,7 +90,7 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
     if (result >= 0) {
         result = copy_tags(input, &container_->metadata);
     }
-    for (const auto& [key, value] : spec.tags) {
+    for (const auto& [key, value] : plan.tags) {
         if (result >= 0) {
             result = av_dict_set(&container_->metadata, key.c_str(), value.c_str(), 0);
         }
@@ -121,7 +121,7 @@ AVCodecContext* OutputFile::new_encoder(AVCodecID codec, CodecContextPtr& slot, 
     return slot.get();
 }
 
-int OutputFile::add_video_stream(const ConversionSpec::Picture& picture, std::string& reason) {
+int OutputFile::add_video_stream(const ConversionPlan::Picture& picture, std::string& reason) {
     if (picture.picture_width <= 0 || picture.picture_height <= 0 || picture.frame_width <= 0 ||
         picture.frame_height <= 0 || picture.frame_width > max_frame_side ||
         picture.frame_height > max_frame_side) {
@@ -158,7 +158,7 @@ int OutputFile::add_video_stream(const ConversionSpec::Picture& picture, std::st
     return 0;
 }
 
-int OutputFile::add_audio_stream(const ConversionSpec::Sound& sound, std::string& reason) {
+int OutputFile::add_audio_stream(const ConversionPlan::Sound& sound, std::string& reason) {
     AVCodecContext* encoder = new_encoder(sound.codec, audio_encoder_, audio_stream_, reason);
     if (encoder == nullptr) {
         return reason.empty() ? AVERROR(ENOMEM) : AVERROR_ENCODER_NOT_FOUND;

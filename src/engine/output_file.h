@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The output container of one conversion: its streams and their encoders, configured from the
-// ConversionSpec, with the input's tags and cover picture.
+// ConversionPlan, with the input's tags and cover picture.
 #pragma once
 
-#include "engine/conversion_spec.h"
+#include "engine/conversion_plan.h"
 #include "engine/ffmpeg_ptr.h"
 #include "engine/media_input.h"
 
@@ -13,10 +13,10 @@ namespace morvane {
 
 class OutputFile {
 public:
-    // Creates the container for `path` (its format chosen by the name), the streams the spec
+    // Creates the container for `path` (its format chosen by the name), the streams the plan
     // asks for, configured but not yet opened, and the file itself. 0 or an FFmpeg error;
     // `reason` gets the words where the code says too little.
-    int open(const std::string& path, const MediaInput& input, const ConversionSpec& spec,
+    int open(const std::string& path, const MediaInput& input, const ConversionPlan& plan,
              std::string& reason);
 
     AVFormatContext& container() const { return *container_; }
@@ -28,8 +28,8 @@ public:
 
 private:
     // Each returns 0 or an FFmpeg error.
-    int add_video_stream(const ConversionSpec::Picture& picture, std::string& reason);
-    int add_audio_stream(const ConversionSpec::Sound& sound, std::string& reason);
+    int add_video_stream(const ConversionPlan::Picture& picture, std::string& reason);
+    int add_audio_stream(const ConversionPlan::Sound& sound, std::string& reason);
     int add_cover_art_stream(const AVStream& source);
     // A stream and an encoder context for `codec`; nullptr when no encoder has it.
     AVCodecContext* new_encoder(AVCodecID codec, CodecContextPtr& slot, AVStream*& stream,

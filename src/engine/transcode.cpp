@@ -54,7 +54,7 @@ bool interlaced(const AVCodecParameters& parameters) {
 
 // The filters that shape the decoded pictures for the encoder; the pipeline adds the timing.
 std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
-                          const ConversionSpec::Picture& picture) {
+                          const ConversionPlan::Picture& picture) {
     std::string chain;
     // Fields are rows of the stored picture, so they are woven before any turn; only
     // frames flagged interlaced are touched.
@@ -99,9 +99,9 @@ std::string sound_chain(const AVCodecContext& encoder) {
 
 } // namespace
 
-Transcode::Transcode(MediaInput& input, const ConversionSpec& spec, ProgressSink* sink,
+Transcode::Transcode(MediaInput& input, const ConversionPlan& plan, ProgressSink* sink,
                      const Engine::PacketMuxer& muxer)
-    : input_(input), spec_(spec), sink_(sink), muxer_(muxer), packet_(av_packet_alloc()) {}
+    : input_(input), plan_(plan), sink_(sink), muxer_(muxer), packet_(av_packet_alloc()) {}
 
 Transcode::~Transcode() {
     sound_thread_.reset(); // stopped before the pipeline it runs
@@ -133,7 +133,7 @@ int Transcode::convert(const std::string& output_path) {
     if (!packet_) {
         return AVERROR(ENOMEM);
     }
-    int result = output_.open(output_path, input_, spec_, reason_);
+    int result = output_.open(output_path, input_, plan_, reason_);
     if (result < 0) {
         return result;
     }
@@ -212,7 +212,7 @@ int Transcode::set_up_pipelines() {
         if (part.encoder == nullptr) {
             continue;
         }
-        const bool silence = part.source_index < 0 && spec_.sound && spec_.sound->silence &&
+        const bool silence = part.source_index < 0 && plan_.sound && plan_.sound->silence &&
                              part.encoder->codec_type == AVMEDIA_TYPE_AUDIO &&
                              output_.video_encoder() != nullptr;
         if (part.source_index < 0 && !silence) {
@@ -248,7 +248,7 @@ int Transcode::set_up_pipelines() {
             av_dict_set(&part.stream->metadata, "language", language->value, 0);
         }
         std::string chain = part.encoder->codec_type == AVMEDIA_TYPE_VIDEO
-                                ? picture_chain(source, *part.encoder, *spec_.picture)
+                                ? picture_chain(source, *part.encoder, *plan_.picture)
                                 : sound_chain(*part.encoder);
         auto pipeline = std::make_unique<StreamPipeline>(
             source, *part.encoder, *part.stream, std::move(chain),
@@ -257,14 +257,14 @@ int Transcode::set_up_pipelines() {
         settings.decoder_threads = decoder_threads;
         settings.filter_threads = filter_threads;
         settings.max_pixels = MediaInput::max_pixels;
-        settings.time_limit = spec_.time_limit;
+        settings.time_limit = plan_.time_limit;
         // Pictures and sound keep their places relative to each other from time 0.
         settings.start_at_zero = pictures_and_sound;
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             settings.filter_on_own_thread = true;
             // Made three times smaller or more: what the smoothing of those pictures changes
             // does not survive the scaling (measured: the same picture, 6 % less decoding).
-            const ConversionSpec::Picture& picture = *spec_.picture;
+            const ConversionPlan::Picture& picture = *plan_.picture;
             settings.skip_unseen_smoothing = picture.picture_width * 3 <= source.codecpar->width &&
                                              picture.picture_height * 3 <= source.codecpar->height;
         }
@@ -388,7 +388,7 @@ int Transcode::read_packets() {
             stopped_ = true;
             return 0;
         }
-        if (spec_.time_limit > 0 && all_reached(spec_.time_limit)) {
+        if (plan_.time_limit > 0 && all_reached(plan_.time_limit)) {
             return 0;
         }
     }

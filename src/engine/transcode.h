@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One conversion from start to end: encoders and pipelines set up from the spec, the read
+// One conversion from start to end: encoders and pipelines set up from the plan, the read
 // loop, and the end that finishes every stream and the file however reading ended. Every
 // error comes back to run(), which turns it into the result.
 #pragma once
 
 #include "engine/conversion_result.h"
-#include "engine/conversion_spec.h"
+#include "engine/conversion_plan.h"
 #include "engine/engine.h"
 #include "engine/handoff_thread.h"
 #include "engine/media_input.h"
@@ -26,7 +26,7 @@ class StreamPipeline;
 
 class Transcode {
 public:
-    Transcode(MediaInput& input, const ConversionSpec& spec, ProgressSink* sink,
+    Transcode(MediaInput& input, const ConversionPlan& plan, ProgressSink* sink,
               const Engine::PacketMuxer& muxer);
     ~Transcode();
     Transcode(const Transcode&) = delete;
@@ -57,7 +57,7 @@ private:
     int mux_packet(AVPacket& packet);
 
     MediaInput& input_;
-    const ConversionSpec& spec_;
+    const ConversionPlan& plan_;
     ProgressSink* sink_;
     const Engine::PacketMuxer& muxer_;
 

@@ -111,9 +111,9 @@ std::string stopped_text(const JobOutcome& outcome) {
     return "stopped at " + progress_text(outcome.seconds_done, outcome.seconds_total);
 }
 
-ConversionSpec conversion_spec(const DeviceProfile& device, const MediaInput& input,
+ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& input,
                                const std::string& source) {
-    ConversionSpec spec;
+    ConversionPlan plan;
     const std::optional<MediaInput::Picture> picture = input.picture();
     const std::optional<MediaInput::Sound> sound = input.sound();
     const bool film = device.plays_video && picture.has_value();
@@ -122,7 +122,7 @@ ConversionSpec conversion_spec(const DeviceProfile& device, const MediaInput& in
         const int width = std::max(device.screen_width, device.screen_height);
         const int height = std::min(device.screen_width, device.screen_height);
         const FrameSizeFit fit = fit_frame_size(picture->width, picture->height, width, height);
-        ConversionSpec::Picture& out = spec.picture.emplace();
+        ConversionPlan::Picture& out = plan.picture.emplace();
         out.codec = device.video_codec;
         out.picture_width = fit.width;
         out.picture_height = fit.height;
@@ -141,15 +141,15 @@ ConversionSpec conversion_spec(const DeviceProfile& device, const MediaInput& in
         // for them, but no level, and nothing shows that a player accepts a higher one.
     }
     if (sound || film) {
-        ConversionSpec::Sound& out = spec.sound.emplace();
+        ConversionPlan::Sound& out = plan.sound.emplace();
         out.codec = film ? device.video_audio_codec : device.audio_codec;
         out.sample_rate = device.sample_rate.value_or(sound ? sound->sample_rate : 44100);
         out.channels = device.channels.value_or(sound ? sound->channels : 2);
         // The players want a sound track with every film: silence where there is none.
         out.silence = !sound;
     }
-    spec.tags = output_mark_tags(source);
-    return spec;
+    plan.tags = output_mark_tags(source);
+    return plan;
 }
 
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
@@ -181,9 +181,9 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         outcome.reason = "already converted: " + earlier.complete;
         return outcome;
     }
-    ConversionSpec spec = conversion_spec(device, input, source.value_or(""));
+    ConversionPlan plan = conversion_plan(device, input, source.value_or(""));
     if (!source) {
-        spec.tags.clear(); // unmarked: a rerun never takes it for this input's
+        plan.tags.clear(); // unmarked: a rerun never takes it for this input's
     }
 
     const std::string folder = planned.substr(0, planned.find_last_of('/') + 1);
@@ -194,7 +194,7 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (on_conversion_start) {
         on_conversion_start(input.duration_seconds());
     }
-    const ConversionResult result = engine_.convert(input, output.path(), spec, sink);
+    const ConversionResult result = engine_.convert(input, output.path(), plan, sink);
     if (result.status == ConversionResult::Status::failed) {
         return failed(result.reason); // the temporary goes with `output`
     }

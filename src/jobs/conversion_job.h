@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The work done for one file of a batch: check that it can be converted, describe the output
-// the device wants (a ConversionSpec), name it, convert. Every file ends converted, stopped (a
+// the device wants (a ConversionPlan), name it, convert. Every file ends converted, stopped (a
 // complete, shorter file), incomplete (a damaged or cut input: what it held, kept, but not
 // counted as converted), skipped, or failed with a reason; nothing is lost silently, and
 // nothing partial ever appears under a visible name.
 #pragma once
 
-#include "engine/conversion_spec.h"
+#include "engine/conversion_plan.h"
 #include "engine/engine.h"
 #include "engine/media_input.h"
 #include "jobs/device_profile.h"
@@ -37,7 +37,7 @@ std::string stopped_text(const JobOutcome& outcome);
 // What `device` makes of `input`: its pictures fitted to the screen, in the player's limits,
 // when the device shows films and the input has pictures; its sound (or silence beside
 // pictures without sound); tags that say which input made the output (`source`).
-ConversionSpec conversion_spec(const DeviceProfile& device, const MediaInput& input,
+ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& input,
                                const std::string& source);
 
 class ConversionJob {

@@ -132,12 +132,12 @@ TEST_F(AudioConversion, TagsAndCoverArtTravelButNeverAsVideo) {
         const char* name;
         std::filesystem::path input;
         const char* output_name;
-        SpecOf spec_of;
+        PlanOf plan_of;
         bool has_cover;
     };
-    const SpecOf shuffle = [](const MediaInput& in) { return song(in); };
-    const SpecOf sound_on_video_row = [](const MediaInput& in) { return song(in, 0, 2); };
-    const SpecOf video_row = [](const MediaInput& in) { return film(in); };
+    const PlanOf shuffle = [](const MediaInput& in) { return song(in); };
+    const PlanOf sound_on_video_row = [](const MediaInput& in) { return song(in, 0, 2); };
+    const PlanOf video_row = [](const MediaInput& in) { return film(in); };
     for (const Case& c : {
              Case{"Shuffle row", covered_mp3, "out.mp3", shuffle, true},
              Case{"sound-only file on a video row", covered_mp3, "out.mp3", sound_on_video_row,
@@ -150,7 +150,7 @@ TEST_F(AudioConversion, TagsAndCoverArtTravelButNeverAsVideo) {
          }) {
         SCOPED_TRACE(c.name);
         const auto output = folder.file(c.output_name);
-        const ConversionResult result = convert(c.input, output, c.spec_of);
+        const ConversionResult result = convert(c.input, output, c.plan_of);
         ASSERT_TRUE(converted(result)) << result.reason;
         const MediaInfo in = inspect_media(c.input);
         const MediaInfo out = inspect_media(output);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary folder, an engine, and a sink that records every progress report: what each
-// conversion test starts from. The specs are those the job makes for a film player's row and
+// conversion test starts from. The plans are those the job makes for a film player's row and
 // for a song.
 #pragma once
 
@@ -39,26 +39,26 @@ public:
 
 class ConversionTest : public testing::Test {
 protected:
-    using SpecOf = std::function<ConversionSpec(const MediaInput&)>;
+    using PlanOf = std::function<ConversionPlan(const MediaInput&)>;
 
-    // Opens `input`, describes the output with `spec_of` and converts into `output`.
+    // Opens `input`, describes the output with `plan_of` and converts into `output`.
     ConversionResult convert(const std::filesystem::path& input,
-                             const std::filesystem::path& output, const SpecOf& spec_of) {
+                             const std::filesystem::path& output, const PlanOf& plan_of) {
         MediaInput opened;
         if (const auto error = opened.open(input.string())) {
             ADD_FAILURE() << input << ": " << *error;
             return {};
         }
-        return engine.convert(opened, output.string(), spec_of(opened), &sink);
+        return engine.convert(opened, output.string(), plan_of(opened), &sink);
     }
 
     // A film player's row: the picture fitted into `width` x `height` between black borders,
     // MPEG-4 at 29.97 fps within the players' limits, AAC stereo (silence without sound).
-    static ConversionSpec film(const MediaInput& input, int width = 320, int height = 240) {
-        ConversionSpec spec;
+    static ConversionPlan film(const MediaInput& input, int width = 320, int height = 240) {
+        ConversionPlan plan;
         if (const auto source = input.picture()) {
             const FrameSizeFit fit = fit_frame_size(source->width, source->height, width, height);
-            ConversionSpec::Picture& picture = spec.picture.emplace();
+            ConversionPlan::Picture& picture = plan.picture.emplace();
             picture.codec = AV_CODEC_ID_MPEG4;
             picture.frame_width = width;
             picture.frame_height = height;
@@ -71,22 +71,22 @@ protected:
             picture.buffer_size = 250000;
             picture.keyframe_interval = 60;
         }
-        ConversionSpec::Sound& sound = spec.sound.emplace();
+        ConversionPlan::Sound& sound = plan.sound.emplace();
         sound.codec = AV_CODEC_ID_AAC;
         sound.channels = 2;
         sound.sample_rate = input.sound() ? input.sound()->sample_rate : 44100;
         sound.silence = !input.sound();
-        return spec;
+        return plan;
     }
 
     // A song: MP3 in the source's shape, unless a rate or channel count is asked for.
-    static ConversionSpec song(const MediaInput& input, int sample_rate = 0, int channels = 0) {
-        ConversionSpec spec;
-        ConversionSpec::Sound& sound = spec.sound.emplace();
+    static ConversionPlan song(const MediaInput& input, int sample_rate = 0, int channels = 0) {
+        ConversionPlan plan;
+        ConversionPlan::Sound& sound = plan.sound.emplace();
         sound.codec = AV_CODEC_ID_MP3;
         sound.sample_rate = sample_rate > 0 ? sample_rate : input.sound()->sample_rate;
         sound.channels = channels > 0 ? channels : input.sound()->channels;
-        return spec;
+        return plan;
     }
 
     static bool converted(const ConversionResult& result) {
@@ -95,8 +95,8 @@ protected:
 
     // convert() that ends converted, or why not.
     testing::AssertionResult converts(const std::filesystem::path& input,
-                                      const std::filesystem::path& output, const SpecOf& spec_of) {
-        const ConversionResult result = convert(input, output, spec_of);
+                                      const std::filesystem::path& output, const PlanOf& plan_of) {
+        const ConversionResult result = convert(input, output, plan_of);
         if (converted(result)) {
             return testing::AssertionSuccess();
         }
@@ -104,7 +104,7 @@ protected:
     }
 
     // The iPod nano's film of an input.
-    static ConversionSpec nano_film(const MediaInput& input) { return film(input); }
+    static ConversionPlan nano_film(const MediaInput& input) { return film(input); }
 
     TempFolder folder;
     Engine engine;

@@ -50,22 +50,22 @@ TEST_F(EngineBehaviour, ConversionsThatCannotBeMadeSayWhy) {
     const auto data = folder.file("data.ts");
     write_media(data, ts_data_only(1.0));
     const auto pictures_of_sound = [](const MediaInput& in) {
-        ConversionSpec spec = song(in);
-        spec.picture.emplace();
-        spec.picture->codec = AV_CODEC_ID_MPEG4;
-        spec.picture->frame_width = spec.picture->picture_width = 320;
-        spec.picture->frame_height = spec.picture->picture_height = 240;
-        return spec;
+        ConversionPlan plan = song(in);
+        plan.picture.emplace();
+        plan.picture->codec = AV_CODEC_ID_MPEG4;
+        plan.picture->frame_width = plan.picture->picture_width = 320;
+        plan.picture->frame_height = plan.picture->picture_height = 240;
+        return plan;
     };
     const auto sound_of_data = [](const MediaInput&) {
-        ConversionSpec spec;
-        spec.sound.emplace().codec = AV_CODEC_ID_MP3;
-        return spec;
+        ConversionPlan plan;
+        plan.sound.emplace().codec = AV_CODEC_ID_MP3;
+        return plan;
     };
     struct Case {
         std::filesystem::path input;
         std::string output;
-        SpecOf spec_of;
+        PlanOf plan_of;
         std::string reason;
     };
     for (const Case& c : {
@@ -81,7 +81,7 @@ TEST_F(EngineBehaviour, ConversionsThatCannotBeMadeSayWhy) {
                   "the input has no stream for the output's audio"},
          }) {
         SCOPED_TRACE(c.output);
-        const ConversionResult result = convert(c.input, c.output, c.spec_of);
+        const ConversionResult result = convert(c.input, c.output, c.plan_of);
         EXPECT_EQ(result.status, ConversionResult::Status::failed);
         EXPECT_EQ(result.reason, c.reason);
         EXPECT_EQ(result.packets_written, 0);

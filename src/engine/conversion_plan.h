@@ -44,7 +44,7 @@ struct SoundSpec {
     bool silence = false;
 };
 
-struct ConversionSpec {
+struct ConversionPlan {
     using Picture = PictureSpec;
     using Sound = SoundSpec;
 
