@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/power_off_notice.h"
 #include "conversion_window/drop_area.h"
+#include "conversion_window/mount_player_watcher.h"
 #include "settings/settings_file.h"
 #include "skin/skin_button.h"
 
@@ -70,6 +71,7 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
 
     drop_area_->set_settings(settings_);
     apply_device();
+    drop_area_->set_player_watcher(new MountPlayerWatcher(this));
     if (settings_.stay_on_top != 0) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }

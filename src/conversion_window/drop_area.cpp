@@ -5,18 +5,22 @@
 #include "conversion_window/media_files.h"
 #include "conversion_window/posted_call.h"
 #include "jobs/clock_text.h"
+#include "platform/free_space.h"
+#include "players/connected_player_sender.h"
+#include "players/player_model_name.h"
 #include "skin/link_button.h"
 #include "skin/skin_button.h"
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QAction>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -131,6 +135,11 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
 
     // The prompt, or the last batch's summary.
     idle_panel_ = new QWidget(this);
+    player_label_ = new QLabel(idle_panel_);
+    player_label_->setAlignment(Qt::AlignCenter);
+    player_label_->setWordWrap(true);
+    player_label_->setTextFormat(Qt::PlainText);
+    player_label_->hide();
     status_label_ = new QLabel(idle_panel_);
     status_label_->setAlignment(Qt::AlignCenter);
     status_label_->setWordWrap(true);
@@ -142,6 +151,7 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     auto* idle_layout = new QVBoxLayout(idle_panel_);
     idle_layout->setContentsMargins(4, 0, 4, 1);
     idle_layout->setSpacing(0);
+    idle_layout->addWidget(player_label_);
     idle_layout->addWidget(status_label_);
     idle_layout->addWidget(failed_files_link_, 0, Qt::AlignHCenter);
 
@@ -205,7 +215,66 @@ void DropArea::set_device(const DeviceProfile& device) {
     device_ = device;
     device_picture_.load(device_.image_path); // a missing picture leaves the area white
     worker_->set_device(device_);
+    show_player_line();
     update();
+}
+
+void DropArea::set_settings(const AppSettings& settings) {
+    settings_ = settings;
+    show_player_line();
+}
+
+void DropArea::set_player_watcher(PlayerWatcher* watcher) {
+    if (player_watcher_ != nullptr) {
+        disconnect(player_watcher_, nullptr, this, nullptr);
+    }
+    player_watcher_ = watcher;
+    if (watcher != nullptr) {
+        connect(watcher, &PlayerWatcher::players_changed, this, &DropArea::take_players);
+    }
+    take_players();
+}
+
+void DropArea::take_players() {
+    player_.reset();
+    if (player_watcher_ != nullptr) {
+        const std::vector<PlayerRoot> players = player_watcher_->players();
+        if (!players.empty()) {
+            player_ = players.front();
+        }
+    }
+    // Whether a file goes onto it is the worker's to decide, by the settings and the device
+    // of its batch.
+    worker_->set_player(player_ ? ConnectedPlayerSender::opener(*player_) : PlayerSenderOpener());
+    show_player_line();
+}
+
+void DropArea::show_player_line() {
+    QString text;
+    // Said only while a player is connected: without one there is nothing to send.
+    if (settings_.send_to_player != 0 && player_) {
+        if (!device_.accepts_sent_files) {
+            text = tr("This device cannot receive files from Morvane");
+        } else {
+            std::string volume = player_->path;
+            while (volume.size() > 1 && volume.back() == '/') {
+                volume.pop_back();
+            }
+            volume = volume.substr(volume.find_last_of('/') + 1);
+            const QString model = QString::fromStdString(player_model_name(*player_));
+            const QString name = QFile::decodeName(QByteArray::fromStdString(volume));
+            const auto space = free_space(player_->path);
+            if (const auto* bytes = std::get_if<std::uint64_t>(&space)) {
+                const QString free = QLocale().formattedDataSize(static_cast<qint64>(*bytes), 1,
+                                                                 QLocale::DataSizeSIFormat);
+                text = tr("Send to: %1 '%2' — %3 free").arg(model, name, free);
+            } else {
+                text = tr("Send to: %1 '%2'").arg(model, name);
+            }
+        }
+    }
+    player_label_->setText(text);
+    player_label_->setVisible(!text.isEmpty());
 }
 
 void DropArea::add_files(const std::vector<std::string>& paths) {
@@ -508,8 +577,15 @@ void DropArea::show_summary(const BatchSummary& summary) {
     if (summary.failed > 0) {
         parts << tr("%n failed", nullptr, summary.failed);
     }
+    if (summary.sent > 0) {
+        parts << tr("%n sent to the player", nullptr, summary.sent);
+    }
+    if (summary.not_sent > 0) {
+        parts << tr("%n not sent to the player", nullptr, summary.not_sent);
+    }
     const QString text = parts.join(QStringLiteral(", "));
     failed_files_link_->setVisible(!summary.failed_files.empty());
+    show_player_line(); // the space the batch took
     show_idle_text(text.isEmpty() ? tr("Drop audio/video files") : text);
     if (!text.isEmpty()) {
         announcer_->announce(tr("Batch finished: %1").arg(text));

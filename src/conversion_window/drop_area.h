@@ -11,17 +11,21 @@
 #pragma once
 
 #include "conversion_window/announcer.h"
+#include "conversion_window/player_watcher.h"
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
+#include "players/player_root.h"
 #include "settings/app_settings.h"
 #include "skin/skin_pixmap.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +50,10 @@ public:
 
     void set_device(const DeviceProfile& device);
     // What the files added from now on are converted with.
-    void set_settings(const AppSettings& settings) { settings_ = settings; }
+    void set_settings(const AppSettings& settings);
+    // Where players come and go (not owned; the window's). The first player it lists takes
+    // the converted files when the settings say so; the line under the picture tells which.
+    void set_player_watcher(PlayerWatcher* watcher);
     void set_file_chooser(FileChooser chooser) { chooser_ = std::move(chooser); }
     void set_folder_chooser(FileChooser chooser) { folder_chooser_ = std::move(chooser); }
     // How often progress is shown at most (half a second unless changed).
@@ -68,6 +75,8 @@ public:
     const DeviceProfile& device() const { return device_; }
     // The parts a person reads (and tests look at).
     QLabel* status_label() const { return status_label_; }
+    // "Send to: PSP 'NAME' — 12.4 GB free"; hidden when there is nothing to say.
+    QLabel* player_label() const { return player_label_; }
     // "Show the files not converted", after a batch with failures.
     LinkButton* failed_files_link() const { return failed_files_link_; }
     const Announcer* announcer() const { return announcer_; }
@@ -107,6 +116,9 @@ private:
     void show_status(const ConversionStatus& status);
     void show_summary(const BatchSummary& summary);
     void show_idle_text(const QString& text);
+    // The watcher's news: the worker hears of the player, the line shows it.
+    void take_players();
+    void show_player_line();
     void set_drop_highlighted(bool highlighted);
     QString time_left_text(const ConversionStatus& status) const;
 
@@ -115,8 +127,11 @@ private:
     SkinPixmap device_picture_; // with its @2x art where there is some
     FileChooser chooser_;
     FileChooser folder_chooser_;
+    QPointer<PlayerWatcher> player_watcher_;
+    std::optional<PlayerRoot> player_; // the one files are sent to
 
     QWidget* idle_panel_ = nullptr;
+    QLabel* player_label_ = nullptr;
     QLabel* status_label_ = nullptr;
     LinkButton* failed_files_link_ = nullptr;
     QWidget* batch_panel_ = nullptr;

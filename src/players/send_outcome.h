@@ -2,12 +2,11 @@
 // What became of one file sent to a player.
 #pragma once
 
+#include "jobs/sent_media.h"
+
 #include <string>
 
 namespace morvane {
-
-// Which of the player's collections a file joins.
-enum class SentMedia { video, sound };
 
 struct SendOutcome {
     std::string landed_path; // sent: the file's path on the player
