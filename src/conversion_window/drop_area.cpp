@@ -140,6 +140,9 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     player_label_->setWordWrap(true);
     player_label_->setTextFormat(Qt::PlainText);
     player_label_->hide();
+    eject_link_ = new LinkButton(tr("Eject"), idle_panel_);
+    connect(eject_link_, &QAbstractButton::clicked, this, &DropArea::eject_player);
+    eject_link_->hide();
     status_label_ = new QLabel(idle_panel_);
     status_label_->setAlignment(Qt::AlignCenter);
     status_label_->setWordWrap(true);
@@ -152,6 +155,7 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     idle_layout->setContentsMargins(4, 0, 4, 1);
     idle_layout->setSpacing(0);
     idle_layout->addWidget(player_label_);
+    idle_layout->addWidget(eject_link_, 0, Qt::AlignHCenter);
     idle_layout->addWidget(status_label_);
     idle_layout->addWidget(failed_files_link_, 0, Qt::AlignHCenter);
 
@@ -200,7 +204,8 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     layout->addWidget(idle_panel_);
     layout->addWidget(batch_panel_);
 
-    setTabOrder(this, failed_files_link_);
+    setTabOrder(this, eject_link_);
+    setTabOrder(eject_link_, failed_files_link_);
     setTabOrder(failed_files_link_, stop_button_);
     show_idle_text(tr("Drop audio/video files"));
 }
@@ -229,8 +234,10 @@ void DropArea::set_player_watcher(PlayerWatcher* watcher) {
         disconnect(player_watcher_, nullptr, this, nullptr);
     }
     player_watcher_ = watcher;
+    ejecting_ = false;
     if (watcher != nullptr) {
         connect(watcher, &PlayerWatcher::players_changed, this, &DropArea::take_players);
+        connect(watcher, &PlayerWatcher::eject_finished, this, &DropArea::take_eject_result);
     }
     take_players();
 }
@@ -244,9 +251,52 @@ void DropArea::take_players() {
         }
     }
     // Whether a file goes onto it is the worker's to decide, by the settings and the device
-    // of its batch.
-    worker_->set_player(player_ ? ConnectedPlayerSender::opener(*player_) : PlayerSenderOpener());
+    // of its batch. Nothing goes onto a player on its way out.
+    worker_->set_player(player_ && !ejecting_ ? ConnectedPlayerSender::opener(*player_)
+                                              : PlayerSenderOpener());
     show_player_line();
+}
+
+QString DropArea::player_title() const {
+    if (!player_) {
+        return {};
+    }
+    std::string volume = player_->path;
+    while (volume.size() > 1 && volume.back() == '/') {
+        volume.pop_back();
+    }
+    volume = volume.substr(volume.find_last_of('/') + 1);
+    return tr("%1 '%2'").arg(QString::fromStdString(player_model_name(*player_)),
+                             QFile::decodeName(QByteArray::fromStdString(volume)));
+}
+
+void DropArea::eject_player() {
+    // Never while a batch may write to it; the link is hidden then, but a key may come first.
+    if (!player_ || player_watcher_ == nullptr || ejecting_ || converting_ || worker_->busy()) {
+        return;
+    }
+    ejecting_ = true;
+    ejecting_title_ = player_title(); // the player may be gone by the time it is done
+    worker_->set_player({});
+    if (eject_link_->hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    }
+    show_player_line();
+    show_idle_text(tr("Ejecting %1…").arg(ejecting_title_));
+    player_watcher_->eject(*player_);
+}
+
+void DropArea::take_eject_result(const QString& problem) {
+    if (!ejecting_) {
+        return;
+    }
+    ejecting_ = false;
+    const QString text = problem.isEmpty()
+                             ? tr("%1 can be unplugged").arg(ejecting_title_)
+                             : tr("Can't eject %1: %2").arg(ejecting_title_, problem);
+    show_idle_text(text);
+    announcer_->announce(text);
+    take_players(); // a player that stayed takes files again
 }
 
 void DropArea::show_player_line() {
@@ -255,26 +305,24 @@ void DropArea::show_player_line() {
     if (settings_.send_to_player != 0 && player_) {
         if (!device_.accepts_sent_files) {
             text = tr("This device cannot receive files from Morvane");
+        } else if (const auto space = free_space(player_->path);
+                   const auto* bytes = std::get_if<std::uint64_t>(&space)) {
+            const QString free = QLocale().formattedDataSize(static_cast<qint64>(*bytes), 1,
+                                                             QLocale::DataSizeSIFormat);
+            text = tr("Send to: %1 — %2 free").arg(player_title(), free);
         } else {
-            std::string volume = player_->path;
-            while (volume.size() > 1 && volume.back() == '/') {
-                volume.pop_back();
-            }
-            volume = volume.substr(volume.find_last_of('/') + 1);
-            const QString model = QString::fromStdString(player_model_name(*player_));
-            const QString name = QFile::decodeName(QByteArray::fromStdString(volume));
-            const auto space = free_space(player_->path);
-            if (const auto* bytes = std::get_if<std::uint64_t>(&space)) {
-                const QString free = QLocale().formattedDataSize(static_cast<qint64>(*bytes), 1,
-                                                                 QLocale::DataSizeSIFormat);
-                text = tr("Send to: %1 '%2' — %3 free").arg(model, name, free);
-            } else {
-                text = tr("Send to: %1 '%2'").arg(model, name);
-            }
+            text = tr("Send to: %1").arg(player_title());
         }
     }
     player_label_->setText(text);
     player_label_->setVisible(!text.isEmpty());
+    const bool can_eject = player_ && player_watcher_ != nullptr && player_watcher_->can_eject();
+    const bool show_eject = can_eject && !ejecting_ && !text.isEmpty();
+    if (!show_eject && eject_link_->hasFocus()) {
+        setFocus(Qt::OtherFocusReason); // not on to whatever follows it
+    }
+    eject_link_->setVisible(show_eject);
+    eject_link_->setAccessibleName(tr("Eject %1").arg(player_title()));
 }
 
 void DropArea::add_files(const std::vector<std::string>& paths) {

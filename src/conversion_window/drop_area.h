@@ -68,6 +68,8 @@ public:
     void choose_folder();
     // As the stop button: the current file ends complete and shorter, the rest is dropped.
     void request_stop();
+    // Unmounts the connected player and powers it off, unless a batch runs.
+    void eject_player();
 
     bool converting() const { return converting_; }
     bool stopping() const { return stopping_; }
@@ -77,6 +79,8 @@ public:
     QLabel* status_label() const { return status_label_; }
     // "Send to: PSP 'NAME' — 12.4 GB free"; hidden when there is nothing to say.
     QLabel* player_label() const { return player_label_; }
+    // "Eject", beside that line while no batch runs, where the watcher can eject.
+    LinkButton* eject_link() const { return eject_link_; }
     // "Show the files not converted", after a batch with failures.
     LinkButton* failed_files_link() const { return failed_files_link_; }
     const Announcer* announcer() const { return announcer_; }
@@ -119,6 +123,9 @@ private:
     // The watcher's news: the worker hears of the player, the line shows it.
     void take_players();
     void show_player_line();
+    // "PSP 'STICK'": its model and its volume's name.
+    QString player_title() const;
+    void take_eject_result(const QString& problem);
     void set_drop_highlighted(bool highlighted);
     QString time_left_text(const ConversionStatus& status) const;
 
@@ -132,6 +139,7 @@ private:
 
     QWidget* idle_panel_ = nullptr;
     QLabel* player_label_ = nullptr;
+    LinkButton* eject_link_ = nullptr;
     QLabel* status_label_ = nullptr;
     LinkButton* failed_files_link_ = nullptr;
     QWidget* batch_panel_ = nullptr;
@@ -145,6 +153,8 @@ private:
     bool converting_ = false;
     bool stopping_ = false;
     bool drop_highlighted_ = false;
+    bool ejecting_ = false;
+    QString ejecting_title_; // "PSP 'STICK'"
     int announced_tenth_ = -1; // of the current file's progress
     QElapsedTimer batch_clock_;
     BatchTimeLeft time_left_;

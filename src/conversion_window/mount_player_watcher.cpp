@@ -33,19 +33,6 @@ std::string read_table(int descriptor) {
     return text;
 }
 
-bool same_players(const std::vector<PlayerRoot>& a, const std::vector<PlayerRoot>& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].kind != b[i].kind || a[i].path != b[i].path ||
-            a[i].model_number != b[i].model_number) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 MountPlayerWatcher::MountPlayerWatcher(QObject* parent) : PlayerWatcher(parent) {
@@ -91,7 +78,7 @@ void MountPlayerWatcher::rescan() {
             found.push_back(std::move(*root));
         }
     }
-    if (!same_players(found, players_)) {
+    if (found != players_) {
         players_ = std::move(found);
         emit players_changed();
     }

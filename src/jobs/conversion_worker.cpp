@@ -41,6 +41,11 @@ void ConversionWorker::set_player(PlayerSenderOpener opener) {
     ++player_generation_;
 }
 
+bool ConversionWorker::busy() const {
+    std::lock_guard lock(mutex_);
+    return batch_running_ || batch_due();
+}
+
 void ConversionWorker::add_files(const std::vector<std::string>& paths) {
     std::lock_guard lock(mutex_);
     queue_.insert(queue_.end(), paths.begin(), paths.end());

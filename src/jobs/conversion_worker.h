@@ -60,6 +60,8 @@ public:
     // The stop button: the current file ends as a complete, shorter file and the files the
     // batch holds are reported as not started. Ignored when no batch runs or is due.
     void request_stop();
+    // Whether a batch runs or is about to: what it sends must not lose its player then.
+    bool busy() const;
 
     // Called by the engine on the worker thread.
     bool on_progress(int percent) override;
