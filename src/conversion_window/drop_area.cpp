@@ -310,6 +310,11 @@ void DropArea::show_player_line() {
             const QString free = QLocale().formattedDataSize(static_cast<qint64>(*bytes), 1,
                                                              QLocale::DataSizeSIFormat);
             text = tr("Send to: %1 — %2 free").arg(player_title(), free);
+            // Too long for one line: the free space goes on the next, not half of it.
+            const int room = std::max(1, width() - 8);
+            if (player_label_->fontMetrics().horizontalAdvance(text) > room) {
+                text = tr("Send to: %1\n%2 free").arg(player_title(), free);
+            }
         } else {
             text = tr("Send to: %1").arg(player_title());
         }
@@ -366,6 +371,11 @@ void DropArea::request_stop() {
     count_label_->setText(tr("Stopping…"));
     announcer_->announce(tr("Stopping: the current file is kept, shorter"));
     worker_->request_stop();
+}
+
+void DropArea::resizeEvent(QResizeEvent* event) {
+    QAbstractButton::resizeEvent(event);
+    show_player_line();
 }
 
 void DropArea::paintEvent(QPaintEvent*) {

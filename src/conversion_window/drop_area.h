@@ -99,6 +99,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override; // the player's line fits the new width
     bool eventFilter(QObject* watched, QEvent* event) override;
     void customEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -25,6 +25,9 @@ const QString file_system_interface = QStringLiteral("org.freedesktop.UDisks2.Fi
 const QString drive_interface = QStringLiteral("org.freedesktop.UDisks2.Drive");
 
 constexpr int question_timeout_ms = 10'000;
+// The first question holds up the window's start: files named on the command line may
+// convert within a second and must find the player already known.
+constexpr int first_question_timeout_ms = 3'000;
 // Unmounting writes out what the system still holds for the player: a slow stick takes long.
 constexpr int unmount_timeout_ms = 300'000;
 
@@ -68,7 +71,9 @@ UdisksPlayerWatcher::UdisksPlayerWatcher(const QDBusConnection& bus, QObject* pa
                  SLOT(object_news(QDBusMessage)));
     bus_.connect(udisks, QString(), properties, QStringLiteral("PropertiesChanged"), this,
                  SLOT(object_news(QDBusMessage)));
-    rescan();
+    const QDBusMessage question = QDBusMessage::createMethodCall(
+        udisks, udisks_root, object_manager, QStringLiteral("GetManagedObjects"));
+    take_objects(bus_.call(question, QDBus::Block, first_question_timeout_ms));
 }
 
 std::vector<PlayerRoot> UdisksPlayerWatcher::players() const {
@@ -96,22 +101,24 @@ void UdisksPlayerWatcher::rescan() {
     const QDBusMessage question = QDBusMessage::createMethodCall(
         udisks, udisks_root, object_manager, QStringLiteral("GetManagedObjects"));
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(question, question_timeout_ms), this);
-    connect(call, &QDBusPendingCallWatcher::finished, this, &UdisksPlayerWatcher::take_objects);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        asking_ = false;
+        if (ask_again_) {
+            ask_again_ = false;
+            rescan(); // this answer is already old
+            return;
+        }
+        take_objects(call->reply());
+    });
 }
 
-void UdisksPlayerWatcher::take_objects(QDBusPendingCallWatcher* call) {
-    call->deleteLater();
-    asking_ = false;
-    if (ask_again_) {
-        ask_again_ = false;
-        rescan(); // this answer is already old
-        return;
-    }
-    if (call->isError()) {
+void UdisksPlayerWatcher::take_objects(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage) {
         return; // UDisks2 is restarting, say: what was known stays until it answers again
     }
     QMap<QDBusObjectPath, InterfaceProperties> objects;
-    call->reply().arguments().value(0).value<QDBusArgument>() >> objects;
+    reply.arguments().value(0).value<QDBusArgument>() >> objects;
 
     std::vector<MountedPlayer> found;
     for (auto object = objects.cbegin(); object != objects.cend(); ++object) {

@@ -10,7 +10,6 @@
 #include <QDBusObjectPath>
 
 class QDBusMessage;
-class QDBusPendingCallWatcher;
 
 namespace morvane {
 
@@ -40,7 +39,8 @@ private:
 
     // Asks UDisks2 for all it knows (once at a time; news during a question asks again).
     void rescan();
-    void take_objects(QDBusPendingCallWatcher* call);
+    // What GetManagedObjects answered: the players among the mounted file systems.
+    void take_objects(const QDBusMessage& reply);
     void power_off(const QDBusObjectPath& drive);
 
     QDBusConnection bus_;

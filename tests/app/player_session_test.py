@@ -4,7 +4,8 @@ of the test's own) tells of a PSP memory stick being mounted; the window says it
 it; a file dragged from another program and dropped on the window converts into the output
 folder and lands in the stick's MUSIC folder; the summary says it went onto the player. Then
 Tab reaches "Eject", Return unmounts the stick and powers it off through UDisks2, and the
-window says it can be unplugged.
+window says it can be unplugged. Started again with the player plugged in and a file to
+convert, the file goes onto it too.
 
     player_session_test.py <morvane> <drag source> <sound file> <work folder> <bus address>
 
@@ -115,8 +116,25 @@ wait_for("the player's line to go", lambda: not shown_text(main, "Send to:"))
 focus_moves_to(main, "Add files to convert", "Return on Eject")
 print("Eject: unmounted and powered off; the window says it can be unplugged")
 
-press("Morvane", "ctrl+q")
-wait_for("the program to end", lambda: program.poll() is not None)
-if program.returncode != 0:
-    fail(f"the program ended with status {program.returncode}")
+
+
+def quit_program():
+    press("Morvane", "ctrl+q")
+    wait_for("the program to end", lambda: program.poll() is not None)
+    if program.returncode != 0:
+        fail(f"the program ended with status {program.returncode}")
+
+
+quit_program()
 print("ended")
+
+# Plugged in before the program starts with a file to convert: the file, done within a
+# second, finds the player known.
+standin("Plug", f"string:{stick}")
+program = desktop_reader.program = subprocess.Popen([morvane, sound], env=environment)
+main = wait_for("the main window", lambda: window("Morvane"))
+summary = wait_for("the summary", lambda: shown_text(main, "1 converted"), seconds=60)
+if summary != "1 converted, 1 sent to the player":
+    fail(f"started with a player plugged in, the summary says {summary!r}")
+quit_program()
+print(f"started with the player plugged in: {summary!r}")
