@@ -47,11 +47,18 @@ protected:
     }
 };
 
-// Connects a folder laid out as a player, and pulls it out, where the system's mount table
-// would tell of a real one.
+// Connects a folder laid out as a player, pulls it out and ejects it, where UDisks2 would tell
+// of a real one.
 class StandInPlayerWatcher : public PlayerWatcher {
 public:
     std::vector<PlayerRoot> players() const override { return players_; }
+    bool can_eject() const override { return true; }
+    void eject(const PlayerRoot&) override {
+        ++ejects;
+        pull_out();
+        emit eject_finished({});
+    }
+    int ejects = 0;
     void plug_in(const fs::path& folder) {
         players_ = {find_player_root(folder.string()).value()};
         emit players_changed();
@@ -75,7 +82,7 @@ std::vector<std::string> names_in(const fs::path& folder) {
     return names;
 }
 
-TEST_F(MainWindowTest, APlayerThatComesWhileTheWindowRunsTakesTheDroppedFilesWhenItMay) {
+TEST_F(MainWindowTest, APlayerPluggedInTakesTheDroppedFilesWhenItMayAndEjectsOnlyBetweenBatches) {
     const struct {
         const char* config;
         bool sent;
@@ -104,7 +111,9 @@ TEST_F(MainWindowTest, APlayerThatComesWhileTheWindowRunsTakesTheDroppedFilesWhe
         EXPECT_EQ(line.left(expected.size()).toStdString(), expected.toStdString());
         const std::string name = each.sent ? "tone.wav" : "kept.wav";
         test::drop_files(area, {tone(name)});
+        area->eject_player(); // refused: the batch may write to the player
         BatchSummary summary = wait_for_batch(*window);
+        EXPECT_EQ(watcher.ejects, 0) << "ejected while a batch ran";
         EXPECT_EQ(summary.converted, 1);
         EXPECT_EQ(summary.sent, each.sent ? 1 : 0);
         EXPECT_EQ(summary.not_sent, 0);
@@ -123,7 +132,14 @@ TEST_F(MainWindowTest, APlayerThatComesWhileTheWindowRunsTakesTheDroppedFilesWhe
             EXPECT_EQ(area->status_label()->text(), "1 converted");
         }
 
-        // Pulled out: the line goes, and the next file stays in the output folder only.
+        // Ejected between batches (or pulled out): the line goes, and the next file stays
+        // in the output folder only.
+        if (each.sent) {
+            ASSERT_TRUE(area->eject_link()->isVisible());
+            QTest::mouseClick(area->eject_link(), Qt::LeftButton);
+            EXPECT_EQ(watcher.ejects, 1);
+            EXPECT_EQ(area->status_label()->text(), "PSP 'STICK' can be unplugged");
+        }
         watcher.pull_out();
         EXPECT_FALSE(area->player_label()->isVisible());
         test::drop_files(area, {tone("after.wav")});
