@@ -5,6 +5,8 @@
 #include "app/dialogs.h"
 #include "app/power_off_notice.h"
 #include "conversion_window/drop_area.h"
+#include "conversion_window/mount_player_watcher.h"
+#include "conversion_window/udisks_player_watcher.h"
 #include "settings/settings_file.h"
 #include "skin/skin_button.h"
 
@@ -70,6 +72,14 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
 
     drop_area_->set_settings(settings_);
     apply_device();
+    // UDisks2 tells of players as they come and can eject them; the mount table is read where
+    // the system does not run it.
+    const QDBusConnection system_bus = QDBusConnection::systemBus();
+    if (UdisksPlayerWatcher::available(system_bus)) {
+        drop_area_->set_player_watcher(new UdisksPlayerWatcher(system_bus, this));
+    } else {
+        drop_area_->set_player_watcher(new MountPlayerWatcher(this));
+    }
     if (settings_.stay_on_top != 0) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }

@@ -5,6 +5,7 @@
 #include "cli/progress_line.h"
 #include "engine/progress_sink.h"
 #include "jobs/output_naming.h"
+#include "jobs/sent_media.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -24,16 +25,6 @@ constexpr auto redraw_interval = std::chrono::milliseconds(250);
 
 double seconds_between(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
-}
-
-// Films go with the player's videos; sound, also the sound a film player made of a film
-// without pictures, with its music.
-SentMedia sent_media(const DeviceProfile& device, const std::string& output) {
-    const std::string& extension = device.video_extension;
-    const bool film =
-        device.plays_video && output.size() >= extension.size() &&
-        output.compare(output.size() - extension.size(), extension.size(), extension) == 0;
-    return film ? SentMedia::video : SentMedia::sound;
 }
 
 int terminal_width(std::FILE* stream) {

@@ -5,18 +5,22 @@
 #include "conversion_window/media_files.h"
 #include "conversion_window/posted_call.h"
 #include "jobs/clock_text.h"
+#include "platform/free_space.h"
+#include "players/connected_player_sender.h"
+#include "players/player_model_name.h"
 #include "skin/link_button.h"
 #include "skin/skin_button.h"
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QAction>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -131,6 +135,14 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
 
     // The prompt, or the last batch's summary.
     idle_panel_ = new QWidget(this);
+    player_label_ = new QLabel(idle_panel_);
+    player_label_->setAlignment(Qt::AlignCenter);
+    player_label_->setWordWrap(true);
+    player_label_->setTextFormat(Qt::PlainText);
+    player_label_->hide();
+    eject_link_ = new LinkButton(tr("Eject"), idle_panel_);
+    connect(eject_link_, &QAbstractButton::clicked, this, &DropArea::eject_player);
+    eject_link_->hide();
     status_label_ = new QLabel(idle_panel_);
     status_label_->setAlignment(Qt::AlignCenter);
     status_label_->setWordWrap(true);
@@ -142,6 +154,8 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     auto* idle_layout = new QVBoxLayout(idle_panel_);
     idle_layout->setContentsMargins(4, 0, 4, 1);
     idle_layout->setSpacing(0);
+    idle_layout->addWidget(player_label_);
+    idle_layout->addWidget(eject_link_, 0, Qt::AlignHCenter);
     idle_layout->addWidget(status_label_);
     idle_layout->addWidget(failed_files_link_, 0, Qt::AlignHCenter);
 
@@ -190,7 +204,8 @@ DropArea::DropArea(const std::string& skin_folder, QWidget* parent)
     layout->addWidget(idle_panel_);
     layout->addWidget(batch_panel_);
 
-    setTabOrder(this, failed_files_link_);
+    setTabOrder(this, eject_link_);
+    setTabOrder(eject_link_, failed_files_link_);
     setTabOrder(failed_files_link_, stop_button_);
     show_idle_text(tr("Drop audio/video files"));
 }
@@ -205,7 +220,114 @@ void DropArea::set_device(const DeviceProfile& device) {
     device_ = device;
     device_picture_.load(device_.image_path); // a missing picture leaves the area white
     worker_->set_device(device_);
+    show_player_line();
     update();
+}
+
+void DropArea::set_settings(const AppSettings& settings) {
+    settings_ = settings;
+    show_player_line();
+}
+
+void DropArea::set_player_watcher(PlayerWatcher* watcher) {
+    if (player_watcher_ != nullptr) {
+        disconnect(player_watcher_, nullptr, this, nullptr);
+    }
+    player_watcher_ = watcher;
+    ejecting_ = false;
+    if (watcher != nullptr) {
+        connect(watcher, &PlayerWatcher::players_changed, this, &DropArea::take_players);
+        connect(watcher, &PlayerWatcher::eject_finished, this, &DropArea::take_eject_result);
+    }
+    take_players();
+}
+
+void DropArea::take_players() {
+    player_.reset();
+    if (player_watcher_ != nullptr) {
+        const std::vector<PlayerRoot> players = player_watcher_->players();
+        if (!players.empty()) {
+            player_ = players.front();
+        }
+    }
+    // Whether a file goes onto it is the worker's to decide, by the settings and the device
+    // of its batch. Nothing goes onto a player on its way out.
+    worker_->set_player(player_ && !ejecting_ ? ConnectedPlayerSender::opener(*player_)
+                                              : PlayerSenderOpener());
+    show_player_line();
+}
+
+QString DropArea::player_title() const {
+    if (!player_) {
+        return {};
+    }
+    std::string volume = player_->path;
+    while (volume.size() > 1 && volume.back() == '/') {
+        volume.pop_back();
+    }
+    volume = volume.substr(volume.find_last_of('/') + 1);
+    return tr("%1 '%2'").arg(QString::fromStdString(player_model_name(*player_)),
+                             QFile::decodeName(QByteArray::fromStdString(volume)));
+}
+
+void DropArea::eject_player() {
+    // Never while a batch may write to it; the link is hidden then, but a key may come first.
+    if (!player_ || player_watcher_ == nullptr || ejecting_ || converting_ || worker_->busy()) {
+        return;
+    }
+    ejecting_ = true;
+    ejecting_title_ = player_title(); // the player may be gone by the time it is done
+    worker_->set_player({});
+    if (eject_link_->hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    }
+    show_player_line();
+    show_idle_text(tr("Ejecting %1…").arg(ejecting_title_));
+    player_watcher_->eject(*player_);
+}
+
+void DropArea::take_eject_result(const QString& problem) {
+    if (!ejecting_) {
+        return;
+    }
+    ejecting_ = false;
+    const QString text = problem.isEmpty()
+                             ? tr("%1 can be unplugged").arg(ejecting_title_)
+                             : tr("Can't eject %1: %2").arg(ejecting_title_, problem);
+    show_idle_text(text);
+    announcer_->announce(text);
+    take_players(); // a player that stayed takes files again
+}
+
+void DropArea::show_player_line() {
+    QString text;
+    // Said only while a player is connected: without one there is nothing to send.
+    if (settings_.send_to_player != 0 && player_) {
+        if (!device_.accepts_sent_files) {
+            text = tr("This device cannot receive files from Morvane");
+        } else if (const auto space = free_space(player_->path);
+                   const auto* bytes = std::get_if<std::uint64_t>(&space)) {
+            const QString free = QLocale().formattedDataSize(static_cast<qint64>(*bytes), 1,
+                                                             QLocale::DataSizeSIFormat);
+            text = tr("Send to: %1 — %2 free").arg(player_title(), free);
+            // Too long for one line: the free space goes on the next, not half of it.
+            const int room = std::max(1, width() - 8);
+            if (player_label_->fontMetrics().horizontalAdvance(text) > room) {
+                text = tr("Send to: %1\n%2 free").arg(player_title(), free);
+            }
+        } else {
+            text = tr("Send to: %1").arg(player_title());
+        }
+    }
+    player_label_->setText(text);
+    player_label_->setVisible(!text.isEmpty());
+    const bool can_eject = player_ && player_watcher_ != nullptr && player_watcher_->can_eject();
+    const bool show_eject = can_eject && !ejecting_ && !text.isEmpty();
+    if (!show_eject && eject_link_->hasFocus()) {
+        setFocus(Qt::OtherFocusReason); // not on to whatever follows it
+    }
+    eject_link_->setVisible(show_eject);
+    eject_link_->setAccessibleName(tr("Eject %1").arg(player_title()));
 }
 
 void DropArea::add_files(const std::vector<std::string>& paths) {
@@ -249,6 +371,11 @@ void DropArea::request_stop() {
     count_label_->setText(tr("Stopping…"));
     announcer_->announce(tr("Stopping: the current file is kept, shorter"));
     worker_->request_stop();
+}
+
+void DropArea::resizeEvent(QResizeEvent* event) {
+    QAbstractButton::resizeEvent(event);
+    show_player_line();
 }
 
 void DropArea::paintEvent(QPaintEvent*) {
@@ -508,8 +635,15 @@ void DropArea::show_summary(const BatchSummary& summary) {
     if (summary.failed > 0) {
         parts << tr("%n failed", nullptr, summary.failed);
     }
+    if (summary.sent > 0) {
+        parts << tr("%n sent to the player", nullptr, summary.sent);
+    }
+    if (summary.not_sent > 0) {
+        parts << tr("%n not sent to the player", nullptr, summary.not_sent);
+    }
     const QString text = parts.join(QStringLiteral(", "));
     failed_files_link_->setVisible(!summary.failed_files.empty());
+    show_player_line(); // the space the batch took
     show_idle_text(text.isEmpty() ? tr("Drop audio/video files") : text);
     if (!text.isEmpty()) {
         announcer_->announce(tr("Batch finished: %1").arg(text));

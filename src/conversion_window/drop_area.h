@@ -11,17 +11,21 @@
 #pragma once
 
 #include "conversion_window/announcer.h"
+#include "conversion_window/player_watcher.h"
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
+#include "players/player_root.h"
 #include "settings/app_settings.h"
 #include "skin/skin_pixmap.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +50,10 @@ public:
 
     void set_device(const DeviceProfile& device);
     // What the files added from now on are converted with.
-    void set_settings(const AppSettings& settings) { settings_ = settings; }
+    void set_settings(const AppSettings& settings);
+    // Where players come and go (not owned; the window's). The first player it lists takes
+    // the converted files when the settings say so; the line under the picture tells which.
+    void set_player_watcher(PlayerWatcher* watcher);
     void set_file_chooser(FileChooser chooser) { chooser_ = std::move(chooser); }
     void set_folder_chooser(FileChooser chooser) { folder_chooser_ = std::move(chooser); }
     // How often progress is shown at most (half a second unless changed).
@@ -61,6 +68,8 @@ public:
     void choose_folder();
     // As the stop button: the current file ends complete and shorter, the rest is dropped.
     void request_stop();
+    // Unmounts the connected player and powers it off, unless a batch runs.
+    void eject_player();
 
     bool converting() const { return converting_; }
     bool stopping() const { return stopping_; }
@@ -68,6 +77,10 @@ public:
     const DeviceProfile& device() const { return device_; }
     // The parts a person reads (and tests look at).
     QLabel* status_label() const { return status_label_; }
+    // "Send to: PSP 'NAME' — 12.4 GB free"; hidden when there is nothing to say.
+    QLabel* player_label() const { return player_label_; }
+    // "Eject", beside that line while no batch runs, where the watcher can eject.
+    LinkButton* eject_link() const { return eject_link_; }
     // "Show the files not converted", after a batch with failures.
     LinkButton* failed_files_link() const { return failed_files_link_; }
     const Announcer* announcer() const { return announcer_; }
@@ -86,6 +99,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override; // the player's line fits the new width
     bool eventFilter(QObject* watched, QEvent* event) override;
     void customEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -107,6 +121,12 @@ private:
     void show_status(const ConversionStatus& status);
     void show_summary(const BatchSummary& summary);
     void show_idle_text(const QString& text);
+    // The watcher's news: the worker hears of the player, the line shows it.
+    void take_players();
+    void show_player_line();
+    // "PSP 'STICK'": its model and its volume's name.
+    QString player_title() const;
+    void take_eject_result(const QString& problem);
     void set_drop_highlighted(bool highlighted);
     QString time_left_text(const ConversionStatus& status) const;
 
@@ -115,8 +135,12 @@ private:
     SkinPixmap device_picture_; // with its @2x art where there is some
     FileChooser chooser_;
     FileChooser folder_chooser_;
+    QPointer<PlayerWatcher> player_watcher_;
+    std::optional<PlayerRoot> player_; // the one files are sent to
 
     QWidget* idle_panel_ = nullptr;
+    QLabel* player_label_ = nullptr;
+    LinkButton* eject_link_ = nullptr;
     QLabel* status_label_ = nullptr;
     LinkButton* failed_files_link_ = nullptr;
     QWidget* batch_panel_ = nullptr;
@@ -130,6 +154,8 @@ private:
     bool converting_ = false;
     bool stopping_ = false;
     bool drop_highlighted_ = false;
+    bool ejecting_ = false;
+    QString ejecting_title_; // "PSP 'STICK'"
     int announced_tenth_ = -1; // of the current file's progress
     QElapsedTimer batch_clock_;
     BatchTimeLeft time_left_;

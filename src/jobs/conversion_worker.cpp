@@ -2,11 +2,11 @@
 #include "jobs/conversion_worker.h"
 
 #include "jobs/output_folder.h"
+#include "jobs/output_naming.h"
 
 namespace morvane {
 
-ConversionWorker::ConversionWorker(ConversionHost& host,
-                                   std::chrono::microseconds report_interval)
+ConversionWorker::ConversionWorker(ConversionHost& host, std::chrono::microseconds report_interval)
     : ProgressSink(report_interval), host_(host) {}
 
 ConversionWorker::~ConversionWorker() {
@@ -33,6 +33,17 @@ void ConversionWorker::set_settings(const AppSettings& settings) {
 void ConversionWorker::set_skip_existing(bool skip_existing) {
     std::lock_guard lock(mutex_);
     skip_existing_ = skip_existing;
+}
+
+void ConversionWorker::set_player(PlayerSenderOpener opener) {
+    std::lock_guard lock(mutex_);
+    player_opener_ = std::move(opener);
+    ++player_generation_;
+}
+
+bool ConversionWorker::busy() const {
+    std::lock_guard lock(mutex_);
+    return batch_running_ || batch_due();
 }
 
 void ConversionWorker::add_files(const std::vector<std::string>& paths) {
@@ -95,6 +106,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     batch_running_ = true;
     start_requested_ = false;
     BatchSummary summary;
+    BatchPlayer player;
     lock.unlock();
     ConversionJob job(engine_);
     lock.lock();
@@ -106,6 +118,9 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
 
     for (int index = 0;; ++index) {
         if (quit_requested_) {
+            lock.unlock();
+            close_player(player, summary); // what reached an iPod joins its library
+            lock.lock();
             return false;
         }
         if (stop_requested_) {
@@ -142,6 +157,9 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         current_path_ = path;
         const DeviceProfile device = device_;
         const std::string output_folder = settings_.output_folder;
+        const bool sending = settings_.send_to_player != 0 && device.accepts_sent_files;
+        const PlayerSenderOpener opener = sending ? player_opener_ : PlayerSenderOpener();
+        const std::uint64_t generation = player_generation_;
         job.set_skip_existing(skip_existing_);
         const ConversionStatus status{true, index, batch_total(), 0, 0, path};
         lock.unlock();
@@ -154,19 +172,31 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
                 current_seconds_ = seconds;
             });
 
-        lock.lock();
-        if (quit_requested_) {
-            return false; // the host may be going away: it hears nothing more
-        }
         summary.count(outcome.status);
         if (outcome.status == JobStatus::failed || outcome.status == JobStatus::incomplete) {
             summary.failed_files.push_back({path, outcome.reason});
+        }
+        // On this thread, after the file is whole in the output folder; the window only
+        // waits for the news.
+        if (outcome.converted()) {
+            send_to_player(player, opener, generation, path, outcome, device, summary);
+        }
+        lock.lock();
+        if (quit_requested_) {
+            lock.unlock();
+            close_player(player, summary);
+            lock.lock();
+            return false; // the host may be going away: it hears nothing more
         }
         lock.unlock();
         host_.file_finished(path, outcome);
         lock.lock();
     }
 
+    // Once per batch, also after a stop: an iPod's library takes the files sent only now.
+    lock.unlock();
+    close_player(player, summary);
+    lock.lock();
     if (quit_requested_) {
         return false;
     }
@@ -185,6 +215,52 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     host_.conversion_end(summary);
     lock.lock();
     return true;
+}
+
+void ConversionWorker::send_to_player(BatchPlayer& player, const PlayerSenderOpener& opener,
+                                      std::uint64_t generation, const std::string& input,
+                                      const JobOutcome& outcome, const DeviceProfile& device,
+                                      BatchSummary& summary) {
+    if (player.sender && player.generation != generation) {
+        close_player(player, summary); // the player changed (or went) since its last file
+    }
+    if (!opener) {
+        return;
+    }
+    if (!player.sender) {
+        player.sender = opener();
+        player.generation = generation;
+        if (!player.sender) {
+            return;
+        }
+    }
+    const std::string& output = outcome.output_path;
+    const std::size_t dot = output.find_last_of('.');
+    const std::string extension = dot == std::string::npos ? "" : output.substr(dot);
+    // The output's own name without the output folder's "_<n>": the player has its own files.
+    const std::optional<std::string> problem = player.sender->send(
+        output, output_base_name(input) + extension, sent_media(device, output));
+    if (problem) {
+        ++summary.not_sent;
+        summary.failed_files.push_back({input, "not sent to the player: " + *problem});
+        return;
+    }
+    ++summary.sent;
+    player.sent_inputs.push_back(input);
+}
+
+void ConversionWorker::close_player(BatchPlayer& player, BatchSummary& summary) {
+    if (!player.sender) {
+        return;
+    }
+    if (const std::optional<std::string> problem = player.sender->finish()) {
+        for (const std::string& input : player.sent_inputs) {
+            --summary.sent;
+            ++summary.not_sent;
+            summary.failed_files.push_back({input, "not sent to the player: " + *problem});
+        }
+    }
+    player = BatchPlayer{};
 }
 
 } // namespace morvane

@@ -14,12 +14,15 @@
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
+#include "jobs/player_sender.h"
 #include "settings/app_settings.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -43,6 +46,10 @@ public:
     void set_settings(const AppSettings& settings);
     // Inputs whose output exists already are skipped (see ConversionJob).
     void set_skip_existing(bool skip_existing);
+    // The player now connected (an empty opener: none). Each converted file goes onto it too
+    // when the settings say so and the device takes sent files; a batch that sees the player
+    // change finishes with the old one before it opens the new.
+    void set_player(PlayerSenderOpener opener);
 
     // Queues paths in drop order; nothing is filtered here. A running batch takes them,
     // unless it was asked to stop: then they wait for the next batch.
@@ -53,12 +60,30 @@ public:
     // The stop button: the current file ends as a complete, shorter file and the files the
     // batch holds are reported as not started. Ignored when no batch runs or is due.
     void request_stop();
+    // Whether a batch runs or is about to: what it sends must not lose its player then.
+    bool busy() const;
 
     // Called by the engine on the worker thread.
     bool on_progress(int percent) override;
 
 private:
+    // The player the running batch sends to; used by the worker thread only.
+    struct BatchPlayer {
+        std::unique_ptr<PlayerSender> sender;
+        std::uint64_t generation = 0;         // of the opener it came from
+        std::vector<std::string> sent_inputs; // whose outputs it took
+    };
+
     void worker_main();
+    // Sends the converted output of `input` onto the player of `generation` (opened through
+    // `opener`), counting the outcome in `summary`. Call without the lock.
+    void send_to_player(BatchPlayer& player, const PlayerSenderOpener& opener,
+                        std::uint64_t generation, const std::string& input,
+                        const JobOutcome& outcome, const DeviceProfile& device,
+                        BatchSummary& summary);
+    // Ends the batch's use of its player: the files it took count as not sent when it
+    // cannot keep them. Call without the lock.
+    static void close_player(BatchPlayer& player, BatchSummary& summary);
     // Runs one batch; returns with `lock` held. False when the worker must end at once.
     bool run_batch(std::unique_lock<std::mutex>& lock);
     // The files of the running batch so far; call with the lock held.
@@ -76,7 +101,9 @@ private:
     DeviceProfile device_;
     AppSettings settings_;
     bool skip_existing_ = false;
-    std::deque<std::string> queue_; // not yet taken by a batch
+    PlayerSenderOpener player_opener_;
+    std::uint64_t player_generation_ = 0; // counts set_player calls
+    std::deque<std::string> queue_;       // not yet taken by a batch
     bool start_requested_ = false;
     bool batch_running_ = false;
     bool stop_requested_ = false;

@@ -16,6 +16,8 @@ struct PlayerRoot {
     // An iPod's model number as its SysInfo states it ("xA623"); empty when unknown (a PSP,
     // or a SysInfo that is missing, damaged or not what an iPod writes).
     std::string model_number;
+
+    bool operator==(const PlayerRoot&) const = default;
 };
 
 // What `folder` is when it is a player's root; nothing for any other folder (or a path that

@@ -2,15 +2,14 @@
 // What became of one file sent to a player.
 #pragma once
 
+#include "jobs/sent_media.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
 
 namespace morvane {
-
-// Which of the player's collections a file joins.
-enum class SentMedia { video, sound };
 
 struct SendOutcome {
     std::string landed_path; // sent: the file's path on the player

@@ -15,6 +15,8 @@ struct AppSettings {
     int stay_on_top = 0; // an ordinary window unless the user asks
     int shutdown_after_batch = 0;
     int open_output_after_batch = 1;
+    // Converted files are copied onto a connected player too (the desktop program).
+    int send_to_player = 1;
     int device_index = 0;
     // The folder outputs are written into (UTF-8); ends in "/" once loaded (see load_settings).
     std::string output_folder;

@@ -13,6 +13,7 @@ constexpr const char* section = "Common";
 constexpr const char* output_folder_key = "OutputFolder";
 constexpr const char* shutdown_key = "Shutdown";
 constexpr const char* open_output_key = "OpenOutput";
+constexpr const char* send_to_player_key = "SendToPlayer";
 constexpr const char* stay_on_top_key = "Topmost";
 constexpr const char* device_index_key = "DeviceIndex";
 
@@ -47,6 +48,8 @@ void load_settings(AppSettings& settings, const SettingsLocation& location) {
 
     settings.shutdown_after_batch = file.read_int(section, shutdown_key, 0);
     settings.open_output_after_batch = file.read_int(section, open_output_key, 1);
+    // Files written before the setting existed mean on.
+    settings.send_to_player = file.read_int(section, send_to_player_key, 1);
     settings.stay_on_top = file.read_int(section, stay_on_top_key, 0);
     settings.device_index = file.read_int(section, device_index_key, 0);
     // A hand-edited index must not reach the device table as an index out of its bounds.
@@ -67,6 +70,7 @@ std::optional<std::string> save_settings(const AppSettings& settings,
         file.write_string(section, output_folder_key, settings.output_folder);
     file.write_string(section, open_output_key, flag_text(settings.open_output_after_batch));
     file.write_string(section, shutdown_key, flag_text(settings.shutdown_after_batch));
+    file.write_string(section, send_to_player_key, flag_text(settings.send_to_player));
     file.write_string(section, stay_on_top_key, flag_text(settings.stay_on_top));
     file.write_int(section, device_index_key, settings.device_index);
     std::string failure;

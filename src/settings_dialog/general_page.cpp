@@ -50,12 +50,16 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     open_output_ = new QCheckBox(tr("Open the output folder after conversion"), others_box);
     open_output_->setObjectName(QStringLiteral("open_output"));
     open_output_->setChecked(settings.open_output_after_batch != 0);
+    send_to_player_ = new QCheckBox(tr("Send converted files to a connected player"), others_box);
+    send_to_player_->setObjectName(QStringLiteral("send_to_player"));
+    send_to_player_->setChecked(settings.send_to_player != 0);
     stay_on_top_ = new QCheckBox(tr("Keep on top of other windows"), others_box);
     stay_on_top_->setObjectName(QStringLiteral("stay_on_top"));
     stay_on_top_->setChecked(settings.stay_on_top != 0);
     auto* others = new QVBoxLayout(others_box);
     others->addWidget(shutdown_);
     others->addWidget(open_output_);
+    others->addWidget(send_to_player_);
     others->addWidget(stay_on_top_);
 
     auto* layout = new QVBoxLayout(this);
@@ -70,6 +74,7 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
 void GeneralPage::apply_to(AppSettings& settings) const {
     settings.shutdown_after_batch = shutdown_->isChecked() ? 1 : 0;
     settings.open_output_after_batch = open_output_->isChecked() ? 1 : 0;
+    settings.send_to_player = send_to_player_->isChecked() ? 1 : 0;
     settings.stay_on_top = stay_on_top_->isChecked() ? 1 : 0;
     if (chosen_folder_) {
         settings.output_folder = *chosen_folder_;
@@ -100,7 +105,8 @@ void GeneralPage::open_folder() {
                             ? tr("It does not exist yet: the first conversion makes it.")
                         : failure->empty() ? tr("Unknown error.")
                                            : QString::fromStdString(*failure);
-    show_failure(this, tr("Can't open the folder %1:\n\n%2").arg(display_path(stored_folder_), why));
+    show_failure(this,
+                 tr("Can't open the folder %1:\n\n%2").arg(display_path(stored_folder_), why));
 }
 
 } // namespace morvane

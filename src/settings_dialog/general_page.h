@@ -47,6 +47,7 @@ private:
     QPushButton* open_;
     QCheckBox* shutdown_;
     QCheckBox* open_output_;
+    QCheckBox* send_to_player_;
     QCheckBox* stay_on_top_;
 };
 

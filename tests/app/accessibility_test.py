@@ -20,139 +20,14 @@ makes the films); the accessibility bus is started on demand by D-Bus activation
 import os
 import subprocess
 import sys
-import time
 
 import pyatspi
-from gi.repository import GLib
+
+import desktop_reader
+from desktop_reader import (check_controls, described, fail, focus_moves_to, focused, press,
+                            wait_for, walk, window)
 
 morvane, film, whole_film, work = sys.argv[1:5]
-program = None
-
-
-def fail(message):
-    print(f"FAILED: {message}")
-    if program is not None and program.poll() is None:
-        program.kill()
-    sys.exit(1)
-
-
-def wait_for(what, predicate, seconds=20, instead=lambda: ""):
-    """Polls the predicate, letting AT-SPI events in, until it gives something true; instead
-    says what was found when it never did."""
-    context = GLib.MainContext.default()
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        while context.pending():
-            context.iteration(False)
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.05)
-    fail(f"timed out waiting for {what}{instead()}")
-
-
-def walk(accessible):
-    yield accessible
-    for child in accessible:
-        if child is not None:
-            yield from walk(child)
-
-
-def action_count(accessible):
-    try:
-        return accessible.queryAction().nActions
-    except NotImplementedError:
-        return 0
-
-
-def described(accessible):
-    return f"{accessible.name}, {accessible.getRoleName()}"
-
-
-def application():
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.get_process_id() == program.pid:
-            return app
-    return None
-
-
-def window(title):
-    """The program's top-level window or dialog of that title, while it is showing. Orca reads
-    the title of a frame or a dialog only."""
-    app = application()
-    for candidate in app or []:
-        if (candidate is not None and candidate.name == title
-                and candidate.getState().contains(pyatspi.STATE_SHOWING)):
-            if candidate.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG):
-                fail(f"the window {title} is a {candidate.getRoleName()}")
-            return candidate
-    return None
-
-
-def focused(top):
-    """The deepest object under top that says it has the focus."""
-    found = None
-    for accessible in walk(top):
-        if accessible.getState().contains(pyatspi.STATE_FOCUSED):
-            found = accessible
-    return found
-
-
-def check_controls(top, where, showing_only=False):
-    """Every control that takes the focus: a role, a name and, while enabled, an action."""
-    checked = 0
-    faults = []
-    for accessible in walk(top):
-        state = accessible.getState()
-        if not state.contains(pyatspi.STATE_FOCUSABLE):
-            continue
-        if showing_only and not state.contains(pyatspi.STATE_SHOWING):
-            continue
-        checked += 1
-        what = f"{where}: {described(accessible)!r}"
-        if accessible.getRole() == pyatspi.ROLE_FILLER:
-            faults.append(f"{what} is a filler")
-        if not accessible.name.strip():
-            faults.append(f"{what} has no name")
-        # A list or a tree is acted on through its items; a disabled button has nothing to do.
-        if state.contains(pyatspi.STATE_ENABLED) and action_count(accessible) < 1 and not any(
-                child is not None and action_count(child) > 0 for child in accessible):
-            faults.append(f"{what} has no action")
-    if checked == 0:
-        faults.append(f"{where}: no control takes the focus")
-    if faults:
-        fail("\n".join(faults))
-    print(f"{where}: {checked} controls, each with a role, a name and an action")
-
-
-def press(title, *keys):
-    """Keys typed into the window of that title, given the keyboard first (no window manager
-    does it here); tried again while a window that goes as xdotool looks makes it fail."""
-    def keyboard_given():
-        ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
-                             capture_output=True, text=True).stdout.split()
-        return any(subprocess.run(["xdotool", "windowfocus", "--sync", window_id],
-                                  stderr=subprocess.DEVNULL).returncode == 0
-                   for window_id in ids)
-    wait_for(f"the keyboard in {title}", keyboard_given)
-    if keys:
-        subprocess.run(["xdotool", "key", *keys], check=True)
-
-
-def focus_moves_to(top, expected_name, after):
-    """Waits until the focus under top is on the object of that name; prints what is heard."""
-    def on_it():
-        accessible = focused(top)
-        return accessible if accessible is not None and accessible.name == expected_name else None
-
-    def instead():
-        accessible = focused(top)
-        return f": it is on {described(accessible)!r}" if accessible is not None else ""
-
-    accessible = wait_for(f"the focus on {expected_name!r} after {after}", on_it,
-                          seconds=5, instead=instead)
-    print(f"{after}: heard {described(accessible)!r}")
-    return accessible
 
 
 # What a screen reader hears without moving the focus: objects that appear; and where the
@@ -198,7 +73,8 @@ environment = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 # Away from the windows: no tooltip comes up under the pointer.
 subprocess.run(["xdotool", "mousemove", "1023", "767"], check=True)
-program = subprocess.Popen([morvane, not_media, film], env=environment)
+program = desktop_reader.program = subprocess.Popen([morvane, not_media, film],
+                                                  env=environment)
 
 wait_for("the film to be converting",
          lambda: announced(f"Converting {os.path.basename(film)}, 2 of 2"))

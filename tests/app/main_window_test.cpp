@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program on Qt's offscreen platform, driven by real events: the skinned main
 // window, its keys, the chooser, drops and drag-over, real conversions with their progress,
-// the stop button, the summary, the end of a batch (folder, failed files, power-off).
+// the stop button, the summary, the end of a batch (folder, failed files, power-off), a
+// player that comes and goes.
 #include "app/power_off_notice.h"
 #include "conversion_window/drop_area.h"
+#include "conversion_window/player_watcher.h"
 #include "main_window_fixture.h"
 #include "skin/link_button.h"
 #include "skin/skin_button.h"
 #include "support/media_info.h"
+#include "support/temp_folder.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -43,6 +46,113 @@ protected:
         return summary.value_or(BatchSummary{});
     }
 };
+
+// Connects a folder laid out as a player, pulls it out and ejects it, where UDisks2 would tell
+// of a real one.
+class StandInPlayerWatcher : public PlayerWatcher {
+public:
+    std::vector<PlayerRoot> players() const override { return players_; }
+    bool can_eject() const override { return true; }
+    void eject(const PlayerRoot&) override {
+        ++ejects;
+        pull_out();
+        emit eject_finished({});
+    }
+    int ejects = 0;
+    void plug_in(const fs::path& folder) {
+        players_ = {find_player_root(folder.string()).value()};
+        emit players_changed();
+    }
+    void pull_out() {
+        players_.clear();
+        emit players_changed();
+    }
+
+private:
+    std::vector<PlayerRoot> players_;
+};
+
+std::vector<std::string> names_in(const fs::path& folder) {
+    std::vector<std::string> names;
+    if (fs::is_directory(folder)) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+TEST_F(MainWindowTest, APlayerPluggedInTakesTheDroppedFilesWhenItMayAndEjectsOnlyBetweenBatches) {
+    const struct {
+        const char* config;
+        bool sent;
+        const char* line; // under the picture while the stick is in; empty: hidden
+    } cases[] = {
+        {"DeviceIndex=4\n", true, "Send to: PSP 'STICK' — "},
+        {"DeviceIndex=4\nSendToPlayer=0\n", false, ""},
+        {"DeviceIndex=0\n", false, "This device cannot receive files from Morvane"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.config);
+        write_config(std::string("OpenOutput=0\n") + each.config);
+        test::TempFolder mounts;
+        const fs::path stick = mounts.path() / "STICK";
+        fs::create_directories(stick / "PSP");
+        auto window = open_window();
+        DropArea* area = window->drop_area();
+        StandInPlayerWatcher watcher;
+        area->set_player_watcher(&watcher);
+        EXPECT_FALSE(area->player_label()->isVisible()) << "no player yet";
+
+        watcher.plug_in(stick);
+        const QString line =
+            area->player_label()->isVisible() ? area->player_label()->text() : QString();
+        const QString expected = QString::fromUtf8(each.line);
+        EXPECT_EQ(line.left(expected.size()).toStdString(), expected.toStdString());
+        const std::string name = each.sent ? "tone.wav" : "kept.wav";
+        test::drop_files(area, {tone(name)});
+        area->eject_player(); // refused: the batch may write to the player
+        BatchSummary summary = wait_for_batch(*window);
+        EXPECT_EQ(watcher.ejects, 0) << "ejected while a batch ran";
+        EXPECT_EQ(summary.converted, 1);
+        EXPECT_EQ(summary.sent, each.sent ? 1 : 0);
+        EXPECT_EQ(summary.not_sent, 0);
+        EXPECT_TRUE(summary.failed_files.empty());
+        const std::set<std::string> converted = outputs();
+        ASSERT_EQ(converted.size(), 1u);
+        const std::vector<std::string> music = names_in(stick / "MUSIC");
+        if (each.sent) {
+            // The very file of the output folder, whole, and the output stays.
+            ASSERT_EQ(music, std::vector<std::string>{*converted.begin()});
+            EXPECT_EQ(fs::file_size(stick / "MUSIC" / music.front()),
+                      fs::file_size(output_folder.path() / *converted.begin()));
+            EXPECT_EQ(area->status_label()->text(), "1 converted, 1 sent to the player");
+        } else {
+            EXPECT_TRUE(music.empty());
+            EXPECT_EQ(area->status_label()->text(), "1 converted");
+        }
+
+        // Ejected between batches (or pulled out): the line goes, and the next file stays
+        // in the output folder only.
+        if (each.sent) {
+            ASSERT_TRUE(area->eject_link()->isVisible());
+            QTest::mouseClick(area->eject_link(), Qt::LeftButton);
+            EXPECT_EQ(watcher.ejects, 1);
+            EXPECT_EQ(area->status_label()->text(), "PSP 'STICK' can be unplugged");
+        }
+        watcher.pull_out();
+        EXPECT_FALSE(area->player_label()->isVisible());
+        test::drop_files(area, {tone("after.wav")});
+        summary = wait_for_batch(*window);
+        EXPECT_EQ(summary.converted, 1);
+        EXPECT_EQ(summary.sent, 0);
+        EXPECT_EQ(names_in(stick / "MUSIC"), music);
+        window.reset();
+        for (const auto& entry : fs::directory_iterator(output_folder.path())) {
+            fs::remove_all(entry.path());
+        }
+    }
+}
 
 TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindowThatEscapeLeavesOpen) {
     auto window = open_window();

@@ -348,5 +348,103 @@ TEST_F(ConversionWorkerTest, ClosingDuringAConversionStopsItAndReportsNothingMor
     }
 }
 
+// A player that takes what it is sent in a list, refuses what it is told to, and may fail
+// its end of the batch (as an iPod whose database cannot be written does).
+struct ListPlayer {
+    std::mutex mutex;
+    std::vector<std::string> names; // sent, in order
+    std::string refused_name;       // this one is not sent
+    std::optional<std::string> finish_problem;
+    int opened = 0, finished = 0;
+
+    PlayerSenderOpener opener() {
+        class Sender : public PlayerSender {
+        public:
+            explicit Sender(ListPlayer& player) : player_(player) {}
+            std::optional<std::string> send(const std::string& file, const std::string& name,
+                                            SentMedia media) override {
+                std::lock_guard lock(player_.mutex);
+                if (name == player_.refused_name || !std::filesystem::exists(file) ||
+                    media != SentMedia::sound) {
+                    return "the stick is full";
+                }
+                player_.names.push_back(name);
+                return std::nullopt;
+            }
+            std::optional<std::string> finish() override {
+                std::lock_guard lock(player_.mutex);
+                ++player_.finished;
+                return player_.finish_problem;
+            }
+
+        private:
+            ListPlayer& player_;
+        };
+        return [this]() -> std::unique_ptr<PlayerSender> {
+            std::lock_guard lock(mutex);
+            ++opened;
+            return std::make_unique<Sender>(*this);
+        };
+    }
+};
+
+TEST_F(ConversionWorkerTest, ConvertedFilesGoOntoThePlayerAndWhatDidNotLandIsListedWithWhy) {
+    const struct {
+        const char* what;
+        int send_to_player;
+        std::string refused_name;
+        std::optional<std::string> finish_problem;
+        int sent, not_sent;
+        std::vector<std::string> reasons;
+    } cases[] = {
+        {"all land", 1, "", std::nullopt, 2, 0, {}},
+        {"one refused",
+         1,
+         "b.mp3",
+         std::nullopt,
+         1,
+         1,
+         {"not sent to the player: the stick is full"}},
+        {"the batch's end fails",
+         1,
+         "b.mp3",
+         "the database was not written",
+         0,
+         2,
+         {"not sent to the player: the stick is full",
+          "not sent to the player: the database was not written"}},
+        {"the setting is off", 0, "", std::nullopt, 0, 0, {}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        ListPlayer player;
+        player.refused_name = each.refused_name;
+        player.finish_problem = each.finish_problem;
+        settings.send_to_player = each.send_to_player;
+        const std::size_t ends_before = host.ends();
+        auto worker = make_worker(3); // the shuffle: sound only
+        worker->set_player(player.opener());
+        worker->add_files({short_tone("a.wav"), short_tone("b.wav")});
+        worker->start_conversion();
+        ASSERT_TRUE(host.wait_for([&] { return host.summaries.size() > ends_before; }));
+        worker.reset();
+        const BatchSummary summary = host.summaries.back();
+        EXPECT_EQ(summary.converted, 2);
+        EXPECT_EQ(summary.sent, each.sent);
+        EXPECT_EQ(summary.not_sent, each.not_sent);
+        std::vector<std::string> reasons;
+        for (const FailedFile& failed : summary.failed_files) {
+            reasons.push_back(failed.reason);
+        }
+        EXPECT_EQ(reasons, each.reasons);
+        EXPECT_TRUE(summary.all_converted()) << "a send is not a conversion";
+        // One sender a batch, ended once; none at all when the setting is off.
+        EXPECT_EQ(player.opened, each.send_to_player);
+        EXPECT_EQ(player.finished, each.send_to_player);
+        std::filesystem::remove_all(output_folder());
+        std::filesystem::create_directory(output_folder());
+    }
+}
+
 } // namespace
 } // namespace morvane

@@ -9,7 +9,7 @@ set(allowed_jobs jobs engine settings platform)
 set(allowed_players players jobs engine settings platform)
 set(allowed_skin skin platform)
 set(allowed_settings_dialog settings_dialog jobs engine settings skin platform)
-set(allowed_conversion_window conversion_window jobs engine settings skin platform)
+set(allowed_conversion_window conversion_window players jobs engine settings skin platform)
 set(allowed_app app conversion_window settings_dialog players jobs engine settings skin platform)
 set(allowed_cli cli players jobs engine settings platform)
 

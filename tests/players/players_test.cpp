@@ -6,6 +6,8 @@
 #include "jobs/conversion_job.h"
 #include "jobs/device_table.h"
 #include "players/ipod_sender.h"
+#include "players/mount_table.h"
+#include "players/player_model_name.h"
 #include "players/player_root.h"
 #include "players/psp_sender.h"
 #include "standin_ipod.h"
@@ -57,22 +59,26 @@ TEST(PlayerRoot, TellsPlayersByTheirRootAndNeverTrustsSysInfo) {
         std::function<void(const fs::path&)> make;
         std::optional<PlayerKind> kind;
         std::string model_number;
+        std::string shown_as = ""; // what the window calls it
     };
     const std::string sysinfo = "iPod_Control/Device/SysInfo";
     const std::vector<Case> cases = {
         {"an ordinary folder", [](const fs::path& root) { write_file(root / "a.mp3", "x"); },
          std::nullopt, ""},
         {"a memory stick", [](const fs::path& root) { fs::create_directories(root / "PSP/GAME"); },
-         PlayerKind::psp, ""},
+         PlayerKind::psp, "", "PSP"},
         {"an iPod",
          [&](const fs::path& root) {
              write_file(root / sysinfo, "BoardHwName: iPod Q98\r\nModelNumStr: xA623\r\n"
                                         "pszSerialNumber: 8K1234\r\n");
          },
-         PlayerKind::ipod, "xA623"},
+         PlayerKind::ipod, "xA623", "iPod touch"},
+        {"an iPod classic",
+         [&](const fs::path& root) { write_file(root / sysinfo, "ModelNumStr: MB029\n"); },
+         PlayerKind::ipod, "MB029", "iPod classic"},
         {"an iPod without SysInfo",
          [](const fs::path& root) { fs::create_directories(root / "iPod_Control/Music"); },
-         PlayerKind::ipod, ""},
+         PlayerKind::ipod, "", "iPod"},
         {"a SysInfo of garbage",
          [&](const fs::path& root) {
              write_file(root / sysinfo, std::string("ModelNumStr: \xff\x01\0A\n", 17) +
@@ -96,9 +102,35 @@ TEST(PlayerRoot, TellsPlayersByTheirRootAndNeverTrustsSysInfo) {
             EXPECT_EQ(root->kind, *row.kind);
             EXPECT_EQ(root->model_number, row.model_number);
             EXPECT_EQ(root->path, folder.path().string() + "/");
+            if (!row.shown_as.empty()) {
+                EXPECT_EQ(player_model_name(*root), row.shown_as);
+            }
         }
     }
     EXPECT_FALSE(find_player_root("/no/such/player"));
+}
+
+TEST(MountTable, ReadsMountPointsAsTheKernelEscapesThemAndLooksOnlyAtRemovableKinds) {
+    // Optional fields vary in number; names with spaces or backslashes come escaped; the
+    // last line has no line break.
+    const std::string table =
+        "22 28 0:21 / /proc rw,nosuid shared:13 - proc proc rw\n"
+        "95 30 8:17 / /media/alex/Alex\\040s\\134iPod rw,nosuid master:1 shared:50 - vfat "
+        "/dev/sdb1 rw,uid=1000\n"
+        "not a line the kernel writes\n"
+        "96 30 8:33 / /media/alex/STICK rw - exfat /dev/sdc1 rw\n"
+        "97 30 0:50 / /mnt/nas rw shared:7 - nfs4 server:/ rw";
+    const std::vector<MountedFileSystem> mounts = parse_mountinfo(table);
+    ASSERT_EQ(mounts.size(), 4u);
+    EXPECT_EQ(mounts[1].mount_point, "/media/alex/Alex s\\iPod");
+    EXPECT_EQ(mounts[1].type, "vfat");
+    EXPECT_EQ(mounts[2].mount_point, "/media/alex/STICK");
+    EXPECT_EQ(mounts[3].type, "nfs4");
+    std::vector<bool> looked_at;
+    for (const MountedFileSystem& mount : mounts) {
+        looked_at.push_back(may_be_player_file_system(mount.type));
+    }
+    EXPECT_EQ(looked_at, (std::vector<bool>{false, true, true, false}));
 }
 
 class PspStick : public testing::Test {

@@ -118,7 +118,8 @@ TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays)
 
 TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
     const QStringList expected[] = {
-        {"folder", "browse", "open", "shutdown", "open_output", "stay_on_top", "OK", "Cancel"},
+        {"folder", "browse", "open", "shutdown", "open_output", "send_to_player", "stay_on_top",
+         "OK", "Cancel"},
         {"device_list", "OK", "Cancel"},
         {"home_page_link", "contact_link", "OK", "Cancel"},
     };
