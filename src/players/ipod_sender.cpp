@@ -297,32 +297,49 @@ std::optional<std::string> IpodSender::finish() {
         return std::nullopt;
     }
     finished_ = true;
+    // What libgpod rewrites to tell the iPod what it holds: iTunesDB, and on a shuffle the
+    // iTunesSD it plays from. Each is kept beside itself before the write.
+    struct KeptFile {
+        std::string path, contents;
+    };
+    std::vector<KeptFile> kept;
     const std::string database_path = taken_string(itdb_get_itunesdb_path(root_.c_str()));
-    const std::optional<std::string> before =
-        database_path.empty() ? std::nullopt : whole_file(database_path);
-    if (!before) {
-        forget_sent_files();
-        return "cannot read the iPod's database to keep a backup of it";
-    }
-    std::string failure;
-    if (!replace_file_atomically(database_path + ".morvane-backup", *before, &failure)) {
-        forget_sent_files();
-        return "cannot keep a backup of the iPod's database: " + failure;
+    for (const std::string& path :
+         {database_path, taken_string(itdb_get_itunessd_path(root_.c_str()))}) {
+        if (path.empty() && !kept.empty()) {
+            continue; // no iTunesSD: not a shuffle
+        }
+        std::optional<std::string> contents = path.empty() ? std::nullopt : whole_file(path);
+        if (!contents) {
+            forget_sent_files();
+            return "cannot read the iPod's database to keep a backup of it";
+        }
+        std::string failure;
+        if (!replace_file_atomically(path + ".morvane-backup", *contents, &failure)) {
+            forget_sent_files();
+            return "cannot keep a backup of the iPod's database: " + failure;
+        }
+        kept.push_back({path, std::move(*contents)});
     }
     GError* error = nullptr;
     if (itdb_write(library_->database, &error) == FALSE) {
         std::string reason = "cannot write the iPod's database: " + taken_message(error);
         // What libgpod left half-written goes back to what the iPod held.
-        if (!replace_file_atomically(database_path, *before, &failure)) {
-            reason += "; putting it back failed too (" + failure + "), its backup is " +
-                      database_path + ".morvane-backup";
+        for (const KeptFile& file : kept) {
+            std::string failure;
+            if (!replace_file_atomically(file.path, file.contents, &failure)) {
+                reason += "; putting it back failed too (" + failure + "), its backup is " +
+                          file.path + ".morvane-backup";
+            }
         }
         forget_sent_files();
         return reason;
     }
-    if (!flushed(database_path)) {
-        return std::string("the iPod's database may not have reached the player: ") +
-               std::strerror(errno);
+    for (const KeptFile& file : kept) {
+        if (!flushed(file.path)) {
+            return std::string("the iPod's database may not have reached the player: ") +
+                   std::strerror(errno);
+        }
     }
     return std::nullopt;
 }

@@ -401,6 +401,19 @@ TEST_F(Ipod, ConvertedFilesJoinItsLibraryWithTheirTagsAndEarlierTracksStay) {
     EXPECT_FALSE(sender.send(song, SentMedia::sound).sent());
 }
 
+TEST_F(Ipod, AShuffleKeepsABackupOfTheDatabaseItPlaysFromToo) {
+    const std::string root = ipod.path().string();
+    ASSERT_EQ(test::make_standin_ipod(root, "MA546"), std::nullopt);
+    const fs::path itunes_sd = ipod.path() / "iPod_Control/iTunes/iTunesSD";
+    ASSERT_TRUE(fs::exists(itunes_sd));
+    const std::string before = read_file(itunes_sd);
+    IpodSender sender(root);
+    ASSERT_TRUE(sender.send(song, SentMedia::sound).sent());
+    ASSERT_EQ(sender.finish(), std::nullopt);
+    EXPECT_NE(read_file(itunes_sd), before) << "the song is not in the shuffle's list";
+    EXPECT_EQ(read_file(itunes_sd.string() + ".morvane-backup"), before);
+}
+
 TEST_F(Ipod, WhatCannotBeWrittenIsRefusedAndTheIpodLeftAsItWas) {
     struct Case {
         const char* iPod;
@@ -452,50 +465,62 @@ TEST_F(Ipod, AFullIpodFailsTheFileOrTheBatchAndKeepsItsDatabase) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "a full iPod needs a tmpfs mount, which needs root";
     }
-    const fs::path mount_point = ipod.path() / "mounted";
-    fs::create_directories(mount_point);
-    if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=2m") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    // A 5th generation iPod, and a shuffle, which plays from an iTunesSD of its own.
+    for (const std::string model : {"MA002", "MA546"}) {
+        SCOPED_TRACE(model);
+        const fs::path mount_point = ipod.path() / model;
+        fs::create_directories(mount_point);
+        if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=2m") != 0) {
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+        }
+        struct Unmount {
+            fs::path path;
+            ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+        } unmount{mount_point};
+        ASSERT_EQ(test::make_standin_ipod(mount_point.string(), model), std::nullopt);
+        // All but 100 kB taken: less than any file and its share of the database.
+        const fs::space_info space = fs::space(mount_point);
+        write_file(mount_point / "filler", std::string(space.available - 100 * 1024, 'f'));
+        const fs::path music = mount_point / "iPod_Control/Music";
+        const auto files_in_music = [&] {
+            return std::distance(fs::recursive_directory_iterator(music), {}) -
+                   std::distance(fs::directory_iterator(music), {});
+        };
+
+        IpodSender sender(mount_point.string());
+        const SendOutcome refused = sender.send(song, SentMedia::sound);
+        EXPECT_FALSE(refused.sent());
+        EXPECT_NE(refused.reason.find("not enough space on the player"), std::string::npos)
+            << refused.reason;
+        EXPECT_EQ(files_in_music(), 0);
+
+        fs::remove(mount_point / "filler");
+        const fs::path itunes = mount_point / "iPod_Control/iTunes";
+        std::map<std::string, std::string> databases_before;
+        for (const char* name : {"iTunesDB", "iTunesSD"}) {
+            if (fs::exists(itunes / name)) {
+                databases_before[name] = read_file(itunes / name);
+            }
+        }
+        ASSERT_EQ(databases_before.count("iTunesSD"), model == "MA546" ? 1u : 0u);
+        const SendOutcome landed = sender.send(song, SentMedia::sound);
+        ASSERT_TRUE(landed.sent()) << landed.reason;
+        EXPECT_EQ(files_in_music(), 1);
+
+        // Full again before the batch ends: the database cannot be written, so the copy
+        // that only it would name goes, and the iPod keeps the databases it had.
+        write_file(mount_point / "filler", std::string(fs::space(mount_point).available, 'f'));
+        const std::optional<std::string> failed = sender.finish();
+        ASSERT_TRUE(failed);
+        EXPECT_NE(failed->find("No space left on device"), std::string::npos) << *failed;
+        EXPECT_EQ(files_in_music(), 0);
+        for (const auto& [name, before] : databases_before) {
+            EXPECT_EQ(read_file(itunes / name), before) << name;
+        }
+        const auto tracks = test::read_standin_tracks(mount_point.string());
+        ASSERT_TRUE(tracks);
+        EXPECT_TRUE(tracks->empty());
     }
-    struct Unmount {
-        fs::path path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{mount_point};
-    ASSERT_EQ(test::make_standin_ipod(mount_point.string(), "MA002"), std::nullopt);
-    // All but 100 kB taken: less than any file and its share of the database.
-    const fs::space_info space = fs::space(mount_point);
-    write_file(mount_point / "filler", std::string(space.available - 100 * 1024, 'f'));
-    const fs::path music = mount_point / "iPod_Control/Music";
-    const auto files_in_music = [&] {
-        return std::distance(fs::recursive_directory_iterator(music), {}) -
-               std::distance(fs::directory_iterator(music), {});
-    };
-
-    IpodSender sender(mount_point.string());
-    const SendOutcome refused = sender.send(song, SentMedia::sound);
-    EXPECT_FALSE(refused.sent());
-    EXPECT_NE(refused.reason.find("not enough space on the player"), std::string::npos)
-        << refused.reason;
-    EXPECT_EQ(files_in_music(), 0);
-
-    fs::remove(mount_point / "filler");
-    const std::string database = (mount_point / "iPod_Control/iTunes/iTunesDB").string();
-    const std::string database_before = read_file(database);
-    const SendOutcome landed = sender.send(song, SentMedia::sound);
-    ASSERT_TRUE(landed.sent()) << landed.reason;
-    EXPECT_EQ(files_in_music(), 1);
-
-    // Full again before the batch ends: the database cannot be written, so the copy that
-    // only it would name goes, and the iPod keeps the database it had.
-    write_file(mount_point / "filler", std::string(fs::space(mount_point).available, 'f'));
-    const std::optional<std::string> failed = sender.finish();
-    ASSERT_TRUE(failed);
-    EXPECT_NE(failed->find("No space left on device"), std::string::npos) << *failed;
-    EXPECT_EQ(files_in_music(), 0);
-    EXPECT_EQ(read_file(database), database_before);
-    const auto tracks = test::read_standin_tracks(mount_point.string());
-    ASSERT_TRUE(tracks);
-    EXPECT_TRUE(tracks->empty());
 }
 
 } // namespace
