@@ -5,8 +5,8 @@
 #include "app/dialogs.h"
 #include "app/power_off_notice.h"
 #include "conversion_window/drop_area.h"
-#include "conversion_window/mount_player_watcher.h"
-#include "conversion_window/udisks_player_watcher.h"
+#include "players/mount_player_watcher.h"
+#include "players/udisks_player_watcher.h"
 #include "settings/settings_file.h"
 #include "skin/skin_button.h"
 

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "conversion_window/announcer.h"
-#include "conversion_window/player_watcher.h"
+#include "players/player_watcher.h"
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"

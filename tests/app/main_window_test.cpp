@@ -5,7 +5,7 @@
 // player that comes and goes.
 #include "app/power_off_notice.h"
 #include "conversion_window/drop_area.h"
-#include "conversion_window/player_watcher.h"
+#include "players/player_watcher.h"
 #include "main_window_fixture.h"
 #include "skin/link_button.h"
 #include "skin/skin_button.h"

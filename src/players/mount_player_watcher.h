@@ -4,7 +4,7 @@
 // exceptional condition); where that cannot be watched, every few seconds.
 #pragma once
 
-#include "conversion_window/player_watcher.h"
+#include "players/player_watcher.h"
 
 class QSocketNotifier;
 class QTimer;

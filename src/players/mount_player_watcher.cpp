@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "conversion_window/mount_player_watcher.h"
+#include "players/mount_player_watcher.h"
 
 #include "players/mount_table.h"
 

@@ -4,7 +4,7 @@
 // power the drive off.
 #pragma once
 
-#include "conversion_window/player_watcher.h"
+#include "players/player_watcher.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
