@@ -33,7 +33,6 @@ for name in "Holiday at the sea" "Interview" "Concert"; do
 done
 
 grab() { # window, file
-    local x y width height
     eval "$(xdotool getwindowgeometry --shell "$1" | sed 's/^/local /')"
     ffmpeg -loglevel error -y -f x11grab -draw_mouse 0 -video_size "${WIDTH}x${HEIGHT}" \
         -i "$DISPLAY+$X,$Y" -frames:v 1 "$out/$2.png"

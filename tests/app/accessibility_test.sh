@@ -13,6 +13,7 @@ morvane=$1
 source "$(dirname "$0")/desktop_test_helpers.sh"
 # Debian's pyatspi is for Debian's Python, whatever python3 comes first on the PATH.
 python=/usr/bin/python3
+export PYTHONDONTWRITEBYTECODE=1 # nothing written into the source tree
 
 if [ "${2:-}" != --inside ]; then
     skip_without xvfb-run xdotool dbus-run-session ffmpeg

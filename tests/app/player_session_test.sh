@@ -15,6 +15,7 @@ sound=$3
 # shellcheck source=tests/app/desktop_test_helpers.sh
 source "$(dirname "$0")/desktop_test_helpers.sh"
 python=/usr/bin/python3
+export PYTHONDONTWRITEBYTECODE=1 # nothing written into the source tree
 
 if [ "${4:-}" != --inside ]; then
     skip_without xvfb-run xdotool dbus-run-session dbus-daemon dbus-send
