@@ -39,10 +39,16 @@ grab() { # window, file
     echo "$out/$2.png"
 }
 
+# How many outputs are finished (the temporaries are hidden).
+count_outputs() {
+    local outputs=("$XDG_DATA_HOME/Morvane"/*)
+    if [ -e "${outputs[0]}" ]; then echo "${#outputs[@]}"; else echo 0; fi
+}
+
 # Waits until the batch's outputs (as many as named) stop growing.
 wait_for_batch() { # count
     local sizes=""
-    while [ "$(ls "$XDG_DATA_HOME/Morvane" 2>/dev/null | grep -vc '^\.')" -lt "$1" ] ||
+    while [ "$(count_outputs)" -lt "$1" ] ||
         [ "$sizes" != "$(du -ab "$XDG_DATA_HOME/Morvane")" ]; do
         sizes=$(du -ab "$XDG_DATA_HOME/Morvane")
         sleep 2
@@ -85,9 +91,10 @@ with_player() { # scale, root, program arguments...
     bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3>"$work/bus.pid" |
         head -n 1)
     bus_pid=$(cat "$work/bus.pid")
+    rm -f "$work/standin.out" # the last one's "ready" must not be taken for this one's
     /usr/bin/python3 "$standin" "$bus" >"$work/standin.out" &
     standin_pid=$!
-    until grep -q ready "$work/standin.out"; do sleep 0.1; done
+    until grep -qs ready "$work/standin.out"; do sleep 0.1; done
     dbus-send "--bus=$bus" --print-reply --dest=org.freedesktop.UDisks2 \
         /org/freedesktop/UDisks2 org.morvane.StandIn.Plug "string:$root" >/dev/null
     rm -rf "$XDG_DATA_HOME/Morvane"

@@ -42,7 +42,7 @@ standin_pid=
 trap "kill \$standin_pid \$(cat '$work/bus.pid') 2>/dev/null || true; rm -rf '$work'" EXIT
 "$python" "$(dirname "$0")/standin_udisks.py" "$bus" >"$work/standin.out" &
 standin_pid=$!
-wait_for 20 grep -q ready "$work/standin.out" || fail "the stand-in UDisks2 did not start"
+wait_for 20 grep -qs ready "$work/standin.out" || fail "the stand-in UDisks2 did not start"
 
 "$python" "$(dirname "$0")/player_session_test.py" "$morvane" "$drag_source" "$work/tone.wav" \
     "$work" "$bus"
