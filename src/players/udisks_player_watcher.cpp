@@ -73,7 +73,14 @@ UdisksPlayerWatcher::UdisksPlayerWatcher(const QDBusConnection& bus, QObject* pa
                  SLOT(object_news(QDBusMessage)));
     const QDBusMessage question = QDBusMessage::createMethodCall(
         udisks, udisks_root, object_manager, QStringLiteral("GetManagedObjects"));
-    take_objects(bus_.call(question, QDBus::Block, first_question_timeout_ms));
+    const QDBusMessage answer = bus_.call(question, QDBus::Block, first_question_timeout_ms);
+    if (answer.type() == QDBusMessage::ReplyMessage) {
+        take_objects(answer);
+    } else {
+        // UDisks2 being started for this question can take longer: it is asked again
+        // without holding up the window, since it tells of nothing it found while starting.
+        rescan();
+    }
 }
 
 std::vector<PlayerRoot> UdisksPlayerWatcher::players() const {
