@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One input converted the way the fuzz target converts it: straight through the engine (no
-// job refuses anything first) under the specs the job makes for the iPod nano (MP4, MPEG-4
+// job refuses anything first) under the plans the job makes for the iPod nano (MP4, MPEG-4
 // video in bands, AAC) and for the iPod Shuffle (MP3). The test suite replays the kept
 // findings through the same code.
 #pragma once

@@ -272,7 +272,7 @@ QString DropArea::player_title() const {
 
 void DropArea::eject_player() {
     // Never while a batch may write to it; the link is hidden then, but a key may come first.
-    if (!player_ || player_watcher_ == nullptr || ejecting_ || converting_ || worker_->busy()) {
+    if (!player_ || player_watcher_ == nullptr || ejecting_ || worker_->busy()) {
         return;
     }
     ejecting_ = true;
@@ -291,15 +291,15 @@ void DropArea::take_eject_result(const QString& problem) {
         return;
     }
     ejecting_ = false;
-    const QString text = problem.isEmpty()
-                             ? tr("%1 can be unplugged").arg(ejecting_title_)
-                             : tr("Can't eject %1: %2").arg(ejecting_title_, problem);
+    const QString text = problem.isEmpty() ? tr("%1 can be unplugged").arg(ejecting_title_)
+                                           : tr("Can't eject %1: %2").arg(ejecting_title_, problem);
     show_idle_text(text);
     announcer_->announce(text);
     take_players(); // a player that stayed takes files again
 }
 
 void DropArea::show_player_line() {
+    const QString title = player_title();
     QString text;
     // Said only while a player is connected: without one there is nothing to send.
     if (settings_.send_to_player != 0 && player_) {
@@ -309,14 +309,14 @@ void DropArea::show_player_line() {
                    const auto* bytes = std::get_if<std::uint64_t>(&space)) {
             const QString free = QLocale().formattedDataSize(static_cast<qint64>(*bytes), 1,
                                                              QLocale::DataSizeSIFormat);
-            text = tr("Send to: %1 — %2 free").arg(player_title(), free);
+            text = tr("Send to: %1 — %2 free").arg(title, free);
             // Too long for one line: the free space goes on the next, not half of it.
             const int room = std::max(1, width() - 8);
             if (player_label_->fontMetrics().horizontalAdvance(text) > room) {
-                text = tr("Send to: %1\n%2 free").arg(player_title(), free);
+                text = tr("Send to: %1\n%2 free").arg(title, free);
             }
         } else {
-            text = tr("Send to: %1").arg(player_title());
+            text = tr("Send to: %1").arg(title);
         }
     }
     player_label_->setText(text);
@@ -327,7 +327,7 @@ void DropArea::show_player_line() {
         setFocus(Qt::OtherFocusReason); // not on to whatever follows it
     }
     eject_link_->setVisible(show_eject);
-    eject_link_->setAccessibleName(tr("Eject %1").arg(player_title()));
+    eject_link_->setAccessibleName(tr("Eject %1").arg(title));
 }
 
 void DropArea::add_files(const std::vector<std::string>& paths) {

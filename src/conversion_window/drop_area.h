@@ -11,12 +11,12 @@
 #pragma once
 
 #include "conversion_window/announcer.h"
-#include "players/player_watcher.h"
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
 #include "players/player_root.h"
+#include "players/player_watcher.h"
 #include "settings/app_settings.h"
 #include "skin/skin_pixmap.h"
 
@@ -155,7 +155,7 @@ private:
     bool stopping_ = false;
     bool drop_highlighted_ = false;
     bool ejecting_ = false;
-    QString ejecting_title_; // "PSP 'STICK'"
+    QString ejecting_title_;   // "PSP 'STICK'"
     int announced_tenth_ = -1; // of the current file's progress
     QElapsedTimer batch_clock_;
     BatchTimeLeft time_left_;

@@ -135,23 +135,23 @@ void UdisksPlayerWatcher::take_objects(const QDBusMessage& reply) {
         }
         const QVariantMap block = interfaces.value(block_interface);
         // Only the file systems of iPods and memory sticks are looked into.
-        if (!may_be_player_file_system(block.value(QStringLiteral("IdType")).toString().toStdString())) {
+        if (!may_be_player_file_system(
+                block.value(QStringLiteral("IdType")).toString().toStdString())) {
             continue;
         }
         const QVariantMap file_system = interfaces.value(file_system_interface);
-        for (const std::string& point : mount_points(file_system.value(QStringLiteral("MountPoints")))) {
+        for (const std::string& point :
+             mount_points(file_system.value(QStringLiteral("MountPoints")))) {
             if (std::optional<PlayerRoot> root = find_player_root(point)) {
-                found.push_back({std::move(*root), object.key(),
-                                 qdbus_cast<QDBusObjectPath>(block.value(QStringLiteral("Drive")))});
+                found.push_back(
+                    {std::move(*root), object.key(),
+                     qdbus_cast<QDBusObjectPath>(block.value(QStringLiteral("Drive")))});
                 break;
             }
         }
     }
-    std::vector<PlayerRoot> roots;
-    for (const MountedPlayer& player : found) {
-        roots.push_back(player.root);
-    }
-    const bool changed = roots != players();
+    const bool changed =
+        !std::ranges::equal(found, mounted_, {}, &MountedPlayer::root, &MountedPlayer::root);
     mounted_ = std::move(found);
     if (changed) {
         emit players_changed();
@@ -159,15 +159,15 @@ void UdisksPlayerWatcher::take_objects(const QDBusMessage& reply) {
 }
 
 void UdisksPlayerWatcher::eject(const PlayerRoot& player) {
-    const auto mounted = std::find_if(mounted_.cbegin(), mounted_.cend(),
-                                      [&](const MountedPlayer& m) { return m.root.path == player.path; });
+    const auto mounted =
+        std::find_if(mounted_.cbegin(), mounted_.cend(),
+                     [&](const MountedPlayer& m) { return m.root.path == player.path; });
     if (mounted == mounted_.cend()) {
         emit eject_finished(tr("It is no longer mounted"));
         return;
     }
-    QDBusMessage unmount = QDBusMessage::createMethodCall(udisks, mounted->file_system.path(),
-                                                          file_system_interface,
-                                                          QStringLiteral("Unmount"));
+    QDBusMessage unmount = QDBusMessage::createMethodCall(
+        udisks, mounted->file_system.path(), file_system_interface, QStringLiteral("Unmount"));
     unmount << QVariantMap();
     const QDBusObjectPath drive = mounted->drive;
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(unmount, unmount_timeout_ms), this);
@@ -191,12 +191,13 @@ void UdisksPlayerWatcher::power_off(const QDBusObjectPath& drive) {
                                                             QStringLiteral("PowerOff"));
     power_off << QVariantMap();
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(power_off, question_timeout_ms), this);
-    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        // Unmounted, every byte is on the player: a drive that cannot be powered off (one
-        // that another of its file systems still holds, say) can still be unplugged.
-        emit eject_finished({});
-    });
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                // Unmounted, every byte is on the player: a drive that cannot be powered off (one
+                // that another of its file systems still holds, say) can still be unplugged.
+                emit eject_finished({});
+            });
 }
 
 } // namespace morvane

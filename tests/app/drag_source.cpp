@@ -15,7 +15,8 @@ namespace {
 
 class DragSource : public QLabel {
 public:
-    explicit DragSource(QList<QUrl> files) : QLabel(QStringLiteral("Drag me")), files_(std::move(files)) {
+    explicit DragSource(QList<QUrl> files)
+        : QLabel(QStringLiteral("Drag me")), files_(std::move(files)) {
         setWindowTitle(QStringLiteral("Drag source"));
         setAlignment(Qt::AlignCenter);
         resize(160, 120);

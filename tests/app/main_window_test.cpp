@@ -5,8 +5,8 @@
 // player that comes and goes.
 #include "app/power_off_notice.h"
 #include "conversion_window/drop_area.h"
-#include "players/player_watcher.h"
 #include "main_window_fixture.h"
+#include "players/player_watcher.h"
 #include "skin/link_button.h"
 #include "skin/skin_button.h"
 #include "support/media_info.h"
