@@ -72,16 +72,6 @@ private:
     std::vector<PlayerRoot> players_;
 };
 
-std::vector<std::string> names_in(const fs::path& folder) {
-    std::vector<std::string> names;
-    if (fs::is_directory(folder)) {
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    return names;
-}
-
 TEST_F(MainWindowTest, APlayerPluggedInTakesTheDroppedFilesWhenItMayAndEjectsOnlyBetweenBatches) {
     const struct {
         const char* config;
@@ -120,11 +110,11 @@ TEST_F(MainWindowTest, APlayerPluggedInTakesTheDroppedFilesWhenItMayAndEjectsOnl
         EXPECT_TRUE(summary.failed_files.empty());
         const std::set<std::string> converted = outputs();
         ASSERT_EQ(converted.size(), 1u);
-        const std::vector<std::string> music = names_in(stick / "MUSIC");
+        const std::set<std::string> music = test::names_in(stick / "MUSIC");
         if (each.sent) {
             // The very file of the output folder, whole, and the output stays.
-            ASSERT_EQ(music, std::vector<std::string>{*converted.begin()});
-            EXPECT_EQ(fs::file_size(stick / "MUSIC" / music.front()),
+            ASSERT_EQ(music, converted);
+            EXPECT_EQ(fs::file_size(stick / "MUSIC" / *music.begin()),
                       fs::file_size(output_folder.path() / *converted.begin()));
             EXPECT_EQ(area->status_label()->text(), "1 converted, 1 sent to the player");
         } else {
@@ -146,7 +136,7 @@ TEST_F(MainWindowTest, APlayerPluggedInTakesTheDroppedFilesWhenItMayAndEjectsOnl
         summary = wait_for_batch(*window);
         EXPECT_EQ(summary.converted, 1);
         EXPECT_EQ(summary.sent, 0);
-        EXPECT_EQ(names_in(stick / "MUSIC"), music);
+        EXPECT_EQ(test::names_in(stick / "MUSIC"), music);
         window.reset();
         for (const auto& entry : fs::directory_iterator(output_folder.path())) {
             fs::remove_all(entry.path());

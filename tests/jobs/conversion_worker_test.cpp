@@ -7,19 +7,16 @@
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
+#include "support/small_disk.h"
 #include "support/temp_folder.h"
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <sys/mount.h>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -292,18 +289,11 @@ TEST_F(ConversionWorkerTest, FailedFilesComeWithTheirReasonsInTheSummary) {
 }
 
 TEST_F(ConversionWorkerTest, AFullDiskFailsTheFileLeavesNothingAndTheNextOneConverts) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "mounting a small tmpfs needs root (CI runs as root)";
+    const test::SmallDisk small_disk(folder.path() / "disk", "256k");
+    if (!small_disk.unavailable().empty()) {
+        GTEST_SKIP() << small_disk.unavailable();
     }
-    const std::string disk = folder.path().string() + "/disk";
-    std::filesystem::create_directory(disk);
-    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
-    struct Unmount {
-        std::string path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{disk};
+    const std::string disk = small_disk.path().string();
 
     settings.output_folder = disk + "/";
     auto worker = make_worker(1);

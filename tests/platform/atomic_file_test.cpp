@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A save either replaces the whole file or leaves the old one as it was.
 #include "platform/atomic_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_folder.h"
 
-#include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -46,17 +42,9 @@ TEST(AtomicFile, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
     const fs::path path = folder.file("config.ini");
     std::ofstream(path) << "[Common]\nOutputFolder=/old/\n";
 
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16, 16};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(replace_file_atomically(path.string(), std::string(4096, 'n')) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure is reported";
+    EXPECT_TRUE(test::true_under_file_size_limit(16, [&] {
+        return !replace_file_atomically(path.string(), std::string(4096, 'n'));
+    })) << "the failure is reported";
     EXPECT_EQ(read_file(path), "[Common]\nOutputFolder=/old/\n");
     EXPECT_EQ(entries_in(folder.path()), 1u) << "no temporary file stays behind";
 }

@@ -11,23 +11,19 @@
 #include "players/player_root.h"
 #include "players/psp_sender.h"
 #include "standin_ipod.h"
+#include "support/file_size_limit.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
+#include "support/small_disk.h"
 #include "support/temp_folder.h"
 
-#include <csignal>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
-#include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -36,21 +32,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::names_in;
 using test::read_file;
 
 void write_file(const fs::path& path, const std::string& contents) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << contents;
-}
-
-std::set<std::string> names_in(const fs::path& folder) {
-    std::set<std::string> names;
-    if (fs::is_directory(folder)) {
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.insert(entry.path().filename().string());
-        }
-    }
-    return names;
 }
 
 TEST(PlayerRoot, TellsPlayersByTheirRootAndNeverTrustsSysInfo) {
@@ -221,20 +208,10 @@ TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {
         row.spoil(video);
         PspSender sender(player.path().string());
         if (row.in_a_child) {
-            const pid_t child = ::fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                std::signal(SIGXFSZ, SIG_IGN);
-                const rlimit limit{100000, 100000};
-                ::setrlimit(RLIMIT_FSIZE, &limit);
+            EXPECT_TRUE(test::true_under_file_size_limit(100000, [&] {
                 const SendOutcome outcome = sender.send(film, "film.mp4", SentMedia::video);
-                ::_exit(!outcome.sent() && outcome.reason.find(row.reason) != std::string::npos
-                            ? 0
-                            : 1);
-            }
-            int status = 0;
-            ASSERT_EQ(::waitpid(child, &status, 0), child);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+                return !outcome.sent() && outcome.reason.find(row.reason) != std::string::npos;
+            }));
         } else {
             const SendOutcome outcome = sender.send(film, "film.mp4", SentMedia::video);
             EXPECT_FALSE(outcome.sent());
@@ -251,18 +228,11 @@ TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {
 
 // A stick too small for a file: only root may mount a small tmpfs to stand in for it.
 TEST_F(PspStick, AFullStickRefusesTheFileBeforeWritingAndTakesWhatFits) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "a full stick needs a tmpfs mount, which needs root";
+    const test::SmallDisk disk(stick.path() / "mounted", "256k");
+    if (!disk.unavailable().empty()) {
+        GTEST_SKIP() << disk.unavailable();
     }
-    const fs::path mount_point = stick.path() / "mounted";
-    fs::create_directories(mount_point);
-    if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=256k") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
-    struct Unmount {
-        fs::path path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{mount_point};
+    const fs::path& mount_point = disk.path();
     fs::create_directories(mount_point / "PSP");
     PspSender sender(mount_point.string());
 
@@ -462,21 +432,14 @@ TEST_F(Ipod, WhatCannotBeWrittenIsRefusedAndTheIpodLeftAsItWas) {
 }
 
 TEST_F(Ipod, AFullIpodFailsTheFileOrTheBatchAndKeepsItsDatabase) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "a full iPod needs a tmpfs mount, which needs root";
-    }
     // A 5th generation iPod, and a shuffle, which plays from an iTunesSD of its own.
     for (const std::string model : {"MA002", "MA546"}) {
         SCOPED_TRACE(model);
-        const fs::path mount_point = ipod.path() / model;
-        fs::create_directories(mount_point);
-        if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=2m") != 0) {
-            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+        const test::SmallDisk disk(ipod.path() / model, "2m");
+        if (!disk.unavailable().empty()) {
+            GTEST_SKIP() << disk.unavailable();
         }
-        struct Unmount {
-            fs::path path;
-            ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-        } unmount{mount_point};
+        const fs::path& mount_point = disk.path();
         ASSERT_EQ(test::make_standin_ipod(mount_point.string(), model), std::nullopt);
         // All but 100 kB taken: less than any file and its share of the database.
         const fs::space_info space = fs::space(mount_point);

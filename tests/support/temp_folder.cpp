@@ -28,4 +28,14 @@ std::string read_file(const std::filesystem::path& path) {
     return text.str();
 }
 
+std::set<std::string> names_in(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    if (std::filesystem::is_directory(folder)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.insert(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
 } // namespace morvane::test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 namespace morvane::test {
@@ -25,5 +26,8 @@ private:
 
 // The whole contents of a file, empty when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
+
+// The names in a folder; none when it is missing.
+std::set<std::string> names_in(const std::filesystem::path& folder);
 
 } // namespace morvane::test
