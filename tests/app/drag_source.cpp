@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A window that drags the files named on its command line when a mouse button is pressed on
 // it, as a file manager does: another program on the same X server to drop files from.
-// Prints "dropped" or "refused" when the drag ends, and ends with it.
+// Prints "accepted" each time the window under the pointer comes to take the files, so a test
+// lets go only once the target has said so (its answer travels over X and can come late), then
+// "dropped" or "refused" when the drag ends, and ends with it.
 #include <QApplication>
 #include <QDrag>
 #include <QLabel>
@@ -28,6 +30,12 @@ protected:
         data->setUrls(files_);
         auto* drag = new QDrag(this);
         drag->setMimeData(data);
+        connect(drag, &QDrag::actionChanged, this, [](Qt::DropAction action) {
+            if (action == Qt::CopyAction) {
+                std::printf("accepted\n");
+                std::fflush(stdout);
+            }
+        });
         const Qt::DropAction done = drag->exec(Qt::CopyAction);
         std::printf("%s\n", done == Qt::CopyAction ? "dropped" : "refused");
         std::fflush(stdout);

@@ -14,6 +14,7 @@ stand-in UDisks2 and its bus); the settings choose the PSP.
 """
 
 import os
+import select
 import subprocess
 import sys
 
@@ -79,11 +80,21 @@ wait_for("the drag source", lambda: subprocess.run(
     ["xdotool", "search", "--onlyvisible", "--name", "^Drag source$"],
     capture_output=True).returncode == 0)
 xdotool("mousemove", "--sync", "80", "60", "mousedown", "1")
+target_x, target_y = x + width // 2, y + height // 3
 for step in range(1, 9):  # the drag follows the pointer's moves
-    xdotool("mousemove", "--sync", str(80 + (x + width // 2 - 80) * step // 8),
-            str(60 + (y + height // 3 - 60) * step // 8))
+    xdotool("mousemove", "--sync", str(80 + (target_x - 80) * step // 8),
+            str(60 + (target_y - 60) * step // 8))
+# Let go once the window has said it takes the files, as a person waits for the cursor to
+# change; the pointer moves by a pixel meanwhile, as a hand does, so the window is asked again.
+for nudge in range(40):
+    if select.select([source.stdout], [], [], 0.5)[0]:
+        if source.stdout.readline().strip() == "accepted":
+            break
+    xdotool("mousemove", "--sync", str(target_x + nudge % 2), str(target_y))
+else:
+    fail("the window never said it takes the dragged file")
 xdotool("mouseup", "1")
-if source.communicate(timeout=20)[0].strip() != "dropped":
+if source.communicate(timeout=20)[0].split()[-1:] != ["dropped"]:
     fail("the window did not take the dropped file")
 
 name = os.path.splitext(os.path.basename(sound))[0] + ".mp3"
