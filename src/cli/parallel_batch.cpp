@@ -4,7 +4,6 @@
 #include "cli/printable_name.h"
 #include "cli/progress_line.h"
 #include "engine/progress_sink.h"
-#include "jobs/output_naming.h"
 #include "jobs/sent_media.h"
 
 #include <algorithm>
@@ -138,10 +137,7 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
         std::optional<SendOutcome> sent;
         if (options_.send && outcome.converted()) {
             const std::string& output = outcome.output_path;
-            const std::size_t dot = output.find_last_of('.');
-            const std::string extension = dot == std::string::npos ? "" : output.substr(dot);
-            sent = options_.send(output, output_base_name(input) + extension,
-                                 sent_media(device_, output));
+            sent = options_.send(output, sent_name(input, output), sent_media(device_, output));
         }
         std::lock_guard lock(mutex_);
         finish_record(converter.record, outcome, sent);

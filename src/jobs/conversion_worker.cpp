@@ -2,7 +2,6 @@
 #include "jobs/conversion_worker.h"
 
 #include "jobs/output_folder.h"
-#include "jobs/output_naming.h"
 
 namespace morvane {
 
@@ -235,11 +234,8 @@ void ConversionWorker::send_to_player(BatchPlayer& player, const PlayerSenderOpe
         }
     }
     const std::string& output = outcome.output_path;
-    const std::size_t dot = output.find_last_of('.');
-    const std::string extension = dot == std::string::npos ? "" : output.substr(dot);
-    // The output's own name without the output folder's "_<n>": the player has its own files.
-    const std::optional<std::string> problem = player.sender->send(
-        output, output_base_name(input) + extension, sent_media(device, output));
+    const std::optional<std::string> problem =
+        player.sender->send(output, sent_name(input, output), sent_media(device, output));
     if (problem) {
         ++summary.not_sent;
         summary.failed_files.push_back({input, "not sent to the player: " + *problem});

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/sent_media.h"
 
+#include "jobs/output_naming.h"
+
 namespace morvane {
 
 SentMedia sent_media(const DeviceProfile& device, const std::string& output) {
@@ -9,6 +11,11 @@ SentMedia sent_media(const DeviceProfile& device, const std::string& output) {
         device.plays_video && output.size() >= extension.size() &&
         output.compare(output.size() - extension.size(), extension.size(), extension) == 0;
     return film ? SentMedia::video : SentMedia::sound;
+}
+
+std::string sent_name(const std::string& input, const std::string& output) {
+    const std::size_t dot = output.find_last_of('.');
+    return output_base_name(input) + (dot == std::string::npos ? "" : output.substr(dot));
 }
 
 } // namespace morvane

@@ -14,4 +14,8 @@ enum class SentMedia { video, sound };
 // without pictures, with its music. `output` is a file `device` converted.
 SentMedia sent_media(const DeviceProfile& device, const std::string& output);
 
+// The name the output of `input` takes on a player: the input's name with the output's
+// extension, without the output folder's "_<n>" (the player has files of its own).
+std::string sent_name(const std::string& input, const std::string& output);
+
 } // namespace morvane
