@@ -10,9 +10,8 @@
 #include "cli/printable_name.h"
 #include "jobs/device_table.h"
 #include "jobs/output_folder.h"
-#include "players/ipod_sender.h"
+#include "players/connected_player_sender.h"
 #include "players/player_root.h"
-#include "players/psp_sender.h"
 #include "settings/settings_file.h"
 
 #include <algorithm>
@@ -160,25 +159,17 @@ int convert(const CommandLine& line) {
     options.jobs = line.jobs.value_or(default_jobs());
     options.skip_existing = line.skip_existing;
     options.show_progress = !line.quiet && isatty(STDERR_FILENO) != 0;
-    std::optional<PspSender> psp;
-    if (player && player->kind == PlayerKind::psp) {
-        psp.emplace(player->path);
-        options.send = [&psp](const std::string& file, const std::string& name, SentMedia media) {
-            return psp->send(file, name, media);
-        };
-    }
-    std::optional<IpodSender> ipod;
-    if (player && player->kind == PlayerKind::ipod) {
-        options.send = [&ipod](const std::string& file, const std::string&, SentMedia media) {
-            return ipod->send(file, media);
-        };
+    std::optional<ConnectedPlayerSender> sender;
+    if (player) {
+        options.send = [&sender](const std::string& file, const std::string& name,
+                                 SentMedia media) { return sender->send_file(file, name, media); };
     }
     ParallelBatch batch(device, settings, options, result_lines, stderr);
     // Before any other thread exists, so that no thread but the watcher takes the signals.
     InterruptWatcher interrupts([&batch] { batch.request_stop(); });
     // After the watcher: whatever threads GLib starts under libgpod leave the signals to it.
-    if (player && player->kind == PlayerKind::ipod) {
-        ipod.emplace(player->path);
+    if (player) {
+        sender.emplace(*player);
     }
 
     WalkLine walk_line(options.show_progress ? stderr : nullptr);
@@ -213,8 +204,8 @@ int convert(const CommandLine& line) {
     std::vector<InputRecord> records = batch.run(inputs);
     // After a stop too: the files that reached the iPod are in its library only once its
     // database is written.
-    if (ipod) {
-        if (const std::optional<std::string> problem = ipod->finish()) {
+    if (sender) {
+        if (const std::optional<std::string> problem = sender->finish()) {
             std::fprintf(stderr, "morvane-convert: %s\n", printable_name(*problem).c_str());
             for (InputRecord& record : records) {
                 if (record.sent && record.sent->sent()) {

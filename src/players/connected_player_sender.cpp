@@ -5,17 +5,6 @@
 
 namespace morvane {
 
-namespace {
-
-std::optional<std::string> problem_of(const SendOutcome& outcome) {
-    if (outcome.sent()) {
-        return std::nullopt;
-    }
-    return outcome.reason;
-}
-
-} // namespace
-
 ConnectedPlayerSender::ConnectedPlayerSender(const PlayerRoot& root) {
     if (root.kind == PlayerKind::ipod) {
         ipod_.emplace(root.path);
@@ -24,10 +13,19 @@ ConnectedPlayerSender::ConnectedPlayerSender(const PlayerRoot& root) {
     }
 }
 
+SendOutcome ConnectedPlayerSender::send_file(const std::string& file, const std::string& name,
+                                             SentMedia media) {
+    // An iPod names its files itself; the tags carry the title.
+    return ipod_ ? ipod_->send(file, media) : psp_->send(file, name, media);
+}
+
 std::optional<std::string> ConnectedPlayerSender::send(const std::string& file,
                                                        const std::string& name, SentMedia media) {
-    // An iPod names its files itself; the tags carry the title.
-    return problem_of(ipod_ ? ipod_->send(file, media) : psp_->send(file, name, media));
+    SendOutcome outcome = send_file(file, name, media);
+    if (outcome.sent()) {
+        return std::nullopt;
+    }
+    return std::move(outcome.reason);
 }
 
 std::optional<std::string> ConnectedPlayerSender::finish() {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The desktop worker's way onto a player: a batch's files go onto a PSP's stick or into an
-// iPod's library, whichever the root is.
+// The way onto a player for a batch, the command line's or the desktop worker's: its files
+// go onto a PSP's stick or into an iPod's library, whichever the root is.
 #pragma once
 
 #include "jobs/player_sender.h"
@@ -18,6 +18,8 @@ public:
     // An iPod's database is read here, on the thread that sends.
     explicit ConnectedPlayerSender(const PlayerRoot& root);
 
+    // As send(), with the path where the file landed.
+    SendOutcome send_file(const std::string& file, const std::string& name, SentMedia media);
     std::optional<std::string> send(const std::string& file, const std::string& name,
                                     SentMedia media) override;
     std::optional<std::string> finish() override;
