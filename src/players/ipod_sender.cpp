@@ -302,13 +302,12 @@ std::optional<std::string> IpodSender::finish() {
     struct KeptFile {
         std::string path, contents;
     };
+    std::vector<std::string> paths = {taken_string(itdb_get_itunesdb_path(root_.c_str()))};
+    if (std::string list = taken_string(itdb_get_itunessd_path(root_.c_str())); !list.empty()) {
+        paths.push_back(std::move(list));
+    }
     std::vector<KeptFile> kept;
-    const std::string database_path = taken_string(itdb_get_itunesdb_path(root_.c_str()));
-    for (const std::string& path :
-         {database_path, taken_string(itdb_get_itunessd_path(root_.c_str()))}) {
-        if (path.empty() && !kept.empty()) {
-            continue; // no iTunesSD: not a shuffle
-        }
+    for (const std::string& path : paths) {
         std::optional<std::string> contents = path.empty() ? std::nullopt : whole_file(path);
         if (!contents) {
             forget_sent_files();

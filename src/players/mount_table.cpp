@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/mount_table.h"
 
+#include <algorithm>
 #include <array>
 
 namespace morvane {
@@ -72,12 +73,7 @@ std::vector<MountedFileSystem> parse_mountinfo(std::string_view mountinfo) {
 bool may_be_player_file_system(const std::string& type) {
     static constexpr std::array<std::string_view, 7> types = {
         "vfat", "msdos", "exfat", "hfsplus", "hfs", "fuseblk", "fuse.exfat"};
-    for (std::string_view known : types) {
-        if (type == known) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::find(types, type) != types.end();
 }
 
 } // namespace morvane

@@ -33,6 +33,12 @@ constexpr int unmount_timeout_ms = 300'000;
 
 using InterfaceProperties = QMap<QString, QVariantMap>;
 
+// All UDisks2 knows: its objects with their interfaces and properties.
+QDBusMessage managed_objects_question() {
+    return QDBusMessage::createMethodCall(udisks, udisks_root, object_manager,
+                                          QStringLiteral("GetManagedObjects"));
+}
+
 // A file system's mount points (D-Bus "aay": each a path of bytes ending in a NUL).
 std::vector<std::string> mount_points(const QVariant& value) {
     std::vector<std::string> points;
@@ -71,9 +77,8 @@ UdisksPlayerWatcher::UdisksPlayerWatcher(const QDBusConnection& bus, QObject* pa
                  SLOT(object_news(QDBusMessage)));
     bus_.connect(udisks, QString(), properties, QStringLiteral("PropertiesChanged"), this,
                  SLOT(object_news(QDBusMessage)));
-    const QDBusMessage question = QDBusMessage::createMethodCall(
-        udisks, udisks_root, object_manager, QStringLiteral("GetManagedObjects"));
-    const QDBusMessage answer = bus_.call(question, QDBus::Block, first_question_timeout_ms);
+    const QDBusMessage answer =
+        bus_.call(managed_objects_question(), QDBus::Block, first_question_timeout_ms);
     if (answer.type() == QDBusMessage::ReplyMessage) {
         take_objects(answer);
     } else {
@@ -105,9 +110,8 @@ void UdisksPlayerWatcher::rescan() {
         return;
     }
     asking_ = true;
-    const QDBusMessage question = QDBusMessage::createMethodCall(
-        udisks, udisks_root, object_manager, QStringLiteral("GetManagedObjects"));
-    auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(question, question_timeout_ms), this);
+    auto* call = new QDBusPendingCallWatcher(
+        bus_.asyncCall(managed_objects_question(), question_timeout_ms), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
         call->deleteLater();
         asking_ = false;
@@ -160,9 +164,9 @@ void UdisksPlayerWatcher::take_objects(const QDBusMessage& reply) {
 
 void UdisksPlayerWatcher::eject(const PlayerRoot& player) {
     const auto mounted =
-        std::find_if(mounted_.cbegin(), mounted_.cend(),
-                     [&](const MountedPlayer& m) { return m.root.path == player.path; });
-    if (mounted == mounted_.cend()) {
+        std::ranges::find(mounted_, player.path,
+                          [](const MountedPlayer& m) -> const std::string& { return m.root.path; });
+    if (mounted == mounted_.end()) {
         emit eject_finished(tr("It is no longer mounted"));
         return;
     }
