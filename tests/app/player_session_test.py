@@ -128,7 +128,6 @@ focus_moves_to(main, "Add files to convert", "Return on Eject")
 print("Eject: unmounted and powered off; the window says it can be unplugged")
 
 
-
 def quit_program():
     press("Morvane", "ctrl+q")
     wait_for("the program to end", lambda: program.poll() is not None)
