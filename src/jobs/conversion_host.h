@@ -24,13 +24,15 @@ struct ConversionStatus {
 
 struct BatchSummary {
     int converted = 0, stopped = 0, incomplete = 0, not_started = 0, skipped = 0, failed = 0;
-    // Converted files that went onto the player too, and those that did not (each also in
-    // failed_files, with why).
+    // Converted files that went onto the player too, and those that did not (each in
+    // not_sent_files, with why).
     int sent = 0, not_sent = 0;
-    bool stop_requested = false;          // the batch ended by a stop
-    std::string output_folder_problem;    // why the batch could convert nothing at all
-    // The failed and the incomplete ones, and the files not sent to the player, with reasons.
+    bool stop_requested = false;       // the batch ended by a stop
+    std::string output_folder_problem; // why the batch could convert nothing at all
+    // The failed and the incomplete ones, with reasons.
     std::vector<FailedFile> failed_files;
+    // Converted, but not sent to the player, with why.
+    std::vector<FailedFile> not_sent_files;
     bool all_converted() const { return stopped + incomplete + not_started + failed == 0; }
 
     // One more file that ended so (its reason, if it failed, is the caller's to keep).

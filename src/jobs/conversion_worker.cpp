@@ -238,7 +238,7 @@ void ConversionWorker::send_to_player(BatchPlayer& player, const PlayerSenderOpe
         player.sender->send(output, sent_name(input, output), sent_media(device, output));
     if (problem) {
         ++summary.not_sent;
-        summary.failed_files.push_back({input, "not sent to the player: " + *problem});
+        summary.not_sent_files.push_back({input, *problem});
         return;
     }
     ++summary.sent;
@@ -253,7 +253,7 @@ void ConversionWorker::close_player(BatchPlayer& player, BatchSummary& summary) 
         for (const std::string& input : player.sent_inputs) {
             --summary.sent;
             ++summary.not_sent;
-            summary.failed_files.push_back({input, "not sent to the player: " + *problem});
+            summary.not_sent_files.push_back({input, *problem});
         }
     }
     player = BatchPlayer{};

@@ -4,7 +4,7 @@
 namespace morvane {
 
 PostBatchAction choose_post_batch_action(const AppSettings& settings, const BatchSummary& summary) {
-    if (!summary.failed_files.empty() || summary.failed > 0) {
+    if (!summary.failed_files.empty() || !summary.not_sent_files.empty() || summary.failed > 0) {
         return PostBatchAction::show_failed_files;
     }
     if (settings.shutdown_after_batch != 0 && summary.all_converted()) {

@@ -11,7 +11,8 @@ namespace morvane {
 enum class PostBatchAction { none, power_off, open_folder, show_failed_files };
 
 // Power-off only when the settings ask for it and every file of the batch converted; with
-// failures the failed files are shown instead (and the folder is not opened).
+// failures, or files that did not reach the player, those files are shown instead (and the
+// folder is not opened).
 PostBatchAction choose_post_batch_action(const AppSettings& settings, const BatchSummary& summary);
 
 } // namespace morvane

@@ -18,6 +18,9 @@ TEST(PostBatchAction, PowerOffOnlyAfterABatchInWhichEveryFileConverted) {
     BatchSummary failed = clean;
     failed.failed = 1;
     failed.failed_files = {{"/in/a.wav", "No space left on device"}};
+    BatchSummary not_sent = clean;
+    not_sent.not_sent = 1;
+    not_sent.not_sent_files = {{"/in/b.wav", "the stick is full"}};
 
     struct Case {
         const char* name;
@@ -33,6 +36,7 @@ TEST(PostBatchAction, PowerOffOnlyAfterABatchInWhichEveryFileConverted) {
         {"stopped, only power-off chosen", stopped, 1, 0, PostBatchAction::none},
         {"failures, power-off chosen", failed, 1, 1, PostBatchAction::show_failed_files},
         {"failures, nothing chosen", failed, 0, 0, PostBatchAction::show_failed_files},
+        {"not sent, folder chosen", not_sent, 0, 1, PostBatchAction::show_failed_files},
     };
     for (const Case& c : cases) {
         AppSettings settings;
