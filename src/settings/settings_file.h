@@ -17,11 +17,18 @@ namespace morvane {
 // file names. A device index outside the device table becomes 0. Nothing is reported.
 void load_settings(AppSettings& settings, const SettingsLocation& location);
 
-// Writes the five keys in one atomic replacement of the file, creating its folder; other
+// Writes every key in one atomic replacement of the file, creating its folder; other
 // sections, keys and comments stay. Nothing on success, else why, in one line: the file
 // could not be written, or the output folder holds a line break, which no line can carry
 // (the other keys are written, the stored folder stays).
 std::optional<std::string> save_settings(const AppSettings& settings,
                                          const SettingsLocation& location);
+
+// As save_settings, but only the keys whose values differ from `stored` (what the file held
+// when it was loaded or last saved from here), into the file as it is now: what another
+// Morvane chose meanwhile stays. Nothing changed writes nothing.
+std::optional<std::string> save_changed_settings(const AppSettings& stored,
+                                                 const AppSettings& settings,
+                                                 const SettingsLocation& location);
 
 } // namespace morvane

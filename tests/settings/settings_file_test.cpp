@@ -42,7 +42,7 @@ protected:
                                folder_.path().string() + "/home/.config/morvane/"};
 };
 
-TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesAllSixKeys) {
+TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesEveryKey) {
     const AppSettings defaults = loaded();
     EXPECT_EQ(defaults.output_folder, location_.default_output_folder);
     EXPECT_TRUE(fs::is_directory(location_.default_output_folder));
@@ -51,26 +51,30 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesAllSixKeys) {
     EXPECT_EQ(defaults.send_to_player, 1);
     EXPECT_EQ(defaults.stay_on_top, 0);
     EXPECT_EQ(defaults.device_index, 0);
+    EXPECT_EQ(defaults.keep_folders, 0);
     EXPECT_FALSE(fs::exists(location_.config_file())) << "loading never writes";
 
     ASSERT_EQ(save_settings(load_text("; mine\n[Common]\n"), location_), std::nullopt);
     EXPECT_EQ(on_disk(),
               "; mine\n[Common]\nOutputFolder=" + location_.default_output_folder +
-                  "\nOpenOutput=1\nShutdown=0\nSendToPlayer=1\nTopmost=0\nDeviceIndex=0\n");
+                  "\nOpenOutput=1\nShutdown=0\nSendToPlayer=1\nTopmost=0\nDeviceIndex=0\n"
+                  "KeepFolders=0\n");
 }
 
 TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOne) {
     AppSettings settings = load_text("[common]\noutputfolder=/media/player\nTOPMOST=5\n"
-                                     "Shutdown=1\nOpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\n");
+                                     "Shutdown=1\nOpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\n"
+                                     "KeepFolders=1\n");
     EXPECT_EQ(settings.output_folder, "/media/player/") << "a folder, not a name prefix";
     EXPECT_EQ(settings.stay_on_top, 5);
     EXPECT_EQ(settings.shutdown_after_batch, 1);
     EXPECT_EQ(settings.open_output_after_batch, 0);
     EXPECT_EQ(settings.send_to_player, 0);
     EXPECT_EQ(settings.device_index, 4);
+    EXPECT_EQ(settings.keep_folders, 1);
     ASSERT_EQ(save_settings(settings, location_), std::nullopt);
     EXPECT_EQ(on_disk(), "[common]\noutputfolder=/media/player/\nTOPMOST=1\nShutdown=1\n"
-                         "OpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\n");
+                         "OpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\nKeepFolders=1\n");
 
     fs::remove_all(location_.default_output_folder);
     EXPECT_EQ(load_text("[Common]\nOutputFolder=/media/player/\n").output_folder, "/media/player/");
@@ -84,6 +88,28 @@ TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOn
                   location_.default_output_folder)
             << stored;
     }
+}
+
+TEST_F(SettingsFileTest, OnlyChangedKeysAreWrittenSoTwoWindowsKeepEachOthersChoices) {
+    const AppSettings stored = load_text("; mine\n[Common]\nTopmost=5\nOpenOutput=0\n");
+    EXPECT_EQ(save_changed_settings(stored, stored, location_), std::nullopt);
+    EXPECT_EQ(on_disk(), "; mine\n[Common]\nTopmost=5\nOpenOutput=0\n") << "nothing changed";
+
+    // One window chooses the nano, another keeps its windows on top; each writes its key
+    // alone, into the file as the other left it.
+    AppSettings nano = stored;
+    nano.device_index = 1;
+    AppSettings on_top = stored;
+    on_top.stay_on_top = 0;
+    on_top.keep_folders = 1;
+    ASSERT_EQ(save_changed_settings(stored, nano, location_), std::nullopt);
+    ASSERT_EQ(save_changed_settings(stored, on_top, location_), std::nullopt);
+    EXPECT_EQ(on_disk(), "; mine\n[Common]\nTopmost=0\nOpenOutput=0\nDeviceIndex=1\n"
+                         "KeepFolders=1\n");
+    const AppSettings both = loaded();
+    EXPECT_EQ(both.device_index, 1);
+    EXPECT_EQ(both.stay_on_top, 0);
+    EXPECT_EQ(both.keep_folders, 1);
 }
 
 TEST_F(SettingsFileTest, ADeviceIndexOutsideTheTableSelectsTheFirstRowAndIsSavedSo) {
