@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "skin/link_button.h"
 
+#include "skin/readable_colour.h"
+
 #include <QKeyEvent>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
@@ -20,6 +22,8 @@ LinkButton::LinkButton(const QString& text, QWidget* parent) : QPushButton(text,
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    // What it is drawn on: a dialog's window colour, unless its parent paints another.
+    setBackgroundRole(QPalette::Window);
 }
 
 QSize LinkButton::sizeHint() const {
@@ -36,13 +40,15 @@ void LinkButton::paintEvent(QPaintEvent*) {
     QFont font = this->font();
     font.setUnderline(true);
     painter.setFont(font);
-    painter.setPen(palette().color(isEnabled() ? QPalette::Link : QPalette::PlaceholderText));
+    const QColor ground = palette().color(backgroundRole());
+    painter.setPen(isEnabled() ? readable_colour(palette().color(QPalette::Link), ground)
+                               : palette().color(QPalette::PlaceholderText));
     painter.drawText(rect().adjusted(frame_room, frame_room, -frame_room, -frame_room),
                      Qt::AlignCenter | Qt::TextShowMnemonic, text());
     if (hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
-        focus.backgroundColor = palette().color(QPalette::Window);
+        focus.backgroundColor = ground;
         painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
     }
 }

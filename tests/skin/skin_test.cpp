@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Skin.xml: what is created from it, which attributes count, and how every kind of
 // damage leaves the owner working with one line on stderr.
+#include "skin/link_button.h"
+#include "skin/readable_colour.h"
 #include "skin/skin.h"
 #include "skin/skin_button.h"
 #include "support/temp_folder.h"
@@ -350,6 +352,43 @@ TEST_F(SkinTest, TheWindowTakesTheShapeOfItsBackground) {
     EXPECT_FALSE(owner.mask().contains(QPoint(5, 5)));
     EXPECT_TRUE(owner.mask().contains(QPoint(10, 5)));
     EXPECT_TRUE(owner.mask().contains(QPoint(119, 89)));
+}
+
+TEST(LinkButtonTest, ItsTextStandsOutFromWhatItIsDrawnOnWhateverTheTheme) {
+    const struct {
+        const char* theme;
+        QColor link, ground;
+        bool theme_colour_kept;
+    } cases[] = {
+        {"dark: a blue 4.2:1 on its grey", QColor(0x30, 0x8c, 0xc6), QColor(0x24, 0x24, 0x24),
+         false},
+        {"dark, on a lighter grey", QColor(0x30, 0x8c, 0xc6), QColor(0x35, 0x35, 0x35), false},
+        {"light: readable as it is", QColor(0x00, 0x00, 0xff), QColor(0xff, 0xff, 0xff), true},
+        {"light, a pale link", QColor(0x7f, 0xb2, 0xf0), QColor(0xef, 0xef, 0xef), false},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.theme);
+        LinkButton link(QStringLiteral("Show the files not converted"));
+        QPalette palette = link.palette();
+        palette.setColor(QPalette::Link, each.link);
+        palette.setColor(QPalette::Window, each.ground);
+        link.setPalette(palette);
+        link.setAutoFillBackground(true);
+        link.resize(link.sizeHint());
+        const QImage shot = link.grab().toImage();
+        // The text's own colour: the pixel that stands out most.
+        QColor text = each.ground;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor pixel = shot.pixelColor(x, y);
+                if (contrast_ratio(pixel, each.ground) > contrast_ratio(text, each.ground)) {
+                    text = pixel;
+                }
+            }
+        }
+        EXPECT_GE(contrast_ratio(text, each.ground), 4.5) << text.name().toStdString();
+        EXPECT_EQ(text == each.link, each.theme_colour_kept) << text.name().toStdString();
+    }
 }
 
 } // namespace
