@@ -18,6 +18,9 @@ public:
 
     // Shows the folder in the desktop's file browser.
     virtual Failure open_folder(const std::string& folder) = 0;
+    // Nothing when this desktop has a program that opens folders, else why it has none (then
+    // open_folder always fails, and the settings say so rather than every batch).
+    virtual Failure cannot_open_folders() const { return std::nullopt; }
     // Opens a web or mail link in the user's browser or mail program.
     virtual Failure open_url(const std::string& url) = 0;
     // Asks the system to power off now, without asking anyone for a password.

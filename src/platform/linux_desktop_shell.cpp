@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QStandardPaths>
 #include <QThread>
 #include <filesystem>
 #include <system_error>
@@ -23,6 +24,16 @@ DesktopShell::Failure LinuxDesktopShell::open_folder(const std::string& folder) 
         return "the folder " + folder + " does not exist";
     }
     return open_on_application_thread(QUrl::fromLocalFile(QString::fromStdString(folder)));
+}
+
+DesktopShell::Failure LinuxDesktopShell::cannot_open_folders() const {
+    // Inside Flatpak or Snap, Qt asks the desktop portal, which is always there.
+    const bool sandboxed =
+        std::filesystem::exists("/.flatpak-info") || qEnvironmentVariableIsSet("SNAP");
+    if (sandboxed || !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
+        return std::nullopt;
+    }
+    return std::string("xdg-open is not installed");
 }
 
 DesktopShell::Failure LinuxDesktopShell::open_url(const std::string& url) {

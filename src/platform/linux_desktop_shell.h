@@ -21,6 +21,8 @@ public:
     explicit LinuxDesktopShell(QDBusConnection bus) : bus_(std::move(bus)) {}
 
     Failure open_folder(const std::string& folder) override;
+    // Qt opens folders with xdg-open (or the desktop portal inside a sandbox).
+    Failure cannot_open_folders() const override;
     Failure open_url(const std::string& url) override;
     Failure power_off() override;
 

@@ -3,6 +3,7 @@
 #include "settings_dialog/about_page.h"
 
 #include "settings_dialog/failure_message.h"
+#include "settings_dialog/fitted_picture.h"
 #include "settings_dialog/picture_file.h"
 #include "skin/link_button.h"
 
@@ -13,25 +14,25 @@ namespace morvane {
 
 AboutPage::AboutPage(const std::string& data_folder, DesktopShell& shell, QWidget* parent)
     : QWidget(parent), shell_(shell) {
-    // Without its picture the page still shows its texts.
-    auto* picture = new QLabel(this);
-    picture->setPixmap(load_picture(data_folder + "icons/about.bmp"));
-    picture->setAlignment(Qt::AlignCenter);
+    // Without its picture the page still shows its texts; on a small screen it shrinks.
+    auto* picture = new FittedPicture({}, {}, this);
+    picture->setObjectName(QStringLiteral("logo"));
+    picture->set_pixmap(load_picture(data_folder + "icons/about.bmp"));
 
     const QString home_page = QString::fromLatin1(home_page_url);
     const QString address = QString::fromLatin1(support_address);
     auto* texts = new QVBoxLayout;
     texts->addWidget(new QLabel(tr("Morvane %1").arg(QStringLiteral(MORVANE_VERSION)), this));
-    LinkButton* home_page_link =
-        make_link(tr("Morvane's home page: %1").arg(home_page), home_page);
+    LinkButton* home_page_link = make_link(tr("Morvane's home page: %1").arg(home_page), home_page);
     home_page_link->setObjectName(QStringLiteral("home_page_link"));
     texts->addWidget(home_page_link);
     LinkButton* contact_link =
         make_link(tr("Write to us: %1").arg(address), QStringLiteral("mailto:") + address);
     contact_link->setObjectName(QStringLiteral("contact_link"));
     texts->addWidget(contact_link);
-    texts->addWidget(
-        new QLabel(tr("Morvane is made and looked after by the Morvane project."), this));
+    auto* notice = new QLabel(tr("Morvane is made and looked after by the Morvane project."), this);
+    notice->setWordWrap(true);
+    texts->addWidget(notice);
 
     // The texts stand left-aligned under the picture, as one block centred on the page.
     auto* centred = new QHBoxLayout;

@@ -2,6 +2,8 @@
 // The Devices page's controls and how they follow the chosen device.
 #include "settings_dialog/devices_page.h"
 
+#include "settings_dialog/fitted_picture.h"
+#include "settings_dialog/spoken_combo_box.h"
 #include "skin/skin_pixmap.h"
 
 #include <QComboBox>
@@ -13,17 +15,10 @@
 
 namespace morvane {
 
-namespace {
-
-// The built-in pictures are 220 by 236 pixels; the field keeps that room for every device.
-constexpr QSize picture_room(220, 236);
-
-} // namespace
-
 DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* parent)
     : QWidget(parent), devices_(devices), chosen_index_(device_index) {
     auto* prompt = new QLabel(tr("Please select a device:"), this);
-    device_list_ = new QComboBox(this);
+    device_list_ = new SpokenComboBox(this);
     device_list_->setObjectName(QStringLiteral("device_list"));
     device_list_->setMaxVisibleItems(static_cast<int>(devices_.size()));
     prompt->setBuddy(device_list_);
@@ -35,14 +30,10 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* 
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    picture_ = new QLabel(this);
+    // The pictures are photographs on white, 220 by 236 pixels: the field keeps that room
+    // for every device, and on a small screen it shrinks first.
+    picture_ = new FittedPicture(Qt::white, QSize(220, 236), this);
     picture_->setObjectName(QStringLiteral("picture"));
-    picture_->setAlignment(Qt::AlignCenter);
-    picture_->setMinimumSize(picture_room);
-    picture_->setAutoFillBackground(true);
-    QPalette white = picture_->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    picture_->setPalette(white);
 
     resolution_ = new QLabel(this);
     resolution_->setObjectName(QStringLiteral("resolution"));
@@ -90,10 +81,10 @@ void DevicesPage::show_device(int index) {
     // is shown on a screen that has twice the pixels.
     SkinPixmap picture;
     picture.load(profile.image_path);
-    picture_->setPixmap(picture.for_ratio(devicePixelRatioF()));
+    picture_->set_pixmap(picture.for_ratio(devicePixelRatioF()));
     if (profile.plays_video) {
-        resolution_->setText(
-            QStringLiteral("%1×%2").arg(profile.screen_width).arg(profile.screen_height));
+        resolution_->setText(QStringLiteral("%1×%2").arg(QString::number(profile.screen_width),
+                                                         QString::number(profile.screen_height)));
         video_format_->setText(QString::fromStdString(profile.video_format_name));
     } else {
         resolution_->setText(tr("Not supported"));

@@ -12,6 +12,8 @@ class QLabel;
 
 namespace morvane {
 
+class FittedPicture;
+
 class DevicesPage : public QWidget {
     Q_OBJECT
 
@@ -29,7 +31,7 @@ private:
     const DeviceTable& devices_;
     int chosen_index_;
     QComboBox* device_list_;
-    QLabel* picture_;
+    FittedPicture* picture_;
     QLabel* resolution_;
     QLabel* video_format_;
     QLabel* audio_format_;

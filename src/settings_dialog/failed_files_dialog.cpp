@@ -2,6 +2,8 @@
 // Layout and rows of the failed-files dialog.
 #include "settings_dialog/failed_files_dialog.h"
 
+#include "settings_dialog/current_item_focus.h"
+
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
@@ -14,67 +16,93 @@
 
 namespace morvane {
 
-FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files, QWidget* parent)
+FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files,
+                                     const std::vector<FailedFile>& not_sent_files, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(tr("Not converted"));
+    if (failed_files.empty() && !not_sent_files.empty()) {
+        setWindowTitle(tr("Not sent to the player"));
+    } else {
+        setWindowTitle(tr("Not converted"));
+    }
     setSizeGripEnabled(true);
+    setLayout(new QVBoxLayout);
 
-    auto* table = new QTreeWidget(this);
-    table->setObjectName(QStringLiteral("failed_files"));
-    table->setColumnCount(2);
-    table->setHeaderLabels({tr("File Location"), tr("Reason")});
-    table->setRootIsDecorated(false);
-    table->setUniformRowHeights(true);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    // The file's name is at the end of its path: cut in the middle, never there.
-    table->setTextElideMode(Qt::ElideMiddle);
-    // Reasons are shown whole; the paths take the rest of the width, so the header has no
-    // empty end.
-    table->header()->setStretchLastSection(false);
-    table->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    table->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    const QFontMetrics metrics = table->fontMetrics();
-    int widest_path = metrics.horizontalAdvance(table->headerItem()->text(0));
-    int widest_reason = metrics.horizontalAdvance(table->headerItem()->text(1));
-    for (const FailedFile& file : failed_files) {
-        auto* row = new QTreeWidgetItem(table);
-        const QString path = QFile::decodeName(QByteArray::fromStdString(file.path));
-        const QString reason = QString::fromStdString(file.reason);
-        row->setText(0, path);
-        row->setToolTip(0, path);
-        row->setText(1, reason);
-        row->setToolTip(1, reason);
-        widest_path = std::max(widest_path, metrics.horizontalAdvance(path));
-        widest_reason = std::max(widest_reason, metrics.horizontalAdvance(reason));
-    }
-
-    auto* line = new QLabel(tr("These files were not converted:"), this);
-    line->setBuddy(table);
-    // Qt's item views do not take their name from a buddy label: without one a screen reader
-    // says only "tree". It then reads the first row; arrows move from there.
-    table->setAccessibleName(tr("Files not converted"));
-    if (table->topLevelItemCount() > 0) {
-        table->setCurrentItem(table->topLevelItem(0));
-    }
+    QTreeWidget* first =
+        add_list(failed_files, tr("These files were not converted:"), tr("Files not converted"));
+    first->setObjectName(QStringLiteral("failed_files"));
+    QTreeWidget* second = add_list(not_sent_files, tr("Converted, not sent to the player:"),
+                                   tr("Converted, not sent to the player"));
+    second->setObjectName(QStringLiteral("not_sent_files"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     // Enter ends the dialog as Escape and Close do: it only informs.
     buttons->button(QDialogButtonBox::Close)->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout()->addWidget(buttons);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(line);
-    layout->addWidget(table, 1);
-    layout->addWidget(buttons);
+    // The first list has the keyboard (and a screen reader reads its first row).
+    QTreeWidget* focused = first->topLevelItemCount() > 0 ? first : second;
+    focused->setFocus(Qt::OtherFocusReason);
 
     // Wide enough for the rows' whole texts where the screen allows; narrower screens elide.
-    const int margins = layout->contentsMargins().left() + layout->contentsMargins().right() +
-                        2 * table->frameWidth() + 6 * metrics.averageCharWidth();
-    int wanted = widest_path + widest_reason + margins;
+    const QFontMetrics metrics = fontMetrics();
+    int widest = 0;
+    int rows = 0;
+    for (const std::vector<FailedFile>* files : {&failed_files, &not_sent_files}) {
+        for (const FailedFile& file : *files) {
+            widest =
+                std::max({widest, metrics.horizontalAdvance(QFile::decodeName(file.path.c_str())),
+                          metrics.horizontalAdvance(QString::fromStdString(file.reason))});
+        }
+        rows += static_cast<int>(files->size());
+    }
+    int wanted = widest + 8 * metrics.averageCharWidth();
+    int height = metrics.height() * (8 + std::min(rows, 6) * 2);
     if (const QScreen* screen = this->screen()) {
         wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
+        height = std::min(height, screen->availableGeometry().height() * 9 / 10);
     }
-    resize(std::max(wanted, metrics.averageCharWidth() * 80), metrics.height() * 20);
+    resize(std::max(wanted, metrics.averageCharWidth() * 80), height);
+}
+
+QTreeWidget* FailedFilesDialog::add_list(const std::vector<FailedFile>& files,
+                                         const QString& heading, const QString& name) {
+    auto* list = new QTreeWidget(this);
+    list->setColumnCount(1);
+    list->setHeaderHidden(true);
+    list->setRootIsDecorated(false);
+    list->setAlternatingRowColors(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The file's name is at the end of its path: cut in the middle, never there.
+    list->setTextElideMode(Qt::ElideMiddle);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Qt's item views do not take their name from a buddy label: without one a screen reader
+    // says only "tree".
+    list->setAccessibleName(name);
+    new CurrentItemFocus(list);
+    for (const FailedFile& file : files) {
+        const QString path = QFile::decodeName(QByteArray::fromStdString(file.path));
+        const QString reason = QString::fromStdString(file.reason);
+        auto* row = new QTreeWidgetItem(list);
+        // The path, and why below it; read as one sentence.
+        row->setText(0, path + QLatin1Char('\n') + reason);
+        row->setData(0, Qt::AccessibleTextRole, tr("%1: %2").arg(path, reason));
+        row->setToolTip(0, path);
+    }
+    if (files.empty()) {
+        list->hide();
+        return list;
+    }
+    list->setCurrentItem(list->topLevelItem(0));
+    auto* label = new QLabel(heading, this);
+    label->setBuddy(list);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    auto* box = static_cast<QVBoxLayout*>(layout());
+    box->addWidget(label);
+    box->addWidget(list, 1);
+    return list;
 }
 
 } // namespace morvane

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The dialog shown after a batch in which files failed: each file with the reason it could
-// not be converted, in the order they failed, and a Close button.
+// The dialog shown after a batch in which files failed or did not reach the player: under
+// "These files were not converted:" each file that failed, and under "Converted, not sent to
+// the player:" each one that converted but could not be sent, in the order they ended, each
+// row its path and, below it, why; and a Close button. A screen reader hears the first row as
+// the dialog opens, each row as one sentence ("…/broken.mkv: no picture could be decoded").
 #pragma once
 
 #include "jobs/failed_file.h"
@@ -16,8 +19,13 @@ class FailedFilesDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit FailedFilesDialog(const std::vector<FailedFile>& failed_files,
-                               QWidget* parent = nullptr);
+    FailedFilesDialog(const std::vector<FailedFile>& failed_files,
+                      const std::vector<FailedFile>& not_sent_files, QWidget* parent = nullptr);
+
+private:
+    // A heading and its list; nothing when there are no files.
+    QTreeWidget* add_list(const std::vector<FailedFile>& files, const QString& heading,
+                          const QString& name);
 };
 
 } // namespace morvane

@@ -8,8 +8,10 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <system_error>
@@ -32,16 +34,25 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     folder_->setObjectName(QStringLiteral("folder"));
     folder_->setAccessibleName(tr("Output folder"));
     folder_->setToolTip(folder_->text());
-    // Room for a usual path, so that the field does not open on a cut one.
-    folder_->setMinimumWidth(folder_->fontMetrics().averageCharWidth() * 40);
+    // Room for a usual path where the screen has it; on a small one the field gives way
+    // first (its tooltip and Open show the whole path).
+    folder_->setMinimumWidth(folder_->fontMetrics().averageCharWidth() * 16);
     browse_ = new QPushButton(tr("Browse..."), output_box);
     browse_->setObjectName(QStringLiteral("browse"));
     open_ = new QPushButton(tr("Open"), output_box);
     open_->setObjectName(QStringLiteral("open"));
-    auto* folder_row = new QHBoxLayout(output_box);
+    keep_folders_ = new QCheckBox(tr("Keep the folders' layout"), output_box);
+    keep_folders_->setObjectName(QStringLiteral("keep_folders"));
+    keep_folders_->setToolTip(
+        tr("The files of a dropped folder go into subfolders as they lay in it"));
+    keep_folders_->setChecked(settings.keep_folders != 0);
+    auto* folder_row = new QHBoxLayout;
     folder_row->addWidget(folder_, 1);
     folder_row->addWidget(browse_);
     folder_row->addWidget(open_);
+    auto* output = new QVBoxLayout(output_box);
+    output->addLayout(folder_row);
+    output->addWidget(keep_folders_);
 
     auto* others_box = new QGroupBox(tr("Others"), this);
     shutdown_ = new QCheckBox(tr("Shut down after conversion"), others_box);
@@ -59,6 +70,20 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     auto* others = new QVBoxLayout(others_box);
     others->addWidget(shutdown_);
     others->addWidget(open_output_);
+    // Said here, once, rather than as a message after every batch.
+    if (const DesktopShell::Failure why = shell.cannot_open_folders()) {
+        auto* note = new QLabel(
+            tr("Folders cannot be opened on this computer: %1.").arg(QString::fromStdString(*why)),
+            others_box);
+        note->setObjectName(QStringLiteral("open_output_note"));
+        note->setWordWrap(true);
+        note->setTextFormat(Qt::PlainText);
+        note->setIndent(open_output_->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                        open_output_->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
+        others->addWidget(note);
+        open_->setEnabled(false);
+        open_->setToolTip(note->text());
+    }
     others->addWidget(send_to_player_);
     others->addWidget(stay_on_top_);
 
@@ -76,6 +101,7 @@ void GeneralPage::apply_to(AppSettings& settings) const {
     settings.open_output_after_batch = open_output_->isChecked() ? 1 : 0;
     settings.send_to_player = send_to_player_->isChecked() ? 1 : 0;
     settings.stay_on_top = stay_on_top_->isChecked() ? 1 : 0;
+    settings.keep_folders = keep_folders_->isChecked() ? 1 : 0;
     if (chosen_folder_) {
         settings.output_folder = *chosen_folder_;
     }

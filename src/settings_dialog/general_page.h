@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The General page of the settings dialog: the output folder (shown read-only, changed
-// through Browse, shown in the file browser through Open), the two actions after a batch
-// and the stay-on-top flag.
+// through Browse, shown in the file browser through Open) and whether a dropped folder's
+// layout is kept in it, the two actions after a batch (with a note where nothing can open a
+// folder), sending to a player and the stay-on-top flag.
 #pragma once
 
 #include "platform/desktop_shell.h"
@@ -26,8 +27,7 @@ public:
     GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidget* parent = nullptr);
 
     void set_folder_picker(FolderPicker picker) { folder_picker_ = std::move(picker); }
-    // Writes what the page shows into settings: the three flags, and the folder if Browse
-    // chose one.
+    // Writes what the page shows into settings: the flags, and the folder if Browse chose one.
     void apply_to(AppSettings& settings) const;
 
 private:
@@ -45,6 +45,7 @@ private:
     QLineEdit* folder_;
     QPushButton* browse_;
     QPushButton* open_;
+    QCheckBox* keep_folders_;
     QCheckBox* shutdown_;
     QCheckBox* open_output_;
     QCheckBox* send_to_player_;

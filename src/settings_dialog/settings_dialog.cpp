@@ -3,6 +3,7 @@
 #include "settings_dialog/settings_dialog.h"
 
 #include "settings_dialog/about_page.h"
+#include "settings_dialog/current_item_focus.h"
 #include "settings_dialog/devices_page.h"
 #include "settings_dialog/general_page.h"
 #include "settings_dialog/header_band.h"
@@ -12,9 +13,10 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -54,6 +56,8 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     page_list_->setStyleSheet(page_list_style());
     page_list_->setSelectionMode(QAbstractItemView::SingleSelection);
     page_list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A screen reader says which page shows as the dialog opens, not only "list".
+    new CurrentItemFocus(page_list_);
     header_ = new HeaderBand(this);
     pages_ = new QStackedWidget(this);
     general_page_ = new GeneralPage(settings_, shell, pages_);
@@ -76,13 +80,17 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     // The page's frame is painted around this area; the header band covers its top.
     auto* page_area = new QVBoxLayout;
     page_area->setContentsMargins(1, 0, 1, 1);
-    // On a small screen (1280x800 at twice the pixels is 640x400) the page scrolls, so
-    // that OK and Cancel stay on the screen.
+    // On a small screen (1280x800 at twice the pixels is 640x400) the pages' pictures
+    // shrink and their texts wrap to the width; only what still does not fit scrolls, up
+    // and down, so that OK and Cancel stay on the screen.
     page_scroller_ = new QScrollArea(this);
     page_scroller_->setWidget(pages_);
     page_scroller_->setWidgetResizable(true);
     page_scroller_->setFrameShape(QFrame::NoFrame);
     page_scroller_->setFocusPolicy(Qt::NoFocus);
+    page_scroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    page_scroller_->setMinimumWidth(pages_->minimumSizeHint().width() +
+                                    style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     page_area->addWidget(page_scroller_);
     auto* page_column = new QVBoxLayout;
     page_column->setSpacing(0);
@@ -122,6 +130,8 @@ void SettingsDialog::show_page(int row) {
     }
     pages_->setCurrentIndex(row);
     header_->set_title(page_list_->item(row)->text());
+    // A screen reader names the page as the keyboard enters it.
+    pages_->setAccessibleName(page_list_->item(row)->text());
 }
 
 void SettingsDialog::set_folder_picker(FolderPicker picker) {
@@ -134,16 +144,24 @@ void SettingsDialog::accept() {
     QDialog::accept();
 }
 
+QSize SettingsDialog::sizeHint() const {
+    // As large as the largest page asks (the scroll area around them would guess), and no
+    // smaller than the rest of the dialog needs.
+    const QSize pages_more = pages_->sizeHint() - page_scroller_->sizeHint();
+    return QDialog::sizeHint() + pages_more.expandedTo(QSize(0, 0));
+}
+
 void SettingsDialog::showEvent(QShowEvent* event) {
-    // Within the screen's edges (QDialog then places it there): a page that does not fit
-    // scrolls. Before its first showing the window manager's frame is not known yet, so a
-    // title bar's height is kept free for it.
-    if (const QScreen* shown_on = screen()) {
+    // The size the pages ask for, within the screen's edges (QDialog then places it there);
+    // Qt's own first size would stop at two thirds of the screen. Before its first showing
+    // the window manager's frame is not known yet, so a title bar's height is kept for it.
+    if (const QScreen* shown_on = screen(); shown_on != nullptr && !event->spontaneous()) {
         QSize frame = frameGeometry().size() - size();
         if (frame.height() <= 0) {
             frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
         }
-        resize(size().boundedTo(shown_on->availableGeometry().size() - frame));
+        const QSize room = shown_on->availableGeometry().size() - frame;
+        resize(sizeHint().expandedTo(size()).boundedTo(room));
     }
     QDialog::showEvent(event);
 }
@@ -151,8 +169,7 @@ void SettingsDialog::showEvent(QShowEvent* event) {
 void SettingsDialog::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setPen(frame_colour());
-    const QRect page =
-        header_->geometry().united(page_scroller_->geometry()).adjusted(-1, 0, 1, 1);
+    const QRect page = header_->geometry().united(page_scroller_->geometry()).adjusted(-1, 0, 1, 1);
     painter.drawRect(page.adjusted(0, 0, -1, -1));
 }
 

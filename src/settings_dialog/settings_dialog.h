@@ -44,6 +44,7 @@ public:
     static QColor frame_colour() { return QColor(141, 141, 141); }
 
     void accept() override;
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -118,8 +118,8 @@ TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays)
 
 TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
     const QStringList expected[] = {
-        {"folder", "browse", "open", "shutdown", "open_output", "send_to_player", "stay_on_top",
-         "OK", "Cancel"},
+        {"folder", "browse", "open", "keep_folders", "shutdown", "open_output", "send_to_player",
+         "stay_on_top", "OK", "Cancel"},
         {"device_list", "OK", "Cancel"},
         {"home_page_link", "contact_link", "OK", "Cancel"},
     };
@@ -176,6 +176,7 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
                   (RecordingShell::Call{RecordingShell::Call::Kind::open_folder, "/music/out/"}));
         click(child<QCheckBox>("shutdown"));
         click(child<QCheckBox>("stay_on_top"));
+        click(child<QCheckBox>("keep_folders"));
 
         click_page(1);
         auto* device_list = child<QComboBox>("device_list");
@@ -198,12 +199,14 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
             EXPECT_EQ(chosen.output_folder, "/tmp/chosen/");
             EXPECT_EQ(chosen.shutdown_after_batch, 1);
             EXPECT_EQ(chosen.stay_on_top, 0);
+            EXPECT_EQ(chosen.keep_folders, 1);
             EXPECT_EQ(chosen.device_index, 3);
         } else {
             EXPECT_EQ(dialog->result(), QDialog::Rejected);
             EXPECT_EQ(chosen.output_folder, settings.output_folder);
             EXPECT_EQ(chosen.shutdown_after_batch, settings.shutdown_after_batch);
             EXPECT_EQ(chosen.stay_on_top, settings.stay_on_top);
+            EXPECT_EQ(chosen.keep_folders, settings.keep_folders);
             EXPECT_EQ(chosen.device_index, settings.device_index);
         }
         EXPECT_EQ(chosen.open_output_after_batch, 1);
@@ -241,6 +244,19 @@ TEST_F(SettingsDialogTest, LinksOpenFromTheKeyboardThroughTheShell) {
     ASSERT_EQ(said.size(), 2) << said.join(" | ").toStdString();
     EXPECT_TRUE(said.filter("no program opens it").size() == 1) << said.join(" | ").toStdString();
     EXPECT_TRUE(said.filter("/music/out/").size() == 1) << said.join(" | ").toStdString();
+    EXPECT_EQ(dialog->findChild<QLabel*>("open_output_note"), nullptr);
+
+    // Where nothing can open a folder, the page says so once, beside the setting.
+    shell.have_no_folder_opener("xdg-open is not installed");
+    dialog = std::make_unique<SettingsDialog>(settings, devices, MORVANE_ASSETS_DIR, shell);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    const QLabel* note = child<QLabel>("open_output_note");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(),
+              "Folders cannot be opened on this computer: xdg-open is not installed.");
+    EXPECT_FALSE(child<QPushButton>("open")->isEnabled());
 }
 
 } // namespace

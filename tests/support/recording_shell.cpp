@@ -17,6 +17,16 @@ DesktopShell::Failure RecordingShell::power_off() {
     return record({Call::Kind::power_off, {}});
 }
 
+DesktopShell::Failure RecordingShell::cannot_open_folders() const {
+    std::lock_guard guard(lock_);
+    return no_folder_opener_;
+}
+
+void RecordingShell::have_no_folder_opener(std::string reason) {
+    std::lock_guard guard(lock_);
+    no_folder_opener_ = std::move(reason);
+}
+
 void RecordingShell::fail_with(std::string reason) {
     std::lock_guard guard(lock_);
     failure_ = std::move(reason);

@@ -23,9 +23,12 @@ public:
     Failure open_folder(const std::string& folder) override;
     Failure open_url(const std::string& url) override;
     Failure power_off() override;
+    Failure cannot_open_folders() const override;
 
     // From now on every request is recorded and then answered with this failure.
     void fail_with(std::string reason);
+    // As a desktop without xdg-open: nothing could ever open a folder, for this reason.
+    void have_no_folder_opener(std::string reason);
 
     std::vector<Call> calls() const;
     int count(Call::Kind kind) const;
@@ -36,6 +39,7 @@ private:
     mutable std::mutex lock_;
     std::vector<Call> calls_;
     Failure failure_;
+    Failure no_folder_opener_;
 };
 
 } // namespace morvane::test

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-dialog-shots: shows the settings dialog's three pages and the failed-files dialog
-// on the running display and writes one PNG of each into a folder, for the README. At a
+// (files not converted, and one not sent to the player) on the running display and writes
+// one PNG of each into a folder, for the README. At a
 // device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x", under a dark
 // theme with "-dark". tools/screenshots.sh runs it in the four ways on a virtual X server.
 #include "jobs/device_table.h"
@@ -90,10 +91,13 @@ int main(int argc, char** argv) {
              "incomplete: the input ends at 4:12 of 21:40"},
             {"/home/user/Downloads/radio-play-part-2.mp3",
              "refused: a playlist that names other files (hls)"},
-            {"/home/user/Videos/camera/clip-0042.mov",
-             "no picture in this file could be decoded"},
+            {"/home/user/Videos/camera/clip-0042.mov", "no picture in this file could be decoded"},
         };
-        FailedFilesDialog dialog(failed);
+        const std::vector<FailedFile> not_sent = {
+            {"/home/user/Videos/Holiday 2026/harbour at night.mkv",
+             "not enough space on the player (412.6 MB needed, 120.3 MB free)"},
+        };
+        FailedFilesDialog dialog(failed, not_sent);
         dialog.show();
         written &= shoot(dialog, out, QStringLiteral("failed-files"));
     }
