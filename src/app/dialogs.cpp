@@ -18,8 +18,9 @@ QDialog* open_settings_dialog(const AppSettings& settings, const DeviceTable& de
     return dialog;
 }
 
-void open_failed_files_dialog(const std::vector<FailedFile>& failed_files, QWidget* parent) {
-    auto* dialog = new FailedFilesDialog(failed_files, parent);
+void open_failed_files_dialog(const std::vector<FailedFile>& failed_files,
+                              const std::vector<FailedFile>& not_sent_files, QWidget* parent) {
+    auto* dialog = new FailedFilesDialog(failed_files, not_sent_files, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

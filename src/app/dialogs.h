@@ -24,7 +24,9 @@ QDialog* open_settings_dialog(const AppSettings& settings, const DeviceTable& de
                               const std::string& data_folder, DesktopShell& shell, QWidget* parent,
                               std::function<void(const AppSettings&)> chosen);
 
-// Lists the files a batch could not convert, with their reasons.
-void open_failed_files_dialog(const std::vector<FailedFile>& failed_files, QWidget* parent);
+// Lists the files a batch could not convert, and those it converted but could not send to
+// the player, with their reasons.
+void open_failed_files_dialog(const std::vector<FailedFile>& failed_files,
+                              const std::vector<FailedFile>& not_sent_files, QWidget* parent);
 
 } // namespace morvane

@@ -4,6 +4,7 @@
 
 #include "app/dialogs.h"
 #include "app/power_off_notice.h"
+#include "conversion_window/conversion_controller.h"
 #include "conversion_window/drop_area.h"
 #include "players/mount_player_watcher.h"
 #include "players/udisks_player_watcher.h"
@@ -43,8 +44,11 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), location_(std::move(location)),
       shell_(shell), skin_(this),
       failed_files_viewer_(
-          [this](const std::vector<FailedFile>& files) { open_failed_files_dialog(files, this); }) {
+          [this](const std::vector<FailedFile>& failed, const std::vector<FailedFile>& not_sent) {
+              open_failed_files_dialog(failed, not_sent, this);
+          }) {
     load_settings(settings_, location_);
+    stored_settings_ = settings_;
     // Qt keeps its factories in a list of its own; adding the same one twice is harmless.
     QAccessible::removeFactory(main_window_accessible);
     QAccessible::installFactory(main_window_accessible);
@@ -53,32 +57,33 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
     device_table_ = morvane::device_table(location_.data_folder);
 
     drop_area_ = new DropArea(location_.data_folder + "Skins/", this);
+    conversion_ = new ConversionController(*drop_area_, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, band_height, margin, margin);
     layout->addWidget(drop_area_);
     load_skin();
     create_shortcuts();
 
-    connect(drop_area_, &DropArea::batch_started, this, [this] {
+    connect(conversion_, &ConversionController::batch_started, this, [this] {
         if (SkinButton* button = skin_.settings_button()) {
             button->setEnabled(false); // the worker reads the settings while a batch runs
         }
     });
-    connect(drop_area_, &DropArea::batch_finished, this, &MainWindow::batch_finished);
-    connect(drop_area_, &DropArea::failed_files_requested, this,
-            [this](const std::vector<FailedFile>& failed_files) {
-                failed_files_viewer_(failed_files);
+    connect(conversion_, &ConversionController::batch_finished, this, &MainWindow::batch_finished);
+    connect(conversion_, &ConversionController::failed_files_requested, this,
+            [this](const BatchSummary& summary) {
+                failed_files_viewer_(summary.failed_files, summary.not_sent_files);
             });
 
-    drop_area_->set_settings(settings_);
+    conversion_->set_settings(settings_);
     apply_device();
     // UDisks2 tells of players as they come and can eject them; the mount table is read where
     // the system does not run it.
     const QDBusConnection system_bus = QDBusConnection::systemBus();
     if (UdisksPlayerWatcher::available(system_bus)) {
-        drop_area_->set_player_watcher(new UdisksPlayerWatcher(system_bus, this));
+        conversion_->set_player_watcher(new UdisksPlayerWatcher(system_bus, this));
     } else {
-        drop_area_->set_player_watcher(new MountPlayerWatcher(this));
+        conversion_->set_player_watcher(new MountPlayerWatcher(this));
     }
     if (settings_.stay_on_top != 0) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -87,7 +92,9 @@ MainWindow::MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* 
 }
 
 MainWindow::~MainWindow() {
-    // The worker is joined before the settings and table it was given go away.
+    // The worker is joined before the view, the settings and the table go away.
+    delete conversion_;
+    conversion_ = nullptr;
     delete drop_area_;
     drop_area_ = nullptr;
 }
@@ -144,22 +151,31 @@ void MainWindow::create_shortcuts() {
 
 void MainWindow::apply_device() {
     settings_.device_index = valid_device_index(settings_.device_index, device_table_);
-    drop_area_->set_device(device_table_[static_cast<std::size_t>(settings_.device_index)]);
+    conversion_->set_device(device_table_[static_cast<std::size_t>(settings_.device_index)]);
 }
 
 void MainWindow::add_files(const std::vector<std::string>& paths) {
-    drop_area_->add_files(paths);
+    conversion_->add_files(paths);
+}
+
+void MainWindow::bring_to_front() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    raise();
+    activateWindow();
 }
 
 void MainWindow::open_settings() {
-    if (drop_area_->converting()) {
+    if (conversion_->converting()) {
         // The worker reads the settings while a batch runs: said, not silently ignored.
         const SkinButton* button = skin_.settings_button();
         const QPoint where = button != nullptr ? button->mapToGlobal(button->rect().center())
                                                : mapToGlobal(rect().center());
         const QString why = tr("The settings can be changed when the batch has ended");
         QToolTip::showText(where, why, this);
-        drop_area_->announce(why);
+        conversion_->announce(why);
         return;
     }
     if (settings_dialog_) {
@@ -177,7 +193,7 @@ void MainWindow::apply_settings(const AppSettings& chosen) {
     settings_ = chosen;
     save();
     apply_device();
-    drop_area_->set_settings(settings_);
+    conversion_->set_settings(settings_);
     if (stay_on_top_changed) {
         set_stay_on_top(settings_.stay_on_top != 0);
     }
@@ -210,6 +226,10 @@ void MainWindow::batch_finished(const BatchSummary& summary) {
         power_off_after_notice();
         break;
     case PostBatchAction::open_folder:
+        // Where nothing can open folders the General page says so, once: no message here.
+        if (shell_.cannot_open_folders()) {
+            break;
+        }
         if (const DesktopShell::Failure failure = shell_.open_folder(settings_.output_folder)) {
             show_message(tr("The folder %1 could not be opened: %2")
                              .arg(QString::fromStdString(settings_.output_folder),
@@ -217,7 +237,7 @@ void MainWindow::batch_finished(const BatchSummary& summary) {
         }
         break;
     case PostBatchAction::show_failed_files:
-        failed_files_viewer_(summary.failed_files);
+        failed_files_viewer_(summary.failed_files, summary.not_sent_files);
         break;
     case PostBatchAction::none:
         break;
@@ -229,7 +249,6 @@ void MainWindow::power_off_after_notice() {
     notice->setAttribute(Qt::WA_DeleteOnClose);
     power_off_notice_ = notice;
     connect(notice, &QDialog::accepted, this, [this] {
-        save(); // this session's choices survive the power-off
         if (const DesktopShell::Failure failure = shell_.power_off()) {
             show_message(tr("The computer could not be powered off: %1")
                              .arg(QString::fromStdString(*failure)));
@@ -238,45 +257,43 @@ void MainWindow::power_off_after_notice() {
     notice->open();
 }
 
-bool MainWindow::save(bool closing) {
-    const std::optional<std::string> failure = save_settings(settings_, location_);
+void MainWindow::save() {
+    const std::optional<std::string> failure =
+        save_changed_settings(stored_settings_, settings_, location_);
     if (!failure) {
+        stored_settings_ = settings_;
         last_save_failure_.reset();
-        return true;
+        return;
     }
-    // The same trouble is told once, not at every save.
+    // The same trouble is told once, not at every save; what was not written is tried again
+    // at the next.
     if (failure != last_save_failure_) {
         last_save_failure_ = failure;
         show_message(
-            tr("The settings could not be saved: %1").arg(QString::fromStdString(*failure)),
-            closing);
+            tr("The settings could not be saved: %1").arg(QString::fromStdString(*failure)));
     }
-    return false;
 }
 
-void MainWindow::show_message(const QString& text, bool wait) {
+void MainWindow::show_message(const QString& text) {
     auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     message_ = box;
-    if (wait) {
-        box->exec(); // the program is about to end: the message must be read first
-    } else {
-        box->open();
-    }
+    box->open();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (drop_area_->converting()) {
+    if (conversion_->converting()) {
         // The current file ends as the stop button ends it; the window closes with the batch.
         quit_after_batch_ = true;
-        drop_area_->request_stop();
+        conversion_->request_stop();
         event->ignore();
         return;
     }
     if (power_off_notice_) {
         power_off_notice_->reject();
     }
-    save(true);
+    // Nothing is saved here: every choice was written when it was made, and a close must not
+    // write back what another Morvane changed since.
     event->accept();
 }
 

@@ -25,6 +25,7 @@
 
 namespace morvane {
 
+class ConversionController;
 class DropArea;
 
 class MainWindow : public QWidget {
@@ -35,25 +36,31 @@ public:
     static constexpr int margin = 2;
 
     MainWindow(SettingsLocation location, DesktopShell& shell, QWidget* parent = nullptr);
-    // The drop area (and its worker) goes first: the worker reports to it.
+    // The controller (and its worker) goes first: the worker reports to it, it to the view.
     ~MainWindow() override;
 
     const AppSettings& settings() const { return settings_; }
     const DeviceTable& devices() const { return device_table_; }
     const Skin& skin() const { return skin_; }
     DropArea* drop_area() const { return drop_area_; }
+    ConversionController* conversion() const { return conversion_; }
 
-    // Files and folders to convert, as if dropped (the program's arguments).
+    // Files and folders to convert, as if dropped (the program's arguments, or another start's
+    // handed over).
     void add_files(const std::vector<std::string>& paths);
+    // Brought to the front, as a second start without files asks.
+    void bring_to_front();
     // The settings command: opens the settings dialog; what OK changed applies at once.
     // During a batch it says why it cannot.
     void open_settings();
     QDialog* settings_dialog() const { return settings_dialog_; }
     void set_stay_on_top(bool on_top);
 
-    // Shows the failed files of a batch (the summary's "show" link, the end of a batch with
-    // failures); the failed-files dialog unless replaced.
-    using FailedFilesViewer = std::function<void(const std::vector<FailedFile>&)>;
+    // Shows the files of a batch that failed, and those converted but not sent to the player
+    // (the summary's link, the end of a batch with either); the failed-files dialog unless
+    // replaced.
+    using FailedFilesViewer = std::function<void(const std::vector<FailedFile>& failed,
+                                                 const std::vector<FailedFile>& not_sent)>;
     void set_failed_files_viewer(FailedFilesViewer viewer) {
         failed_files_viewer_ = std::move(viewer);
     }
@@ -79,19 +86,21 @@ private:
     void apply_settings(const AppSettings& chosen);
     void batch_finished(const BatchSummary& summary);
     void power_off_after_notice();
-    // Saves the settings; a failure is shown (once per kind of trouble) and false. When
-    // closing, the message is waited for.
-    bool save(bool closing = false);
-    // A warning in a message box; waited for when the program is about to end.
-    void show_message(const QString& text, bool wait = false);
+    // Writes the settings that changed since they were read or last written, and only
+    // those: another Morvane's choices stay. A failure is shown once per kind of trouble.
+    void save();
+    // A warning in a message box.
+    void show_message(const QString& text);
 
     SettingsLocation location_;
     DesktopShell& shell_;
     AppSettings settings_;
+    AppSettings stored_settings_; // as config.ini holds them, as far as this window knows
     DeviceTable device_table_;
     Skin skin_;
     FailedFilesViewer failed_files_viewer_;
     DropArea* drop_area_ = nullptr;
+    ConversionController* conversion_ = nullptr;
     QPointer<PowerOffNotice> power_off_notice_;
     QPointer<QDialog> settings_dialog_;
     QPointer<QMessageBox> message_;

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Says things to a screen reader that no focus change would: the end of a batch and how it
-// went, progress at every tenth. Qt 6.4 has no announcement event, so this is an object of
-// the notification role that shows itself with the words as its name: Orca speaks a
-// notification when it appears. Sighted users see nothing of it.
+// Says to a screen reader what no focus change shows: a batch's progress, its end, a stop, a
+// player that comes or goes. Qt 6.4 has no announcement event, and Orca speaks an object of
+// the notification role as it appears; so each announcement is a new notification, named
+// before it is shown and never renamed, hidden or shown again: a reader that comes to it late
+// still reads what it said, never a newer text. The callers keep the pace (see ProgressPace).
+//
+// The announcer itself is an unseen region of the window that holds the latest announcements
+// a while, so that a busy reader finds them; they go when the window hides (changing its
+// stay-on-top flag hides and shows it), or a window shown again would say them all again.
 #pragma once
 
 #include <QString>
@@ -17,13 +22,20 @@ public:
     explicit Announcer(QWidget* parent = nullptr);
 
     void announce(const QString& words);
-    const QString& last_words() const { return words_; }
+    // What was said last.
+    const QString& last_words() const { return last_words_; }
+
+signals:
+    void announced(const QString& words);
 
 protected:
     void paintEvent(QPaintEvent* /*event*/) override {}
+    void hideEvent(QHideEvent* event) override; // the window hides: all is forgotten
 
 private:
-    QString words_;
+    void forget(bool all);
+
+    QString last_words_;
 };
 
 } // namespace morvane

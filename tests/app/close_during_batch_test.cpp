@@ -3,7 +3,7 @@
 // the real worker and real files: the program never crashes (this runs under
 // ThreadSanitizer too), the window closes once the current file has stopped, and every
 // file left under a visible name plays through to its end.
-#include "conversion_window/drop_area.h"
+#include "conversion_window/conversion_controller.h"
 #include "main_window_fixture.h"
 #include "support/stream_decoder.h"
 
@@ -43,7 +43,8 @@ TEST_F(CloseDuringBatchTest, NoCrashAndEveryVisibleFilePlaysThrough) {
         SCOPED_TRACE(round);
         auto window = open_window();
         bool begun = false;
-        QObject::connect(window->drop_area(), &DropArea::batch_started, [&] { begun = true; });
+        QObject::connect(window->conversion(), &ConversionController::batch_started,
+                         [&] { begun = true; });
         window->add_files({source, source});
         // Before the worker has told anything, as the first file starts, and ever later
         // into it.
@@ -57,7 +58,7 @@ TEST_F(CloseDuringBatchTest, NoCrashAndEveryVisibleFilePlaysThrough) {
         }
         window->close();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 60000));
-        EXPECT_FALSE(window->drop_area()->converting());
+        EXPECT_FALSE(window->conversion()->converting());
         window.reset();
     }
     int visible = 0;

@@ -1,22 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on a screen of device pixel ratio 2 (Qt's scale factor 2 on the
 // offscreen platform): twice the skin's size in device pixels, drawn with the skin's @2x
-// art, and with a skin that has none, with its 1x art scaled. The screen is a laptop's
-// 1280x800, so 640x400 in Qt's pixels.
+// art, and with a skin that has none, with its 1x art scaled; the settings dialog fits the
+// screen, every page with all its controls in view. The screen is a laptop's 1280x800, so
+// 640x400 in Qt's pixels.
 #include "main_window_fixture.h"
+#include "settings_dialog/fitted_picture.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QListWidget>
-#include <QScreen>
-#include <QTest>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -92,7 +98,7 @@ TEST_F(HighDpiTest, ASkinWithoutDoubleArtStillWorks) {
     EXPECT_FALSE(window->skin().background().has_double_art());
 }
 
-TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePictures) {
+TEST_F(HighDpiTest, EverySettingsPageShowsItsControlsWithoutScrollingAndTheDoublePictures) {
     auto window = open_window();
     window->open_settings();
     QDialog* dialog = window->settings_dialog();
@@ -100,20 +106,51 @@ TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePicture
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
     const QRect screen = dialog->screen()->availableGeometry();
     ASSERT_EQ(screen.size(), QSize(640, 400));
-    EXPECT_TRUE(screen.contains(dialog->frameGeometry())) << dialog->frameGeometry().width()
-                                                          << "x" << dialog->frameGeometry().height();
+    EXPECT_TRUE(screen.contains(dialog->frameGeometry()))
+        << dialog->frameGeometry().width() << "x" << dialog->frameGeometry().height();
     for (QAbstractButton* button : dialog->findChildren<QDialogButtonBox*>().at(0)->buttons()) {
         EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
             << button->text().toStdString();
     }
 
     auto* pages = dialog->findChild<QListWidget*>("page_list");
+    auto* scroller = dialog->findChild<QScrollArea*>();
+    ASSERT_NE(scroller, nullptr);
+    for (int row = 0; row < pages->count(); ++row) {
+        SCOPED_TRACE(pages->item(row)->text().toStdString());
+        pages->setCurrentRow(row);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(scroller->horizontalScrollBar()->isVisible());
+        // Every control and text of the page whole within the part of it that shows.
+        const QWidget* viewport = scroller->viewport();
+        const QWidget* page = scroller->widget();
+        int checked = 0;
+        for (const QWidget* control : page->findChildren<QWidget*>()) {
+            const bool wanted = qobject_cast<const QAbstractButton*>(control) != nullptr ||
+                                qobject_cast<const QComboBox*>(control) != nullptr ||
+                                qobject_cast<const QLineEdit*>(control) != nullptr ||
+                                qobject_cast<const QLabel*>(control) != nullptr;
+            if (!wanted || !control->isVisibleTo(viewport) || !control->isVisible()) {
+                continue;
+            }
+            ++checked;
+            const QRect shown(control->mapTo(viewport, QPoint(0, 0)), control->size());
+            EXPECT_TRUE(viewport->rect().contains(shown))
+                << control->metaObject()->className() << " " << control->objectName().toStdString()
+                << " at " << shown.x() << "," << shown.y() << " " << shown.width() << "x"
+                << shown.height() << " in " << viewport->width() << "x" << viewport->height();
+        }
+        EXPECT_GT(checked, 1);
+        dialog->grab().save(QString(MORVANE_ARTEFACT_DIR) +
+                            QStringLiteral("/settings-page-%1@2x.png").arg(row));
+    }
+
     pages->setCurrentRow(1);
-    const QPixmap picture = dialog->findChild<QLabel*>("picture")->pixmap();
+    const QPixmap picture = dialog->findChild<FittedPicture*>("picture")->pixmap();
     EXPECT_EQ(picture.devicePixelRatio(), 2.0);
-    EXPECT_EQ(picture.size(), QImage(QString::fromStdString(location.data_folder +
-                                                             "devices/iPhone@2x.jpg"))
-                                  .size());
+    EXPECT_EQ(
+        picture.size(),
+        QImage(QString::fromStdString(location.data_folder + "devices/iPhone@2x.jpg")).size());
     dialog->close();
 }
 
@@ -122,13 +159,12 @@ TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePicture
 
 int main(int argc, char** argv) {
     // Qt's offscreen platform takes its screens from a file.
-    const QString screens = QDir::temp().filePath(QStringLiteral("morvane-1280x800-%1.json")
-                                                      .arg(QCoreApplication::applicationPid()));
+    const QString screens = QDir::temp().filePath(
+        QStringLiteral("morvane-1280x800-%1.json").arg(QCoreApplication::applicationPid()));
     QFile file(screens);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1280,
-                      "height": 800, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") <
-            0) {
+                      "height": 800, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") < 0) {
         return 2;
     }
     file.close();

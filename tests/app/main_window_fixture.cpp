@@ -2,6 +2,7 @@
 // The main window tests' fixture.
 #include "main_window_fixture.h"
 
+#include "conversion_window/conversion_controller.h"
 #include "conversion_window/drop_area.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
@@ -44,7 +45,7 @@ MainWindowFixture::MainWindowFixture() {
 std::unique_ptr<MainWindow> MainWindowFixture::open_window() {
     auto window = std::make_unique<MainWindow>(location, shell);
     // Progress as often as there is news: no clip has to outlast a half-second throttle.
-    window->drop_area()->set_report_interval(std::chrono::milliseconds(1));
+    window->conversion()->set_report_interval(std::chrono::milliseconds(1));
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     return window;
