@@ -102,8 +102,12 @@ std::optional<int> answer_without_window(int argc, char** argv, QStringList& pos
         positional = parser.positionalArguments();
         return std::nullopt;
     }
-    // The program's own name in the texts, and nothing that needs a display.
-    QCoreApplication core(argc, argv);
+    // The program's own name in the texts (not the private folder the launcher starts it
+    // from), and nothing that needs a display.
+    int core_argc = 1;
+    char name[] = "morvane";
+    char* core_argv[] = {name, nullptr};
+    QCoreApplication core(core_argc, core_argv);
     if (!parsed) {
         std::fprintf(stderr, "morvane: %s\nTry 'morvane --help' for more information.\n",
                      qPrintable(parser.errorText()));

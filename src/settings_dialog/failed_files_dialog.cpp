@@ -27,12 +27,11 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
     setSizeGripEnabled(true);
     setLayout(new QVBoxLayout);
 
-    QTreeWidget* first =
-        add_list(failed_files, tr("These files were not converted:"), tr("Files not converted"));
-    first->setObjectName(QStringLiteral("failed_files"));
-    QTreeWidget* second = add_list(not_sent_files, tr("Converted, not sent to the player:"),
-                                   tr("Converted, not sent to the player"));
-    second->setObjectName(QStringLiteral("not_sent_files"));
+    QTreeWidget* first = add_list(failed_files, tr("These files were not converted:"),
+                                  tr("Files not converted"), QStringLiteral("failed_files"));
+    QTreeWidget* second =
+        add_list(not_sent_files, tr("Converted, not sent to the player:"),
+                 tr("Converted, not sent to the player"), QStringLiteral("not_sent_files"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     // Enter ends the dialog as Escape and Close do: it only informs.
@@ -41,8 +40,9 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
     layout()->addWidget(buttons);
 
     // The first list has the keyboard (and a screen reader reads its first row).
-    QTreeWidget* focused = first->topLevelItemCount() > 0 ? first : second;
-    focused->setFocus(Qt::OtherFocusReason);
+    if (QTreeWidget* focused = first != nullptr ? first : second) {
+        focused->setFocus(Qt::OtherFocusReason);
+    }
 
     // Wide enough for the rows' whole texts where the screen allows; narrower screens elide.
     const QFontMetrics metrics = fontMetrics();
@@ -66,8 +66,13 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
 }
 
 QTreeWidget* FailedFilesDialog::add_list(const std::vector<FailedFile>& files,
-                                         const QString& heading, const QString& name) {
+                                         const QString& heading, const QString& name,
+                                         const QString& object_name) {
+    if (files.empty()) {
+        return nullptr;
+    }
     auto* list = new QTreeWidget(this);
+    list->setObjectName(object_name);
     list->setColumnCount(1);
     list->setHeaderHidden(true);
     list->setRootIsDecorated(false);
@@ -88,10 +93,6 @@ QTreeWidget* FailedFilesDialog::add_list(const std::vector<FailedFile>& files,
         row->setText(0, path + QLatin1Char('\n') + reason);
         row->setData(0, Qt::AccessibleTextRole, tr("%1: %2").arg(path, reason));
         row->setToolTip(0, path);
-    }
-    if (files.empty()) {
-        list->hide();
-        return list;
     }
     list->setCurrentItem(list->topLevelItem(0));
     auto* label = new QLabel(heading, this);

@@ -23,9 +23,9 @@ public:
                       const std::vector<FailedFile>& not_sent_files, QWidget* parent = nullptr);
 
 private:
-    // A heading and its list; nothing when there are no files.
+    // A heading and its list; none when there are no files.
     QTreeWidget* add_list(const std::vector<FailedFile>& files, const QString& heading,
-                          const QString& name);
+                          const QString& name, const QString& object_name);
 };
 
 } // namespace morvane

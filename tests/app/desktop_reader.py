@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """What the desktop tests read of Morvane through the AT-SPI tree, and how they type at it: the
-program's windows, what has the focus, and waits that let AT-SPI events in. The test sets
-`program` to the running Morvane."""
+program's windows, what has the focus, and waits that let AT-SPI events in; and what Orca
+speaks, from its debug log. The test sets `program` to the running Morvane."""
 
+import os
+import re
 import subprocess
 import sys
 import time
@@ -110,14 +112,19 @@ def check_controls(top, where, showing_only=False):
 
 
 def press(title, *keys):
-    """Keys typed into the window of that title, given the keyboard first (no window manager
-    does it here); tried again while a window that goes as xdotool looks makes it fail."""
+    """Keys typed into the window of that title, given the keyboard first; tried again while
+    a window that goes as xdotool looks makes it fail."""
+    def given(window_id):
+        # Through the window manager where one runs (it then knows where the keyboard is, and
+        # gives it back when a dialog closes), else straight.
+        return any(subprocess.run(["xdotool", how, "--sync", window_id],
+                                  stderr=subprocess.DEVNULL).returncode == 0
+                   for how in ("windowactivate", "windowfocus"))
+
     def keyboard_given():
         ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
                              capture_output=True, text=True).stdout.split()
-        return any(subprocess.run(["xdotool", "windowfocus", "--sync", window_id],
-                                  stderr=subprocess.DEVNULL).returncode == 0
-                   for window_id in ids)
+        return any(given(window_id) for window_id in ids)
     wait_for(f"the keyboard in {title}", keyboard_given)
     if keys:
         subprocess.run(["xdotool", "key", *keys], check=True)
@@ -137,3 +144,40 @@ def focus_moves_to(top, expected_name, after):
                           seconds=5, instead=instead)
     print(f"{after}: heard {described(accessible)!r}")
     return accessible
+
+
+class OrcaLog:
+    """What Orca said, in order, as its debug log records it: the lines that hold
+    "SPEECH OUTPUT", each with the time Orca spoke it (seconds since the epoch's midnight)."""
+
+    # The words, then the voice Orca spoke them with: "... - SPEECH OUTPUT: 'words'{...}".
+    line = re.compile(r"^(\d+):(\d+):(\d+\.\d+) - SPEECH OUTPUT: '(.*)' ?[\[{].*$")
+
+    def __init__(self, path):
+        self.path = path
+
+    def spoken(self):
+        said = []
+        if not os.path.exists(self.path):  # Orca is starting
+            return said
+        with open(self.path, encoding="utf-8", errors="replace") as log:
+            for text in log:
+                match = self.line.match(text)
+                if match:
+                    hours, minutes, seconds, words = match.groups()
+                    said.append((int(hours) * 3600 + int(minutes) * 60 + float(seconds), words))
+        return said
+
+    def mark(self):
+        """Where what is said from now on begins."""
+        return len(self.spoken())
+
+    def since(self, mark):
+        return self.spoken()[mark:]
+
+    def wait_for(self, what, mark, predicate, seconds=20):
+        """Waits until something said since `mark` satisfies the predicate; returns it."""
+        def found():
+            return next((entry for entry in self.since(mark) if predicate(entry[1])), None)
+        return wait_for(f"Orca to say {what}", found, seconds=seconds,
+                        instead=lambda: f"; it said {[words for _, words in self.since(mark)]}")

@@ -2,10 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Morvane on a real X server (Xvfb), typed at with xdotool keys only, as a keyboard user meets
 # it:
-# - --version and --help answer with no display at all;
+# - --version, --help (naming the program), --help-all and a wrong option (status 2) answer
+#   with no display at all;
 # - started with a file it converts it into the output folder; Escape leaves it running; Tab
 #   goes round the window back to the drop area, where Return opens the file chooser, as Ctrl+O
-#   does; Ctrl+Q ends it and its settings are saved in the user's configuration folder;
+#   does; a device chosen in the settings is written to config.ini at once;
+# - started again, with a file, the second start hands it to the first window, which converts
+#   it (one output), and ends with status 0, as it does without files; Ctrl+Q ends the first,
+#   the choice still in config.ini;
 # - a batch of a text file and a long film: one Tab reaches Stop and Space stops the film,
 #   complete and shorter; the keyboard is left on the drop area (the next Space opens the
 #   chooser, it does not minimise); the failed-files dialog opens at the end, and again with
@@ -25,16 +29,18 @@ source "$(dirname "$0")/desktop_test_helpers.sh"
 # The second half runs inside the virtual X server.
 if [ "${3:-}" != --inside ]; then
     # No display can be reached here: these must not need one.
-    for option in --version --help; do
+    for option in --version --help --help-all --no-such-option; do
+        status=0
         text=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
-            timeout 20 "$morvane" "$option") ||
-            fail "morvane $option ended with status $? without a display"
-        case "$option:$text" in
-            --version:"morvane "[0-9]* | --help:*Usage:*) ;;
-            *) fail "morvane $option printed: $text" ;;
+            timeout 20 "$morvane" "$option" 2>&1) || status=$?
+        case "$option:$status:$text" in
+            --version:0:"morvane "[0-9]* | --help:0:"Usage: morvane "* | \
+                --help-all:0:"Usage: morvane "*--platform*) ;;
+            --no-such-option:2:"morvane: Unknown option 'no-such-option'."*) ;;
+            *) fail "morvane $option ended with status $status without a display: $text" ;;
         esac
     done
-    echo "--version and --help: answered without a display"
+    echo "--version, --help, --help-all, a wrong option: answered without a display"
     skip_without xvfb-run xdotool ffmpeg ffprobe
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$morvane" "$audio" --inside
 fi
@@ -43,6 +49,7 @@ make_private_home
 # Away from the window: no tooltip comes up under the pointer.
 xdotool mousemove 1023 767
 cp "$audio" "$work/tone.wav"
+cp "$audio" "$work/second.wav"
 make_long_video "$work/long.mkv"
 printf 'not a film\n' >"$work/notes.txt"
 
@@ -81,12 +88,34 @@ close_with_escape 'Add Files to Convert'
 echo "Ctrl+O: the chooser opened; Escape closed it"
 
 focus_main_window
+xdotool key ctrl+comma
+focus_window Settings
+xdotool key Down Tab Down Return # the Devices page, the list of devices, the nano, OK
+config=$XDG_CONFIG_HOME/morvane/config.ini
+wait_for 20 grep -q '^DeviceIndex=1' "$config" || fail "the device chosen was not written"
+echo "Ctrl+, Down Tab Down Return: the nano chosen, written at once"
+
+# A second start: its file is converted by the first window, and it ends.
+status=0
+QT_QPA_PLATFORM=xcb timeout 30 "$morvane" "$work/second.wav" || status=$?
+[ "$status" -eq 0 ] || fail "a second start with a file ended with status $status"
+wait_for 60 test -s "$output/second.mp3" || fail "the first window did not convert second.mp3"
+QT_QPA_PLATFORM=xcb timeout 30 "$morvane" || fail "a second start without files ended with $?"
+sleep 1 # a second window would be showing by now
+windows=$(xdotool search --onlyvisible --name '^Morvane$' | wc -l)
+[ "$windows" -eq 1 ] || fail "$windows windows titled Morvane"
+[ "$(compgen -G "$output/second*")" = "$output/second.mp3" ] ||
+    fail "more than one output of second.wav: $(ls "$output")"
+running || fail "the first window ended"
+echo "second starts: second.wav converted once by the first window, which stays alone"
+
+focus_main_window
 xdotool key ctrl+q
 wait_for 20 stopped || fail "Ctrl+Q did not end the program"
 wait "$pid" || fail "the program ended with status $?"
-grep -q '^OpenOutput=0' "$XDG_CONFIG_HOME/morvane/config.ini" || fail "settings not saved"
-grep -q '^DeviceIndex=0' "$XDG_CONFIG_HOME/morvane/config.ini" || fail "settings not saved"
-echo "Ctrl+Q: ended, settings saved in $XDG_CONFIG_HOME/morvane/config.ini"
+grep -q '^OpenOutput=0' "$config" || fail "config.ini lost OpenOutput=0"
+grep -q '^DeviceIndex=1' "$config" || fail "closing did not keep the device chosen"
+echo "Ctrl+Q: ended, the nano still chosen in $config"
 
 # The text file fails at once; the film is converting when the keys come.
 QT_QPA_PLATFORM=xcb "$morvane" "$work/notes.txt" "$work/long.mkv" &

@@ -483,9 +483,15 @@ TEST_F(MainWindowTest, HandEditedSettingsAreTakenSafely) {
     EXPECT_EQ(window->settings().device_index, 0);
     EXPECT_EQ(window->conversion()->device().display_name, "iPhone, iPod touch");
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint); // a file's choice holds
+    // The window hides and shows to change the flag: what was announced goes first, or a
+    // screen reader would hear it again as the window shows.
+    window->conversion()->announce(QStringLiteral("Batch finished: 1 converted"));
+    const QObject* announcer = window->drop_area()->announcer();
+    EXPECT_EQ(announcer->findChildren<QWidget*>().size(), 1);
     window->set_stay_on_top(false);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(announcer->findChildren<QWidget*>().isEmpty());
 }
 
 TEST_F(MainWindowTest, EachChoiceIsWrittenAsItIsMadeAndClosingWritesNothing) {

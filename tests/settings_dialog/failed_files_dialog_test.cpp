@@ -49,12 +49,13 @@ TEST(FailedFilesDialogTest, ListsEachFileWithItsReasonUnderItsHeadingAndClosesBy
                   std::tuple{&each.not_sent, "not_sent_files",
                              "Converted, not sent to the player:"}}) {
                 auto* list = dialog.findChild<QTreeWidget*>(name);
-                ASSERT_NE(list, nullptr);
-                EXPECT_EQ(list->isVisible(), !files->empty());
-                ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(files->size()));
-                if (!files->empty()) {
-                    expected_headings << heading;
+                if (files->empty()) {
+                    EXPECT_EQ(list, nullptr) << "no empty list to Tab through";
+                    continue;
                 }
+                ASSERT_NE(list, nullptr);
+                ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(files->size()));
+                expected_headings << heading;
                 for (int row = 0; row < list->topLevelItemCount(); ++row) {
                     const FailedFile& file = (*files)[static_cast<std::size_t>(row)];
                     const QString path = QString::fromStdString(file.path);
