@@ -41,6 +41,7 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
 
     // The first list has the keyboard (and a screen reader reads its first row).
     if (QTreeWidget* focused = first != nullptr ? first : second) {
+        focused->setCurrentItem(focused->topLevelItem(0));
         focused->setFocus(Qt::OtherFocusReason);
     }
 
@@ -50,14 +51,16 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
     int rows = 0;
     for (const std::vector<FailedFile>* files : {&failed_files, &not_sent_files}) {
         for (const FailedFile& file : *files) {
-            widest =
-                std::max({widest, metrics.horizontalAdvance(QFile::decodeName(file.path.c_str())),
-                          metrics.horizontalAdvance(QString::fromStdString(file.reason))});
+            widest = std::max(
+                {widest,
+                 metrics.horizontalAdvance(QFile::decodeName(QByteArray::fromStdString(file.path))),
+                 metrics.horizontalAdvance(QString::fromStdString(file.reason))});
         }
         rows += static_cast<int>(files->size());
     }
+    // Eight rows of two lines at most in view; each list's heading, the button and margins.
     int wanted = widest + 8 * metrics.averageCharWidth();
-    int height = metrics.height() * (8 + std::min(rows, 6) * 2);
+    int height = metrics.height() * (std::min(rows, 8) * 2 + 12);
     if (const QScreen* screen = this->screen()) {
         wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
         height = std::min(height, screen->availableGeometry().height() * 9 / 10);
@@ -94,7 +97,9 @@ QTreeWidget* FailedFilesDialog::add_list(const std::vector<FailedFile>& files,
         row->setData(0, Qt::AccessibleTextRole, tr("%1: %2").arg(path, reason));
         row->setToolTip(0, path);
     }
-    list->setCurrentItem(list->topLevelItem(0));
+    // Each list starts on its first row; only the one with the keyboard shows it chosen.
+    list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
+                                            QItemSelectionModel::NoUpdate);
     auto* label = new QLabel(heading, this);
     label->setBuddy(list);
     QFont bold = label->font();
@@ -102,7 +107,7 @@ QTreeWidget* FailedFilesDialog::add_list(const std::vector<FailedFile>& files,
     label->setFont(bold);
     auto* box = static_cast<QVBoxLayout*>(layout());
     box->addWidget(label);
-    box->addWidget(list, 1);
+    box->addWidget(list, static_cast<int>(files.size())); // room as the rows need it
     return list;
 }
 

@@ -11,8 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -36,7 +38,11 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     folder_->setToolTip(folder_->text());
     // Room for a usual path where the screen has it; on a small one the field gives way
     // first (its tooltip and Open show the whole path).
-    folder_->setMinimumWidth(folder_->fontMetrics().averageCharWidth() * 16);
+    int room = folder_->fontMetrics().averageCharWidth() * 40;
+    if (const QScreen* shown_on = screen()) {
+        room = std::min(room, shown_on->availableGeometry().width() / 4);
+    }
+    folder_->setMinimumWidth(room);
     browse_ = new QPushButton(tr("Browse..."), output_box);
     browse_->setObjectName(QStringLiteral("browse"));
     open_ = new QPushButton(tr("Open"), output_box);
