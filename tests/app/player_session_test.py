@@ -4,8 +4,9 @@ of the test's own) tells of a PSP memory stick being mounted; the window says it
 it; a file dragged from another program and dropped on the window converts into the output
 folder and lands in the stick's MUSIC folder; the summary says it went onto the player. Then
 Tab reaches "Eject", Return unmounts the stick and powers it off through UDisks2, and the
-window says it can be unplugged. Started again with the player plugged in and a file to
-convert, the file goes onto it too.
+window says it can be unplugged, the summary staying. A screen reader is told of the stick as
+it comes ("PSP 'STICK' connected, 12.4 GB free") and that it can be unplugged, once each.
+Started again with the player plugged in and a file to convert, the file goes onto it too.
 
     player_session_test.py <morvane> <drag source> <sound file> <work folder> <bus address>
 
@@ -56,7 +57,23 @@ def xdotool(*arguments):
                           text=True).stdout.strip()
 
 
-pyatspi.Registry.getDesktop(0)  # starts the accessibility bus before the program does
+announced = []  # what a screen reader is told without a focus change
+
+
+def on_showing(event):
+    try:
+        if event.detail1 and event.source.getRole() == pyatspi.ROLE_NOTIFICATION:
+            announced.append(event.source.name)
+    except Exception:  # gone already
+        pass
+
+
+def announcements(start):
+    return [words for words in announced if words.startswith(start)]
+
+
+# This also starts the accessibility bus before the program does.
+pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
 environment = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", DBUS_SYSTEM_BUS_ADDRESS=system_bus)
 xdotool("mousemove", "1023", "767")
@@ -68,7 +85,11 @@ if shown_text(main, "Send to:"):
 os.makedirs(os.path.join(stick, "PSP"))
 standin("Plug", f"string:{stick}")
 line = wait_for("the player's line", lambda: shown_text(main, "Send to: PSP 'STICK'"))
-print(f"plugged in: the window says {line!r}")
+said = wait_for("the player to be announced", lambda: announcements("PSP 'STICK' connected"))
+if len(said) != 1 or not said[0].startswith("PSP 'STICK' connected, ") or \
+        not said[0].endswith(" free"):
+    fail(f"the player was announced as {said}")
+print(f"plugged in: the window says {line!r}; a screen reader hears {said[0]!r}")
 
 # The window away from the drag source, which stands at the top left.
 window_id = xdotool("search", "--onlyvisible", "--pid", str(program.pid), "--name", "^Morvane$")
@@ -125,6 +146,10 @@ if calls.count("Unmount /org/freedesktop/UDisks2/block_devices/sdb1") != 1 or \
     fail(f"UDisks2 was asked for {calls}")
 wait_for("the player's line to go", lambda: not shown_text(main, "Send to:"))
 focus_moves_to(main, "Add files to convert", "Return on Eject")
+wait_for("the eject to be announced", lambda: announcements("PSP 'STICK' can be unplugged"))
+if announcements("PSP 'STICK' disconnected") or len(announcements("PSP")) != 2 or \
+        not shown_text(main, "1 converted, 1 sent to the player"):
+    fail(f"after Eject: announced {announced}; the summary went")
 print("Eject: unmounted and powered off; the window says it can be unplugged")
 
 
