@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the main window for docs/screenshots, at scale factors 1 and 2: idle,
-# converting and after a batch, under a light and a dark theme; and with a player connected
-# (an iPod classic, then a PSP after a batch sent to it), told of by the stand-in UDisks2 of
-# the tests. Runs the built program on a virtual X server (needs scripts/install-deps --shots
-# and --desktop):
+# converting and after a batch, under a light and a dark theme; with a player connected (an
+# iPod classic, then a PSP after a batch sent to it), told of by the stand-in UDisks2 of the
+# tests; and, light and dark, the summary of a batch whose films could not be sent to a PSP.
+# Runs the built program on a virtual X server (needs scripts/install-deps --shots and
+# --desktop):
 #   tools/desktop-shots.sh build/bin/morvane docs/screenshots [player]
 # With "player", only the shots with a player are taken.
 set -euo pipefail
@@ -31,6 +32,7 @@ for name in "Holiday at the sea" "Interview" "Concert"; do
         -f lavfi -i sine=frequency=440:duration=40 -c:v libx264 -preset veryfast -c:a aac \
         -shortest "$work/media/$name.mp4"
 done
+ffmpeg -loglevel error -f lavfi -i sine=frequency=330:duration=20 "$work/media/Morning song.wav"
 
 grab() { # window, file
     eval "$(xdotool getwindowgeometry --shell "$1" | sed 's/^/local /')"
@@ -55,15 +57,19 @@ wait_for_batch() { # count
     done
 }
 
-shots() {
-    set -euo pipefail
-    local scale=$1 suffix=$2 theme=$3
-    # The dark pictures are taken as a GNOME desktop with a dark theme shows Qt programs.
-    if [ "$theme" = dark ]; then
+# The dark pictures are taken as a GNOME desktop with a dark theme shows Qt programs.
+use_theme() { # light or dark
+    if [ "$1" = dark ]; then
         export QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
     else
         unset QT_QPA_PLATFORMTHEME GTK_THEME
     fi
+}
+
+shots() {
+    set -euo pipefail
+    local scale=$1 suffix=$2 theme=$3
+    use_theme "$theme"
     rm -rf "$XDG_DATA_HOME/Morvane"
     QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale "$morvane" &
     local pid=$!
@@ -106,10 +112,32 @@ with_player() { # scale, root, program arguments...
 }
 stop_player() { kill "$player_pid" "$standin_pid" "$bus_pid"; wait "$player_pid" || true; }
 
+# A PSP whose stick has a file where its VIDEO folder should be: the song goes onto it, the
+# films cannot.
+not_sent_shots() {
+    set -euo pipefail
+    local scale=$1 suffix=$2 theme=$3
+    use_theme "$theme"
+    local psp="$work/blocked$suffix/STICK"
+    mkdir -p "$psp/PSP"
+    : >"$psp/VIDEO"
+    settings 4
+    with_player "$scale" "$psp" "$work/media/"*.mp4 "$work/media/Morning song.wav"
+    wait_for_batch 4
+    # The list of the files not sent opens over the window at the batch's end: it goes first.
+    local list
+    list=$(xdotool search --sync --onlyvisible --name '^Not sent to the player$' | head -n 1)
+    xdotool windowfocus --sync "$list" key Escape
+    sleep 1
+    grab "$window" "main-window-not-sent$suffix"
+    stop_player
+    settings 0
+}
+
 player_shots() {
     set -euo pipefail
     local scale=$1 suffix=$2
-    unset QT_QPA_PLATFORMTHEME GTK_THEME
+    use_theme light
     local ipod="$work/players$suffix/Alex's iPod" psp="$work/players$suffix/STICK"
     mkdir -p "$ipod/iPod_Control/Device" "$psp/PSP"
     printf 'ModelNumStr: xB029\n' >"$ipod/iPod_Control/Device/SysInfo" # an iPod classic
@@ -134,3 +162,7 @@ if [ "$only" = all ]; then
 fi
 player_shots 1 ""
 player_shots 2 "@2x"
+not_sent_shots 1 "" light
+not_sent_shots 2 "@2x" light
+not_sent_shots 1 "-dark" dark
+not_sent_shots 2 "-dark@2x" dark
