@@ -39,8 +39,14 @@ QStringList count_parts(const BatchSummary& summary, bool failures_named, bool s
         add(summary.failed, "%n failed");
     }
     add(summary.sent, "%n sent to the player");
+    add(summary.already_on_player, "%n already on the player");
     if (!failures_named) {
         add(summary.not_sent, "%n not sent to the player");
+    }
+    // A player that took nothing says why once, for the whole batch.
+    if (!summary.player_refusal.empty()) {
+        parts << words("nothing sent to the player: %1")
+                     .arg(QString::fromStdString(summary.player_refusal));
     }
     return parts;
 }

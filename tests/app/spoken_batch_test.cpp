@@ -115,6 +115,18 @@ TEST(SpokenBatch, WordsOfPositionStopAndEnd) {
          std::nullopt,
          "Batch finished: 2 converted, 1 sent to the player; cut.mkv incomplete: the input ends "
          "at 0:04 of 0:20; b.mkv not sent to the player: the stick is full"},
+        {"a player that takes nothing, and one already there",
+         [&] {
+             BatchSummary refused;
+             refused.converted = 1;
+             refused.skipped = 1;
+             refused.already_on_player = 1;
+             refused.player_refusal = "the iPod's database cannot be read";
+             return refused;
+         }(),
+         std::nullopt,
+         "Batch finished: 1 converted, 1 skipped, 1 already on the player, nothing sent to the "
+         "player: the iPod's database cannot be read"},
         {"more than three: counted",
          [&] {
              BatchSummary many = summary;
