@@ -108,10 +108,7 @@ void ConversionController::take_players() {
     }
     const std::optional<PlayerRoot> before = player_;
     player_ = found;
-    // Whether a file goes onto it is the worker's to decide, by the settings and the device
-    // of its batch. Nothing goes onto a player on its way out.
-    worker_->set_player(player_ && !ejecting_ ? ConnectedPlayerSender::opener(*player_)
-                                              : PlayerSenderOpener());
+    offer_player();
     if (found == before) {
         show_player_line();
         return;
@@ -130,6 +127,18 @@ void ConversionController::take_players() {
     } else if (before && !gone_by_eject) {
         announce(tr("%1 disconnected").arg(gone_title));
     }
+}
+
+void ConversionController::offer_player() {
+    // Whether a file goes onto it is the worker's to decide, by the settings and the device
+    // of its batch. Nothing goes onto a player on its way out; the worker hears only of a
+    // change (a new offer ends the batch's use of the last one).
+    std::optional<PlayerRoot> offer = ejecting_ ? std::nullopt : player_;
+    if (offer == offered_) {
+        return;
+    }
+    offered_ = std::move(offer);
+    worker_->set_player(offered_ ? ConnectedPlayerSender::opener(*offered_) : PlayerSenderOpener());
 }
 
 QString ConversionController::title_of(const PlayerRoot& player) {
@@ -156,7 +165,7 @@ void ConversionController::eject_player() {
     ejected_ = player_; // it may be gone by the time the eject is done
     eject_news_ = tr("Ejecting %1…").arg(title_of(*ejected_));
     eject_news_path_ = ejected_->path;
-    worker_->set_player({});
+    offer_player();
     show_player_line();
     player_watcher_->eject(*player_);
 }

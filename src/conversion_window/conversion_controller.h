@@ -90,6 +90,8 @@ private:
     // of it when it came or went.
     void take_players();
     void take_eject_result(const QString& problem);
+    // Tells the worker of the player files may go to now, when that changed.
+    void offer_player();
     // Reads the player's free space again (a statvfs: only when the player changed or a batch
     // ended), then shows the line.
     void measure_player();
@@ -102,7 +104,8 @@ private:
     AppSettings settings_;
     DeviceProfile device_;
     QPointer<PlayerWatcher> player_watcher_;
-    std::optional<PlayerRoot> player_; // the one files are sent to
+    std::optional<PlayerRoot> player_;  // the first one connected
+    std::optional<PlayerRoot> offered_; // the one the worker was last given
     std::optional<std::uint64_t> player_free_bytes_;
     std::optional<PlayerRoot> ejected_; // the player last ejected (or being ejected)
     // "PSP 'STICK' can be unplugged", on the line until another player comes.
