@@ -337,7 +337,7 @@ TEST_F(MainWindowTest, StopButtonKeepsACompleteShorterFileAndFilesDroppedAfterSt
         }
     });
     clicker.start(5);
-    test::drop_files(area, {clip("long.mp4", 60.0, {640, 480}), tone("never.wav")});
+    test::drop_files(area, {clip("long.mp4", 30.0, {160, 120}), tone("never.wav")});
     const BatchSummary summary = wait_for_batch(*window);
     clicker.stop();
     EXPECT_TRUE(stopped);
@@ -351,7 +351,7 @@ TEST_F(MainWindowTest, StopButtonKeepsACompleteShorterFileAndFilesDroppedAfterSt
         << said.toStdString();
     const test::MediaInfo info = test::inspect_media(output_folder.file("long.mp4"));
     EXPECT_TRUE(info.read_error.empty());
-    EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 55.0);
+    EXPECT_LT(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), 28.0);
 
     // The file dropped after the stop was not lost: it is the next batch.
     const BatchSummary next = wait_for_batch(*window);
