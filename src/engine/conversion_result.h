@@ -26,7 +26,8 @@ struct ConversionResult {
     std::int64_t pictures_written = 0; // packets of moving pictures among them
 
     // Each output track made from an input stream (seconds of the input's timeline; negative
-    // when unknown): where the input stream's packets end, and where what was encoded ends.
+    // when unknown): where the frames decoded from the input stream end, and where what was
+    // encoded ends.
     struct Track {
         AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
         double input_end = -1;

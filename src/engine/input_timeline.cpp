@@ -37,12 +37,6 @@ InputTimeline::InputTimeline(const AVFormatContext& container, std::vector<bool>
     }
 }
 
-std::int64_t InputTimeline::stream_end(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < streams_.size()
-               ? streams_[static_cast<std::size_t>(index)].end
-               : AV_NOPTS_VALUE;
-}
-
 std::int64_t InputTimeline::time_of(const AVPacket& packet) const {
     const std::int64_t time = packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
     if (time == AV_NOPTS_VALUE) {
@@ -210,20 +204,12 @@ void InputTimeline::emit(PacketPtr packet) {
     const std::int64_t duration =
         packet->duration > 0 ? to_microseconds(packet->duration, stream.time_base) : 0;
     const std::int64_t time = time_of(*packet);
-    std::int64_t end = AV_NOPTS_VALUE;
     if (time != AV_NOPTS_VALUE) {
         stream.last = time;
         stream.next = time + duration;
-        const std::int64_t shown =
-            packet->pts != AV_NOPTS_VALUE ? to_microseconds(packet->pts, stream.time_base) : time;
-        end = std::max(shown, time) + duration;
     } else if (stream.next != AV_NOPTS_VALUE) {
         // The stream's own clock carries on; the decoder dates the frame from it.
         stream.next += duration;
-        end = stream.next;
-    }
-    if (end != AV_NOPTS_VALUE) {
-        stream.end = stream.end == AV_NOPTS_VALUE ? end : std::max(stream.end, end);
     }
     ready_.push_back(std::move(packet));
 }

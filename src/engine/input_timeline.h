@@ -36,8 +36,6 @@ public:
 
     // The latest time (microseconds) that a packet lost as damage; AV_NOPTS_VALUE when none.
     std::int64_t dropped_time() const { return dropped_time_; }
-    // Where a stream's judged packets end (microseconds); AV_NOPTS_VALUE when none was read.
-    std::int64_t stream_end(int index) const;
 
 private:
     struct Stream {
@@ -45,7 +43,6 @@ private:
         bool clocked = false;
         std::int64_t next = AV_NOPTS_VALUE; // where its next packet is expected
         std::int64_t last = AV_NOPTS_VALUE; // its last decoding time
-        std::int64_t end = AV_NOPTS_VALUE;
         // A jump waits for the next packet (of this stream elsewhere, of another stream in
         // formats with discontinuities) to tell whether it is real.
         std::vector<PacketPtr> held;

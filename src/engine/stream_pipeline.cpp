@@ -133,6 +133,7 @@ int StreamPipeline::send_packet(const AVPacket& packet) {
         }
         result = avcodec_send_packet(decoder_.get(), &packet);
     }
+    last_packet_failed_.store(result < 0 && result != AVERROR_EOF, std::memory_order_relaxed);
     if (result < 0 && result != AVERROR_EOF) {
         decode_errors_.fetch_add(1, std::memory_order_relaxed);
         return 0; // a damaged packet: the next one may decode again

@@ -80,6 +80,8 @@ public:
     int finish(std::int64_t silence_until = 0);
 
     int decode_errors() const { return decode_errors_.load(std::memory_order_relaxed); }
+    // Whether the last packet sent could not be decoded (the file may be cut there).
+    bool last_packet_failed() const { return last_packet_failed_.load(std::memory_order_relaxed); }
     // Once finish() returned.
     Extent extent() const { return extent_; }
     const AVStream& input() const { return input_; }
@@ -157,6 +159,7 @@ private:
     bool stopping_ = false; // go_on said no: nothing more enters the graph
     Extent extent_;
     std::atomic<int> decode_errors_{0};
+    std::atomic<bool> last_packet_failed_{false};
     // Last: stopped before anything it works with goes.
     std::unique_ptr<HandoffThread<AVFrame>> filter_thread_;
 };

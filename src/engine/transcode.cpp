@@ -142,9 +142,7 @@ void Transcode::describe_tracks(ConversionResult& result) const {
         ConversionResult::Track track;
         track.type = pipeline->input().codecpar->codec_type;
         track.output_end = seconds(extent.end);
-        if (timeline_ != nullptr) {
-            track.input_end = seconds(timeline_->stream_end(pipeline->input().index));
-        }
+        track.input_end = seconds(pipeline->reached());
         result.tracks.push_back(track);
         if (extent.dropped_time != AV_NOPTS_VALUE) {
             dropped = dropped == AV_NOPTS_VALUE ? extent.dropped_time
@@ -201,6 +199,13 @@ int Transcode::convert(const std::string& output_path) {
     // However reading ended (the end, a stop), every stream is drained so that the file is
     // complete.
     result = finish_pipelines();
+    // Without a stated length, a last packet that cannot be decoded is where the file was cut.
+    const bool cut = std::any_of(pipelines_.begin(), pipelines_.end(), [](const auto& pipeline) {
+        return pipeline->last_packet_failed();
+    });
+    if (cut && read_error_.empty() && !stopped_ && input_.stated_duration_seconds() <= 0) {
+        read_error_ = "the file ends in the middle of a packet";
+    }
     if (result >= 0 && silent_track_ != nullptr) {
         result = silent_track_->finish(position());
     }
@@ -356,6 +361,8 @@ int Transcode::read_packets() {
         static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
     timeline_ = std::make_unique<InputTimeline>(container, judged, stated_end);
 
+    // A stream whose last packet the demuxer found incomplete: the file was cut.
+    std::vector<bool> last_packet_damaged(container.nb_streams, false);
     AVPacket* packet = packet_.get();
     int retries = 0;
     bool ended = false;
@@ -367,10 +374,13 @@ int Transcode::read_packets() {
         }
         retries = 0;
         if (result < 0) {
+            // What was read so far still makes a complete file; the caller hears why it is
+            // shorter.
             if (result != AVERROR_EOF) {
-                // What was read so far still makes a complete file; the caller hears why it
-                // is shorter.
                 read_error_ = ffmpeg_error_text(result);
+            } else if (std::find(last_packet_damaged.begin(), last_packet_damaged.end(), true) !=
+                       last_packet_damaged.end()) {
+                read_error_ = "the file ends in the middle of a packet";
             }
             timeline_->end();
             ended = true;
@@ -379,6 +389,7 @@ int Transcode::read_packets() {
             if (index >= judged.size() || !judged[index]) {
                 av_packet_unref(packet);
             } else {
+                last_packet_damaged[index] = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
                 result = timeline_->push(*packet);
                 if (result < 0) {
                     return result;
