@@ -61,6 +61,11 @@ std::optional<std::string> undecodable(const MediaInput& input) {
     if (const auto picture = input.picture(); picture && !avcodec_find_decoder(picture->codec)) {
         return std::string("cannot decode its video (") + avcodec_get_name(picture->codec) + ")";
     }
+    if (const auto picture = input.picture();
+        picture && std::int64_t{picture->width} * picture->height > MediaInput::max_pixels) {
+        return "its picture is larger than 8K (" + std::to_string(picture->width) + "x" +
+               std::to_string(picture->height) + ")";
+    }
     if (const auto sound = input.sound(); sound && !avcodec_find_decoder(sound->codec)) {
         return std::string("cannot decode its sound (") + avcodec_get_name(sound->codec) + ")";
     }

@@ -2,6 +2,7 @@
 #include "jobs/output_mark.h"
 
 #include "engine/ffmpeg_ptr.h"
+#include "engine/media_input.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -218,18 +219,14 @@ std::optional<std::string> finish_output_mark(const std::string& path, const std
 }
 
 std::optional<OutputMark> read_output_mark(const std::string& path) {
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVFormatContext* raw_context = nullptr;
-    const int result =
-        avformat_open_input(&raw_context, ("file:" + path).c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (result < 0) {
+    // Whatever stands in the output folder is read with an input's guards.
+    MediaInput file;
+    if (file.open(path, MediaInput::Reading::header)) {
         return std::nullopt;
     }
-    const InputFormatPtr container(raw_context);
-    const AVDictionaryEntry* source = av_dict_get(container->metadata, source_key, nullptr, 0);
-    const AVDictionaryEntry* complete = av_dict_get(container->metadata, complete_key, nullptr, 0);
+    const AVFormatContext& container = file.container();
+    const AVDictionaryEntry* source = av_dict_get(container.metadata, source_key, nullptr, 0);
+    const AVDictionaryEntry* complete = av_dict_get(container.metadata, complete_key, nullptr, 0);
     if (source == nullptr || complete == nullptr) {
         return std::nullopt;
     }

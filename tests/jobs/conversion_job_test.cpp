@@ -122,6 +122,8 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
     const auto playlist = folder.file("song.mp3");
     std::ofstream(playlist) << "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:0.5,\nprivate.mp3\n"
                                "#EXT-X-ENDLIST\n";
+    const auto empty = folder.file("empty.mp3");
+    std::ofstream{empty};
 
     struct Case {
         std::filesystem::path input;
@@ -130,7 +132,8 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
     for (const Case& c : {Case{not_media, "Invalid data found when processing input"},
                           Case{folder.path(), "is a folder"}, Case{pipe, "not a regular file"},
                           Case{folder.file("gone.wav"), "no such file"},
-                          Case{playlist, "refused: a playlist that names other files (hls)"}}) {
+                          Case{playlist, "refused: a playlist that names other files (hls)"},
+                          Case{empty, "empty file"}}) {
         SCOPED_TRACE(c.input.string());
         const JobOutcome outcome = convert(c.input, 0);
         EXPECT_FALSE(outcome.converted());
