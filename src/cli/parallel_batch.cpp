@@ -98,23 +98,22 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         thread.join();
     }
 
-    std::lock_guard lock(mutex_);
-    clear_progress();
-    // What the stop left in the queue is listed too: every input gets its line.
+    // The converters are done: no one else uses the records now.
+    std::string lines;
     for (const InputRecord& record : records_) {
+        // What the stop left in the queue is listed too: every input gets its line.
         if (!record.finished && results_ != nullptr) {
-            std::fputs((result_line(record) + "\n").c_str(), results_);
+            lines += result_line(record) + "\n";
         }
     }
-    if (results_ != nullptr) {
-        std::fflush(results_);
-    }
+    show(lines, std::string());
     return records_;
 }
 
 void ParallelBatch::convert_from_queue(Converter& converter) {
     for (;;) {
         std::string input;
+        std::optional<std::string> progress;
         {
             std::lock_guard lock(mutex_);
             if (stop_requested_ || next_ >= records_.size()) {
@@ -126,8 +125,9 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
             converter.seconds = 0;
             converter.started = Clock::now();
             input = records_[converter.record].input;
-            draw_progress(true);
+            progress = progress_text(true);
         }
+        show({}, progress);
         const JobOutcome outcome = converter.job.convert_one(
             input, device_, settings_.output_folder, &converter, [&](double seconds) {
                 std::lock_guard lock(mutex_);
@@ -139,32 +139,40 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
             const std::string& output = outcome.output_path;
             sent = options_.send(output, sent_name(input, output), sent_media(device_, output));
         }
-        std::lock_guard lock(mutex_);
-        finish_record(converter.record, outcome, sent);
-        converter.busy = false;
+        std::string line;
+        {
+            std::lock_guard lock(mutex_);
+            line = finish_record(converter.record, outcome, sent);
+            converter.busy = false;
+            progress = progress_text(true);
+        }
+        show(line, progress);
     }
 }
 
 void ParallelBatch::request_stop() {
-    std::lock_guard lock(mutex_);
     stop_requested_ = true;
 }
 
 bool ParallelBatch::stop_requested() const {
-    std::lock_guard lock(mutex_);
     return stop_requested_;
 }
 
 bool ParallelBatch::on_progress(Converter& converter, int percent) {
-    std::lock_guard lock(mutex_);
-    converter.percent = std::clamp(percent, 0, 100);
-    time_left_.file_progress(static_cast<int>(converter.record), converter.seconds,
-                             converter.percent / 100.0);
-    draw_progress(false);
+    std::optional<std::string> progress;
+    {
+        std::lock_guard lock(mutex_);
+        converter.percent = std::clamp(percent, 0, 100);
+        time_left_.file_progress(static_cast<int>(converter.record), converter.seconds,
+                                 converter.percent / 100.0);
+        progress = progress_text(false);
+    }
+    // A redraw waits for no one: another converter may be stuck writing its result.
+    show({}, progress, false);
     return !stop_requested_;
 }
 
-void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
+std::string ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
                                   const std::optional<SendOutcome>& sent) {
     InputRecord& record = records_[index];
     record.finished = true;
@@ -186,22 +194,16 @@ void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
         }
     }
     ++finished_count_;
-    if (results_ != nullptr) {
-        clear_progress();
-        // A closed standard output (a pipe to `head`) fails here; the batch goes on.
-        std::fputs((result_line(record) + "\n").c_str(), results_);
-        std::fflush(results_);
-    }
-    draw_progress(true);
+    return results_ != nullptr ? result_line(record) + "\n" : std::string();
 }
 
-void ParallelBatch::draw_progress(bool at_once) {
+std::optional<std::string> ParallelBatch::progress_text(bool at_once) {
     if (!options_.show_progress || stop_requested_) {
-        return;
+        return std::nullopt;
     }
     const Clock::time_point now = Clock::now();
-    if (!at_once && progress_shown_ && now - progress_drawn_ < redraw_interval) {
-        return;
+    if (!at_once && now - progress_drawn_ < redraw_interval) {
+        return std::nullopt;
     }
     std::vector<ActiveFile> active;
     for (const auto& converter : converters_) {
@@ -212,26 +214,39 @@ void ParallelBatch::draw_progress(bool at_once) {
         }
     }
     if (active.empty()) {
-        clear_progress();
-        return;
+        return std::string();
     }
     const std::optional<double> left = time_left_.seconds_left(seconds_between(batch_started_, now),
                                                                static_cast<int>(records_.size()));
     const int started = finished_count_ + static_cast<int>(active.size());
     // One column spare: writing the last one makes some terminals wrap.
-    const std::string line = progress_line(active, started, static_cast<int>(records_.size()), left,
-                                           terminal_width(messages_) - 1);
-    std::fprintf(messages_, "\r\033[K%s", line.c_str());
-    std::fflush(messages_);
-    progress_shown_ = true;
     progress_drawn_ = now;
+    return progress_line(active, started, static_cast<int>(records_.size()), left,
+                         terminal_width(messages_) - 1);
 }
 
-void ParallelBatch::clear_progress() {
-    if (progress_shown_) {
+void ParallelBatch::show(const std::string& result, const std::optional<std::string>& progress,
+                         bool wait) {
+    std::unique_lock lock(output_mutex_, std::defer_lock);
+    if (wait) {
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        return;
+    }
+    if (progress_shown_ && (!result.empty() || progress)) {
         std::fputs("\r\033[K", messages_);
         std::fflush(messages_);
         progress_shown_ = false;
+    }
+    if (!result.empty() && results_ != nullptr) {
+        // A closed standard output (a pipe to `head`) fails here; the batch goes on.
+        std::fputs(result.c_str(), results_);
+        std::fflush(results_);
+    }
+    if (progress && !progress->empty()) {
+        std::fprintf(messages_, "\r\033[K%s", progress->c_str());
+        std::fflush(messages_);
+        progress_shown_ = true;
     }
 }
 

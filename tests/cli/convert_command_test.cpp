@@ -17,6 +17,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <sys/stat.h>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -609,6 +610,43 @@ TEST_F(ConvertCommandUse, SignalsStopLikeTheStopButton) {
         EXPECT_NE(run.errors.find("2 stopped, 1 not started"), std::string::npos) << run.errors;
         EXPECT_EQ(visible_outputs().size(), 2u);
     }
+}
+
+// Standard output a pipe that nobody reads (`| sleep 40`) while a batch of quick failures
+// fills it: the first signal still stops the batch, and the second ends the program at once.
+TEST_F(ConvertCommandUse, APipeNobodyReadsNeverStopsItListening) {
+    std::string names;
+    for (int k = 0; k < 2000; ++k) {
+        names += folder.file(std::string(120, 'x') + std::to_string(k) + ".wav").string() + "\n";
+    }
+    ProcessOptions options;
+    options.input = names;
+    options.leave_output_unread = true;
+    std::chrono::steady_clock::time_point second_signal;
+    options.on_started = [&](pid_t child) {
+        std::this_thread::sleep_for(1s); // long enough to fill the pipe
+        kill(child, SIGINT);
+        std::this_thread::sleep_for(300ms);
+        second_signal = std::chrono::steady_clock::now();
+        kill(child, SIGINT);
+    };
+    const ProcessResult run = convert({"-q", "--device", "shuffle", "--files-from", "-"}, options);
+    EXPECT_LT(std::chrono::steady_clock::now() - second_signal, 2s);
+    EXPECT_EQ(run.exit_status, 130) << run.errors;
+}
+
+// What stands at the output's name is read with an input's guards: a playlist that names a
+// named pipe is no output of this input, and the batch goes on beside it.
+TEST_F(ConvertCommandUse, APlaylistOfAPipeInTheOutputFolderDoesNotHangTheBatch) {
+    const std::string song = tone("song.wav");
+    fs::create_directories(out);
+    ASSERT_EQ(mkfifo((out + "/pipe").c_str(), 0600), 0);
+    std::ofstream(out + "/song.mp3")
+        << "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:1,\npipe\n#EXT-X-ENDLIST\n";
+    const ProcessResult run = convert({"--device", "shuffle", "--skip-existing", song});
+    EXPECT_EQ(run.exit_status, 0) << run.all();
+    EXPECT_NE(run.output.find(song + " -> " + out + "/song_0.mp3"), std::string::npos)
+        << run.output;
 }
 
 // Killed at any moment, a batch leaves no visible file that is not complete; the next run
