@@ -52,6 +52,7 @@ public:
     std::size_t record = 0;
     int percent = 0;
     double seconds = 0; // the current input's duration, once known
+    BatchTimeLeft::Kind kind = BatchTimeLeft::Kind::film;
     Clock::time_point started;
 
 private:
@@ -129,9 +130,10 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
         }
         show({}, progress);
         const JobOutcome outcome = converter.job.convert_one(
-            input, device_, settings_.output_folder, &converter, [&](double seconds) {
+            input, device_, settings_.output_folder, &converter, [&](double seconds, bool film) {
                 std::lock_guard lock(mutex_);
                 converter.seconds = seconds;
+                converter.kind = film ? BatchTimeLeft::Kind::film : BatchTimeLeft::Kind::sound;
             });
         // Outside the lock: a copy onto a slow player must not hold up the other converters.
         std::optional<SendOutcome> sent;
@@ -164,7 +166,8 @@ bool ParallelBatch::on_progress(Converter& converter, int percent) {
         std::lock_guard lock(mutex_);
         converter.percent = std::clamp(percent, 0, 100);
         time_left_.file_progress(static_cast<int>(converter.record), converter.seconds,
-                                 converter.percent / 100.0);
+                                 converter.percent / 100.0, converter.kind,
+                                 seconds_between(batch_started_, Clock::now()));
         progress = progress_text(false);
     }
     // A redraw waits for no one: another converter may be stuck writing its result.
@@ -182,7 +185,13 @@ std::string ParallelBatch::finish_record(std::size_t index, const JobOutcome& ou
     case JobStatus::converted:
     case JobStatus::stopped:
     case JobStatus::incomplete:
-        time_left_.file_progress(static_cast<int>(index), outcome.seconds_total, 1.0);
+        for (const auto& converter : converters_) {
+            if (converter->busy && converter->record == index) {
+                time_left_.file_progress(static_cast<int>(index), outcome.seconds_total, 1.0,
+                                         converter->kind,
+                                         seconds_between(batch_started_, Clock::now()));
+            }
+        }
         break;
     default:
         time_left_.file_passed(static_cast<int>(index));

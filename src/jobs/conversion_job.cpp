@@ -209,7 +209,7 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& in
 
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
-                                      const std::function<void(double)>& on_conversion_start) {
+                                      const std::function<void(double, bool)>& on_conversion_start) {
     if (const std::optional<std::string> refusal = unreadable_input(path)) {
         return failed(*refusal);
     }
@@ -247,7 +247,7 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         return failed("cannot write in the output folder: " + *error);
     }
     if (on_conversion_start) {
-        on_conversion_start(input.duration_seconds());
+        on_conversion_start(input.duration_seconds(), film);
     }
     const ConversionResult result = engine_.convert(input, output.path(), plan, sink);
     if (result.status == ConversionResult::Status::failed) {

@@ -51,12 +51,12 @@ public:
     void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
 
     // `on_conversion_start` runs right before the engine converts (the file was accepted),
-    // with the input's duration in seconds (0 when unknown). `sink` answers false to stop:
+    // with the input's duration in seconds (0 when unknown) and whether it makes a film. `sink` answers false to stop:
     // the file then ends stopped, complete and shorter (a stop before the first packet was
     // written keeps no file: output_path stays empty).
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
                            const std::string& output_folder, ProgressSink* sink,
-                           const std::function<void(double seconds)>& on_conversion_start = {});
+                           const std::function<void(double seconds, bool film)>& on_conversion_start = {});
 
 private:
     const Engine& engine_;
