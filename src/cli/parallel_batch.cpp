@@ -176,7 +176,7 @@ bool ParallelBatch::on_progress(Converter& converter, int percent) {
 }
 
 std::string ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
-                                  const std::optional<SendOutcome>& sent) {
+                                         const std::optional<SendOutcome>& sent) {
     InputRecord& record = records_[index];
     record.finished = true;
     record.outcome = outcome;

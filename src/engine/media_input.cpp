@@ -151,8 +151,8 @@ std::optional<std::string> MediaInput::open(const std::string& path, Reading rea
     file_.reset(raw_file);
     // What the file is, known before any demuxer reads its header.
     const AVInputFormat* format = nullptr;
-    int result = av_probe_input_buffer2(file_.get(), &format, path.c_str(), nullptr, 0,
-                                        max_probe_bytes);
+    int result =
+        av_probe_input_buffer2(file_.get(), &format, path.c_str(), nullptr, 0, max_probe_bytes);
     if (result < 0) {
         return ffmpeg_error_text(result);
     }

@@ -289,9 +289,9 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
     if (graph_end_ != AV_NOPTS_VALUE) {
         start = graph_end_;
     }
-    int result = filters_.configure(video_ ? "buffer" : "abuffer", arguments,
-                                    timed_chain(start, frame.sample_rate),
-                                    settings_.filter_threads);
+    int result =
+        filters_.configure(video_ ? "buffer" : "abuffer", arguments,
+                           timed_chain(start, frame.sample_rate), settings_.filter_threads);
     if (result < 0) {
         return result;
     }
@@ -524,11 +524,11 @@ int StreamPipeline::frame_sound(AVFrame* frame) {
     int result = 0;
     if (frame != nullptr) {
         if (next_sample_ == AV_NOPTS_VALUE) {
-            next_sample_ = frame->pts == AV_NOPTS_VALUE
-                               ? 0
-                               : av_rescale_q(frame->pts,
-                                              av_buffersink_get_time_base(filters_.sink()),
-                                              AVRational{1, encoder_.sample_rate});
+            next_sample_ =
+                frame->pts == AV_NOPTS_VALUE
+                    ? 0
+                    : av_rescale_q(frame->pts, av_buffersink_get_time_base(filters_.sink()),
+                                   AVRational{1, encoder_.sample_rate});
         }
         frame->pts = next_sample_;
         next_sample_ += frame->nb_samples;
@@ -549,8 +549,8 @@ int StreamPipeline::frame_sound(AVFrame* frame) {
             return result;
         }
         if (framed->pts != AV_NOPTS_VALUE) {
-            framed->pts = av_rescale_q(framed->pts, AVRational{1, encoder_.sample_rate},
-                                       encoder_.time_base);
+            framed->pts =
+                av_rescale_q(framed->pts, AVRational{1, encoder_.sample_rate}, encoder_.time_base);
         }
         const bool short_last_frame =
             encoder_.frame_size > 0 && framed->nb_samples < encoder_.frame_size &&

@@ -156,7 +156,7 @@ private:
     // picture may round onto it.
     std::int64_t last_encoded_pts_ = AV_NOPTS_VALUE;
     std::int64_t silence_until_ = 0; // see finish()
-    bool stopping_ = false; // go_on said no: nothing more enters the graph
+    bool stopping_ = false;          // go_on said no: nothing more enters the graph
     Extent extent_;
     std::atomic<int> decode_errors_{0};
     std::atomic<bool> last_packet_failed_{false};

@@ -290,7 +290,8 @@ int Transcode::set_up_pipelines() {
         settings.time_limit = plan_.time_limit;
         // Pictures and sound keep their places relative to each other from time 0.
         settings.start_at_zero = pictures_and_sound;
-        const auto stated = static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
+        const auto stated =
+            static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
         settings.longest_gap = stated > 0 ? std::min(stated, longest_gap) : longest_gap;
         settings.go_on = [this] { return report_progress(false); };
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {

@@ -4,8 +4,8 @@
 // error comes back to run(), which turns it into the result.
 #pragma once
 
-#include "engine/conversion_result.h"
 #include "engine/conversion_plan.h"
+#include "engine/conversion_result.h"
 #include "engine/engine.h"
 #include "engine/handoff_thread.h"
 #include "engine/input_timeline.h"

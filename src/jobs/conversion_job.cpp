@@ -209,7 +209,7 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& in
 
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
-                                      const std::function<void(double, bool)>& on_conversion_start) {
+                                      const ConversionStart& on_conversion_start) {
     if (const std::optional<std::string> refusal = unreadable_input(path)) {
         return failed(*refusal);
     }

@@ -17,9 +17,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <sys/stat.h>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 

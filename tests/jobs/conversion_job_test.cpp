@@ -347,26 +347,58 @@ TEST_F(ConversionJobTest, JoinsDropoutsAndBadTimesKeepEveryTrackInPlace) {
         std::filesystem::path input;
         int device;
         JobStatus status;
-        double seconds; // of every output track
+        double seconds;                               // of every output track
         std::vector<std::pair<double, double>> tones; // where, and what pitch
     };
     for (const Case& c : {
-             Case{"5.1 to stereo, PSP", broadcast, psp, JobStatus::converted, 6.0,
+             Case{"5.1 to stereo, PSP",
+                  broadcast,
+                  psp,
+                  JobStatus::converted,
+                  6.0,
                   {{1.5, 450}, {4.0, 400}, {5.5, 550}}},
-             Case{"5.1 to stereo, nano", broadcast, nano, JobStatus::converted, 6.0,
+             Case{"5.1 to stereo, nano",
+                  broadcast,
+                  nano,
+                  JobStatus::converted,
+                  6.0,
                   {{1.5, 450}, {4.0, 400}, {5.5, 550}}},
-             Case{"44.1 kHz stereo then 22.05 kHz mono", songs, shuffle, JobStatus::converted, 6.0,
+             Case{"44.1 kHz stereo then 22.05 kHz mono",
+                  songs,
+                  shuffle,
+                  JobStatus::converted,
+                  6.0,
                   {{1.5, 450}, {4.5, 450}}},
-             Case{"22.05 kHz mono then 44.1 kHz stereo", songs_reversed, shuffle,
-                  JobStatus::converted, 6.0, {{1.5, 450}, {4.5, 450}}},
-             Case{"Musepack SV8", std::filesystem::path(MORVANE_TEST_DATA_DIR) / "fixture-sv8.mpc",
-                  shuffle, JobStatus::converted, 0.55, {{0.3, 440}}},
-             Case{"15 s sound dropout in TS", dropout_ts, nano, JobStatus::converted, 25.0,
+             Case{"22.05 kHz mono then 44.1 kHz stereo",
+                  songs_reversed,
+                  shuffle,
+                  JobStatus::converted,
+                  6.0,
+                  {{1.5, 450}, {4.5, 450}}},
+             Case{"Musepack SV8",
+                  std::filesystem::path(MORVANE_TEST_DATA_DIR) / "fixture-sv8.mpc",
+                  shuffle,
+                  JobStatus::converted,
+                  0.55,
+                  {{0.3, 440}}},
+             Case{"15 s sound dropout in TS",
+                  dropout_ts,
+                  nano,
+                  JobStatus::converted,
+                  25.0,
                   {{3.0, 360}, {12.0, 0}, {22.0, 740}}},
-             Case{"sound packet an hour ahead", hour_ahead_mkv, nano, JobStatus::converted, 6.0,
+             Case{"sound packet an hour ahead",
+                  hour_ahead_mkv,
+                  nano,
+                  JobStatus::converted,
+                  6.0,
                   {{5.0, 800}}},
-             Case{"a packet of each stream 31 h ahead", far_ahead_mkv, nano, JobStatus::converted,
-                  6.0, {{5.0, 800}}},
+             Case{"a packet of each stream 31 h ahead",
+                  far_ahead_mkv,
+                  nano,
+                  JobStatus::converted,
+                  6.0,
+                  {{5.0, 800}}},
              Case{"cut TS", cut_ts, nano, JobStatus::incomplete, 0, {}},
          }) {
         SCOPED_TRACE(c.name);
@@ -389,7 +421,6 @@ TEST_F(ConversionJobTest, JoinsDropoutsAndBadTimesKeepEveryTrackInPlace) {
         std::filesystem::remove(outcome.output_path);
     }
 }
-
 
 // Half an hour without sound is filled a second at a time: memory stays small, and a stop
 // during the fill is heard at once.
@@ -417,8 +448,7 @@ TEST_F(ConversionJobTest, ALongGapIsFilledStepByStepAndHearsAStop) {
         }
         std::optional<std::chrono::steady_clock::time_point> asked;
     } sink;
-    const JobOutcome outcome =
-        job.convert_one(input.string(), devices[1], output_folder(), &sink);
+    const JobOutcome outcome = job.convert_one(input.string(), devices[1], output_folder(), &sink);
     const auto ended = std::chrono::steady_clock::now();
     ASSERT_EQ(outcome.status, JobStatus::stopped) << outcome.reason;
     ASSERT_TRUE(sink.asked);

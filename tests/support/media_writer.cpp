@@ -323,8 +323,8 @@ MediaWriter::MediaWriter(const std::filesystem::path& path, const MediaDescripti
                                                                     : AVMEDIA_TYPE_UNKNOWN;
         for (const auto& stamp : description.stamped_ahead) {
             if (stamp.type == type) {
-                track.stamp_from = av_rescale_q(to_microseconds(stamp.at_seconds), kMicroseconds,
-                                                track.time_base);
+                track.stamp_from =
+                    av_rescale_q(to_microseconds(stamp.at_seconds), kMicroseconds, track.time_base);
                 track.stamp_units = av_rescale_q(to_microseconds(stamp.ahead_seconds),
                                                  kMicroseconds, track.time_base);
             }
