@@ -27,8 +27,8 @@ struct BatchSummary {
     // Converted files that went onto the player too, and those that did not (each also in
     // failed_files, with why).
     int sent = 0, not_sent = 0;
-    bool stop_requested = false;          // the batch ended by a stop
-    std::string output_folder_problem;    // why the batch could convert nothing at all
+    bool stop_requested = false;       // the batch ended by a stop
+    std::string output_folder_problem; // why the batch could convert nothing at all
     // The failed and the incomplete ones, and the files not sent to the player, with reasons.
     std::vector<FailedFile> failed_files;
     bool all_converted() const { return stopped + incomplete + not_started + failed == 0; }

@@ -15,7 +15,6 @@ constexpr std::size_t longest_name = 200;
 // A longer "extension" is part of the name, not a type.
 constexpr std::size_t longest_extension = 16;
 
-
 std::string with_safe_characters(const std::string& text) {
     std::string safe;
     for (std::size_t at = 0; at < text.size();) {
