@@ -21,6 +21,7 @@ struct CommandLine {
     bool null_separated = false;           // the list's entries end with NUL, not newline
     bool recursive = false;
     bool skip_existing = false;
+    bool keep_folders = false; // outputs in their inputs' folders under the walked ones
     bool json = false;
     bool quiet = false;
     std::optional<int> jobs; // files converted at once; by default one per processor

@@ -66,23 +66,33 @@ ParallelBatch::ParallelBatch(const DeviceProfile& device, const AppSettings& set
 
 ParallelBatch::~ParallelBatch() = default;
 
-std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inputs) {
+std::vector<InputRecord> ParallelBatch::run(const std::vector<CollectedInput>& inputs) {
     {
         std::lock_guard lock(mutex_);
         records_.clear();
-        for (const std::string& input : inputs) {
-            records_.emplace_back().input = input;
-        }
+        inputs_ = inputs;
         next_ = 0;
         finished_count_ = 0;
         time_left_ = BatchTimeLeft{};
         batch_started_ = Clock::now();
+        for (const CollectedInput& input : inputs) {
+            InputRecord& record = records_.emplace_back();
+            record.input = input.path;
+            if (input.duplicate()) {
+                record.finished = true;
+                record.outcome.status = JobStatus::skipped;
+                record.outcome.reason = "same file as " + input.same_as;
+                time_left_.file_passed(static_cast<int>(records_.size() - 1));
+                ++finished_count_;
+            }
+        }
     }
     const int wanted = std::max(1, std::min<int>(options_.jobs, static_cast<int>(inputs.size())));
     converters_.clear();
     for (int index = 0; index < wanted; ++index) {
         converters_.push_back(std::make_unique<Converter>(*this));
         converters_.back()->job.set_skip_existing(options_.skip_existing);
+        converters_.back()->job.set_keep_folders(options_.keep_folders);
     }
     std::vector<std::thread> threads;
     for (auto& converter : converters_) {
@@ -99,12 +109,14 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         thread.join();
     }
 
-    // The converters are done: no one else uses the records now.
     std::string lines;
-    for (const InputRecord& record : records_) {
-        // What the stop left in the queue is listed too: every input gets its line.
-        if (!record.finished && results_ != nullptr) {
-            lines += result_line(record) + "\n";
+    {
+        std::lock_guard lock(mutex_);
+        finish_sending();
+        // What the stop left in the queue is listed too, and the duplicates: every input gets
+        // its line.
+        for (InputRecord& record : records_) {
+            lines += result_text(record);
         }
     }
     show(lines, std::string());
@@ -113,10 +125,13 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
 
 void ParallelBatch::convert_from_queue(Converter& converter) {
     for (;;) {
-        std::string input;
+        CollectedInput input;
         std::optional<std::string> progress;
         {
             std::lock_guard lock(mutex_);
+            while (next_ < records_.size() && records_[next_].finished) {
+                ++next_; // a duplicate
+            }
             if (stop_requested_ || next_ >= records_.size()) {
                 return;
             }
@@ -125,7 +140,7 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
             converter.percent = 0;
             converter.seconds = 0;
             converter.started = Clock::now();
-            input = records_[converter.record].input;
+            input = inputs_[converter.record];
             progress = progress_text(true);
         }
         show({}, progress);
@@ -137,9 +152,8 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
             });
         // Outside the lock: a copy onto a slow player must not hold up the other converters.
         std::optional<SendOutcome> sent;
-        if (options_.send && outcome.converted()) {
-            const std::string& output = outcome.output_path;
-            sent = options_.send(output, sent_name(input, output), sent_media(device_, output));
+        if (player_ != nullptr && outcome.has_complete_output()) {
+            sent = player_->send(file_to_send(outcome, device_));
         }
         std::string line;
         {
@@ -203,7 +217,38 @@ std::string ParallelBatch::finish_record(std::size_t index, const JobOutcome& ou
         }
     }
     ++finished_count_;
-    return results_ != nullptr ? result_line(record) + "\n" : std::string();
+    // A file the player lists only once the batch is over is reported then.
+    return sent && sent->pending ? std::string() : result_text(record);
+}
+
+void ParallelBatch::finish_sending() {
+    if (player_ == nullptr) {
+        return;
+    }
+    const SendFinish finish = player_->finish();
+    if (finish.failure && messages_ != nullptr) {
+        std::fprintf(messages_, "morvane-convert: %s\n", printable_name(*finish.failure).c_str());
+    }
+    if (finish.warning && messages_ != nullptr) {
+        std::fprintf(messages_, "morvane-convert: %s\n", printable_name(*finish.warning).c_str());
+    }
+    for (InputRecord& record : records_) {
+        if (record.sent && record.sent->pending) {
+            record.sent->pending = false;
+            if (finish.failure) {
+                record.sent->landed_path.clear();
+                record.sent->reason = *finish.failure;
+            }
+        }
+    }
+}
+
+std::string ParallelBatch::result_text(InputRecord& record) {
+    if (record.printed || results_ == nullptr) {
+        return {};
+    }
+    record.printed = true;
+    return result_line(record) + "\n";
 }
 
 std::optional<std::string> ParallelBatch::progress_text(bool at_once) {
@@ -234,7 +279,7 @@ std::optional<std::string> ParallelBatch::progress_text(bool at_once) {
                          terminal_width(messages_) - 1);
 }
 
-void ParallelBatch::show(const std::string& result, const std::optional<std::string>& progress,
+void ParallelBatch::show(const std::string& results, const std::optional<std::string>& progress,
                          bool wait) {
     std::unique_lock lock(output_mutex_, std::defer_lock);
     if (wait) {
@@ -242,14 +287,14 @@ void ParallelBatch::show(const std::string& result, const std::optional<std::str
     } else if (!lock.try_lock()) {
         return;
     }
-    if (progress_shown_ && (!result.empty() || progress)) {
+    if (progress_shown_ && (!results.empty() || progress)) {
         std::fputs("\r\033[K", messages_);
         std::fflush(messages_);
         progress_shown_ = false;
     }
-    if (!result.empty() && results_ != nullptr) {
+    if (!results.empty() && results_ != nullptr) {
         // A closed standard output (a pipe to `head`) fails here; the batch goes on.
-        std::fputs(result.c_str(), results_);
+        std::fputs(results.c_str(), results_);
         std::fflush(results_);
     }
     if (progress && !progress->empty()) {

@@ -12,7 +12,8 @@
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
-#include "players/send_outcome.h"
+#include "jobs/input_collector.h"
+#include "jobs/player_sender.h"
 #include "settings/app_settings.h"
 
 #include <atomic>
@@ -21,7 +22,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,14 +32,8 @@ public:
     struct Options {
         int jobs = 1;
         bool skip_existing = false;
+        bool keep_folders = false;
         bool show_progress = false; // the updating line on `messages` (a terminal)
-        // When set, each converted file is sent with it, on its converter's thread, as soon
-        // as it is converted (so that it may be called from several threads at once). `name`
-        // is the output's name before the output folder's "_<n>": what the player lacks
-        // is not what the output folder already held.
-        std::function<SendOutcome(const std::string& file, const std::string& name,
-                                  SentMedia media)>
-            send;
     };
 
     // `results` gets a line as each input ends (none when null). No thread starts before
@@ -51,8 +45,15 @@ public:
     ParallelBatch& operator=(const ParallelBatch&) = delete;
 
     // Converts the inputs; returns when all are done or, after a stop, when the files being
-    // converted have ended. One record per input, in the order given.
-    std::vector<InputRecord> run(const std::vector<std::string>& inputs);
+    // converted have ended (and the player's sending is finished). One record per input, in
+    // the order given; a duplicate is skipped as the same file as the one it repeats.
+    std::vector<InputRecord> run(const std::vector<CollectedInput>& inputs);
+
+    // Before run(): each file with a complete output (converted now, or skipped as converted
+    // before) goes to `player` too, on its converter's thread, as soon as it is done; the
+    // player's sending is finished once the batch is over. Files it leaves pending get their
+    // result lines only then.
+    void send_to(PlayerSender* player) { player_ = player; }
 
     // From any thread, at any time (also before run): the stop button.
     void request_stop();
@@ -67,15 +68,20 @@ private:
     // Called by a converter on its thread; false once a stop was asked.
     bool on_progress(Converter& converter, int percent);
 
-    // Under mutex_: records how an input ended; its result line (empty without results_).
+    // Under mutex_: records how an input ended; its result line, when it is to be written now.
     std::string finish_record(std::size_t index, const JobOutcome& outcome,
                               const std::optional<SendOutcome>& sent);
+    // The player's sending is over: its pending files are sent, or not sent, only now.
+    void finish_sending(); // under mutex_
+    // Under mutex_: the record's result line, once (empty when written already or without
+    // results_).
+    std::string result_text(InputRecord& record);
     // Under mutex_: the progress line to draw now (nothing: leave the line as it is; empty:
     // clear it).
     std::optional<std::string> progress_text(bool at_once);
-    // Without mutex_: writes a result line and the progress line. When `wait` is false and
+    // Without mutex_: writes result lines and the progress line. When `wait` is false and
     // another thread is writing, nothing is written.
-    void show(const std::string& result, const std::optional<std::string>& progress,
+    void show(const std::string& results, const std::optional<std::string>& progress,
               bool wait = true);
 
     const DeviceProfile device_;
@@ -83,10 +89,12 @@ private:
     const Options options_;
     std::FILE* results_;
     std::FILE* messages_;
+    PlayerSender* player_ = nullptr;
 
     std::atomic<bool> stop_requested_{false};
     mutable std::mutex mutex_;
     std::vector<InputRecord> records_;
+    std::vector<CollectedInput> inputs_;
     std::size_t next_ = 0; // the queue: records_ from here on are not taken yet
     int finished_count_ = 0;
     BatchTimeLeft time_left_;

@@ -123,7 +123,7 @@ void MediaInput::FileCloser::operator()(AVIOContext* file) const {
     ::close(descriptor);
 }
 
-std::optional<std::string> MediaInput::open(const std::string& path, Reading reading) {
+std::optional<std::string> MediaInput::open(const std::string& path) {
     // Not blocking: opening a named pipe would otherwise wait for a writer.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (descriptor < 0) {
@@ -173,7 +173,7 @@ std::optional<std::string> MediaInput::open(const std::string& path, Reading rea
     result = avformat_open_input(&context, path.c_str(), nullptr, &options);
     av_dict_free(&options);
     container_.reset(context);
-    if (result >= 0 && reading == Reading::streams) {
+    if (result >= 0) {
         // The first pictures are decoded here already: the bound holds from the start.
         std::vector<AVDictionary*> stream_options(container_->nb_streams, nullptr);
         for (AVDictionary*& stream : stream_options) {

@@ -6,7 +6,7 @@
 // or a device would make a read wait forever), read through its own descriptor, never a
 // protocol; a bounded probe; no demuxer that opens further files named inside it (playlists,
 // lists of files); no picture above 8K. A "song" must not pull other files of this computer
-// into an output. Anything read from the output folder is opened the same way.
+// into an output.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
@@ -35,17 +35,13 @@ public:
         int channels = 0;
     };
 
-    // How much is read on opening: the streams (their decoders tried on the first packets),
-    // or the container's header alone (its tags, say).
-    enum class Reading { streams, header };
-
     MediaInput() = default;
     MediaInput(MediaInput&&) = default;
     MediaInput& operator=(MediaInput&&) = default;
 
     // Opens and probes `path`. Nothing when it opened, else why, in FFmpeg's words or as a
     // refusal ("refused: a playlist that names other files (hls)").
-    std::optional<std::string> open(const std::string& path, Reading reading = Reading::streams);
+    std::optional<std::string> open(const std::string& path);
 
     std::optional<Picture> picture() const;
     std::optional<Sound> sound() const;
