@@ -41,7 +41,7 @@ class ParallelBatch::Converter : public ProgressSink {
 public:
     explicit Converter(ParallelBatch& batch) : job(engine), batch_(batch) {}
 
-    bool on_progress(int percent) override { return batch_.on_progress(*this, percent); }
+    bool on_progress(int reached) override { return batch_.on_progress(*this, reached); }
 
     // Used by this converter's thread only.
     Engine engine;

@@ -177,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, ConvertCommand,
                                          Device{"nano", true, 320, 240, 0, false},
                                          Device{"psp", true, 368, 208, 24000, false},
                                          Device{"shuffle", false, 0, 0, 0, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class ConvertCommandUse : public testing::Test {
 protected:
@@ -385,9 +385,9 @@ TEST_F(ConvertCommandUse, ConvertedFilesAreSentToThePlayerOrSayWhyNot) {
     std::set<std::string> sent_to;
     for (const auto& file : document["files"]) {
         SCOPED_TRACE(file.dump());
-        const std::string landed = file["sent_to"].get<std::string>();
-        EXPECT_EQ(landed.rfind(ipod + "/iPod_Control/Music/", 0), 0u);
-        sent_to.insert(landed);
+        const std::string on_ipod = file["sent_to"].get<std::string>();
+        EXPECT_EQ(on_ipod.rfind(ipod + "/iPod_Control/Music/", 0), 0u);
+        sent_to.insert(on_ipod);
     }
     const auto tracks = test::read_standin_tracks(ipod);
     ASSERT_TRUE(tracks);
