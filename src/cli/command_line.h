@@ -16,6 +16,7 @@ struct CommandLine {
     std::optional<std::string> device;     // a row index or part of a device's name
     std::optional<std::string> output_dir; // as given
     std::optional<std::string> send_to;    // a player's root, as given
+    std::optional<std::string> video_codec; // the films' picture codec, as given
     std::vector<std::string> files;        // files and folders, as given
     std::vector<std::string> files_from;   // lists of inputs, "-" for standard input
     bool null_separated = false;           // the list's entries end with NUL, not newline

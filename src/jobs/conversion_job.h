@@ -6,13 +6,13 @@
 // nothing partial ever appears under a visible name.
 #pragma once
 
-#include "engine/conversion_plan.h"
 #include "engine/engine.h"
 #include "engine/media_input.h"
 #include "jobs/device_profile.h"
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace morvane {
 
@@ -28,17 +28,13 @@ struct JobOutcome {
     std::string reason;
     double seconds_done = 0;  // stopped, incomplete: how far it got (seconds of the input)
     double seconds_total = 0; // the input's duration, 0 if unknown
+    // A film written (converted, stopped, incomplete): FFmpeg's name of its picture codec.
+    std::string video_codec;
     bool converted() const { return status == JobStatus::converted; }
 };
 
 // "stopped at 0:25 of 5:00" (no " of …" when the total is unknown)
 std::string stopped_text(const JobOutcome& outcome);
-
-// What `device` makes of `input`: its pictures fitted to the screen, in the player's limits,
-// when the device shows films and the input has pictures; its sound (or silence beside
-// pictures without sound); tags that say which input made the output (`source`).
-ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& input,
-                               const std::string& source);
 
 class ConversionJob {
 public:
@@ -49,6 +45,9 @@ public:
     // instead of converted again. Whether or not skipping, an output of the input that a stop
     // cut short is replaced by the new one.
     void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
+    // The picture codec films get ("mpeg4", "h264", FFmpeg's names) where the device plays
+    // it; elsewhere the device's first.
+    void set_video_codec(std::string codec) { video_codec_ = std::move(codec); }
 
     // `on_conversion_start` runs right before the engine converts (the file was accepted),
     // with the input's duration in seconds (0 when unknown). `sink` answers false to stop:
@@ -61,6 +60,7 @@ public:
 private:
     const Engine& engine_;
     bool skip_existing_ = false;
+    std::string video_codec_ = "mpeg4";
 };
 
 } // namespace morvane

@@ -160,6 +160,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         const PlayerSenderOpener opener = sending ? player_opener_ : PlayerSenderOpener();
         const std::uint64_t generation = player_generation_;
         job.set_skip_existing(skip_existing_);
+        job.set_video_codec(settings_.video_codec);
         const ConversionStatus status{true, index, batch_total(), 0, 0, path};
         lock.unlock();
 

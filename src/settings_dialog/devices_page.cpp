@@ -18,10 +18,22 @@ namespace {
 // The built-in pictures are 220 by 236 pixels; the field keeps that room for every device.
 constexpr QSize picture_room(220, 236);
 
+// What each picture codec means to the person choosing.
+QString codec_choice_text(const FilmFormat& film) {
+    if (film.codec == "mpeg4") {
+        return DevicesPage::tr("MPEG-4 (plays on every model)");
+    }
+    if (film.codec == "h264") {
+        return DevicesPage::tr("H.264 (smaller files; iPod 5th generation and later, iPhone, PSP)");
+    }
+    return QString::fromStdString(film.format_name);
+}
+
 } // namespace
 
-DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* parent)
-    : QWidget(parent), devices_(devices), chosen_index_(device_index) {
+DevicesPage::DevicesPage(const DeviceTable& devices, int device_index,
+                         const std::string& video_codec, QWidget* parent)
+    : QWidget(parent), devices_(devices), chosen_index_(device_index), chosen_codec_(video_codec) {
     auto* prompt = new QLabel(tr("Please select a device:"), this);
     device_list_ = new QComboBox(this);
     device_list_->setObjectName(QStringLiteral("device_list"));
@@ -55,8 +67,17 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* 
     details->addRow(tr("Video Format:"), video_format_);
     details->addRow(tr("Audio Format:"), audio_format_);
 
+    codec_prompt_ = new QLabel(tr("Picture:"), this);
+    codec_list_ = new QComboBox(this);
+    codec_list_->setObjectName(QStringLiteral("video_codec"));
+    codec_list_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    codec_prompt_->setBuddy(codec_list_);
+
     auto* choice = new QVBoxLayout;
     choice->addWidget(device_list_);
+    choice->addSpacing(codec_prompt_->fontMetrics().height());
+    choice->addWidget(codec_prompt_);
+    choice->addWidget(codec_list_);
     choice->addStretch(1);
     auto* shown = new QVBoxLayout;
     shown->addWidget(picture_);
@@ -82,6 +103,10 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* 
             show_device(index);
         }
     });
+    connect(codec_list_, &QComboBox::activated, this, [this](int index) {
+        chosen_codec_ = codec_list_->itemData(index).toString().toStdString();
+        show_device(chosen_index_);
+    });
 }
 
 void DevicesPage::show_device(int index) {
@@ -91,10 +116,18 @@ void DevicesPage::show_device(int index) {
     SkinPixmap picture;
     picture.load(profile.image_path);
     picture_->setPixmap(picture.for_ratio(devicePixelRatioF()));
-    if (profile.plays_video) {
+    // The codec stays chosen while a player that has no choice is shown.
+    codec_list_->clear();
+    for (const FilmFormat& film : profile.films) {
+        codec_list_->addItem(codec_choice_text(film), QString::fromStdString(film.codec));
+    }
+    codec_prompt_->setVisible(profile.plays_several_video_codecs());
+    codec_list_->setVisible(profile.plays_several_video_codecs());
+    if (const FilmFormat* film = profile.film_format(chosen_codec_)) {
+        codec_list_->setCurrentIndex(codec_list_->findData(QString::fromStdString(film->codec)));
         resolution_->setText(
             QStringLiteral("%1×%2").arg(profile.screen_width).arg(profile.screen_height));
-        video_format_->setText(QString::fromStdString(profile.video_format_name));
+        video_format_->setText(QString::fromStdString(film->format_name));
     } else {
         resolution_->setText(tr("Not supported"));
         video_format_->setText(tr("Not supported"));

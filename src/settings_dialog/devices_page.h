@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Devices page of the settings dialog: the target player, chosen in a list and shown
-// with its picture, screen resolution and output formats.
+// with its picture, screen resolution and output formats, and for players that play more
+// than one, the picture codec of films.
 #pragma once
 
 #include "jobs/device_table.h"
 
 #include <QWidget>
+
+#include <string>
 
 class QComboBox;
 class QLabel;
@@ -16,19 +19,25 @@ class DevicesPage : public QWidget {
     Q_OBJECT
 
 public:
-    // Shows device_index of devices (the first row when it names none); devices must outlive
-    // the page.
-    DevicesPage(const DeviceTable& devices, int device_index, QWidget* parent = nullptr);
+    // Shows device_index of devices (the first row when it names none) and the picture codec
+    // `video_codec` (FFmpeg's name); devices must outlive the page.
+    DevicesPage(const DeviceTable& devices, int device_index, const std::string& video_codec,
+                QWidget* parent = nullptr);
 
     // The row chosen in the list; the index the page was given while nothing was chosen.
     int chosen_device_index() const { return chosen_index_; }
+    // The picture codec chosen; the one the page was given while nothing was chosen.
+    const std::string& chosen_video_codec() const { return chosen_codec_; }
 
 private:
     void show_device(int index);
 
     const DeviceTable& devices_;
     int chosen_index_;
+    std::string chosen_codec_;
     QComboBox* device_list_;
+    QLabel* codec_prompt_;
+    QComboBox* codec_list_; // shown only for players that play several
     QLabel* picture_;
     QLabel* resolution_;
     QLabel* video_format_;
