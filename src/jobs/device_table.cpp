@@ -38,6 +38,50 @@ FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
     return film;
 }
 
+// H.264 through libx264, each row at its maker's published limits:
+// - Apple's iPhone technical specifications (2007), and the same entries in those of the iPod
+//   touch, the iPod classic and the iPod nano from its 3rd generation on: "H.264 video, up to
+//   1.5 Mbps, 640 by 480 pixels, 30 frames per second, Low-Complexity version of the H.264
+//   Baseline Profile" and "H.264 video, up to 2.5 Mbps, 640 by 480 pixels, 30 frames per
+//   second, Baseline Profile up to Level 3.0", with AAC-LC up to 160 kb/s, 48 kHz, stereo.
+//   "Low-Complexity" is Baseline with one reference frame; Baseline has no B-frames.
+// - The 5th-generation iPod: Level 1.3 at 768 kb/s and 320x240 at first; since its 1.2
+//   firmware (2006) the same 1.5 Mb/s, 640x480 Low-Complexity Baseline as above, as Apple's
+//   specification of it was then quoted on the FFmpeg developers' list.
+// - Sony: "PSP can not play video data converted at bit rates higher than 768kbps" (its
+//   support page on transferring video); the PSP's MP4 profile is H.264 Main Profile (CABAC),
+//   as its user's guide names it, at level 2.1 as FFmpeg's psp muxer declares it in the
+//   file's profile box (uuid PROF). At 368x208 that level holds two reference frames.
+// One reference frame and no B-frames everywhere: what every row's limit allows. The
+// options are FFmpeg's for libx264 (its documentation, and x264's --fullhelp for presets
+// and profiles).
+FilmFormat h264_film(const char* container, int width, int height, const char* profile,
+                     const char* level, int bit_rate, int max_rate) {
+    FilmFormat film;
+    film.codec = "h264";
+    film.format_name = "H.264";
+    film.container = container;
+    film.frame_width = width;
+    film.frame_height = height;
+    film.encoder.name = "libx264";
+    film.encoder.options = {
+        {"profile", profile},
+        {"level", level},
+        {"refs", "1"},
+        {"bf", "0"},
+        // Measured on real footage fitted to the players' frames (bench/quality): "fast"
+        // keeps the picture of "medium" and "slow" for less time; "faster" loses 0.004 SSIM.
+        {"preset", "fast"},
+        // No quantizer finer than 21: finer steps only add bits a small screen does not show,
+        // so easy pictures make small files rather than spend the whole rate.
+        {"qmin", "21"},
+        {"threads", "1"},
+    };
+    film.bit_rate = bit_rate;
+    film.max_rate = max_rate;
+    return film;
+}
+
 // What the video rows share: AAC sound in an MP4, stereo; MP3 for sound alone.
 DeviceProfile film_player(const std::string& picture, const char* name, int width, int height,
                           std::vector<FilmFormat> films) {
@@ -73,21 +117,35 @@ DeviceTable device_table(const std::string& data_folder) {
     shuffle.audio_format_name = "MP3";
     shuffle.audio_extension = ".mp3";
 
+    // The psp muxer writes what the PSP's own tools write and plain MP4 lacks: the brand MSNV,
+    // a profile box (uuid PROF: codecs, rates, frame size) before the media and the title in
+    // the PSP's own box (uuid USMT); its video browser is known to pass over H.264 files
+    // without them. It keeps no iTunes-style tags, so the MPEG-4 films, which play without,
+    // stay plain MP4.
     DeviceProfile psp = film_player(pictures + "PSP.jpg", "Sony PSP", 368, 208,
-                                    {mpeg4_film(368, 208, 1000000, 1000000)});
+                                    {mpeg4_film(368, 208, 1000000, 1000000),
+                                     h264_film("psp", 368, 208, "main", "2.1", 550000, 768000)});
     psp.channels = 2;
     psp.sample_rate = 24000;
 
-    DeviceProfile phone = film_player(pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480,
-                                      {mpeg4_film(480, 320, 2500000, 2500000)});
+    // H.264 films go into the ipod muxer: it adds to the picture's description the box
+    // (uuid 6b6840f2-5f24-4fc5-ba39-a51bcf0323f3) without which iTunes refuses H.264 larger
+    // than 320x240 for these players, and brands the file M4V.
+    DeviceProfile phone =
+        film_player(pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480,
+                    {mpeg4_film(480, 320, 2500000, 2500000),
+                     h264_film("ipod", 480, 320, "baseline", "3.0", 1300000, 2500000)});
     phone.accepts_sent_files = false;
 
     DeviceTable table = {
         phone,
         film_player(pictures + "iPod Nano.jpg", "iPod nano", 320, 240,
-                    {mpeg4_film(320, 240, 1500000, 2500000)}),
+                    {mpeg4_film(320, 240, 1500000, 2500000),
+                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 2500000)}),
+        // The 5th generation too: at most 1.5 Mb/s.
         film_player(pictures + "iPod Classic.jpg", "iPod classic", 320, 240,
-                    {mpeg4_film(320, 240, 1500000, 2500000)}),
+                    {mpeg4_film(320, 240, 1500000, 2500000),
+                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000)}),
         shuffle,
         psp,
     };

@@ -198,10 +198,15 @@ struct PublishedLimits {
 
 constexpr PublishedLimits published_limits[] = {
     {0, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 640, 480, 2500000, 0},
+    {0, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
     {1, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 640, 480, 2500000, 0},
+    {1, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
+    // The 5th generation's limits, the lowest of the iPods in the row.
     {2, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 480, 480, 2500000, 0},
+    {2, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 1500000, 1},
     // Sony's 768 kb/s is not held against the MPEG-4 row, which has always had 1 Mb/s.
     {4, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 368, 208, 1000000, 0},
+    {4, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_MAIN, 21, 480, 272, 768000, 2},
 };
 
 // Every film row, in every picture codec it plays, keeps within what its player decodes, as
@@ -209,11 +214,11 @@ constexpr PublishedLimits published_limits[] = {
 // B-frames, no second of pictures beyond 1.1 times the published maximum on the hardest
 // content there is, and no filler on the easiest.
 TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
-    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 3.0);
+    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 2.0);
     noise.video->codec = AV_CODEC_ID_MJPEG; // keeps the noise as noise
     noise.video->pattern = test::MediaDescription::Video::Pattern::noise;
     write_media(folder.file("noise.mp4"), noise);
-    write_media(folder.file("still.mp4"), test::mp4_h264_aac(640, 480, {25, 1}, 3.0));
+    write_media(folder.file("still.mp4"), test::mp4_h264_aac(640, 480, {25, 1}, 2.0));
     for (const PublishedLimits& limits : published_limits) {
         const DeviceProfile& device = devices[static_cast<std::size_t>(limits.row)];
         SCOPED_TRACE(device.display_name + " " + limits.codec);
