@@ -9,9 +9,12 @@
 #include <QWidget>
 
 #include <string>
+#include <vector>
 
+class QButtonGroup;
 class QComboBox;
 class QLabel;
+class QRadioButton;
 
 namespace morvane {
 
@@ -30,14 +33,24 @@ public:
     const std::string& chosen_video_codec() const { return chosen_codec_; }
 
 private:
+    // The button of one picture codec, with what the codec is for beneath it.
+    struct CodecChoice {
+        std::string codec;
+        QRadioButton* button;
+        QLabel* purpose;
+    };
+
     void show_device(int index);
+    CodecChoice* codec_choice(const std::string& codec);
 
     const DeviceTable& devices_;
     int chosen_index_;
     std::string chosen_codec_;
     QComboBox* device_list_;
+    // Shown only for players that play several picture codecs.
     QLabel* codec_prompt_;
-    QComboBox* codec_list_; // shown only for players that play several
+    QButtonGroup* codec_buttons_;
+    std::vector<CodecChoice> codec_choices_;
     QLabel* picture_;
     QLabel* resolution_;
     QLabel* video_format_;
