@@ -17,7 +17,7 @@ void convert_for_fuzzing(const std::filesystem::path& input,
         if (opened.open(input.string())) {
             return;
         }
-        ConversionPlan plan = conversion_plan(*device, "mpeg4", opened, "fuzz");
+        ConversionPlan plan = conversion_plan(*device, "mpeg4", opened);
         plan.time_limit = recording_time;
         const bool film = plan.picture.has_value();
         const std::filesystem::path output = work_folder / (film ? "out.mp4" : "out.mp3");

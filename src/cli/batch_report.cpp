@@ -14,6 +14,20 @@ JobStatus status_of(const InputRecord& record) {
     return record.finished ? record.outcome.status : JobStatus::not_started;
 }
 
+// " (sent to P)", " (already on the player: P)", " (not sent to the player: why)" or "".
+std::string sending_text(const InputRecord& record) {
+    if (!record.sent) {
+        return {};
+    }
+    if (record.sent->already_there) {
+        return " (already on the player: " + printable_name(record.sent->landed_path) + ")";
+    }
+    if (record.sent->sent()) {
+        return " (sent to " + printable_name(record.sent->landed_path) + ")";
+    }
+    return " (not sent to the player: " + printable_name(record.sent->reason) + ")";
+}
+
 } // namespace
 
 std::string status_name(const InputRecord& record) {
@@ -39,15 +53,7 @@ std::string result_line(const InputRecord& record) {
     const JobOutcome& outcome = record.outcome;
     switch (status_of(record)) {
     case JobStatus::converted:
-        if (record.sent && record.sent->sent()) {
-            return input + " -> " + printable_name(outcome.output_path) + " (sent to " +
-                   printable_name(record.sent->landed_path) + ")";
-        }
-        if (record.sent) {
-            return input + " -> " + printable_name(outcome.output_path) +
-                   " (not sent to the player: " + printable_name(record.sent->reason) + ")";
-        }
-        return input + " -> " + printable_name(outcome.output_path);
+        return input + " -> " + printable_name(outcome.output_path) + sending_text(record);
     case JobStatus::stopped:
         return input + " -> " + printable_name(outcome.output_path) + " (" + stopped_text(outcome) +
                ")";
@@ -57,7 +63,7 @@ std::string result_line(const InputRecord& record) {
     case JobStatus::not_started:
         return input + ": not started";
     case JobStatus::skipped:
-        return input + ": skipped (" + printable_name(outcome.reason) + ")";
+        return input + ": skipped (" + printable_name(outcome.reason) + ")" + sending_text(record);
     case JobStatus::failed:
         break;
     }
@@ -72,7 +78,9 @@ BatchCounts count_records(const std::vector<InputRecord>& records, int passed_ov
     for (const InputRecord& record : records) {
         counts.count(status_of(record));
         if (record.sent) {
-            ++(record.sent->sent() ? counts.sent : counts.not_sent);
+            ++(record.sent->already_there ? counts.already_on_player
+               : record.sent->sent()      ? counts.sent
+                                          : counts.not_sent);
         }
     }
     return counts;
@@ -91,8 +99,11 @@ std::string summary_line(const BatchCounts& counts) {
     add(counts.not_started, "not started");
     add(counts.skipped, "skipped");
     add(counts.failed, "failed");
-    if (counts.sent + counts.not_sent != 0) {
+    if (counts.sent + counts.already_on_player + counts.not_sent != 0) {
         line += "; " + std::to_string(counts.sent) + " sent to the player";
+        if (counts.already_on_player != 0) {
+            line += ", " + std::to_string(counts.already_on_player) + " already on it";
+        }
         if (counts.not_sent != 0) {
             line += ", " + std::to_string(counts.not_sent) + " not sent";
         }
@@ -134,6 +145,10 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
             }
             break;
         case JobStatus::skipped:
+            if (!outcome.output_path.empty()) {
+                file["output"] = outcome.output_path;
+            }
+            [[fallthrough]];
         case JobStatus::failed:
             file["reason"] = outcome.reason;
             break;
@@ -145,6 +160,9 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         }
         if (record.sent && record.sent->sent()) {
             file["sent_to"] = record.sent->landed_path;
+            if (record.sent->already_there) {
+                file["already_on_player"] = true;
+            }
         } else if (record.sent) {
             file["send_error"] = record.sent->reason;
         }
@@ -161,6 +179,7 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
                           {"passed_over", counts.passed_over},
                           {"unreadable_folders", counts.unreadable_folders},
                           {"sent", counts.sent},
+                          {"already_on_player", counts.already_on_player},
                           {"not_sent", counts.not_sent}};
     json unreadable = json::array();
     for (const UnreadableFolder& folder : unreadable_folders) {

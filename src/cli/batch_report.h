@@ -3,10 +3,10 @@
 // the input ends, the JSON document of --json and the closing count.
 #pragma once
 
-#include "cli/input_collector.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
-#include "players/send_outcome.h"
+#include "jobs/input_collector.h"
+#include "jobs/player_sender.h"
 
 #include <optional>
 #include <string>
@@ -19,20 +19,22 @@ struct InputRecord {
     bool finished = false; // false: never given to a converter (not started)
     JobOutcome outcome;    // once finished
     double elapsed = 0;    // seconds spent on it
-    // With a player to send to, for a converted file: where its copy landed or why not.
+    // With a player to send to, for a file with a complete output: where its copy landed (or
+    // lay already) or why not.
     std::optional<SendOutcome> sent;
+    bool printed = false; // its result line is out
 };
 
 struct BatchCounts : BatchSummary {
     int passed_over = 0;        // files of walked folders that are not media
     int unreadable_folders = 0; // folders the walk could not look into
-    int sent = 0, not_sent = 0; // converted files copied onto the player, or that failed to be
 };
 
 // The record's status: converted, stopped, incomplete, not_started, skipped, failed.
 std::string status_name(const InputRecord& record);
 
-// "in -> out", "in -> out (sent to P)", "in -> out (not sent to the player: why)",
+// "in -> out", "in -> out (sent to P)", "in -> out (already on the player: P)",
+// "in -> out (not sent to the player: why)",
 // "in -> out (stopped at 0:25 of 5:00)",
 // "in -> out (incomplete: the input ends at 0:04 of 0:20)", "in: not started",
 // "in: skipped (already converted: out)", "in: reason"; names escaped for a terminal.
@@ -41,12 +43,12 @@ std::string result_line(const InputRecord& record);
 BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over,
                           int unreadable_folders);
 
-// "12 converted, 1 stopped, 2 failed; 11 sent to the player, 1 not sent; 4 files passed over
-// (not media); 1 folder could not be read"; zeros left out.
+// "12 converted, 1 stopped, 2 failed; 11 sent to the player, 3 already on it, 1 not sent;
+// 4 files passed over (not media); 1 folder could not be read"; zeros left out.
 std::string summary_line(const BatchCounts& counts);
 
-// {"files": [{"input", "status", "output" | "reason", "video_codec" (films), "sent_to" |
-//  "send_error", "duration", ...}],
+// {"files": [{"input", "status", "output", "reason", "video_codec" (films), "sent_to" (+
+//   "already_on_player") | "send_error", "duration", ...}],
 //  "passed_over": [...], "unreadable_folders": [{"folder", "reason"}], "summary": {...}}
 std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts,
                           const std::vector<std::string>& passed_over,

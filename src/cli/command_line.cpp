@@ -29,6 +29,7 @@ enum LongOnly : int {
     video_codec,
     files_from,
     skip_existing,
+    keep_folders,
     json,
     list_devices,
     version,
@@ -43,6 +44,7 @@ constexpr option long_options[] = {
     {"files-from", required_argument, nullptr, files_from},
     {"null", no_argument, nullptr, '0'},
     {"skip-existing", no_argument, nullptr, skip_existing},
+    {"keep-folders", no_argument, nullptr, keep_folders},
     {"jobs", required_argument, nullptr, 'j'},
     {"json", no_argument, nullptr, json},
     {"quiet", no_argument, nullptr, 'q'},
@@ -154,6 +156,9 @@ parse_command_line(const std::vector<std::string>& arguments) {
         case skip_existing:
             line.skip_existing = true;
             break;
+        case keep_folders:
+            line.keep_folders = true;
+            break;
         case json:
             line.json = true;
             break;
@@ -205,14 +210,17 @@ std::string usage_text() {
            "                       the desktop program's choice by default\n"
            "  --send-to PLAYER     also copy each converted file onto the player mounted\n"
            "                       at PLAYER (a PSP's memory stick: films into VIDEO/,\n"
-           "                       sound into MUSIC/)\n"
+           "                       sound into MUSIC/; an iPod's library), unless it holds\n"
+           "                       that file already\n"
            "  -r, --recursive      walk folders for media (by content or extension);\n"
            "                       other files are passed over\n"
            "  --files-from LIST    also convert the files named in LIST, one a line\n"
            "                       (- reads standard input); may be repeated\n"
            "  -0, --null           LIST's names end with NUL (find -print0)\n"
-           "  --skip-existing      skip an input whose complete output is already in the\n"
-           "                       folder\n"
+           "  --skip-existing      skip an input whose complete output for this device is\n"
+           "                       already in the folder (a player still gets it)\n"
+           "  --keep-folders       keep the layout of walked folders (Artist/Album/) in\n"
+           "                       the output folder and on the player\n"
            "  -j, --jobs N         convert N files at once (default: one per processor)\n"
            "  --json               print the results as one JSON document\n"
            "  -q, --quiet          no progress and no summary on standard error\n"

@@ -4,11 +4,11 @@
 #include "cli/batch_report.h"
 #include "cli/command_line.h"
 #include "cli/device_choice.h"
-#include "cli/input_collector.h"
 #include "cli/interrupt_watcher.h"
 #include "cli/parallel_batch.h"
 #include "cli/printable_name.h"
 #include "jobs/device_table.h"
+#include "jobs/input_collector.h"
 #include "jobs/output_folder.h"
 #include "players/connected_player_sender.h"
 #include "players/player_root.h"
@@ -71,8 +71,9 @@ public:
         }
         drawn_ = now;
         shown_ = true;
-        std::fprintf(terminal_, "\r\033[Klooking through folders: %s files, %s media",
-                     with_thousands(files).c_str(), with_thousands(media).c_str());
+        std::fprintf(terminal_, "\r\033[Klooking through folders: %s file%s, %s media",
+                     with_thousands(files).c_str(), files == 1 ? "" : "s",
+                     with_thousands(media).c_str());
         std::fflush(terminal_);
     }
     void clear() {
@@ -136,8 +137,8 @@ int convert(const CommandLine& line) {
         }
         const FilmFormat* film = device.film_format(*line.video_codec);
         if (film->codec != *line.video_codec) {
-            return usage_error("the " + device.display_name + " plays no \"" +
-                               *line.video_codec + "\" films (see --list-devices)");
+            return usage_error("the " + device.display_name + " plays no \"" + *line.video_codec +
+                               "\" films (see --list-devices)");
         }
         settings.video_codec = *line.video_codec;
     }
@@ -179,18 +180,23 @@ int convert(const CommandLine& line) {
     ParallelBatch::Options options;
     options.jobs = line.jobs.value_or(default_jobs());
     options.skip_existing = line.skip_existing;
+    options.keep_folders = line.keep_folders;
     options.show_progress = !line.quiet && isatty(STDERR_FILENO) != 0;
-    std::optional<ConnectedPlayerSender> sender;
-    if (player) {
-        options.send = [&sender](const std::string& file, const std::string& name,
-                                 SentMedia media) { return sender->send_file(file, name, media); };
-    }
     ParallelBatch batch(device, settings, options, result_lines, stderr);
     // Before any other thread exists, so that no thread but the watcher takes the signals.
     InterruptWatcher interrupts([&batch] { batch.request_stop(); });
+    std::optional<ConnectedPlayerSender> sender;
     // After the watcher: whatever threads GLib starts under libgpod leave the signals to it.
+    // Asked before anything converts: a player that takes no file fails the batch at once.
     if (player) {
         sender.emplace(*player);
+        if (const std::string refusal = sender->refusal(); !refusal.empty()) {
+            std::fprintf(stderr, "morvane-convert: cannot send to the %s at %s: %s\n",
+                         player_kind_name(player->kind).c_str(),
+                         printable_name(player->path).c_str(), printable_name(refusal).c_str());
+            return 1;
+        }
+        batch.send_to(&*sender);
     }
 
     WalkLine walk_line(options.show_progress ? stderr : nullptr);
@@ -212,7 +218,7 @@ int convert(const CommandLine& line) {
         std::fprintf(stderr, "morvane-convert: cannot read the folder %s: %s\n",
                      printable_name(folder.path).c_str(), folder.reason.c_str());
     }
-    const std::vector<std::string>& inputs = collector.inputs();
+    const std::vector<CollectedInput>& inputs = collector.inputs();
     if (!line.quiet && !batch.stop_requested()) {
         const std::string onto = player ? ", then onto the " + player_kind_name(player->kind) +
                                               " at " + printable_name(player->path)
@@ -222,20 +228,9 @@ int convert(const CommandLine& line) {
                      printable_name(settings.output_folder).c_str(), onto.c_str(),
                      std::min<int>(options.jobs, std::max<int>(1, inputs.size())));
     }
-    std::vector<InputRecord> records = batch.run(inputs);
-    // After a stop too: the files that reached the iPod are in its library only once its
-    // database is written.
-    if (sender) {
-        if (const std::optional<std::string> problem = sender->finish()) {
-            std::fprintf(stderr, "morvane-convert: %s\n", printable_name(*problem).c_str());
-            for (InputRecord& record : records) {
-                if (record.sent && record.sent->sent()) {
-                    record.sent->landed_path.clear();
-                    record.sent->reason = *problem;
-                }
-            }
-        }
-    }
+    // After a stop too, the player's sending is finished: the files that reached an iPod are
+    // in its library only once its database is written.
+    const std::vector<InputRecord> records = batch.run(inputs);
 
     const BatchCounts counts =
         count_records(records, static_cast<int>(collector.passed_over().size()),

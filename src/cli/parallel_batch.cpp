@@ -65,17 +65,26 @@ ParallelBatch::ParallelBatch(const DeviceProfile& device, const AppSettings& set
 
 ParallelBatch::~ParallelBatch() = default;
 
-std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inputs) {
+std::vector<InputRecord> ParallelBatch::run(const std::vector<CollectedInput>& inputs) {
     {
         std::lock_guard lock(mutex_);
         records_.clear();
-        for (const std::string& input : inputs) {
-            records_.emplace_back().input = input;
-        }
+        inputs_ = inputs;
         next_ = 0;
         finished_count_ = 0;
         time_left_ = BatchTimeLeft{};
         batch_started_ = Clock::now();
+        for (const CollectedInput& input : inputs) {
+            InputRecord& record = records_.emplace_back();
+            record.input = input.path;
+            if (input.duplicate()) {
+                record.finished = true;
+                record.outcome.status = JobStatus::skipped;
+                record.outcome.reason = "same file as " + input.same_as;
+                time_left_.file_passed(static_cast<int>(records_.size() - 1));
+                ++finished_count_;
+            }
+        }
     }
     const int wanted = std::max(1, std::min<int>(options_.jobs, static_cast<int>(inputs.size())));
     converters_.clear();
@@ -83,6 +92,7 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
         converters_.push_back(std::make_unique<Converter>(*this));
         converters_.back()->job.set_skip_existing(options_.skip_existing);
         converters_.back()->job.set_video_codec(settings_.video_codec);
+        converters_.back()->job.set_keep_folders(options_.keep_folders);
     }
     std::vector<std::thread> threads;
     for (auto& converter : converters_) {
@@ -101,11 +111,11 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
 
     std::lock_guard lock(mutex_);
     clear_progress();
-    // What the stop left in the queue is listed too: every input gets its line.
-    for (const InputRecord& record : records_) {
-        if (!record.finished && results_ != nullptr) {
-            std::fputs((result_line(record) + "\n").c_str(), results_);
-        }
+    finish_sending();
+    // What the stop left in the queue is listed too, and the duplicates: every input gets
+    // its line.
+    for (InputRecord& record : records_) {
+        print_result(record);
     }
     if (results_ != nullptr) {
         std::fflush(results_);
@@ -115,9 +125,12 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<std::string>& inpu
 
 void ParallelBatch::convert_from_queue(Converter& converter) {
     for (;;) {
-        std::string input;
+        CollectedInput input;
         {
             std::lock_guard lock(mutex_);
+            while (next_ < records_.size() && records_[next_].finished) {
+                ++next_; // a duplicate
+            }
             if (stop_requested_ || next_ >= records_.size()) {
                 return;
             }
@@ -126,7 +139,7 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
             converter.percent = 0;
             converter.seconds = 0;
             converter.started = Clock::now();
-            input = records_[converter.record].input;
+            input = inputs_[converter.record];
             draw_progress(true);
         }
         const JobOutcome outcome = converter.job.convert_one(
@@ -136,9 +149,8 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
             });
         // Outside the lock: a copy onto a slow player must not hold up the other converters.
         std::optional<SendOutcome> sent;
-        if (options_.send && outcome.converted()) {
-            const std::string& output = outcome.output_path;
-            sent = options_.send(output, sent_name(input, output), sent_media(device_, output));
+        if (player_ != nullptr && outcome.has_complete_output()) {
+            sent = player_->send(file_to_send(outcome, device_));
         }
         std::lock_guard lock(mutex_);
         finish_record(converter.record, outcome, sent);
@@ -187,13 +199,44 @@ void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
         }
     }
     ++finished_count_;
-    if (results_ != nullptr) {
-        clear_progress();
-        // A closed standard output (a pipe to `head`) fails here; the batch goes on.
-        std::fputs((result_line(record) + "\n").c_str(), results_);
-        std::fflush(results_);
+    // A file the player lists only once the batch is over is reported then.
+    if (!(sent && sent->pending)) {
+        print_result(record);
     }
     draw_progress(true);
+}
+
+void ParallelBatch::finish_sending() {
+    if (player_ == nullptr) {
+        return;
+    }
+    const SendFinish finish = player_->finish();
+    if (finish.failure && messages_ != nullptr) {
+        std::fprintf(messages_, "morvane-convert: %s\n", printable_name(*finish.failure).c_str());
+    }
+    if (finish.warning && messages_ != nullptr) {
+        std::fprintf(messages_, "morvane-convert: %s\n", printable_name(*finish.warning).c_str());
+    }
+    for (InputRecord& record : records_) {
+        if (record.sent && record.sent->pending) {
+            record.sent->pending = false;
+            if (finish.failure) {
+                record.sent->landed_path.clear();
+                record.sent->reason = *finish.failure;
+            }
+        }
+    }
+}
+
+void ParallelBatch::print_result(InputRecord& record) {
+    if (record.printed || results_ == nullptr) {
+        return;
+    }
+    record.printed = true;
+    clear_progress();
+    // A closed standard output (a pipe to `head`) fails here; the batch goes on.
+    std::fputs((result_line(record) + "\n").c_str(), results_);
+    std::fflush(results_);
 }
 
 void ParallelBatch::draw_progress(bool at_once) {

@@ -9,7 +9,8 @@
 #include "jobs/batch_time_left.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
-#include "players/send_outcome.h"
+#include "jobs/input_collector.h"
+#include "jobs/player_sender.h"
 #include "settings/app_settings.h"
 
 #include <chrono>
@@ -27,14 +28,8 @@ public:
     struct Options {
         int jobs = 1;
         bool skip_existing = false;
+        bool keep_folders = false;
         bool show_progress = false; // the updating line on `messages` (a terminal)
-        // When set, each converted file is sent with it, on its converter's thread, as soon
-        // as it is converted (so that it may be called from several threads at once). `name`
-        // is the output's name before the output folder's "_<n>": what the player lacks
-        // is not what the output folder already held.
-        std::function<SendOutcome(const std::string& file, const std::string& name,
-                                  SentMedia media)>
-            send;
     };
 
     // `results` gets a line as each input ends (none when null). No thread starts before
@@ -46,8 +41,15 @@ public:
     ParallelBatch& operator=(const ParallelBatch&) = delete;
 
     // Converts the inputs; returns when all are done or, after a stop, when the files being
-    // converted have ended. One record per input, in the order given.
-    std::vector<InputRecord> run(const std::vector<std::string>& inputs);
+    // converted have ended (and the player's sending is finished). One record per input, in
+    // the order given; a duplicate is skipped as the same file as the one it repeats.
+    std::vector<InputRecord> run(const std::vector<CollectedInput>& inputs);
+
+    // Before run(): each file with a complete output (converted now, or skipped as converted
+    // before) goes to `player` too, on its converter's thread, as soon as it is done; the
+    // player's sending is finished once the batch is over. Files it leaves pending get their
+    // result lines only then.
+    void send_to(PlayerSender* player) { player_ = player; }
 
     // From any thread, at any time (also before run): the stop button.
     void request_stop();
@@ -64,18 +66,23 @@ private:
 
     void finish_record(std::size_t index, const JobOutcome& outcome,
                        const std::optional<SendOutcome>& sent); // under mutex_
-    void draw_progress(bool at_once);                           // under mutex_
-    void clear_progress();                                      // under mutex_
+    // The player's sending is over: its pending files are sent, or not sent, only now.
+    void finish_sending();                  // under mutex_
+    void print_result(InputRecord& record); // under mutex_
+    void draw_progress(bool at_once);       // under mutex_
+    void clear_progress();                  // under mutex_
 
     const DeviceProfile device_;
     const AppSettings settings_;
     const Options options_;
     std::FILE* results_;
     std::FILE* messages_;
+    PlayerSender* player_ = nullptr;
 
     mutable std::mutex mutex_;
     bool stop_requested_ = false;
     std::vector<InputRecord> records_;
+    std::vector<CollectedInput> inputs_;
     std::size_t next_ = 0; // the queue: records_ from here on are not taken yet
     int finished_count_ = 0;
     BatchTimeLeft time_left_;

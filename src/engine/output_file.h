@@ -14,8 +14,8 @@ namespace morvane {
 class OutputFile {
 public:
     // Creates the plan's container for `path`, the streams the plan asks for, their encoders
-    // given the plan's options and configured but not yet opened, and the file itself. 0 or an FFmpeg error;
-    // `reason` gets the words where the code says too little.
+    // given the plan's options and configured but not yet opened, and the file itself. 0 or an
+    // FFmpeg error; `reason` gets the words where the code says too little.
     int open(const std::string& path, const MediaInput& input, const ConversionPlan& plan,
              std::string& reason);
 

@@ -194,9 +194,8 @@ std::optional<std::string> write_video_thumbnail(const std::string& film,
     if (!file) {
         return "cannot write " + jpeg_path;
     }
-    const bool written =
-        std::fwrite(packet->data, 1, static_cast<std::size_t>(packet->size), file.get()) ==
-        static_cast<std::size_t>(packet->size);
+    const bool written = std::fwrite(packet->data, 1, static_cast<std::size_t>(packet->size),
+                                     file.get()) == static_cast<std::size_t>(packet->size);
     if (!written || std::fclose(file.release()) != 0) {
         return "cannot write " + jpeg_path;
     }

@@ -24,11 +24,13 @@ struct ConversionStatus {
 
 struct BatchSummary {
     int converted = 0, stopped = 0, incomplete = 0, not_started = 0, skipped = 0, failed = 0;
-    // Converted files that went onto the player too, and those that did not (each also in
-    // failed_files, with why).
-    int sent = 0, not_sent = 0;
-    bool stop_requested = false;          // the batch ended by a stop
-    std::string output_folder_problem;    // why the batch could convert nothing at all
+    // Converted files that went onto the player too, those it held already, and those that
+    // did not go (each also in failed_files, with why).
+    int sent = 0, already_on_player = 0, not_sent = 0;
+    // Why the connected player took no file at all (found before the first file converted).
+    std::string player_refusal;
+    bool stop_requested = false;       // the batch ended by a stop
+    std::string output_folder_problem; // why the batch could convert nothing at all
     // The failed and the incomplete ones, and the files not sent to the player, with reasons.
     std::vector<FailedFile> failed_files;
     bool all_converted() const { return stopped + incomplete + not_started + failed == 0; }

@@ -5,13 +5,18 @@
 #include "jobs/device_plan.h"
 #include "jobs/output_mark.h"
 #include "jobs/output_naming.h"
+#include "jobs/output_target.h"
 #include "jobs/source_identity.h"
+#include "jobs/tag_file.h"
 #include "jobs/temporary_output.h"
+#include "jobs/track_tags.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 
@@ -63,14 +68,33 @@ std::string progress_text(double seconds, double total) {
     return total > 0 ? clock_text(seconds) + " of " + clock_text(total) : clock_text(seconds);
 }
 
-// The outputs this input made before, among the names its output takes (the planned name,
-// then name_0, name_1, ... up to the first free one): a complete one, and one a stop cut short.
+// What earlier runs left among the names this output takes (the planned name, then name_0,
+// name_1, ... up to the first free one).
 struct EarlierOutputs {
+    // Of this very source, for the same device:
     std::string complete;
-    std::string cut;
+    std::string incomplete;
+    std::string incomplete_reason;
+    std::string cut; // the longest a stop cut short
+    double cut_seconds = 0;
+    // Of this file as it was before its content changed (the same file at the same place):
+    // the output the new one replaces.
+    std::string outdated;
+    // Of `cut` and `outdated`, which file each was: another process may replace it meanwhile.
+    std::map<std::string, ino_t> inodes;
 };
 
-EarlierOutputs earlier_outputs(const std::optional<std::string>& source, const std::string& planned,
+// How far a cut output got; earlier versions did not record it, so it is read off the file.
+double cut_length(const OutputMark& mark, const std::string& path) {
+    if (mark.seconds > 0 || !mark.target.empty()) {
+        return mark.seconds;
+    }
+    MediaInput output;
+    return output.open(path) ? 0.0 : output.duration_seconds();
+}
+
+EarlierOutputs earlier_outputs(const std::optional<SourceIdentity>& source,
+                               const OutputMark& new_mark, const std::string& planned,
                                const std::string& extension) {
     EarlierOutputs found;
     if (!source) {
@@ -82,22 +106,58 @@ EarlierOutputs earlier_outputs(const std::optional<std::string>& source, const s
         if (::lstat(candidate.c_str(), &status) != 0) {
             return found;
         }
-        if (!S_ISREG(status.st_mode)) {
+        const std::optional<OutputMark> mark =
+            S_ISREG(status.st_mode) ? read_output_mark(candidate) : std::nullopt;
+        if (!mark) {
             continue;
         }
-        if (const std::optional<OutputMark> mark = read_output_mark(candidate);
-            mark && mark->source == *source) {
-            std::string& slot = mark->complete ? found.complete : found.cut;
-            if (slot.empty()) {
-                slot = candidate;
+        if (source->is(mark->source)) {
+            // Outputs of earlier versions do not say what they were made for: their streams do.
+            const std::string target =
+                mark->target.empty() ? probed_output_target(candidate) : mark->target;
+            if (target != new_mark.target) {
+                continue;
             }
+            switch (mark->state) {
+            case OutputMark::State::complete:
+                found.complete = found.complete.empty() ? candidate : found.complete;
+                break;
+            case OutputMark::State::incomplete:
+                if (found.incomplete.empty()) {
+                    found.incomplete = candidate;
+                    found.incomplete_reason = mark->reason;
+                }
+                break;
+            case OutputMark::State::stopped:
+                if (const double seconds = cut_length(*mark, candidate);
+                    found.cut.empty() || seconds > found.cut_seconds) {
+                    found.cut = candidate;
+                    found.cut_seconds = seconds;
+                    found.inodes[candidate] = status.st_ino;
+                }
+                break;
+            }
+        } else if (found.outdated.empty() && !mark->location.empty() &&
+                   mark->location == new_mark.location &&
+                   mark->relative_path == new_mark.relative_path &&
+                   mark->target == new_mark.target) {
+            found.outdated = candidate;
+            found.inodes[candidate] = status.st_ino;
         }
     }
 }
 
-bool is_cut_output_of(const std::string& path, const std::optional<std::string>& source) {
-    const std::optional<OutputMark> mark = read_output_mark(path);
-    return source && mark && mark->source == *source && !mark->complete;
+// Whether `path` still names the file found there.
+bool still_there(const std::string& path, const EarlierOutputs& found) {
+    struct stat status {};
+    const auto inode = found.inodes.find(path);
+    return inode != found.inodes.end() && ::lstat(path.c_str(), &status) == 0 &&
+           status.st_ino == inode->second;
+}
+
+std::string parent_of(const std::string& relative_path) {
+    const std::size_t slash = relative_path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : relative_path.substr(0, slash);
 }
 
 } // namespace
@@ -109,6 +169,14 @@ std::string stopped_text(const JobOutcome& outcome) {
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
                                       const std::function<void(double)>& on_conversion_start) {
+    return convert_one(CollectedInput{path, std::filesystem::path(path).filename().string(), {}},
+                       device, output_folder, sink, on_conversion_start);
+}
+
+JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DeviceProfile& device,
+                                      const std::string& output_folder, ProgressSink* sink,
+                                      const std::function<void(double)>& on_conversion_start) {
+    const std::string& path = item.path;
     if (const std::optional<std::string> refusal = unreadable_input(path)) {
         return failed(*refusal);
     }
@@ -125,22 +193,56 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (!film && !input.sound()) {
         return failed("no sound to convert");
     }
+    const ConversionPlan plan = conversion_plan(device, video_codec_, input);
     const std::string& extension = film ? device.video_extension : device.audio_extension;
-    const std::string planned = planned_output_path(device, path, film, output_folder);
-    const std::optional<std::string> source = source_identity(path);
-    const EarlierOutputs earlier = earlier_outputs(source, planned, extension);
+    const std::optional<SourceIdentity> source = SourceIdentity::of(path);
+
+    JobOutcome outcome;
+    if (film) {
+        outcome.video_codec = device.film_format(video_codec_)->codec;
+    }
+    outcome.seconds_total = input.duration_seconds();
+    outcome.source = source ? source->text() : std::string();
+    outcome.target = output_target(plan, extension);
+    outcome.player_name = output_base_name(path) + extension;
+    outcome.player_folder = keep_folders_ ? parent_of(item.relative_path) : std::string();
+    std::string folder = output_folder;
+    if (!outcome.player_folder.empty()) {
+        folder += (folder.empty() || folder.back() == '/' ? "" : "/") + outcome.player_folder;
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) {
+            return failed("cannot create the folder " + folder + ": " + error.message());
+        }
+    }
+    const std::string planned = planned_output_path(folder, output_base_name(path), extension);
+    OutputMark mark;
+    mark.source = outcome.source;
+    mark.target = outcome.target;
+    mark.relative_path = item.relative_path;
+    mark.location = source_location(path);
+    const EarlierOutputs earlier = earlier_outputs(source, mark, planned, extension);
     if (skip_existing_ && !earlier.complete.empty()) {
-        JobOutcome outcome;
         outcome.status = JobStatus::skipped;
+        outcome.output_path = earlier.complete;
         outcome.reason = "already converted: " + earlier.complete;
         return outcome;
     }
-    ConversionPlan plan = conversion_plan(device, video_codec_, input, source.value_or(""));
-    if (!source) {
-        plan.tags.clear(); // unmarked: a rerun never takes it for this input's
+    if (skip_existing_ && !earlier.incomplete.empty()) {
+        // Converting the same damaged file again would only give the same output.
+        outcome.status = JobStatus::incomplete;
+        outcome.output_path = earlier.incomplete;
+        outcome.reason = earlier.incomplete_reason;
+        return outcome;
     }
+    // Read before converting: what the source says of itself, in whichever format.
+    const std::optional<FileTags> source_file_tags = read_file_tags(path);
+    const int sound = input.streams().audio;
+    const TrackTags tags = carried_tags(merged_tags(
+        tags_from_ffmpeg(input.container().metadata,
+                         sound >= 0 ? input.container().streams[sound]->metadata : nullptr),
+        source_file_tags ? source_file_tags->properties : TrackTags{}));
 
-    const std::string folder = planned.substr(0, planned.find_last_of('/') + 1);
     TemporaryOutput output;
     if (const std::optional<std::string> error = output.create(folder, extension)) {
         return failed("cannot write in the output folder: " + *error);
@@ -153,11 +255,6 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         return failed(result.reason); // the temporary goes with `output`
     }
     const bool stopped = result.status == ConversionResult::Status::stopped;
-    JobOutcome outcome;
-    if (film) {
-        outcome.video_codec = device.film_format(video_codec_)->codec;
-    }
-    outcome.seconds_total = input.duration_seconds();
     outcome.seconds_done = result.seconds_reached;
     if (result.packets_written == 0) {
         if (stopped) {
@@ -169,29 +266,14 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
     if (film && result.pictures_written == 0 && !stopped) {
         return failed("no picture in this file could be decoded");
     }
-    if (source) {
-        // Unmarked, the output is still good; a rerun just does not know it as this input's.
-        finish_output_mark(output.path(), *source, !stopped);
-    }
-    // A cut output of this input is replaced, if it still is one; otherwise a new name.
-    const bool replace = !earlier.cut.empty() && is_cut_output_of(earlier.cut, source);
-    const std::optional<std::string> error =
-        replace ? output.commit_replacing(earlier.cut)
-                : output.commit(planned, extension, outcome.output_path);
-    if (error) {
-        return failed("cannot write the output file: " + *error);
-    }
-    if (replace) {
-        outcome.output_path = earlier.cut;
-    }
-    if (stopped) {
-        outcome.status = JobStatus::stopped;
-        return outcome;
-    }
     outcome.status = JobStatus::converted;
     const double stated = input.stated_duration_seconds();
     const double missing = stated - result.seconds_reached;
-    if (!result.read_error.empty()) {
+    if (stopped) {
+        outcome.status = JobStatus::stopped;
+        mark.state = OutputMark::State::stopped;
+        mark.seconds = result.seconds_reached;
+    } else if (!result.read_error.empty()) {
         outcome.status = JobStatus::incomplete;
         outcome.reason = "incomplete: reading failed at " +
                          progress_text(result.seconds_reached, stated) + " (" + result.read_error +
@@ -201,6 +283,39 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
         outcome.status = JobStatus::incomplete;
         outcome.reason =
             "incomplete: the input ends at " + progress_text(result.seconds_reached, stated);
+    }
+    if (outcome.status == JobStatus::incomplete) {
+        mark.state = OutputMark::State::incomplete;
+        mark.reason = outcome.reason;
+    }
+    // Unmarked (a source that could not be read for its identity, or tags that could not be
+    // written), the output is still good; a rerun just does not know it as this input's.
+    write_file_tags(output.path(), tags,
+                    source ? mark.entries() : std::map<std::string, std::string>{});
+
+    if (stopped && !earlier.cut.empty() && earlier.cut_seconds >= result.seconds_reached) {
+        // A longer cut is never replaced by a shorter one.
+        outcome.output_path = earlier.cut;
+        outcome.seconds_done = earlier.cut_seconds;
+        return outcome; // the new, shorter temporary goes with `output`
+    }
+    // A cut output of this input is replaced by a longer one; the output of this file as it
+    // was before it changed, by a whole one. Otherwise a new name.
+    std::string replaced = earlier.cut;
+    if (replaced.empty() && !stopped) {
+        replaced = earlier.outdated;
+    }
+    if (!replaced.empty() && !still_there(replaced, earlier)) {
+        replaced.clear();
+    }
+    const std::optional<std::string> error =
+        !replaced.empty() ? output.commit_replacing(replaced)
+                          : output.commit(planned, extension, outcome.output_path);
+    if (error) {
+        return failed("cannot write the output file: " + *error);
+    }
+    if (!replaced.empty()) {
+        outcome.output_path = replaced;
     }
     return outcome;
 }

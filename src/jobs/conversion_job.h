@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "engine/media_input.h"
 #include "jobs/device_profile.h"
+#include "jobs/input_collector.h"
 
 #include <functional>
 #include <string>
@@ -22,15 +23,30 @@ enum class JobStatus { converted, stopped, incomplete, not_started, skipped, fai
 
 struct JobOutcome {
     JobStatus status = JobStatus::failed;
-    std::string output_path; // converted, stopped or incomplete: the complete file written
+    // converted, stopped, incomplete: the complete file written (or kept); skipped: the
+    // output already there, if any
+    std::string output_path;
     // failed: why, in words a person can act on; skipped, incomplete: why
     // ("incomplete: the input ends at 0:04 of 0:20")
     std::string reason;
     double seconds_done = 0;  // stopped, incomplete: how far it got (seconds of the input)
     double seconds_total = 0; // the input's duration, 0 if unknown
-    // A film written (converted, stopped, incomplete): FFmpeg's name of its picture codec.
+    // A film written or found (converted, stopped, incomplete, skipped): FFmpeg's name of its
+    // picture codec.
     std::string video_codec;
+    // Of an output there is: which source made it and for what (see output_mark.h), for a
+    // player to tell whether it holds it already; the name it takes on a player (the input's
+    // name with the output's extension) and, with the folders' layout kept, its folder there.
+    std::string source;
+    std::string target;
+    std::string player_name;
+    std::string player_folder;
     bool converted() const { return status == JobStatus::converted; }
+    // An output a player may take: converted now, or converted before and skipped.
+    bool has_complete_output() const {
+        return !output_path.empty() &&
+               (status == JobStatus::converted || status == JobStatus::skipped);
+    }
 };
 
 // "stopped at 0:25 of 5:00" (no " of …" when the total is unknown)
@@ -40,11 +56,16 @@ class ConversionJob {
 public:
     explicit ConversionJob(const Engine& engine) : engine_(engine) {}
 
-    // An input whose complete output is in the folder already (an output whose mark names
-    // this very input, see output_mark.h) is skipped with "already converted: <path>"
-    // instead of converted again. Whether or not skipping, an output of the input that a stop
-    // cut short is replaced by the new one.
+    // An input whose complete output for the same device is in the folder already (an output
+    // whose mark names this very source, see output_mark.h) is skipped with "already
+    // converted" instead of converted again; one whose earlier output was incomplete stays
+    // incomplete, with the reason it had. Whether or not skipping, an output of the input
+    // that a stop cut short is replaced by a longer one, and the output of a source that
+    // changed since (the same file, found at the same place) by the new one.
     void set_skip_existing(bool skip_existing) { skip_existing_ = skip_existing; }
+    // Outputs go into the folders the inputs lie in under the folder they were found in
+    // (Artist/Album/), made when missing; else all into the output folder itself.
+    void set_keep_folders(bool keep_folders) { keep_folders_ = keep_folders; }
     // The picture codec films get ("mpeg4", "h264", FFmpeg's names) where the device plays
     // it; elsewhere the device's first.
     void set_video_codec(std::string codec) { video_codec_ = std::move(codec); }
@@ -53,6 +74,10 @@ public:
     // with the input's duration in seconds (0 when unknown). `sink` answers false to stop:
     // the file then ends stopped, complete and shorter (a stop before the first packet was
     // written keeps no file: output_path stays empty).
+    JobOutcome convert_one(const CollectedInput& input, const DeviceProfile& device,
+                           const std::string& output_folder, ProgressSink* sink,
+                           const std::function<void(double seconds)>& on_conversion_start = {});
+    // A file named by itself.
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
                            const std::string& output_folder, ProgressSink* sink,
                            const std::function<void(double seconds)>& on_conversion_start = {});
@@ -60,6 +85,7 @@ public:
 private:
     const Engine& engine_;
     bool skip_existing_ = false;
+    bool keep_folders_ = false;
     std::string video_codec_ = "mpeg4";
 };
 

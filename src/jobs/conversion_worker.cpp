@@ -2,6 +2,7 @@
 #include "jobs/conversion_worker.h"
 
 #include "jobs/output_folder.h"
+#include "jobs/sent_media.h"
 
 namespace morvane {
 
@@ -75,7 +76,7 @@ void ConversionWorker::request_stop() {
 
 int ConversionWorker::batch_total() const {
     const std::size_t waiting = stop_requested_ ? stopped_batch_rest_ : queue_.size();
-    return current_index_ + 1 + static_cast<int>(waiting);
+    return current_index_ + 1 + static_cast<int>(found_.size() + waiting);
 }
 
 bool ConversionWorker::on_progress(int percent) {
@@ -101,6 +102,26 @@ void ConversionWorker::worker_main() {
     }
 }
 
+bool ConversionWorker::next_input(std::unique_lock<std::mutex>& lock, InputCollector& collector,
+                                  CollectedInput& input) {
+    while (found_.empty()) {
+        if (queue_.empty() || quit_requested_ || stop_requested_) {
+            return false;
+        }
+        const std::string path = queue_.front();
+        queue_.pop_front();
+        const std::size_t known = collector.inputs().size();
+        lock.unlock();
+        collector.add(path);
+        lock.lock();
+        found_.insert(found_.end(), collector.inputs().begin() + static_cast<std::ptrdiff_t>(known),
+                      collector.inputs().end());
+    }
+    input = found_.front();
+    found_.pop_front();
+    return true;
+}
+
 bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     batch_running_ = true;
     start_requested_ = false;
@@ -113,7 +134,13 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     const std::string folder = settings_.output_folder;
     lock.unlock();
     summary.output_folder_problem = prepare_output_folder(folder).value_or("");
+    // The player that is there now is asked at once whether it takes files at all.
+    follow_player(player, summary);
     lock.lock();
+    InputCollector collector(true, folder, [this] {
+        const std::lock_guard stop_lock(mutex_);
+        return stop_requested_ || quit_requested_;
+    });
 
     for (int index = 0;; ++index) {
         if (quit_requested_) {
@@ -122,11 +149,25 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
             lock.lock();
             return false;
         }
-        if (stop_requested_) {
+        CollectedInput input;
+        if (stop_requested_ || !next_input(lock, collector, input)) {
+            if (quit_requested_) {
+                continue;
+            }
+            if (!stop_requested_) {
+                break;
+            }
             summary.stop_requested = true;
+            std::vector<std::string> left;
+            for (const CollectedInput& found : found_) {
+                left.push_back(found.path);
+            }
+            found_.clear();
             for (; stopped_batch_rest_ > 0; --stopped_batch_rest_) {
-                const std::string path = queue_.front();
+                left.push_back(queue_.front());
                 queue_.pop_front();
+            }
+            for (const std::string& path : left) {
                 summary.count(JobStatus::not_started);
                 JobOutcome outcome;
                 outcome.status = JobStatus::not_started;
@@ -136,16 +177,16 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
             }
             break;
         }
-        if (queue_.empty()) {
-            break;
-        }
-        const std::string path = queue_.front();
-        queue_.pop_front();
-        if (!summary.output_folder_problem.empty()) {
+        const std::string path = input.path;
+        if (!summary.output_folder_problem.empty() || input.duplicate()) {
             JobOutcome outcome;
-            outcome.reason = summary.output_folder_problem;
-            summary.count(JobStatus::failed);
-            summary.failed_files.push_back({path, outcome.reason});
+            outcome.status = input.duplicate() ? JobStatus::skipped : JobStatus::failed;
+            outcome.reason =
+                input.duplicate() ? "same file as " + input.same_as : summary.output_folder_problem;
+            summary.count(outcome.status);
+            if (!input.duplicate()) {
+                summary.failed_files.push_back({path, outcome.reason});
+            }
             lock.unlock();
             host_.file_finished(path, outcome);
             lock.lock();
@@ -156,10 +197,8 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         current_path_ = path;
         const DeviceProfile device = device_;
         const std::string output_folder = settings_.output_folder;
-        const bool sending = settings_.send_to_player != 0 && device.accepts_sent_files;
-        const PlayerSenderOpener opener = sending ? player_opener_ : PlayerSenderOpener();
-        const std::uint64_t generation = player_generation_;
         job.set_skip_existing(skip_existing_);
+        job.set_keep_folders(settings_.keep_folders != 0);
         job.set_video_codec(settings_.video_codec);
         const ConversionStatus status{true, index, batch_total(), 0, 0, path};
         lock.unlock();
@@ -167,7 +206,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         host_.conversion_begin();
         host_.status_changed(status);
         const JobOutcome outcome =
-            job.convert_one(path, device, output_folder, this, [this](double seconds) {
+            job.convert_one(input, device, output_folder, this, [this](double seconds) {
                 const std::lock_guard duration_lock(mutex_);
                 current_seconds_ = seconds;
             });
@@ -177,9 +216,10 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
             summary.failed_files.push_back({path, outcome.reason});
         }
         // On this thread, after the file is whole in the output folder; the window only
-        // waits for the news.
-        if (outcome.converted()) {
-            send_to_player(player, opener, generation, path, outcome, device, summary);
+        // waits for the news. A player connected while the file converted takes it too.
+        if (outcome.has_complete_output()) {
+            follow_player(player, summary);
+            send_to_player(player, path, outcome, device, summary);
         }
         lock.lock();
         if (quit_requested_) {
@@ -217,44 +257,60 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     return true;
 }
 
-void ConversionWorker::send_to_player(BatchPlayer& player, const PlayerSenderOpener& opener,
-                                      std::uint64_t generation, const std::string& input,
+void ConversionWorker::follow_player(BatchPlayer& player, BatchSummary& summary) {
+    PlayerSenderOpener opener;
+    std::uint64_t generation = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        const bool sending = settings_.send_to_player != 0 && device_.accepts_sent_files;
+        opener = sending ? player_opener_ : PlayerSenderOpener();
+        generation = sending ? player_generation_ : 0;
+    }
+    if (player.generation == generation && (player.sender || !opener)) {
+        return;
+    }
+    close_player(player, summary); // the player changed (or went) since its last file
+    player.generation = generation;
+    if (opener) {
+        player.sender = opener();
+    }
+    if (player.sender) {
+        player.refusal = player.sender->refusal();
+        summary.player_refusal = player.refusal;
+    }
+}
+
+void ConversionWorker::send_to_player(BatchPlayer& player, const std::string& input,
                                       const JobOutcome& outcome, const DeviceProfile& device,
                                       BatchSummary& summary) {
-    if (player.sender && player.generation != generation) {
-        close_player(player, summary); // the player changed (or went) since its last file
-    }
-    if (!opener) {
+    // A player that takes nothing says so once, for the batch, not for every file.
+    if (!player.sender || !player.refusal.empty()) {
         return;
     }
-    if (!player.sender) {
-        player.sender = opener();
-        player.generation = generation;
-        if (!player.sender) {
-            return;
-        }
-    }
-    const std::string& output = outcome.output_path;
-    const std::optional<std::string> problem =
-        player.sender->send(output, sent_name(input, output), sent_media(device, output));
-    if (problem) {
+    const SendOutcome sent = player.sender->send(file_to_send(outcome, device));
+    if (!sent.sent()) {
         ++summary.not_sent;
-        summary.failed_files.push_back({input, "not sent to the player: " + *problem});
-        return;
+        summary.failed_files.push_back({input, "not sent to the player: " + sent.reason});
+    } else if (sent.already_there) {
+        ++summary.already_on_player;
+    } else if (sent.pending) {
+        player.pending_inputs.push_back(input);
+    } else {
+        ++summary.sent;
     }
-    ++summary.sent;
-    player.sent_inputs.push_back(input);
 }
 
 void ConversionWorker::close_player(BatchPlayer& player, BatchSummary& summary) {
     if (!player.sender) {
         return;
     }
-    if (const std::optional<std::string> problem = player.sender->finish()) {
-        for (const std::string& input : player.sent_inputs) {
-            --summary.sent;
+    const SendFinish finish = player.sender->finish();
+    for (const std::string& input : player.pending_inputs) {
+        if (finish.failure) {
             ++summary.not_sent;
-            summary.failed_files.push_back({input, "not sent to the player: " + *problem});
+            summary.failed_files.push_back({input, "not sent to the player: " + *finish.failure});
+        } else {
+            ++summary.sent;
         }
     }
     player = BatchPlayer{};

@@ -14,6 +14,7 @@
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_profile.h"
+#include "jobs/input_collector.h"
 #include "jobs/player_sender.h"
 #include "settings/app_settings.h"
 
@@ -52,7 +53,9 @@ public:
     void set_player(PlayerSenderOpener opener);
 
     // Queues paths in drop order; nothing is filtered here. A running batch takes them,
-    // unless it was asked to stop: then they wait for the next batch.
+    // unless it was asked to stop: then they wait for the next batch. Folders are walked for
+    // media on the worker's thread as the batch reaches them (see InputCollector), never
+    // into the output folder; a file met twice in a batch is skipped as the same file.
     void add_files(const std::vector<std::string>& paths);
     // Starts a batch of the queued files, or lets a running one pick them up. Call it from
     // the owner's thread only.
@@ -70,22 +73,30 @@ private:
     // The player the running batch sends to; used by the worker thread only.
     struct BatchPlayer {
         std::unique_ptr<PlayerSender> sender;
-        std::uint64_t generation = 0;         // of the opener it came from
-        std::vector<std::string> sent_inputs; // whose outputs it took
+        std::uint64_t generation = 0; // of the opener it came from
+        std::string refusal;          // why it takes no file at all
+        // Inputs whose outputs it took but lists only once its sending is finished.
+        std::vector<std::string> pending_inputs;
     };
 
     void worker_main();
-    // Sends the converted output of `input` onto the player of `generation` (opened through
-    // `opener`), counting the outcome in `summary`. Call without the lock.
-    void send_to_player(BatchPlayer& player, const PlayerSenderOpener& opener,
-                        std::uint64_t generation, const std::string& input,
-                        const JobOutcome& outcome, const DeviceProfile& device,
-                        BatchSummary& summary);
+    // Sends the output `outcome` names (converted now or before) onto the player connected
+    // now, counting the outcome in `summary`. Call without the lock.
+    void send_to_player(BatchPlayer& player, const std::string& input, const JobOutcome& outcome,
+                        const DeviceProfile& device, BatchSummary& summary);
+    // The player to send to now: the one the batch has, or the one connected since (the old
+    // one finished first). Call without the lock.
+    void follow_player(BatchPlayer& player, BatchSummary& summary);
     // Ends the batch's use of its player: the files it took count as not sent when it
     // cannot keep them. Call without the lock.
     static void close_player(BatchPlayer& player, BatchSummary& summary);
     // Runs one batch; returns with `lock` held. False when the worker must end at once.
     bool run_batch(std::unique_lock<std::mutex>& lock);
+    // The next input of the batch: the files the last walk found first, then the next path
+    // queued (walked when it is a folder). False when there is none. Call with the lock
+    // held; it is released while a folder is walked.
+    bool next_input(std::unique_lock<std::mutex>& lock, InputCollector& collector,
+                    CollectedInput& input);
     // The files of the running batch so far; call with the lock held.
     int batch_total() const;
     bool batch_due() const { return start_requested_ && !queue_.empty(); }
@@ -104,6 +115,7 @@ private:
     PlayerSenderOpener player_opener_;
     std::uint64_t player_generation_ = 0; // counts set_player calls
     std::deque<std::string> queue_;       // not yet taken by a batch
+    std::deque<CollectedInput> found_;    // found by the batch's walks, not yet converted
     bool start_requested_ = false;
     bool batch_running_ = false;
     bool stop_requested_ = false;

@@ -2,7 +2,6 @@
 #include "jobs/device_plan.h"
 
 #include "engine/frame_size_fit.h"
-#include "jobs/output_mark.h"
 
 #include <cmath>
 
@@ -19,7 +18,7 @@ constexpr double buffer_seconds = 0.1;
 } // namespace
 
 ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& video_codec,
-                               const MediaInput& input, const std::string& source) {
+                               const MediaInput& input) {
     ConversionPlan plan;
     const std::optional<MediaInput::Picture> picture = input.picture();
     const std::optional<MediaInput::Sound> sound = input.sound();
@@ -58,7 +57,6 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& v
         // The players want a sound track with every film: silence where there is none.
         out.silence = !sound;
     }
-    plan.tags = output_mark_tags(source);
     return plan;
 }
 

@@ -13,8 +13,8 @@ namespace morvane {
 // What `device` makes of `input`: when the device shows films and the input has pictures, a
 // film in the device's format for `video_codec` (its first when it has no such codec), the
 // pictures fitted to its frame within its rates; otherwise sound alone. Its sound (or silence
-// beside pictures without sound); tags that say which input made the output (`source`).
+// beside pictures without sound).
 ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& video_codec,
-                               const MediaInput& input, const std::string& source);
+                               const MediaInput& input);
 
 } // namespace morvane

@@ -122,11 +122,11 @@ DeviceTable device_table(const std::string& data_folder) {
     // The psp muxer writes what the PSP's own tools write and plain MP4 lacks: the brand MSNV,
     // a profile box (uuid PROF: codecs, rates, frame size) before the media and the title in
     // the PSP's own box (uuid USMT); its video browser is known to pass over H.264 files
-    // without them. It keeps no iTunes-style tags, so the MPEG-4 films, which play without,
-    // stay plain MP4.
-    DeviceProfile psp = film_player(pictures + "PSP.jpg", "Sony PSP", 368, 208,
-                                    {mpeg4_film(368, 208, 1000000, 1000000),
-                                     h264_film("psp", 368, 208, "main", "2.1", 550000, 768000, 20)});
+    // without them. The MPEG-4 films, which play without, stay plain MP4.
+    DeviceProfile psp =
+        film_player(pictures + "PSP.jpg", "Sony PSP", 368, 208,
+                    {mpeg4_film(368, 208, 1000000, 1000000),
+                     h264_film("psp", 368, 208, "main", "2.1", 550000, 768000, 20)});
     psp.channels = 2;
     psp.sample_rate = 24000;
 
@@ -141,10 +141,10 @@ DeviceTable device_table(const std::string& data_folder) {
 
     DeviceTable table = {
         phone,
+        // Both iPods at most 1.5 Mb/s, what the 5th generation plays: one file serves both.
         film_player(pictures + "iPod Nano.jpg", "iPod nano", 320, 240,
                     {mpeg4_film(320, 240, 1500000, 2500000),
-                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 2500000, 21)}),
-        // The 5th generation too: at most 1.5 Mb/s.
+                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 21)}),
         film_player(pictures + "iPod Classic.jpg", "iPod classic", 320, 240,
                     {mpeg4_film(320, 240, 1500000, 2500000),
                      h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 21)}),

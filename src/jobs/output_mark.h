@@ -1,32 +1,41 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What an output says of the input it was made from: which file (source_identity) and whether
-// the conversion ran to the end or a stop cut it short. It lives in the output's own tags, an
-// ID3 TXXX frame in an MP3 and an iTunes free-form atom in an MP4, so it travels with the
-// file to any folder and any file system.
+// What an output says of how it was made: from which source (its SourceIdentity), for what
+// (its OutputTarget), found where (the source's path under the folder it was found in, and
+// a hash of its absolute path), and how the conversion ended. It lives in the output's own
+// tags, so it travels with the file to any folder, file system or player.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace morvane {
 
 struct OutputMark {
-    std::string source; // the source_identity of the input that made it
-    bool complete = false;
+    enum class State {
+        complete,   // the whole input converted
+        stopped,    // a stop cut it short at `seconds`
+        incomplete, // the input is damaged or cut: what it held, `reason` says where it ends
+    };
+
+    std::string source;        // SourceIdentity::text()
+    std::string target;        // output_target(); empty in outputs of earlier versions
+    std::string relative_path; // of the source under the folder it was found in
+    std::string location;      // source_location() of the source
+    State state = State::complete;
+    double seconds = 0; // stopped: of the input's timeline reached
+    std::string reason; // incomplete: why
+
+    // The entries an output's tags carry (see tag_file.h).
+    std::map<std::string, std::string> entries() const;
 };
 
-// The tags the engine writes into a new output, marked not complete: the MP3 muxer keeps them
-// as TXXX frames; the MP4 muxer has no place for them (finish_output_mark adds it).
-std::vector<std::pair<std::string, std::string>> output_mark_tags(const std::string& source);
+// A short hash of the absolute form of `path`: tells the place a source was found in
+// without writing the user's folders into every output.
+std::string source_location(const std::string& path);
 
-// Once the file is written: records whether it is complete (patches the TXXX frame in place;
-// adds free-form atoms to the MP4's tag list). Nothing on success, else why.
-std::optional<std::string> finish_output_mark(const std::string& path, const std::string& source,
-                                              bool complete);
-
-// The mark of a file; nothing when it has none (not Morvane's output, or not media).
+// The mark in a file's tags; nothing when it has none (not Morvane's output, not media, or
+// not a regular file).
 std::optional<OutputMark> read_output_mark(const std::string& path);
 
 } // namespace morvane

@@ -1,7 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/output_naming.h"
 
+#include "jobs/utf8_sequence.h"
+
+#include <unistd.h>
+
 namespace morvane {
+
+namespace {
+
+// "_" and up to six digits: a million outputs of one name.
+constexpr std::size_t suffix_room = 7;
+// Where the file system does not say (or the folder is not there yet).
+constexpr long usual_longest_name = 255;
+
+} // namespace
 
 std::string output_base_name(const std::string& input_path) {
     const std::size_t slash = input_path.find_last_of('/');
@@ -13,15 +26,20 @@ std::string output_base_name(const std::string& input_path) {
     return name;
 }
 
-std::string planned_output_path(const DeviceProfile& device, const std::string& input_path,
-                                bool video_output, const std::string& output_folder) {
-    std::string path = output_folder;
+std::string planned_output_path(const std::string& folder, const std::string& base_name,
+                                const std::string& extension) {
+    std::string path = folder;
     if (!path.empty() && path.back() != '/') {
         path += '/';
     }
-    path += output_base_name(input_path);
-    path += video_output ? device.video_extension : device.audio_extension;
-    return path;
+    long longest = ::pathconf(path.empty() ? "." : path.c_str(), _PC_NAME_MAX);
+    if (longest <= 0) {
+        longest = usual_longest_name;
+    }
+    const std::size_t room = extension.size() + suffix_room;
+    const std::size_t limit =
+        static_cast<std::size_t>(longest) > room ? static_cast<std::size_t>(longest) - room : 1;
+    return path + cut_at_character(base_name, limit) + extension;
 }
 
 std::string output_name_candidate(const std::string& planned_path, const std::string& extension,

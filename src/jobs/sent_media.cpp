@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/sent_media.h"
 
-#include "jobs/output_naming.h"
-
 namespace morvane {
 
 SentMedia sent_media(const DeviceProfile& device, const std::string& output) {
@@ -13,9 +11,15 @@ SentMedia sent_media(const DeviceProfile& device, const std::string& output) {
     return film ? SentMedia::video : SentMedia::sound;
 }
 
-std::string sent_name(const std::string& input, const std::string& output) {
-    const std::size_t dot = output.find_last_of('.');
-    return output_base_name(input) + (dot == std::string::npos ? "" : output.substr(dot));
+FileToSend file_to_send(const JobOutcome& outcome, const DeviceProfile& device) {
+    FileToSend file;
+    file.path = outcome.output_path;
+    file.name = outcome.player_name;
+    file.folder = outcome.player_folder;
+    file.media = sent_media(device, outcome.output_path);
+    file.source = outcome.source;
+    file.target = outcome.target;
+    return file;
 }
 
 } // namespace morvane

@@ -3,66 +3,125 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/murmur3.h>
+}
 
 namespace morvane {
 
 namespace {
 
 constexpr std::int64_t hashed_span = 1 << 20;
+constexpr std::size_t read_block = 64 * 1024;
 
-// FNV-1a, 64 bits: quick, and plenty to tell two songs apart once size and time agree.
-void hash_bytes(std::uint64_t& hash, const unsigned char* bytes, std::size_t count) {
-    for (std::size_t index = 0; index < count; ++index) {
-        hash = (hash ^ bytes[index]) * 0x100000001b3ULL;
-    }
+// Reads the first and the last megabyte (once, where they overlap) and hands each block to
+// `take`. False when a read fails.
+bool read_ends(int descriptor, std::int64_t size,
+               const std::function<void(const unsigned char*, std::size_t)>& take) {
+    std::vector<unsigned char> buffer(read_block);
+    const auto read_span = [&](std::int64_t offset, std::int64_t length) {
+        while (length > 0) {
+            const auto wanted = static_cast<std::size_t>(
+                std::min<std::int64_t>(length, static_cast<std::int64_t>(buffer.size())));
+            const ssize_t got = ::pread(descriptor, buffer.data(), wanted, offset);
+            if (got <= 0) {
+                return false;
+            }
+            take(buffer.data(), static_cast<std::size_t>(got));
+            offset += got;
+            length -= got;
+        }
+        return true;
+    };
+    const std::int64_t head = std::min(size, hashed_span);
+    const std::int64_t tail_start = std::max(head, size - hashed_span);
+    return read_span(0, head) && read_span(tail_start, size - tail_start);
 }
 
-bool hash_span(int descriptor, std::int64_t offset, std::int64_t length, std::uint64_t& hash) {
-    std::vector<unsigned char> buffer(64 * 1024);
-    while (length > 0) {
-        const auto wanted = static_cast<std::size_t>(
-            std::min<std::int64_t>(length, static_cast<std::int64_t>(buffer.size())));
-        const ssize_t got = ::pread(descriptor, buffer.data(), wanted, offset);
-        if (got <= 0) {
-            return false;
-        }
-        hash_bytes(hash, buffer.data(), static_cast<std::size_t>(got));
-        offset += got;
-        length -= got;
+// A regular file, opened for reading without waiting on what is not one.
+int open_regular(const std::string& path, struct stat& status) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor >= 0 && (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(descriptor);
+        return -1;
     }
-    return true;
+    return descriptor;
 }
 
 } // namespace
 
-std::optional<std::string> source_identity(const std::string& path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<SourceIdentity> SourceIdentity::of(const std::string& path) {
+    struct stat status {};
+    const int descriptor = open_regular(path, status);
     if (descriptor < 0) {
         return std::nullopt;
     }
-    struct stat status {};
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    const bool read =
-        ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-        hash_span(descriptor, 0, std::min<std::int64_t>(status.st_size, hashed_span), hash) &&
-        (status.st_size <= hashed_span ||
-         hash_span(descriptor, std::max<std::int64_t>(hashed_span, status.st_size - hashed_span),
-                   std::min<std::int64_t>(hashed_span, status.st_size - hashed_span), hash));
+    // MurmurHash3: several times quicker than a byte-wise hash, so a rerun over a whole
+    // library costs little more than reading two megabytes of each song.
+    AVMurMur3* hash = av_murmur3_alloc();
+    bool read = false;
+    unsigned char digest[16] = {};
+    if (hash != nullptr) {
+        av_murmur3_init(hash);
+        read = read_ends(descriptor, status.st_size,
+                         [hash](const unsigned char* bytes, std::size_t count) {
+                             av_murmur3_update(hash, bytes, count);
+                         });
+        av_murmur3_final(hash, digest);
+        av_free(hash);
+    }
     ::close(descriptor);
     if (!read) {
         return std::nullopt;
     }
-    char text[128];
-    std::snprintf(text, sizeof text, "1 %" PRId64 " %" PRId64 ".%09ld %016" PRIx64,
-                  static_cast<std::int64_t>(status.st_size),
-                  static_cast<std::int64_t>(status.st_mtim.tv_sec), status.st_mtim.tv_nsec, hash);
-    return std::string(text);
+    std::string text = "2 " + std::to_string(status.st_size) + " ";
+    for (const unsigned char byte : digest) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", byte);
+        text += pair;
+    }
+    return SourceIdentity(path, status.st_size, std::move(text));
+}
+
+bool SourceIdentity::is(const std::string& recorded) const {
+    if (recorded == text_) {
+        return true;
+    }
+    // "1 <size> <seconds>.<nanoseconds> <FNV-1a of the same two megabytes>"
+    std::istringstream fields(recorded);
+    std::string version, modified, hash;
+    std::int64_t size = -1;
+    if (!(fields >> version >> size >> modified >> hash) || version != "1" || size != size_) {
+        return false;
+    }
+    if (!earlier_hash_) {
+        struct stat status {};
+        const int descriptor = open_regular(path_, status);
+        std::uint64_t value = 0xcbf29ce484222325ULL;
+        const bool read =
+            descriptor >= 0 && read_ends(descriptor, status.st_size,
+                                         [&value](const unsigned char* bytes, std::size_t count) {
+                                             for (std::size_t at = 0; at < count; ++at) {
+                                                 value = (value ^ bytes[at]) * 0x100000001b3ULL;
+                                             }
+                                         });
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        char text[17];
+        std::snprintf(text, sizeof text, "%016" PRIx64, value);
+        earlier_hash_ = read ? std::string(text) : std::string();
+    }
+    return !earlier_hash_->empty() && *earlier_hash_ == hash;
 }
 
 } // namespace morvane

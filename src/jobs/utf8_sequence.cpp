@@ -39,4 +39,15 @@ std::size_t utf8_sequence_length(std::string_view text) {
     return overlong || surrogate || code > 0x10ffff ? 0 : length;
 }
 
+std::string cut_at_character(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
 } // namespace morvane

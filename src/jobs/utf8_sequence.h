@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace morvane {
@@ -11,5 +12,8 @@ namespace morvane {
 // it is not one: a stray byte, a cut sequence, an overlong form, a surrogate, or beyond
 // U+10FFFF.
 std::size_t utf8_sequence_length(std::string_view text);
+
+// `text` cut to at most `limit` bytes, never inside a character.
+std::string cut_at_character(const std::string& text, std::size_t limit);
 
 } // namespace morvane

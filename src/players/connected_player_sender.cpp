@@ -13,23 +13,16 @@ ConnectedPlayerSender::ConnectedPlayerSender(const PlayerRoot& root) {
     }
 }
 
-SendOutcome ConnectedPlayerSender::send_file(const std::string& file, const std::string& name,
-                                             SentMedia media) {
-    // An iPod names its files itself; the tags carry the title.
-    return ipod_ ? ipod_->send(file, media) : psp_->send(file, name, media);
+std::string ConnectedPlayerSender::refusal() const {
+    return ipod_ ? ipod_->refusal() : std::string();
 }
 
-std::optional<std::string> ConnectedPlayerSender::send(const std::string& file,
-                                                       const std::string& name, SentMedia media) {
-    SendOutcome outcome = send_file(file, name, media);
-    if (outcome.sent()) {
-        return std::nullopt;
-    }
-    return std::move(outcome.reason);
+SendOutcome ConnectedPlayerSender::send(const FileToSend& file) {
+    return ipod_ ? ipod_->send(file) : psp_->send(file);
 }
 
-std::optional<std::string> ConnectedPlayerSender::finish() {
-    return ipod_ ? ipod_->finish() : std::nullopt;
+SendFinish ConnectedPlayerSender::finish() {
+    return ipod_ ? ipod_->finish() : SendFinish{};
 }
 
 PlayerSenderOpener ConnectedPlayerSender::opener(const PlayerRoot& root) {

@@ -18,11 +18,9 @@ public:
     // An iPod's database is read here, on the thread that sends.
     explicit ConnectedPlayerSender(const PlayerRoot& root);
 
-    // As send(), with the path where the file landed.
-    SendOutcome send_file(const std::string& file, const std::string& name, SentMedia media);
-    std::optional<std::string> send(const std::string& file, const std::string& name,
-                                    SentMedia media) override;
-    std::optional<std::string> finish() override;
+    std::string refusal() const override;
+    SendOutcome send(const FileToSend& file) override;
+    SendFinish finish() override;
 
     // Opens a sender for `root` whenever it is called (a batch's first file to send).
     static PlayerSenderOpener opener(const PlayerRoot& root);

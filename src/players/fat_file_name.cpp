@@ -15,7 +15,6 @@ constexpr std::size_t longest_name = 200;
 // A longer "extension" is part of the name, not a type.
 constexpr std::size_t longest_extension = 16;
 
-
 std::string with_safe_characters(const std::string& text) {
     std::string safe;
     for (std::size_t at = 0; at < text.size();) {
@@ -44,18 +43,6 @@ std::string without_dots_and_spaces_at_ends(const std::string& text) {
     return text.substr(first, text.find_last_not_of(". ") - first + 1);
 }
 
-// `text` cut to at most `limit` bytes, never inside a character.
-std::string cut_to(const std::string& text, std::size_t limit) {
-    if (text.size() <= limit) {
-        return text;
-    }
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80) {
-        --end;
-    }
-    return text.substr(0, end);
-}
-
 } // namespace
 
 std::string fat_file_name(const std::string& name) {
@@ -69,7 +56,7 @@ std::string fat_file_name(const std::string& name) {
         extension = safe.substr(dot);
     }
     stem = without_dots_and_spaces_at_ends(stem);
-    stem = without_dots_and_spaces_at_ends(cut_to(stem, longest_name - extension.size()));
+    stem = without_dots_and_spaces_at_ends(cut_at_character(stem, longest_name - extension.size()));
     if (stem.empty()) {
         stem = "untitled";
     }

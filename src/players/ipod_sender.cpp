@@ -207,7 +207,7 @@ std::string IpodSender::refusal() const {
     return refusal_;
 }
 
-SendOutcome IpodSender::send(const std::string& file, SentMedia media) {
+SendOutcome IpodSender::send(const FileToSend& sent) {
     std::lock_guard lock(mutex_);
     if (!refusal_.empty()) {
         return not_sent(refusal_);
@@ -215,10 +215,12 @@ SendOutcome IpodSender::send(const std::string& file, SentMedia media) {
     if (finished_) {
         return not_sent("the iPod's database was already written for this batch");
     }
-    return add(file, media);
+    return add(sent);
 }
 
-SendOutcome IpodSender::add(const std::string& file, SentMedia media) {
+SendOutcome IpodSender::add(const FileToSend& sent) {
+    const std::string& file = sent.path;
+    const SentMedia media = sent.media;
     const auto read = read_media_tags(file);
     if (const auto* problem = std::get_if<std::string>(&read)) {
         return not_sent("cannot read the converted file: " + *problem);
@@ -287,14 +289,15 @@ SendOutcome IpodSender::add(const std::string& file, SentMedia media) {
     sent_files_.push_back(landed);
     SendOutcome outcome;
     outcome.landed_path = landed;
+    outcome.pending = true;
     return outcome;
 }
 
-std::optional<std::string> IpodSender::finish() {
+SendFinish IpodSender::finish() {
     std::lock_guard lock(mutex_);
     if (finished_ || !refusal_.empty() || sent_files_.empty()) {
         finished_ = true;
-        return std::nullopt;
+        return {};
     }
     finished_ = true;
     // What libgpod rewrites to tell the iPod what it holds: iTunesDB, and on a shuffle the
@@ -311,12 +314,12 @@ std::optional<std::string> IpodSender::finish() {
         std::optional<std::string> contents = path.empty() ? std::nullopt : whole_file(path);
         if (!contents) {
             forget_sent_files();
-            return "cannot read the iPod's database to keep a backup of it";
+            return {"cannot read the iPod's database to keep a backup of it", {}};
         }
         std::string failure;
         if (!replace_file_atomically(path + ".morvane-backup", *contents, &failure)) {
             forget_sent_files();
-            return "cannot keep a backup of the iPod's database: " + failure;
+            return {"cannot keep a backup of the iPod's database: " + failure, {}};
         }
         kept.push_back({path, std::move(*contents)});
     }
@@ -332,15 +335,16 @@ std::optional<std::string> IpodSender::finish() {
             }
         }
         forget_sent_files();
-        return reason;
+        return {reason, {}};
     }
     for (const KeptFile& file : kept) {
         if (!flushed(file.path)) {
-            return std::string("the iPod's database may not have reached the player: ") +
-                   std::strerror(errno);
+            return {{},
+                    std::string("the iPod's database may not have reached the player: ") +
+                        std::strerror(errno)};
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 void IpodSender::forget_sent_files() {

@@ -31,18 +31,18 @@ public:
 
     // Copies `file` (it stays where it is) onto the iPod and adds its track to the database
     // in memory. Safe from several threads: the database is used by one at a time.
-    SendOutcome send(const std::string& file, SentMedia media);
+    SendOutcome send(const FileToSend& file);
 
     // Writes the database with the tracks sent (once; later calls and sends do nothing).
     // Nothing when it was written or nothing was sent; else why, and then none of the sent
     // files is on the iPod: the database is as it was before and their copies are removed.
-    std::optional<std::string> finish();
+    SendFinish finish();
 
 private:
     struct Library; // libgpod's database: GLib's types stay out of this header
 
-    SendOutcome add(const std::string& file, SentMedia media); // under mutex_
-    void forget_sent_files();                                  // under mutex_
+    SendOutcome add(const FileToSend& file); // under mutex_
+    void forget_sent_files();                // under mutex_
 
     const std::string root_;
     mutable std::mutex mutex_;

@@ -95,24 +95,24 @@ void add_thumbnail(const std::string& film, const std::string& landed) {
 
 PspSender::PspSender(std::string root) : root_(std::move(root)) {}
 
-SendOutcome PspSender::send(const std::string& file, const std::string& name, SentMedia media) {
+SendOutcome PspSender::send(const FileToSend& file) {
     std::lock_guard lock(sending_);
-    return send_one(file, name, media);
+    return send_one(file);
 }
 
-SendOutcome PspSender::send_one(const std::string& file, const std::string& name, SentMedia media) {
+SendOutcome PspSender::send_one(const FileToSend& file) {
     std::string folder = root_;
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
     }
-    folder += media == SentMedia::video ? "VIDEO" : "MUSIC";
+    folder += file.media == SentMedia::video ? "VIDEO" : "MUSIC";
     // A stick fresh from the shop may lack the folder; the player reads it at the root.
     if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
         return not_sent("cannot create " + folder + " on the player: " + error_text(errno));
     }
     TemporaryOutput::remove_stale(folder);
 
-    const Descriptor source(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    const Descriptor source(::open(file.path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (source.value < 0 || ::fstat(source.value, &status) != 0) {
         return not_sent("cannot read the converted file: " + error_text(errno));
@@ -128,7 +128,7 @@ SendOutcome PspSender::send_one(const std::string& file, const std::string& name
         return not_enough_space(needed, available);
     }
 
-    const std::string safe_name = fat_file_name(name);
+    const std::string safe_name = fat_file_name(file.name);
     const std::size_t dot = safe_name.find_last_of('.');
     const std::string extension = dot == std::string::npos ? std::string() : safe_name.substr(dot);
 
@@ -150,8 +150,8 @@ SendOutcome PspSender::send_one(const std::string& file, const std::string& name
     if (const auto problem = temporary.commit(folder + "/" + safe_name, extension, landed)) {
         return not_sent("copying onto the player failed: " + *problem);
     }
-    if (media == SentMedia::video) {
-        add_thumbnail(file, landed);
+    if (file.media == SentMedia::video) {
+        add_thumbnail(file.path, landed);
     }
     SendOutcome outcome;
     outcome.landed_path = landed;

@@ -19,13 +19,13 @@ public:
     PspSender(const PspSender&) = delete;
     PspSender& operator=(const PspSender&) = delete;
 
-    // Copies `file` (it stays where it is) onto the stick as `name` made FAT-safe, or the
-    // naming rule's next free name. Safe from several threads: files go onto the stick one
+    // Copies the file (it stays where it is) onto the stick as its name made FAT-safe, or
+    // the naming rule's next free name. Safe from several threads: files go onto the stick one
     // at a time, so each free-space check holds until its copy ends.
-    SendOutcome send(const std::string& file, const std::string& name, SentMedia media);
+    SendOutcome send(const FileToSend& file);
 
 private:
-    SendOutcome send_one(const std::string& file, const std::string& name, SentMedia media);
+    SendOutcome send_one(const FileToSend& file);
 
     const std::string root_;
     std::mutex sending_;

@@ -17,6 +17,8 @@ struct AppSettings {
     int open_output_after_batch = 1;
     // Converted files are copied onto a connected player too (the desktop program).
     int send_to_player = 1;
+    // Outputs keep the layout of the folders their inputs were found in.
+    int keep_folders = 0;
     int device_index = 0;
     // The picture codec of films, by FFmpeg's name ("mpeg4", "h264"), where the device plays
     // it; MPEG-4 plays on every model.

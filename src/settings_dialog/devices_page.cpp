@@ -97,12 +97,13 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index,
             codec_buttons_->addButton(added.button);
             choice->addWidget(added.button);
             choice->addWidget(added.purpose);
-            connect(added.button, &QRadioButton::toggled, this, [this, codec = film.codec](bool on) {
-                if (on) {
-                    chosen_codec_ = codec;
-                    show_device(chosen_index_);
-                }
-            });
+            connect(added.button, &QRadioButton::toggled, this,
+                    [this, codec = film.codec](bool on) {
+                        if (on) {
+                            chosen_codec_ = codec;
+                            show_device(chosen_index_);
+                        }
+                    });
             codec_choices_.push_back(added);
         }
     }

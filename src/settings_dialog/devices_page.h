@@ -7,7 +7,6 @@
 #include "jobs/device_table.h"
 
 #include <QWidget>
-
 #include <string>
 #include <vector>
 

@@ -12,9 +12,9 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -57,8 +57,7 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     header_ = new HeaderBand(this);
     pages_ = new QStackedWidget(this);
     general_page_ = new GeneralPage(settings_, shell, pages_);
-    devices_page_ =
-        new DevicesPage(devices, settings_.device_index, settings_.video_codec, pages_);
+    devices_page_ = new DevicesPage(devices, settings_.device_index, settings_.video_codec, pages_);
     about_page_ = new AboutPage(data_folder, shell, pages_);
     add_page(general_page_, tr("General"));
     add_page(devices_page_, tr("Devices"));
@@ -153,8 +152,7 @@ void SettingsDialog::showEvent(QShowEvent* event) {
 void SettingsDialog::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setPen(frame_colour());
-    const QRect page =
-        header_->geometry().united(page_scroller_->geometry()).adjusted(-1, 0, 1, 1);
+    const QRect page = header_->geometry().united(page_scroller_->geometry()).adjusted(-1, 0, 1, 1);
     painter.drawRect(page.adjusted(0, 0, -1, -1));
 }
 

@@ -338,12 +338,16 @@ TEST_F(ConversionWorkerTest, ClosingDuringAConversionStopsItAndReportsNothingMor
     }
 }
 
-// A player that takes what it is sent in a list, refuses what it is told to, and may fail
-// its end of the batch (as an iPod whose database cannot be written does).
+// A player that takes what it is sent in a list (listed, as an iPod lists them, only once the
+// batch ends), refuses what it is told to, holds what it is told to already, may refuse
+// every file from the start and may fail its end of the batch (as an iPod whose database
+// cannot be written does).
 struct ListPlayer {
     std::mutex mutex;
     std::vector<std::string> names; // sent, in order
     std::string refused_name;       // this one is not sent
+    std::string held_name;          // this one it holds already
+    std::string refusal;            // no file at all
     std::optional<std::string> finish_problem;
     int opened = 0, finished = 0;
 
@@ -351,20 +355,27 @@ struct ListPlayer {
         class Sender : public PlayerSender {
         public:
             explicit Sender(ListPlayer& player) : player_(player) {}
-            std::optional<std::string> send(const std::string& file, const std::string& name,
-                                            SentMedia media) override {
+            std::string refusal() const override { return player_.refusal; }
+            SendOutcome send(const FileToSend& file) override {
                 std::lock_guard lock(player_.mutex);
-                if (name == player_.refused_name || !std::filesystem::exists(file) ||
-                    media != SentMedia::sound) {
-                    return "the stick is full";
+                SendOutcome outcome;
+                if (file.name == player_.refused_name || !std::filesystem::exists(file.path) ||
+                    file.media != SentMedia::sound || file.source.empty() || file.target.empty()) {
+                    outcome.reason = "the stick is full";
+                    return outcome;
                 }
-                player_.names.push_back(name);
-                return std::nullopt;
+                outcome.landed_path = "/player/" + file.name;
+                outcome.already_there = file.name == player_.held_name;
+                outcome.pending = !outcome.already_there;
+                if (outcome.pending) {
+                    player_.names.push_back(file.name);
+                }
+                return outcome;
             }
-            std::optional<std::string> finish() override {
+            SendFinish finish() override {
                 std::lock_guard lock(player_.mutex);
                 ++player_.finished;
-                return player_.finish_problem;
+                return {player_.finish_problem, {}};
             }
 
         private:
@@ -382,46 +393,71 @@ TEST_F(ConversionWorkerTest, ConvertedFilesGoOntoThePlayerAndWhatDidNotLandIsLis
     const struct {
         const char* what;
         int send_to_player;
-        std::string refused_name;
+        bool connects_midway; // while the first file converts
+        std::string refused_name, held_name, refusal;
         std::optional<std::string> finish_problem;
-        int sent, not_sent;
+        int sent, already, not_sent;
         std::vector<std::string> reasons;
     } cases[] = {
-        {"all land", 1, "", std::nullopt, 2, 0, {}},
-        {"one refused",
+        {"all land", 1, false, "", "", "", std::nullopt, 2, 0, 0, {}},
+        {"connected while the first converts", 1, true, "", "", "", std::nullopt, 2, 0, 0, {}},
+        {"one refused, one there already",
          1,
+         false,
          "b.mp3",
+         "a.mp3",
+         "",
          std::nullopt,
+         0,
          1,
          1,
          {"not sent to the player: the stick is full"}},
         {"the batch's end fails",
          1,
+         false,
          "b.mp3",
+         "",
+         "",
          "the database was not written",
+         0,
          0,
          2,
          {"not sent to the player: the stick is full",
           "not sent to the player: the database was not written"}},
-        {"the setting is off", 0, "", std::nullopt, 0, 0, {}},
+        {"the player takes nothing", 1, false, "", "", "read-only", std::nullopt, 0, 0, 0, {}},
+        {"the setting is off", 0, false, "", "", "", std::nullopt, 0, 0, 0, {}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.what);
         ListPlayer player;
         player.refused_name = each.refused_name;
+        player.held_name = each.held_name;
+        player.refusal = each.refusal;
         player.finish_problem = each.finish_problem;
         settings.send_to_player = each.send_to_player;
         const std::size_t ends_before = host.ends();
         auto worker = make_worker(3); // the shuffle: sound only
-        worker->set_player(player.opener());
+        if (each.connects_midway) {
+            host.on_status = [&, connected = false](const ConversionStatus& status) mutable {
+                if (status.converting && !connected) {
+                    connected = true;
+                    worker->set_player(player.opener());
+                }
+            };
+        } else {
+            worker->set_player(player.opener());
+        }
         worker->add_files({short_tone("a.wav"), short_tone("b.wav")});
         worker->start_conversion();
         ASSERT_TRUE(host.wait_for([&] { return host.summaries.size() > ends_before; }));
         worker.reset();
+        host.on_status = nullptr;
         const BatchSummary summary = host.summaries.back();
         EXPECT_EQ(summary.converted, 2);
         EXPECT_EQ(summary.sent, each.sent);
+        EXPECT_EQ(summary.already_on_player, each.already);
         EXPECT_EQ(summary.not_sent, each.not_sent);
+        EXPECT_EQ(summary.player_refusal, each.refusal);
         std::vector<std::string> reasons;
         for (const FailedFile& failed : summary.failed_files) {
             reasons.push_back(failed.reason);

@@ -11,13 +11,6 @@
 namespace morvane {
 namespace {
 
-DeviceProfile player() {
-    DeviceProfile device;
-    device.video_extension = ".mp4";
-    device.audio_extension = ".mp3";
-    return device;
-}
-
 TEST(OutputNaming, BaseNameLosesFolderAndLastExtensionOnly) {
     EXPECT_EQ(output_base_name("/clips/holiday.2008.avi"), "holiday.2008");
     EXPECT_EQ(output_base_name("/clips/README"), "README");
@@ -26,10 +19,17 @@ TEST(OutputNaming, BaseNameLosesFolderAndLastExtensionOnly) {
 }
 
 TEST(OutputNaming, PlannedNameAndNumberedCandidates) {
-    EXPECT_EQ(planned_output_path(player(), "/in/song.wav", false, "/out/"), "/out/song.mp3");
-    EXPECT_EQ(planned_output_path(player(), "/in/song.wav", true, "/out/"), "/out/song.mp4");
+    EXPECT_EQ(planned_output_path("/out/", "song", ".mp3"), "/out/song.mp3");
     // A folder without its final separator is still a folder, never a prefix.
-    EXPECT_EQ(planned_output_path(player(), "/in/song.wav", false, "/out"), "/out/song.mp3");
+    EXPECT_EQ(planned_output_path("/out", "song", ".mp4"), "/out/song.mp4");
+    // Too long for the file system: shortened between characters, with room for "_<n>".
+    std::string wide; // 85 CJK characters: 255 bytes
+    for (int count = 0; count < 85; ++count) {
+        wide += "\xe6\xbc\xa2";
+    }
+    const std::string fitted = planned_output_path("/out/", wide, ".mp3");
+    EXPECT_EQ(fitted, "/out/" + wide.substr(0, 81 * 3) + ".mp3");
+    EXPECT_LE(output_name_candidate(fitted, ".mp3", 1000000).size() - 5, 255u);
     EXPECT_EQ(output_name_candidate("/out/song.mp3", ".mp3", 0), "/out/song.mp3");
     EXPECT_EQ(output_name_candidate("/out/song.mp3", ".mp3", 1), "/out/song_0.mp3");
     EXPECT_EQ(output_name_candidate("/out/song.mp3", ".mp3", 12), "/out/song_11.mp3");

@@ -37,6 +37,15 @@ namespace fs = std::filesystem;
 using test::names_in;
 using test::read_file;
 
+// A converted file as the batch hands it to a player.
+FileToSend sendable(const std::string& path, const std::string& name, SentMedia media) {
+    FileToSend file;
+    file.path = path;
+    file.name = name;
+    file.media = media;
+    return file;
+}
+
 void write_file(const fs::path& path, const std::string& contents) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << contents;
@@ -162,7 +171,7 @@ TEST_F(PspStick, FilesLandInTheirFoldersUnderSafeNamesAndNeverReplaceAnything) {
         SCOPED_TRACE(row.name);
         const std::string contents = "file " + std::to_string(count);
         const std::string path = source("output" + std::to_string(count++), contents);
-        const SendOutcome outcome = sender.send(path, row.name, row.media);
+        const SendOutcome outcome = sender.send(sendable(path, row.name, row.media));
         ASSERT_TRUE(outcome.sent()) << outcome.reason;
         EXPECT_EQ(outcome.reason, "");
         EXPECT_EQ(outcome.landed_path, (stick.path() / row.landed).string());
@@ -186,7 +195,8 @@ TEST_F(PspStick, AFilmLandsWithItsThumbnailBesideIt) {
     PspSender sender(stick.path().string());
     for (const char* landed : {"clip", "clip_0"}) {
         SCOPED_TRACE(landed);
-        const SendOutcome outcome = sender.send(film.string(), "clip.mp4", SentMedia::video);
+        const SendOutcome outcome =
+            sender.send(sendable(film.string(), "clip.mp4", SentMedia::video));
         ASSERT_TRUE(outcome.sent()) << outcome.reason;
         EXPECT_EQ(outcome.landed_path, (stick.path() / "VIDEO" / landed).string() + ".mp4");
     }
@@ -206,7 +216,8 @@ TEST_F(PspStick, AFilmLandsWithItsThumbnailBesideIt) {
     EXPECT_EQ(names_in(stick.path() / "VIDEO"),
               (std::set<std::string>{"clip.mp4", "clip.THM", "clip_0.mp4", "clip_0.THM"}));
     // Sound goes without.
-    ASSERT_TRUE(sender.send(source("song.mp3", "s"), "song.mp3", SentMedia::sound).sent());
+    ASSERT_TRUE(
+        sender.send(sendable(source("song.mp3", "s"), "song.mp3", SentMedia::sound)).sent());
     EXPECT_EQ(names_in(stick.path() / "MUSIC"), std::set<std::string>{"song.mp3"});
 }
 
@@ -244,11 +255,12 @@ TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {
         PspSender sender(player.path().string());
         if (row.in_a_child) {
             EXPECT_TRUE(test::true_under_file_size_limit(100000, [&] {
-                const SendOutcome outcome = sender.send(film, "film.mp4", SentMedia::video);
+                const SendOutcome outcome =
+                    sender.send(sendable(film, "film.mp4", SentMedia::video));
                 return !outcome.sent() && outcome.reason.find(row.reason) != std::string::npos;
             }));
         } else {
-            const SendOutcome outcome = sender.send(film, "film.mp4", SentMedia::video);
+            const SendOutcome outcome = sender.send(sendable(film, "film.mp4", SentMedia::video));
             EXPECT_FALSE(outcome.sent());
             EXPECT_NE(outcome.reason.find(row.reason), std::string::npos) << outcome.reason;
         }
@@ -257,7 +269,8 @@ TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {
             fs::permissions(video, fs::perms::owner_all);
         }
         // The rest of the stick still takes files.
-        EXPECT_TRUE(sender.send(source("song.mp3", "s"), "song.mp3", SentMedia::sound).sent());
+        EXPECT_TRUE(
+            sender.send(sendable(source("song.mp3", "s"), "song.mp3", SentMedia::sound)).sent());
     }
 }
 
@@ -271,15 +284,15 @@ TEST_F(PspStick, AFullStickRefusesTheFileBeforeWritingAndTakesWhatFits) {
     fs::create_directories(mount_point / "PSP");
     PspSender sender(mount_point.string());
 
-    const SendOutcome refused =
-        sender.send(source("big.mp4", std::string(400000, 'b')), "big.mp4", SentMedia::video);
+    const SendOutcome refused = sender.send(
+        sendable(source("big.mp4", std::string(400000, 'b')), "big.mp4", SentMedia::video));
     EXPECT_FALSE(refused.sent());
     EXPECT_NE(refused.reason.find("not enough space on the player"), std::string::npos)
         << refused.reason;
     EXPECT_EQ(names_in(mount_point / "VIDEO"), std::set<std::string>{});
 
-    const SendOutcome landed =
-        sender.send(source("small.mp4", std::string(50000, 's')), "small.mp4", SentMedia::video);
+    const SendOutcome landed = sender.send(
+        sendable(source("small.mp4", std::string(50000, 's')), "small.mp4", SentMedia::video));
     EXPECT_TRUE(landed.sent()) << landed.reason;
     EXPECT_EQ(names_in(mount_point / "VIDEO"), std::set<std::string>{"small.mp4"});
 }
@@ -354,13 +367,13 @@ TEST_F(Ipod, ConvertedFilesJoinItsLibraryWithTheirTagsAndEarlierTracksStay) {
     ASSERT_EQ(sender.refusal(), "");
     // From two converter threads at once, as morvane-convert sends.
     SendOutcome film_sent, song_sent;
-    std::thread other([&] { film_sent = sender.send(film, SentMedia::video); });
-    song_sent = sender.send(song, SentMedia::sound);
+    std::thread other([&] { film_sent = sender.send(sendable(film, "", SentMedia::video)); });
+    song_sent = sender.send(sendable(song, "", SentMedia::sound));
     other.join();
     ASSERT_TRUE(film_sent.sent()) << film_sent.reason;
     ASSERT_TRUE(song_sent.sent()) << song_sent.reason;
     EXPECT_EQ(read_file(database), database_before) << "written before the batch ended";
-    ASSERT_EQ(sender.finish(), std::nullopt);
+    ASSERT_EQ(sender.finish().failure, std::nullopt);
     EXPECT_EQ(read_file(database + ".morvane-backup"), database_before);
 
     const auto tracks = test::read_standin_tracks(root);
@@ -403,7 +416,7 @@ TEST_F(Ipod, ConvertedFilesJoinItsLibraryWithTheirTagsAndEarlierTracksStay) {
         EXPECT_EQ(track.has_artwork, row.artwork);
     }
     // The batch is over: nothing more is added to a database already written.
-    EXPECT_FALSE(sender.send(song, SentMedia::sound).sent());
+    EXPECT_FALSE(sender.send(sendable(song, "", SentMedia::sound)).sent());
 }
 
 TEST_F(Ipod, AShuffleKeepsABackupOfTheDatabaseItPlaysFromToo) {
@@ -413,8 +426,8 @@ TEST_F(Ipod, AShuffleKeepsABackupOfTheDatabaseItPlaysFromToo) {
     ASSERT_TRUE(fs::exists(itunes_sd));
     const std::string before = read_file(itunes_sd);
     IpodSender sender(root);
-    ASSERT_TRUE(sender.send(song, SentMedia::sound).sent());
-    ASSERT_EQ(sender.finish(), std::nullopt);
+    ASSERT_TRUE(sender.send(sendable(song, "", SentMedia::sound)).sent());
+    ASSERT_EQ(sender.finish().failure, std::nullopt);
     EXPECT_NE(read_file(itunes_sd), before) << "the song is not in the shuffle's list";
     EXPECT_EQ(read_file(itunes_sd.string() + ".morvane-backup"), before);
 }
@@ -458,10 +471,10 @@ TEST_F(Ipod, WhatCannotBeWrittenIsRefusedAndTheIpodLeftAsItWas) {
 
         IpodSender sender(root);
         EXPECT_NE(sender.refusal().find(row.reason_holds), std::string::npos) << sender.refusal();
-        const SendOutcome outcome = sender.send(song, SentMedia::sound);
+        const SendOutcome outcome = sender.send(sendable(song, "", SentMedia::sound));
         EXPECT_FALSE(outcome.sent());
         EXPECT_EQ(outcome.reason, sender.refusal());
-        EXPECT_EQ(sender.finish(), std::nullopt);
+        EXPECT_EQ(sender.finish().failure, std::nullopt);
         EXPECT_EQ(snapshot(folder.path()), before);
     }
 }
@@ -486,7 +499,7 @@ TEST_F(Ipod, AFullIpodFailsTheFileOrTheBatchAndKeepsItsDatabase) {
         };
 
         IpodSender sender(mount_point.string());
-        const SendOutcome refused = sender.send(song, SentMedia::sound);
+        const SendOutcome refused = sender.send(sendable(song, "", SentMedia::sound));
         EXPECT_FALSE(refused.sent());
         EXPECT_NE(refused.reason.find("not enough space on the player"), std::string::npos)
             << refused.reason;
@@ -501,14 +514,14 @@ TEST_F(Ipod, AFullIpodFailsTheFileOrTheBatchAndKeepsItsDatabase) {
             }
         }
         ASSERT_EQ(databases_before.count("iTunesSD"), model == "MA546" ? 1u : 0u);
-        const SendOutcome landed = sender.send(song, SentMedia::sound);
+        const SendOutcome landed = sender.send(sendable(song, "", SentMedia::sound));
         ASSERT_TRUE(landed.sent()) << landed.reason;
         EXPECT_EQ(files_in_music(), 1);
 
         // Full again before the batch ends: the database cannot be written, so the copy
         // that only it would name goes, and the iPod keeps the databases it had.
         write_file(mount_point / "filler", std::string(fs::space(mount_point).available, 'f'));
-        const std::optional<std::string> failed = sender.finish();
+        const std::optional<std::string> failed = sender.finish().failure;
         ASSERT_TRUE(failed);
         EXPECT_NE(failed->find("No space left on device"), std::string::npos) << *failed;
         EXPECT_EQ(files_in_music(), 0);

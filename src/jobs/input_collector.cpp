@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/input_collector.h"
+#include "jobs/input_collector.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string_view>
@@ -56,33 +57,40 @@ InputCollector::InputCollector(bool recursive, const std::string& output_folder,
     : recursive_(recursive), output_folder_(output_folder), stopped_(std::move(stopped)),
       walk_progress_(std::move(walk_progress)) {}
 
-bool InputCollector::first_meeting(const std::string& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        return met_names_.insert(path).second;
-    }
-    return met_.insert({status.st_dev, status.st_ino}).second;
-}
-
 void InputCollector::add(const std::string& path) {
     struct stat status {};
     if (recursive_ && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-        walk(path);
-    } else if (first_meeting(path)) {
-        inputs_.push_back(path);
+        walk(path, "");
+    } else {
+        keep(path, std::filesystem::path(path).filename().string());
     }
 }
 
-void InputCollector::walk(const std::string& folder) {
+void InputCollector::keep(const std::string& path, std::string relative_path) {
     struct stat status {};
-    if (!output_folder_.empty() && ::stat(output_folder_.c_str(), &status) == 0) {
-        struct stat here {};
-        if (::stat(folder.c_str(), &here) == 0 && here.st_dev == status.st_dev &&
-            here.st_ino == status.st_ino) {
-            return;
-        }
+    const std::string key =
+        ::stat(path.c_str(), &status) == 0
+            ? std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino)
+            : "name:" + path;
+    const auto [first, new_file] = first_met_.emplace(key, path);
+    inputs_.push_back({path, std::move(relative_path), new_file ? std::string() : first->second});
+    if (new_file) {
+        ++media_found_;
     }
-    if (!first_meeting(folder)) {
+}
+
+void InputCollector::walk(const std::string& folder, const std::string& relative_folder) {
+    struct stat here {};
+    if (::stat(folder.c_str(), &here) != 0) {
+        unreadable_.push_back({folder, std::strerror(errno)});
+        return;
+    }
+    struct stat output {};
+    if (!output_folder_.empty() && ::stat(output_folder_.c_str(), &output) == 0 &&
+        here.st_dev == output.st_dev && here.st_ino == output.st_ino) {
+        return;
+    }
+    if (!walked_.insert({here.st_dev, here.st_ino}).second) {
         return; // reached before, through another name or an overlapping folder
     }
     DIR* listing = ::opendir(folder.c_str());
@@ -111,22 +119,21 @@ void InputCollector::walk(const std::string& folder) {
             return;
         }
         const std::string path = prefix + name;
+        const std::string relative = relative_folder.empty() ? name : relative_folder + "/" + name;
         struct stat entry {};
         // Links to folders are not followed: a link back up would never end.
         if (::lstat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode)) {
-            walk(path);
+            walk(path, relative);
             continue;
         }
         ++files_seen_;
         if (looks_like_media(path)) {
-            if (first_meeting(path)) {
-                inputs_.push_back(path);
-            }
+            keep(path, relative);
         } else {
             passed_over_.push_back(path);
         }
         if (walk_progress_) {
-            walk_progress_(files_seen_, static_cast<int>(inputs_.size()));
+            walk_progress_(files_seen_, media_found_);
         }
     }
 }

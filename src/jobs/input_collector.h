@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Turns what the user named (files, folders, lists of names) into the inputs of a batch, each
-// file once however often it is named or reached (by device and inode). Walked folders give
-// the media files under them, found by content (or by a media extension): such a file that
-// turns out damaged fails in the batch with its reason instead of vanishing. Other files are
-// passed over and listed; a folder that cannot be read is listed with why.
+// Turns what the user named (files, folders) into the inputs of a batch, for the command
+// line and the desktop alike. Each file comes once however often it is named or reached (by
+// device and inode); a file met again is kept as a duplicate, so that the batch can say so.
+// Walked folders give the media files under them, found by content (or by a media
+// extension): such a file that turns out damaged fails in the batch with its reason instead
+// of vanishing. Other files are passed over and listed; a folder that cannot be read is
+// listed with why. The output folder is never walked into.
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,6 +18,15 @@
 #include <vector>
 
 namespace morvane {
+
+struct CollectedInput {
+    std::string path; // as named, or the walked folder's name joined with the file's
+    // Under the folder it was found in ("Artist/Album/01 Intro.flac"); a file named by
+    // itself: its own name.
+    std::string relative_path;
+    std::string same_as; // a duplicate: the input first met as this very file
+    bool duplicate() const { return !same_as.empty(); }
+};
 
 struct UnreadableFolder {
     std::string path;
@@ -26,7 +38,7 @@ public:
     // Told as a walk goes: files looked at, media found.
     using WalkProgress = std::function<void(int files, int media)>;
 
-    // `stopped` ends a long walk early (an interrupt during it). The walk never enters
+    // `stopped` ends a long walk early (a stop during it). The walk never enters
     // `output_folder`: a rerun would otherwise convert the last run's outputs.
     InputCollector(bool recursive, const std::string& output_folder, std::function<bool()> stopped,
                    WalkProgress walk_progress = {});
@@ -36,25 +48,27 @@ public:
     // that the batch can say what is wrong with it.
     void add(const std::string& path);
 
-    const std::vector<std::string>& inputs() const { return inputs_; }
+    const std::vector<CollectedInput>& inputs() const { return inputs_; }
     const std::vector<std::string>& passed_over() const { return passed_over_; }
     const std::vector<UnreadableFolder>& unreadable_folders() const { return unreadable_; }
 
 private:
-    void walk(const std::string& folder);
-    // False when this very file (or folder) was met before under any name.
-    bool first_meeting(const std::string& path);
+    void walk(const std::string& folder, const std::string& relative_folder);
+    void keep(const std::string& path, std::string relative_path);
 
     bool recursive_;
     std::string output_folder_;
     std::function<bool()> stopped_;
     WalkProgress walk_progress_;
-    std::vector<std::string> inputs_;
+    std::vector<CollectedInput> inputs_;
     std::vector<std::string> passed_over_;
     std::vector<UnreadableFolder> unreadable_;
-    std::set<std::pair<dev_t, ino_t>> met_;
-    std::set<std::string> met_names_; // of names that are no file at all (missing, say)
+    // The path each file was first met as, by device and inode ("<dev>:<inode>"), or by
+    // name for names that are no file at all (missing, say).
+    std::map<std::string, std::string> first_met_;
+    std::set<std::pair<dev_t, ino_t>> walked_;
     int files_seen_ = 0;
+    int media_found_ = 0;
 };
 
 // Reads the names in `list` ("-": standard input) into `names`: one a line, or ended by
