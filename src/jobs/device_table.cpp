@@ -94,8 +94,11 @@ DeviceProfile film_player(const std::string& picture, const char* name, int widt
     row.screen_width = width;
     row.screen_height = height;
     row.films = std::move(films);
-    // AAC-LC at 128 kb/s: within the 160 kb/s every one of these players takes.
-    row.film_sound = {"aac", {{"b", "128000"}}};
+    // AAC-LC at 128 kb/s: within the 160 kb/s every one of these players takes. The "fast"
+    // coder: at this rate it sounds better than "twoloop" and takes a fraction of its time
+    // (FFmpeg's AAC maintainer, making it the default in 2018; a chord over noise here: 0.3 of
+    // twoloop's instructions).
+    row.film_sound = {"aac", {{"b", "128000"}, {"aac_coder", "fast"}}};
     row.video_extension = ".mp4";
     row.audio_container = "mp3";
     // LAME's own choice: 128 kb/s at 44.1 or 48 kHz stereo, less for smaller shapes.
