@@ -199,21 +199,22 @@ struct PublishedLimits {
     int max_reference_frames; // 0: none published
 };
 
+constexpr AVCodecID mpeg4 = AV_CODEC_ID_MPEG4;
+constexpr AVCodecID h264 = AV_CODEC_ID_H264;
+constexpr int simple = FF_PROFILE_MPEG4_SIMPLE;
+constexpr int no_level = FF_LEVEL_UNKNOWN;
+
 constexpr PublishedLimits published_limits[] = {
-    {0, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 640, 480, 2500000,
-     0},
-    {0, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
-    {1, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 640, 480, 2500000,
-     0},
-    {1, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
+    {0, "mpeg4", mpeg4, simple, no_level, 640, 480, 2500000, 0},
+    {0, "h264", h264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
+    {1, "mpeg4", mpeg4, simple, no_level, 640, 480, 2500000, 0},
+    {1, "h264", h264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
     // The 5th generation's limits, the lowest of the iPods in the row.
-    {2, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 480, 480, 2500000,
-     0},
-    {2, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 1500000, 1},
+    {2, "mpeg4", mpeg4, simple, no_level, 480, 480, 2500000, 0},
+    {2, "h264", h264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 1500000, 1},
     // Sony's 768 kb/s is not held against the MPEG-4 row, which has always had 1 Mb/s.
-    {4, "mpeg4", AV_CODEC_ID_MPEG4, FF_PROFILE_MPEG4_SIMPLE, FF_LEVEL_UNKNOWN, 368, 208, 1000000,
-     0},
-    {4, "h264", AV_CODEC_ID_H264, FF_PROFILE_H264_MAIN, 21, 480, 272, 768000, 2},
+    {4, "mpeg4", mpeg4, simple, no_level, 368, 208, 1000000, 0},
+    {4, "h264", h264, FF_PROFILE_H264_MAIN, 21, 480, 272, 768000, 2},
 };
 
 // Every film row, in every picture codec it plays, keeps within what its player decodes, as
