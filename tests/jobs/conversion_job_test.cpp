@@ -222,11 +222,11 @@ constexpr PublishedLimits published_limits[] = {
 // B-frames, no second of pictures beyond 1.1 times the published maximum on the hardest
 // content there is, and no filler on the easiest.
 TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
-    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 2.0);
+    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 1.5);
     noise.video->codec = AV_CODEC_ID_MJPEG; // keeps the noise as noise
     noise.video->pattern = test::MediaDescription::Video::Pattern::noise;
     write_media(folder.file("noise.mp4"), noise);
-    write_media(folder.file("still.mp4"), test::mp4_h264_aac(640, 480, {25, 1}, 2.0));
+    write_media(folder.file("still.mp4"), test::mp4_h264_aac(640, 480, {25, 1}, 1.0));
     for (const PublishedLimits& limits : published_limits) {
         const DeviceProfile& device = devices[static_cast<std::size_t>(limits.row)];
         SCOPED_TRACE(device.display_name + " " + limits.codec);
