@@ -92,6 +92,7 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<CollectedInput>& i
     for (int index = 0; index < wanted; ++index) {
         converters_.push_back(std::make_unique<Converter>(*this));
         converters_.back()->job.set_skip_existing(options_.skip_existing);
+        converters_.back()->job.set_video_codec(settings_.video_codec);
         converters_.back()->job.set_keep_folders(options_.keep_folders);
     }
     std::vector<std::thread> threads;

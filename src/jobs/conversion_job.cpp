@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/conversion_job.h"
 
-#include "engine/frame_size_fit.h"
 #include "jobs/clock_text.h"
+#include "jobs/device_plan.h"
 #include "jobs/output_mark.h"
 #include "jobs/output_naming.h"
 #include "jobs/output_target.h"
@@ -25,11 +25,6 @@ namespace morvane {
 
 namespace {
 
-// A keyframe every two seconds: the players seek to it quickly, and it costs little.
-constexpr double keyframe_seconds = 2.0;
-// The players' decoder buffer, in seconds of their maximum rate: no second of a film then
-// carries more than 1.1 times that maximum, on any content.
-constexpr double buffer_seconds = 0.1;
 // An output this much shorter than its input says (and by this share) is not the input
 // converted: the rest is missing, cut off or unreadable.
 constexpr double max_missing_seconds = 2.0;
@@ -226,45 +221,6 @@ std::string stopped_text(const JobOutcome& outcome) {
     return "stopped at " + progress_text(outcome.seconds_done, outcome.seconds_total);
 }
 
-ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& input) {
-    ConversionPlan plan;
-    const std::optional<MediaInput::Picture> picture = input.picture();
-    const std::optional<MediaInput::Sound> sound = input.sound();
-    const bool film = device.plays_video && picture.has_value();
-    if (film) {
-        // The screen on its side, as films are watched.
-        const int width = std::max(device.screen_width, device.screen_height);
-        const int height = std::min(device.screen_width, device.screen_height);
-        const FrameSizeFit fit = fit_frame_size(picture->width, picture->height, width, height);
-        ConversionPlan::Picture& out = plan.picture.emplace();
-        out.codec = device.video_codec;
-        out.picture_width = fit.width;
-        out.picture_height = fit.height;
-        out.left = fit.pads_valid ? fit.pad_left : 0;
-        out.top = fit.pads_valid ? fit.pad_top : 0;
-        out.frame_width = fit.pads_valid ? fit.width + fit.pad_left + fit.pad_right : fit.width;
-        out.frame_height = fit.pads_valid ? fit.height + fit.pad_top + fit.pad_bottom : fit.height;
-        out.frame_rate = AVRational{30000, 1001};
-        out.bit_rate = device.video_bit_rate;
-        out.max_rate = device.video_max_rate;
-        out.buffer_size = static_cast<int>(device.video_max_rate * buffer_seconds);
-        out.keyframe_interval =
-            static_cast<int>(std::lround(keyframe_seconds * av_q2d(out.frame_rate)));
-        // The header keeps Simple Profile level 1, as every MPEG-4 file made by FFmpeg for
-        // these players has for years: Apple names Simple Profile up to 2.5 Mb/s and 640x480
-        // for them, but no level, and nothing shows that a player accepts a higher one.
-    }
-    if (sound || film) {
-        ConversionPlan::Sound& out = plan.sound.emplace();
-        out.codec = film ? device.video_audio_codec : device.audio_codec;
-        out.sample_rate = device.sample_rate.value_or(sound ? sound->sample_rate : 44100);
-        out.channels = device.channels.value_or(sound ? sound->channels : 2);
-        // The players want a sound track with every film: silence where there is none.
-        out.silence = !sound;
-    }
-    return plan;
-}
-
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
                                       const ConversionStart& on_conversion_start) {
@@ -292,11 +248,14 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     if (!film && !input.sound()) {
         return failed("no sound to convert");
     }
-    const ConversionPlan plan = conversion_plan(device, input);
+    const ConversionPlan plan = conversion_plan(device, video_codec_, input);
     const std::string& extension = film ? device.video_extension : device.audio_extension;
     const std::optional<SourceIdentity> source = SourceIdentity::of(path);
 
     JobOutcome outcome;
+    if (film) {
+        outcome.video_codec = device.film_format(video_codec_)->codec;
+    }
     outcome.seconds_total = input.duration_seconds();
     outcome.source = source ? source->text() : std::string();
     outcome.target = output_target(plan, extension);

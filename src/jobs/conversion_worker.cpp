@@ -199,6 +199,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         const std::string output_folder = settings_.output_folder;
         job.set_skip_existing(skip_existing_);
         job.set_keep_folders(settings_.keep_folders != 0);
+        job.set_video_codec(settings_.video_codec);
         const ConversionStatus status{true, index, batch_total(), 0, 0, path};
         lock.unlock();
 

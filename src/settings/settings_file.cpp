@@ -16,6 +16,7 @@ constexpr const char* open_output_key = "OpenOutput";
 constexpr const char* send_to_player_key = "SendToPlayer";
 constexpr const char* stay_on_top_key = "Topmost";
 constexpr const char* device_index_key = "DeviceIndex";
+constexpr const char* video_codec_key = "VideoCodec";
 
 const char* flag_text(int flag) {
     return flag != 0 ? "1" : "0";
@@ -56,6 +57,8 @@ void load_settings(AppSettings& settings, const SettingsLocation& location) {
     if (settings.device_index < 0 || settings.device_index >= device_row_count) {
         settings.device_index = 0;
     }
+    // A name no device plays leaves films in each device's first codec (see ConversionJob).
+    settings.video_codec = file.read_string(section, video_codec_key, "mpeg4");
 }
 
 std::optional<std::string> save_settings(const AppSettings& settings,
@@ -73,6 +76,7 @@ std::optional<std::string> save_settings(const AppSettings& settings,
     file.write_string(section, send_to_player_key, flag_text(settings.send_to_player));
     file.write_string(section, stay_on_top_key, flag_text(settings.stay_on_top));
     file.write_int(section, device_index_key, settings.device_index);
+    file.write_string(section, video_codec_key, settings.video_codec);
     std::string failure;
     if (!file.save(&failure)) {
         return "cannot save the settings in " + location.config_file() + ": " + failure;

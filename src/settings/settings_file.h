@@ -17,7 +17,7 @@ namespace morvane {
 // file names. A device index outside the device table becomes 0. Nothing is reported.
 void load_settings(AppSettings& settings, const SettingsLocation& location);
 
-// Writes the five keys in one atomic replacement of the file, creating its folder; other
+// Writes the seven keys in one atomic replacement of the file, creating its folder; other
 // sections, keys and comments stay. Nothing on success, else why, in one line: the file
 // could not be written, or the output folder holds a line break, which no line can carry
 // (the other keys are written, the stored folder stays).

@@ -57,7 +57,7 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     header_ = new HeaderBand(this);
     pages_ = new QStackedWidget(this);
     general_page_ = new GeneralPage(settings_, shell, pages_);
-    devices_page_ = new DevicesPage(devices, settings_.device_index, pages_);
+    devices_page_ = new DevicesPage(devices, settings_.device_index, settings_.video_codec, pages_);
     about_page_ = new AboutPage(data_folder, shell, pages_);
     add_page(general_page_, tr("General"));
     add_page(devices_page_, tr("Devices"));
@@ -131,6 +131,7 @@ void SettingsDialog::set_folder_picker(FolderPicker picker) {
 void SettingsDialog::accept() {
     general_page_->apply_to(settings_);
     settings_.device_index = devices_page_->chosen_device_index();
+    settings_.video_codec = devices_page_->chosen_video_codec();
     QDialog::accept();
 }
 

@@ -21,6 +21,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace morvane::test {
@@ -225,6 +226,8 @@ TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
           {program, "--device", "zune", "a.wav"},
           {program, "--send-to", out, "a.wav"},
           {program, "--device", "iphone", "--send-to", stick, "a.wav"},
+          {program, "--device", "shuffle", "--video-codec", "h264", "a.wav"},
+          {program, "--device", "nano", "--video-codec", "hevc", "a.wav"},
           {program, "--speed", "a.wav"},
           {program, "-j", "0", "a.wav"},
           {program, "-0", "a.wav"},
@@ -261,6 +264,34 @@ TEST_F(ConvertCommandUse, DefaultsComeFromTheDesktopProgramsSettings) {
     EXPECT_EQ(info.stream(AVMEDIA_TYPE_AUDIO).sample_rate, 24000); // the handheld's rate
     std::ifstream file(folder.file("config/morvane/config.ini"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), settings); // untouched
+}
+
+// Films get the desktop program's picture codec unless the command line names one; the JSON
+// record of a film names it, a song's names none.
+TEST_F(ConvertCommandUse, TheFilmsCodecComesFromTheSettingsOrTheCommandLine) {
+    fs::create_directories(folder.file("config/morvane"));
+    { std::ofstream(folder.file("config/morvane/config.ini")) << "[Common]\nVideoCodec=h264\n"; }
+    write_media(folder.file("clip.mp4"), mp4_h264_aac(320, 240, {25, 1}, 0.5));
+    const std::string clip = folder.file("clip.mp4").string();
+    const std::string song = tone("song.wav");
+    for (const auto& [option, codec, codec_id] :
+         {std::tuple{std::vector<std::string>{}, "h264", AV_CODEC_ID_H264},
+          std::tuple{std::vector<std::string>{"--video-codec", "mpeg4"}, "mpeg4",
+                     AV_CODEC_ID_MPEG4}}) {
+        SCOPED_TRACE(codec);
+        std::vector<std::string> arguments = {"--device", "nano", "--json", clip, song};
+        arguments.insert(arguments.end(), option.begin(), option.end());
+        const ProcessResult run = convert(arguments);
+        ASSERT_EQ(run.exit_status, 0) << run.all();
+        const auto files = nlohmann::json::parse(run.output)["files"];
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(files[0]["video_codec"], codec);
+        EXPECT_FALSE(files[1].contains("video_codec"));
+        EXPECT_EQ(inspect_media(files[0]["output"].get<std::string>())
+                      .stream(AVMEDIA_TYPE_VIDEO)
+                      .codec_id,
+                  codec_id);
+    }
 }
 
 // A tree with media at several depths, and files and folders that are not media.

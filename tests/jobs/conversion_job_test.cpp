@@ -10,6 +10,7 @@
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
+#include "support/stream_decoder.h"
 #include "support/temp_folder.h"
 
 #include <filesystem>
@@ -190,27 +191,81 @@ TEST_F(ConversionJobTest, EverySoundFFmpegDecodesAndASilentFilmConvert) {
     EXPECT_EQ(convert(folder.file("silent.mp4"), 3).reason, "no sound to convert");
 }
 
-// Every film row keeps within what its player decodes: no second of pictures beyond 1.1
-// times the player's published maximum on the hardest content there is, and no filler on
-// the easiest.
-TEST_F(ConversionJobTest, FilmsKeepWithinThePlayersRates) {
-    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 4.0);
+// What each film row's maker publishes for a picture codec the player decodes (the sources are
+// named beside the rows, in device_table.cpp).
+struct PublishedLimits {
+    int row;
+    const char* codec; // as --video-codec names it
+    AVCodecID codec_id;
+    int profile;   // the most capable profile the player decodes
+    int max_level; // FF_LEVEL_UNKNOWN: none published
+    int max_width, max_height;
+    int max_rate;             // bits in any one second (a tenth more is let through)
+    int max_reference_frames; // 0: none published
+};
+
+constexpr AVCodecID mpeg4 = AV_CODEC_ID_MPEG4;
+constexpr AVCodecID h264 = AV_CODEC_ID_H264;
+constexpr int simple = FF_PROFILE_MPEG4_SIMPLE;
+constexpr int no_level = FF_LEVEL_UNKNOWN;
+
+constexpr PublishedLimits published_limits[] = {
+    {0, "mpeg4", mpeg4, simple, no_level, 640, 480, 2500000, 0},
+    {0, "h264", h264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
+    {1, "mpeg4", mpeg4, simple, no_level, 640, 480, 2500000, 0},
+    {1, "h264", h264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 2500000, 1},
+    // The 5th generation's limits, the lowest of the iPods in the row.
+    {2, "mpeg4", mpeg4, simple, no_level, 480, 480, 2500000, 0},
+    {2, "h264", h264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 1500000, 1},
+    // Sony's 768 kb/s is not held against the MPEG-4 row, which has always had 1 Mb/s.
+    {4, "mpeg4", mpeg4, simple, no_level, 368, 208, 1000000, 0},
+    {4, "h264", h264, FF_PROFILE_H264_MAIN, 21, 480, 272, 768000, 2},
+};
+
+// Every film row, in every picture codec it plays, keeps within what its player decodes, as
+// FFmpeg reads the output back: codec, profile, level, size, frame rate, reference frames, no
+// B-frames, no second of pictures beyond 1.1 times the published maximum on the hardest
+// content there is, and no filler on the easiest.
+TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
+    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 1.5);
     noise.video->codec = AV_CODEC_ID_MJPEG; // keeps the noise as noise
     noise.video->pattern = test::MediaDescription::Video::Pattern::noise;
     write_media(folder.file("noise.mp4"), noise);
-    write_media(folder.file("still.mp4"), test::mp4_h264_aac(640, 480, {25, 1}, 4.0));
-    for (const int row : {0, 1, 2, 4}) {
-        const DeviceProfile& device = devices[static_cast<std::size_t>(row)];
-        SCOPED_TRACE(device.display_name);
+    write_media(folder.file("still.mp4"), test::mp4_h264_aac(640, 480, {25, 1}, 1.0));
+    for (const PublishedLimits& limits : published_limits) {
+        const DeviceProfile& device = devices[static_cast<std::size_t>(limits.row)];
+        SCOPED_TRACE(device.display_name + " " + limits.codec);
+        const FilmFormat* film = device.film_format(limits.codec);
+        ASSERT_EQ(film->codec, limits.codec);
+        job.set_video_codec(limits.codec);
         for (const char* name : {"noise.mp4", "still.mp4"}) {
             SCOPED_TRACE(name);
-            const JobOutcome outcome = convert(folder.file(name), row);
+            const JobOutcome outcome = convert(folder.file(name), limits.row);
             ASSERT_TRUE(outcome.converted()) << outcome.reason;
+            EXPECT_EQ(outcome.video_codec, limits.codec);
             const MediaInfo info = inspect_media(outcome.output_path);
             const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
-            EXPECT_LE(video.most_bits_in_a_second(), 1.1 * device.video_max_rate);
+            EXPECT_EQ(video.codec_id, limits.codec_id);
+            EXPECT_LE(video.profile & ~FF_PROFILE_H264_CONSTRAINED, limits.profile);
+            if (limits.max_level != FF_LEVEL_UNKNOWN) {
+                EXPECT_LE(video.level, limits.max_level);
+            }
+            EXPECT_EQ(video.width, film->frame_width);
+            EXPECT_EQ(video.height, film->frame_height);
+            EXPECT_LE(video.width, limits.max_width);
+            EXPECT_LE(video.height, limits.max_height);
+            EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{30000, 1001}), 0);
+            EXPECT_FALSE(video.reordered());
+            if (limits.max_reference_frames > 0) {
+                test::StreamDecoder decoder(outcome.output_path, AVMEDIA_TYPE_VIDEO);
+                test::av::FramePtr frame(av_frame_alloc());
+                ASSERT_TRUE(decoder.next(*frame));
+                EXPECT_LE(decoder.decoder().refs, limits.max_reference_frames);
+            }
+            EXPECT_LE(video.most_bits_in_a_second(), 1.1 * limits.max_rate);
+            EXPECT_LE(film->max_rate, limits.max_rate);
             if (name == std::string("still.mp4")) {
-                EXPECT_LT(video.average_bit_rate(), 0.25 * device.video_bit_rate);
+                EXPECT_LT(video.average_bit_rate(), 0.25 * film->bit_rate);
             }
             std::filesystem::remove(outcome.output_path);
         }
@@ -304,6 +359,18 @@ TEST_F(ConversionJobTest, RerunsKnowEachOutputBySourceAndDevice) {
     write_media(clip, test::mp4_h264_aac(320, 240, {25, 1}, 0.5));
     EXPECT_TRUE(convert(clip, 1).converted());
     EXPECT_TRUE(std::filesystem::exists(output_folder() + "tone.mp4"));
+
+    // The picture's codec and profile are part of what an output is for: an H.264 film is
+    // not the MPEG-4 one; the iPod classic gets the very file the nano got.
+    job.set_video_codec("h264");
+    outcome = convert(clip, 1);
+    EXPECT_TRUE(outcome.converted()) << outcome.reason;
+    EXPECT_EQ(outcome.output_path, output_folder() + "tone_0.mp4");
+    EXPECT_EQ(outcome.target, "mp4 h264 baseline 3.0 320x240 aac 44100x2");
+    outcome = convert(clip, 2);
+    EXPECT_EQ(outcome.status, JobStatus::skipped);
+    EXPECT_EQ(outcome.output_path, output_folder() + "tone_0.mp4");
+    EXPECT_EQ(outcome.video_codec, "h264");
 }
 
 // What describes a song goes whole into the output, whatever format it came in.
@@ -365,7 +432,7 @@ TEST_F(ConversionJobTest, FailedConversionRemovesItsPartialOutput) {
     const auto input = folder.file("clip.mp4");
     write_media(input, test::mp4_h264_aac(320, 240, {25, 1}, 0.5));
     DeviceProfile broken = devices[1];
-    broken.video_codec = AV_CODEC_ID_VP6; // nothing encodes it
+    broken.films.front().encoder.name = "vp6"; // nothing encodes it
     const JobOutcome outcome = job.convert_one(input.string(), broken, output_folder(), &callback);
     EXPECT_FALSE(outcome.converted());
     EXPECT_FALSE(outcome.reason.empty()); // the engine's own words

@@ -41,6 +41,17 @@ double MediaInfo::Stream::end_seconds() const {
     return end == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(end) * av_q2d(time_base);
 }
 
+bool MediaInfo::Stream::reordered() const {
+    std::int64_t latest = AV_NOPTS_VALUE;
+    for (const Packet& packet : packets) {
+        if (packet.pts != AV_NOPTS_VALUE && latest != AV_NOPTS_VALUE && packet.pts < latest) {
+            return true;
+        }
+        latest = std::max(latest, packet.pts);
+    }
+    return false;
+}
+
 std::int64_t MediaInfo::Stream::most_bits_in_a_second() const {
     std::vector<std::pair<double, std::int64_t>> timed; // seconds, bits
     for (const Packet& packet : packets) {
@@ -152,6 +163,8 @@ MediaInfo inspect_media(const std::filesystem::path& path) {
         stream.time_base = source.time_base;
         stream.sample_rate = parameters.sample_rate;
         stream.channels = parameters.ch_layout.nb_channels;
+        stream.profile = parameters.profile;
+        stream.level = parameters.level;
         stream.attached_pic = (source.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         if (source.duration != AV_NOPTS_VALUE) {
             stream.duration_seconds =
