@@ -44,6 +44,8 @@ struct SoundSpec {
     int channels = 2;
     // The input has no sound: silence as long as the pictures.
     bool silence = false;
+    // Measure how loud the sound is (EBU R 128), for a player's volume levelling.
+    bool measure_loudness = false;
 };
 
 struct ConversionPlan {

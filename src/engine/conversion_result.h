@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct ConversionResult {
     // The latest time that was taken for damage and dropped (seconds), negative when none: a
     // duration the container counted up to it is not the input's.
     double dropped_time = -1;
+    // The sound's integrated loudness (LUFS, EBU R 128) when the plan asked for it and there
+    // was enough sound to measure.
+    std::optional<double> loudness;
 };
 
 } // namespace morvane

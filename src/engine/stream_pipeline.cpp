@@ -485,6 +485,11 @@ int StreamPipeline::drain_filters() {
             return result;
         }
         if (!video_) {
+            // ebur128 says on its frames how loud the sound has been so far.
+            if (const AVDictionaryEntry* loudness =
+                    av_dict_get(frame->metadata, "lavfi.r128.I", nullptr, 0)) {
+                extent_.loudness = std::strtod(loudness->value, nullptr);
+            }
             result = frame_sound(frame);
             av_frame_unref(frame);
             if (result < 0) {

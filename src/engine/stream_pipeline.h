@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace morvane {
@@ -56,6 +57,8 @@ public:
         // The latest time of a frame that was dropped as damage (a gap beyond any worth
         // filling), AV_NOPTS_VALUE when none was.
         std::int64_t dropped_time = AV_NOPTS_VALUE;
+        // The integrated loudness a chain that measures it (ebur128) gave last (LUFS).
+        std::optional<double> loudness;
     };
 
     // `chain` is the filters that shape the decoded frames for the encoder ("scale=...,

@@ -84,15 +84,17 @@ std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
     return chain + text;
 }
 
-// The filter that gives the sound the encoder's shape; the pipeline adds the timing.
-std::string sound_chain(const AVCodecContext& encoder) {
+// The filters that give the sound the encoder's shape (measuring its loudness on the way when
+// asked); the pipeline adds the timing.
+std::string sound_chain(const AVCodecContext& encoder, bool measure_loudness) {
     char layout[256];
     if (av_channel_layout_describe(&encoder.ch_layout, layout, sizeof layout) < 0) {
         std::snprintf(layout, sizeof layout, "stereo");
     }
     const char* sample_format = av_get_sample_fmt_name(encoder.sample_fmt);
     char text[512];
-    std::snprintf(text, sizeof text, "aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
+    std::snprintf(text, sizeof text, "%saformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
+                  measure_loudness ? "ebur128=metadata=1," : "",
                   sample_format != nullptr ? sample_format : "s16", encoder.sample_rate, layout);
     return text;
 }
@@ -144,6 +146,9 @@ void Transcode::describe_tracks(ConversionResult& result) const {
         track.output_end = seconds(extent.end);
         track.input_end = seconds(pipeline->reached());
         result.tracks.push_back(track);
+        if (extent.loudness) {
+            result.loudness = extent.loudness;
+        }
         if (extent.dropped_time != AV_NOPTS_VALUE) {
             dropped = dropped == AV_NOPTS_VALUE ? extent.dropped_time
                                                 : std::max(dropped, extent.dropped_time);
@@ -279,7 +284,7 @@ int Transcode::set_up_pipelines() {
         }
         std::string chain = part.encoder->codec_type == AVMEDIA_TYPE_VIDEO
                                 ? picture_chain(source, *part.encoder, *plan_.picture)
-                                : sound_chain(*part.encoder);
+                                : sound_chain(*part.encoder, plan_.sound->measure_loudness);
         auto pipeline = std::make_unique<StreamPipeline>(
             source, *part.encoder, *part.stream, std::move(chain),
             [this](AVPacket& packet) { return mux_packet(packet); });

@@ -33,6 +33,23 @@ constexpr double max_missing_share = 0.05;
 // other track when their inputs end together, was cut, moved or padded on the way.
 constexpr double max_track_difference = 1.0;
 
+constexpr const char* replay_gain_key = "REPLAYGAIN_TRACK_GAIN";
+// ReplayGain 2.0 brings every song to this loudness (LUFS).
+constexpr double replay_gain_reference = -18.0;
+// Below this (EBU R 128's absolute gate) there is no sound to level: silence.
+constexpr double quietest_measured = -69.9;
+
+// "-3.21 dB": the gain that brings a sound of `loudness` (LUFS) to the reference; nothing for
+// silence.
+std::optional<std::string> replay_gain(double loudness) {
+    if (!(loudness > quietest_measured)) {
+        return std::nullopt;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f dB", replay_gain_reference - loudness);
+    return std::string(text);
+}
+
 JobOutcome failed(std::string reason) {
     JobOutcome outcome;
     outcome.reason = std::move(reason);
@@ -248,7 +265,7 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     if (!film && !input.sound()) {
         return failed("no sound to convert");
     }
-    const ConversionPlan plan = conversion_plan(device, video_codec_, input);
+    ConversionPlan plan = conversion_plan(device, video_codec_, input);
     const std::string& extension = film ? device.video_extension : device.audio_extension;
     const std::optional<SourceIdentity> source = SourceIdentity::of(path);
 
@@ -293,10 +310,17 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     // Read before converting: what the source says of itself, in whichever format.
     const std::optional<FileTags> source_file_tags = read_file_tags(path);
     const int sound = input.streams().audio;
-    const TrackTags tags = carried_tags(merged_tags(
+    TrackTags tags = carried_tags(merged_tags(
         tags_from_ffmpeg(input.container().metadata,
                          sound >= 0 ? input.container().streams[sound]->metadata : nullptr),
         source_file_tags ? source_file_tags->properties : TrackTags{}));
+    // A player levels the volume from ReplayGain: measured while converting when the source
+    // does not say.
+    const bool measure_loudness =
+        plan.sound && !plan.sound->silence && !tags.contains(replay_gain_key);
+    if (measure_loudness) {
+        plan.sound->measure_loudness = true;
+    }
 
     TemporaryOutput output;
     if (const std::optional<std::string> error = output.create(folder, extension)) {
@@ -351,6 +375,11 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     if (outcome.status == JobStatus::incomplete) {
         mark.state = OutputMark::State::incomplete;
         mark.reason = outcome.reason;
+    }
+    if (measure_loudness && result.loudness) {
+        if (const std::optional<std::string> gain = replay_gain(*result.loudness)) {
+            tags[replay_gain_key] = {*gain};
+        }
     }
     // Unmarked (a source that could not be read for its identity, or tags that could not be
     // written), the output is still good; a rerun just does not know it as this input's.

@@ -376,7 +376,8 @@ TEST_F(ConversionJobTest, RerunsKnowEachOutputBySourceAndDevice) {
 // What describes a song goes whole into the output, whatever format it came in.
 TEST_F(ConversionJobTest, TagsGoWholeIntoMp3AndMp4) {
     const auto song = folder.file("song.flac");
-    test::MediaDescription flac = test::wav_pcm(44100, 2, 0.3);
+    // Long enough for its loudness to be measured (blocks of 0.4 s).
+    test::MediaDescription flac = test::wav_pcm(44100, 2, 1.0);
     flac.format_name = "flac";
     flac.audio[0].codec = AV_CODEC_ID_FLAC;
     flac.tags = {
@@ -389,10 +390,12 @@ TEST_F(ConversionJobTest, TagsGoWholeIntoMp3AndMp4) {
     const auto clip = folder.file("clip.mkv");
     test::MediaDescription film = test::mp4_h264_aac(320, 240, {25, 1}, 0.5);
     film.format_name = "matroska";
-    film.tags = {
-        {"title", "Morning"}, {"artist", "Ann"},   {"album_artist", "Various"}, {"composer", "Ben"},
-        {"compilation", "1"}, {"lyrics", "la la"}, {"track", "3/12"},           {"disc", "2/2"},
-        {"genre", "Jazz"},    {"date", "1999"},    {"sort_artist", "Ann, The"}};
+    film.tags = {{"title", "Morning"},        {"artist", "Ann"},
+                 {"album_artist", "Various"}, {"composer", "Ben"},
+                 {"compilation", "1"},        {"lyrics", "la la"},
+                 {"track", "3/12"},           {"disc", "2/2"},
+                 {"genre", "Jazz"},           {"date", "1999"},
+                 {"sort_artist", "Ann, The"}, {"REPLAYGAIN_TRACK_GAIN", "-3.20 dB"}};
     write_media(clip, film);
     for (const auto& [input, row] : {std::pair{song, 3}, std::pair{clip, 1}}) {
         SCOPED_TRACE(input);
@@ -411,6 +414,14 @@ TEST_F(ConversionJobTest, TagsGoWholeIntoMp3AndMp4) {
                                          {"GENRE", "Jazz"},
                                          {"DATE", "1999"}}) {
             EXPECT_EQ(first_tag(tags->properties, key), value) << key;
+        }
+        // Loudness the source states is kept; else it is measured: a sine at half of full
+        // scale on both channels is about -6.7 LUFS, 11 dB above the reference.
+        const std::string gain = first_tag(tags->properties, "REPLAYGAIN_TRACK_GAIN");
+        if (input == clip) {
+            EXPECT_EQ(gain, "-3.20 dB");
+        } else {
+            EXPECT_NEAR(std::strtod(gain.c_str(), nullptr), -11.3, 1.0) << gain;
         }
         const std::optional<OutputMark> mark = read_output_mark(outcome.output_path);
         ASSERT_TRUE(mark);
