@@ -2,7 +2,7 @@
 #include "fuzz_conversion.h"
 
 #include "engine/engine.h"
-#include "jobs/conversion_job.h"
+#include "jobs/device_plan.h"
 #include "jobs/device_table.h"
 
 namespace morvane::fuzz {
@@ -17,7 +17,7 @@ void convert_for_fuzzing(const std::filesystem::path& input,
         if (opened.open(input.string())) {
             return;
         }
-        ConversionPlan plan = conversion_plan(*device, opened);
+        ConversionPlan plan = conversion_plan(*device, "mpeg4", opened);
         plan.time_limit = recording_time;
         const bool film = plan.picture.has_value();
         const std::filesystem::path output = work_folder / (film ? "out.mp4" : "out.mp3");

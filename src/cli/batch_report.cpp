@@ -155,6 +155,9 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         case JobStatus::not_started:
             break;
         }
+        if (!outcome.video_codec.empty()) {
+            file["video_codec"] = outcome.video_codec;
+        }
         if (record.sent && record.sent->sent()) {
             file["sent_to"] = record.sent->landed_path;
             if (record.sent->already_there) {

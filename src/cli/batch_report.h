@@ -47,8 +47,8 @@ BatchCounts count_records(const std::vector<InputRecord>& records, int passed_ov
 // 4 files passed over (not media); 1 folder could not be read"; zeros left out.
 std::string summary_line(const BatchCounts& counts);
 
-// {"files": [{"input", "status", "output", "reason", "sent_to" (+ "already_on_player") |
-//   "send_error", "duration", ...}],
+// {"files": [{"input", "status", "output", "reason", "video_codec" (films), "sent_to" (+
+//   "already_on_player") | "send_error", "duration", ...}],
 //  "passed_over": [...], "unreadable_folders": [{"folder", "reason"}], "summary": {...}}
 std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts,
                           const std::vector<std::string>& passed_over,

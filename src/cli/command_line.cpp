@@ -26,6 +26,7 @@ enum LongOnly : int {
     device = 256,
     output_dir,
     send_to,
+    video_codec,
     files_from,
     skip_existing,
     keep_folders,
@@ -38,6 +39,7 @@ constexpr option long_options[] = {
     {"device", required_argument, nullptr, device},
     {"output-dir", required_argument, nullptr, output_dir},
     {"send-to", required_argument, nullptr, send_to},
+    {"video-codec", required_argument, nullptr, video_codec},
     {"recursive", no_argument, nullptr, 'r'},
     {"files-from", required_argument, nullptr, files_from},
     {"null", no_argument, nullptr, '0'},
@@ -129,6 +131,9 @@ parse_command_line(const std::vector<std::string>& arguments) {
             }
             line.send_to = value;
             break;
+        case video_codec:
+            line.video_codec = value;
+            break;
         case files_from:
             if (value.empty()) {
                 return UsageError{"--files-from needs a file, or - for standard input"};
@@ -200,6 +205,9 @@ std::string usage_text() {
            "                       \"psp\"); the desktop program's choice by default\n"
            "  --output-dir DIR     where the converted files go, created when missing;\n"
            "                       the desktop program's folder by default\n"
+           "  --video-codec C      the films' pictures: mpeg4 (plays on every model) or\n"
+           "                       h264 (smaller files, for the players that play it);\n"
+           "                       the desktop program's choice by default\n"
            "  --send-to PLAYER     also copy each converted file onto the player mounted\n"
            "                       at PLAYER (a PSP's memory stick: films into VIDEO/,\n"
            "                       sound into MUSIC/; an iPod's library), unless it holds\n"

@@ -13,12 +13,13 @@ struct CommandLine {
     enum class Action { convert, list_devices, help, version };
 
     Action action = Action::convert;
-    std::optional<std::string> device;     // a row index or part of a device's name
-    std::optional<std::string> output_dir; // as given
-    std::optional<std::string> send_to;    // a player's root, as given
-    std::vector<std::string> files;        // files and folders, as given
-    std::vector<std::string> files_from;   // lists of inputs, "-" for standard input
-    bool null_separated = false;           // the list's entries end with NUL, not newline
+    std::optional<std::string> device;      // a row index or part of a device's name
+    std::optional<std::string> output_dir;  // as given
+    std::optional<std::string> send_to;     // a player's root, as given
+    std::optional<std::string> video_codec; // the films' picture codec, as given
+    std::vector<std::string> files;         // files and folders, as given
+    std::vector<std::string> files_from;    // lists of inputs, "-" for standard input
+    bool null_separated = false;            // the list's entries end with NUL, not newline
     bool recursive = false;
     bool skip_existing = false;
     bool keep_folders = false; // outputs in their inputs' folders under the walked ones

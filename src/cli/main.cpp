@@ -33,15 +33,24 @@ extern "C" {
 namespace morvane {
 namespace {
 
+// "video 320x240 MPEG4 (mpeg4), 320x240 H.264 (h264)": each picture codec the device plays, by
+// the name --video-codec takes.
+std::string film_formats(const DeviceProfile& device) {
+    std::string text;
+    for (const FilmFormat& film : device.films) {
+        text += (text.empty() ? "video " : ", ") + std::to_string(film.frame_width) + "x" +
+                std::to_string(film.frame_height) + " " + film.format_name + " (" + film.codec +
+                ")";
+    }
+    return text;
+}
+
 int list_devices(const DeviceTable& table) {
     for (std::size_t row = 0; row < table.size(); ++row) {
         const DeviceProfile& device = table[row];
         if (device.plays_video) {
-            std::printf("%zu  %-18s  video %dx%d %s, sound only %s\n", row,
-                        device.display_name.c_str(),
-                        std::max(device.screen_width, device.screen_height),
-                        std::min(device.screen_width, device.screen_height),
-                        device.video_format_name.c_str(), device.audio_format_name.c_str());
+            std::printf("%zu  %-18s  %s; sound only %s\n", row, device.display_name.c_str(),
+                        film_formats(device).c_str(), device.audio_format_name.c_str());
         } else {
             std::printf("%zu  %-18s  sound only %s\n", row, device.display_name.c_str(),
                         device.audio_format_name.c_str());
@@ -121,6 +130,18 @@ int convert(const CommandLine& line) {
         device_row = std::get<int>(chosen);
     }
     const DeviceProfile& device = devices[static_cast<std::size_t>(device_row)];
+    if (line.video_codec) {
+        if (!device.plays_video) {
+            return usage_error("the " + device.display_name +
+                               " plays no films: --video-codec does not apply to it");
+        }
+        const FilmFormat* film = device.film_format(*line.video_codec);
+        if (film->codec != *line.video_codec) {
+            return usage_error("the " + device.display_name + " plays no \"" + *line.video_codec +
+                               "\" films (see --list-devices)");
+        }
+        settings.video_codec = *line.video_codec;
+    }
 
     // The player is checked before anything converts: a mistyped folder fails at once.
     std::optional<PlayerRoot> player;

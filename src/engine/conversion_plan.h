@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What one conversion makes: the output's streams and how each is encoded. The job builds one
-// per file from the device's row and what the input holds; nothing of it outlives the file.
+// What one conversion makes: the container, the output's streams and how each is encoded,
+// all by FFmpeg's own names. The job builds one per file from the device's row and what the
+// input holds; the engine only applies it, and nothing of it outlives the file.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +11,23 @@
 #include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
+#include <libavutil/rational.h>
 }
 
 namespace morvane {
 
+// An FFmpeg encoder by name ("mpeg4", "libx264", "aac", "libmp3lame") with the options it is
+// opened with, as FFmpeg names them ("b", "maxrate", "bufsize", "g", "profile", "preset",
+// "threads", ...): the encoder's own or libavcodec's common ones. An option the encoder does
+// not know fails the conversion rather than being passed over.
+struct EncoderSpec {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> options;
+};
+
 // Moving pictures, the input's fitted into a frame between black borders.
 struct PictureSpec {
-    AVCodecID codec = AV_CODEC_ID_NONE;
+    EncoderSpec encoder;
     int frame_width = 0; // the encoded frame, borders included
     int frame_height = 0;
     int picture_width = 0; // the input's picture, scaled, inside the borders
@@ -25,29 +35,26 @@ struct PictureSpec {
     int left = 0; // the borders left of and above the picture
     int top = 0;
     AVRational frame_rate{30000, 1001};
-    // Bits per second on average, and at most over the decoder's buffer of `buffer_size`
-    // bits; 0: the encoder's own choice.
-    int bit_rate = 0;
-    int max_rate = 0;
-    int buffer_size = 0;
-    int keyframe_interval = 0; // pictures; 0: the encoder's own
-    int profile = FF_PROFILE_UNKNOWN;
-    int level = FF_LEVEL_UNKNOWN;
 };
 
 struct SoundSpec {
-    AVCodecID codec = AV_CODEC_ID_NONE;
+    EncoderSpec encoder;
     // The encoder takes the nearest it supports, and never more than 48000 Hz.
     int sample_rate = 44100;
     int channels = 2;
     // The input has no sound: silence as long as the pictures.
     bool silence = false;
+    // Measure how loud the sound is (EBU R 128), for a player's volume levelling.
+    bool measure_loudness = false;
 };
 
 struct ConversionPlan {
     using Picture = PictureSpec;
     using Sound = SoundSpec;
 
+    // The FFmpeg muxer that writes the file ("mp4", "ipod", "psp", "mp3"); never guessed from
+    // the file's name.
+    std::string container;
     std::optional<Picture> picture; // none: no moving pictures in the output
     std::optional<Sound> sound;     // none: no sound
     // Written into the output beside the input's own tags and cover picture, which always go.

@@ -3,17 +3,18 @@
 
 #include "engine/cover_art.h"
 #include "engine/encoder_choice.h"
+#include "engine/ffmpeg_error.h"
 
 #include <algorithm>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
 
 namespace morvane {
 
 namespace {
 
-// Each encoder has a thread of its own beside the decoding (the pictures' filter thread, the
-// sound's thread); slices on more threads only cost at the players' small sizes (measured
-// with bench/compare-ffmpeg: 4 % more wall time with three).
-constexpr int encoder_threads = 1;
 // The players decode at most this rate.
 constexpr int max_sample_rate = 48000;
 // The muxer interleaves within this much time (microseconds).
@@ -64,9 +65,9 @@ bool carries_cover_art(const AVOutputFormat& format, const AVCodecParameters& pi
 
 int OutputFile::open(const std::string& path, const MediaInput& input, const ConversionPlan& plan,
                      std::string& reason) {
-    const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
-    if (format == nullptr) {
-        reason = "no output format has the name " + path;
+    const AVOutputFormat* format = av_guess_format(plan.container.c_str(), nullptr, nullptr);
+    if (format == nullptr || plan.container.empty()) {
+        reason = "no muxer is called \"" + plan.container + "\"";
         return AVERROR_MUXER_NOT_FOUND;
     }
     AVFormatContext* raw_context = nullptr;
@@ -102,23 +103,32 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
     return result;
 }
 
-AVCodecContext* OutputFile::new_encoder(AVCodecID codec, CodecContextPtr& slot, AVStream*& stream,
-                                        std::string& reason) {
-    const AVCodec* encoder = avcodec_find_encoder(codec);
+int OutputFile::new_encoder(const EncoderSpec& spec, CodecContextPtr& slot, AVStream*& stream,
+                            std::string& reason) {
+    const AVCodec* encoder = avcodec_find_encoder_by_name(spec.name.c_str());
     if (encoder == nullptr) {
-        reason = std::string("no encoder for ") + avcodec_get_name(codec);
-        return nullptr;
+        reason = "no encoder is called \"" + spec.name + "\"";
+        return AVERROR_ENCODER_NOT_FOUND;
     }
     stream = avformat_new_stream(container_.get(), nullptr);
     slot.reset(avcodec_alloc_context3(encoder));
     if (stream == nullptr || !slot) {
-        return nullptr;
+        return AVERROR(ENOMEM);
     }
-    slot->thread_count = encoder_threads;
     if (container_->oformat->flags & AVFMT_GLOBALHEADER) {
         slot->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
-    return slot.get();
+    // Set now, before the stream's shape: the encoder is opened later, once everything is set.
+    for (const auto& [name, value] : spec.options) {
+        const int result =
+            av_opt_set(slot.get(), name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
+        if (result < 0) {
+            reason = "the encoder " + spec.name + " takes no " + name + "=" + value + " (" +
+                     ffmpeg_error_text(result) + ")";
+            return result;
+        }
+    }
+    return 0;
 }
 
 int OutputFile::add_video_stream(const ConversionPlan::Picture& picture, std::string& reason) {
@@ -129,10 +139,11 @@ int OutputFile::add_video_stream(const ConversionPlan::Picture& picture, std::st
         reason = "the picture has no size that can be read (damaged, or larger than 8K)";
         return AVERROR(EINVAL);
     }
-    AVCodecContext* encoder = new_encoder(picture.codec, video_encoder_, video_stream_, reason);
-    if (encoder == nullptr) {
-        return reason.empty() ? AVERROR(ENOMEM) : AVERROR_ENCODER_NOT_FOUND;
+    const int result = new_encoder(picture.encoder, video_encoder_, video_stream_, reason);
+    if (result < 0) {
+        return result;
     }
+    AVCodecContext* encoder = video_encoder_.get();
     const AVCodec& codec = *encoder->codec;
     encoder->framerate = nearest_frame_rate(codec.supported_framerates, picture.frame_rate);
     encoder->time_base = av_inv_q(encoder->framerate);
@@ -142,27 +153,15 @@ int OutputFile::add_video_stream(const ConversionPlan::Picture& picture, std::st
     encoder->sample_aspect_ratio = AVRational{1, 1};
     video_stream_->sample_aspect_ratio = AVRational{1, 1};
     encoder->pix_fmt = choose_pixel_format(codec.pix_fmts, AV_PIX_FMT_YUV420P);
-    if (picture.bit_rate > 0) {
-        encoder->bit_rate = picture.bit_rate;
-    }
-    if (picture.max_rate > 0 && picture.buffer_size > 0) {
-        encoder->rc_max_rate = picture.max_rate;
-        encoder->rc_buffer_size = picture.buffer_size;
-        encoder->rc_initial_buffer_occupancy = picture.buffer_size * 3 / 4;
-    }
-    if (picture.keyframe_interval > 0) {
-        encoder->gop_size = picture.keyframe_interval;
-    }
-    encoder->profile = picture.profile;
-    encoder->level = picture.level;
     return 0;
 }
 
 int OutputFile::add_audio_stream(const ConversionPlan::Sound& sound, std::string& reason) {
-    AVCodecContext* encoder = new_encoder(sound.codec, audio_encoder_, audio_stream_, reason);
-    if (encoder == nullptr) {
-        return reason.empty() ? AVERROR(ENOMEM) : AVERROR_ENCODER_NOT_FOUND;
+    const int result = new_encoder(sound.encoder, audio_encoder_, audio_stream_, reason);
+    if (result < 0) {
+        return result;
     }
+    AVCodecContext* encoder = audio_encoder_.get();
     const AVCodec& codec = *encoder->codec;
     // An unusual source (96 kHz, six channels) still converts: the encoder gets the nearest
     // rate and layout it supports, and never more than the players decode.

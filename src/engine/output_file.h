@@ -13,9 +13,9 @@ namespace morvane {
 
 class OutputFile {
 public:
-    // Creates the container for `path` (its format chosen by the name), the streams the plan
-    // asks for, configured but not yet opened, and the file itself. 0 or an FFmpeg error;
-    // `reason` gets the words where the code says too little.
+    // Creates the plan's container for `path`, the streams the plan asks for, their encoders
+    // given the plan's options and configured but not yet opened, and the file itself. 0 or an
+    // FFmpeg error; `reason` gets the words where the code says too little.
     int open(const std::string& path, const MediaInput& input, const ConversionPlan& plan,
              std::string& reason);
 
@@ -31,9 +31,9 @@ private:
     int add_video_stream(const ConversionPlan::Picture& picture, std::string& reason);
     int add_audio_stream(const ConversionPlan::Sound& sound, std::string& reason);
     int add_cover_art_stream(const AVStream& source);
-    // A stream and an encoder context for `codec`; nullptr when no encoder has it.
-    AVCodecContext* new_encoder(AVCodecID codec, CodecContextPtr& slot, AVStream*& stream,
-                                std::string& reason);
+    // A stream, and in `slot` the encoder `spec` names with its options. 0 or an FFmpeg error.
+    int new_encoder(const EncoderSpec& spec, CodecContextPtr& slot, AVStream*& stream,
+                    std::string& reason);
 
     OutputFormatPtr container_;
     CodecContextPtr video_encoder_; // null when the file has no moving pictures

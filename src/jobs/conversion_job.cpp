@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/conversion_job.h"
 
-#include "engine/frame_size_fit.h"
 #include "jobs/clock_text.h"
+#include "jobs/device_plan.h"
 #include "jobs/output_mark.h"
 #include "jobs/output_naming.h"
 #include "jobs/output_target.h"
@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -24,15 +25,30 @@ namespace morvane {
 
 namespace {
 
-// A keyframe every two seconds: the players seek to it quickly, and it costs little.
-constexpr double keyframe_seconds = 2.0;
-// The players' decoder buffer, in seconds of their maximum rate: no second of a film then
-// carries more than 1.1 times that maximum, on any content.
-constexpr double buffer_seconds = 0.1;
 // An output this much shorter than its input says (and by this share) is not the input
 // converted: the rest is missing, cut off or unreadable.
 constexpr double max_missing_seconds = 2.0;
 constexpr double max_missing_share = 0.05;
+// A track that ends this many seconds away from where its input stream ends, or from the
+// other track when their inputs end together, was cut, moved or padded on the way.
+constexpr double max_track_difference = 1.0;
+
+constexpr const char* replay_gain_key = "REPLAYGAIN_TRACK_GAIN";
+// ReplayGain 2.0 brings every song to this loudness (LUFS).
+constexpr double replay_gain_reference = -18.0;
+// Below this (EBU R 128's absolute gate) there is no sound to level: silence.
+constexpr double quietest_measured = -69.9;
+
+// "-3.21 dB": the gain that brings a sound of `loudness` (LUFS) to the reference; nothing for
+// silence.
+std::optional<std::string> replay_gain(double loudness) {
+    if (!(loudness > quietest_measured)) {
+        return std::nullopt;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f dB", replay_gain_reference - loudness);
+    return std::string(text);
+}
 
 JobOutcome failed(std::string reason) {
     JobOutcome outcome;
@@ -62,8 +78,59 @@ std::optional<std::string> undecodable(const MediaInput& input) {
     if (const auto picture = input.picture(); picture && !avcodec_find_decoder(picture->codec)) {
         return std::string("cannot decode its video (") + avcodec_get_name(picture->codec) + ")";
     }
+    if (const auto picture = input.picture();
+        picture && std::int64_t{picture->width} * picture->height > MediaInput::max_pixels) {
+        return "its picture is larger than 8K (" + std::to_string(picture->width) + "x" +
+               std::to_string(picture->height) + ")";
+    }
     if (const auto sound = input.sound(); sound && !avcodec_find_decoder(sound->codec)) {
         return std::string("cannot decode its sound (") + avcodec_get_name(sound->codec) + ")";
+    }
+    return std::nullopt;
+}
+
+const char* track_name(AVMediaType type) {
+    return type == AVMEDIA_TYPE_VIDEO ? "picture" : "sound";
+}
+
+std::string seconds_text(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+// Why the tracks made are not the input's, by track and by how much; nothing when they are.
+std::optional<std::string> misplaced_track(const ConversionResult& result) {
+    for (const ConversionResult::Track& track : result.tracks) {
+        if (track.input_end < 0) {
+            continue;
+        }
+        const std::string name = track_name(track.type);
+        if (track.output_end < 0) {
+            return "incomplete: nothing of its " + name + " could be decoded";
+        }
+        const double difference = track.output_end - track.input_end;
+        if (difference < -max_track_difference) {
+            return "incomplete: its " + name + " ends " + seconds_text(-difference) +
+                   " before the input's, at " + clock_text(track.output_end);
+        }
+        if (difference > max_track_difference) {
+            return "incomplete: its " + name + " runs " + seconds_text(difference) +
+                   " past the input's end";
+        }
+    }
+    if (result.tracks.size() == 2) {
+        const ConversionResult::Track& first = result.tracks[0];
+        const ConversionResult::Track& second = result.tracks[1];
+        const double apart = second.output_end - first.output_end;
+        if (first.input_end >= 0 && second.input_end >= 0 &&
+            std::abs(second.input_end - first.input_end) <= max_track_difference &&
+            std::abs(apart) > max_track_difference) {
+            const ConversionResult::Track& later = apart > 0 ? second : first;
+            const ConversionResult::Track& earlier = apart > 0 ? first : second;
+            return std::string("incomplete: its ") + track_name(later.type) + " ends " +
+                   seconds_text(std::abs(apart)) + " after its " + track_name(earlier.type);
+        }
     }
     return std::nullopt;
 }
@@ -171,55 +238,16 @@ std::string stopped_text(const JobOutcome& outcome) {
     return "stopped at " + progress_text(outcome.seconds_done, outcome.seconds_total);
 }
 
-ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& input) {
-    ConversionPlan plan;
-    const std::optional<MediaInput::Picture> picture = input.picture();
-    const std::optional<MediaInput::Sound> sound = input.sound();
-    const bool film = device.plays_video && picture.has_value();
-    if (film) {
-        // The screen on its side, as films are watched.
-        const int width = std::max(device.screen_width, device.screen_height);
-        const int height = std::min(device.screen_width, device.screen_height);
-        const FrameSizeFit fit = fit_frame_size(picture->width, picture->height, width, height);
-        ConversionPlan::Picture& out = plan.picture.emplace();
-        out.codec = device.video_codec;
-        out.picture_width = fit.width;
-        out.picture_height = fit.height;
-        out.left = fit.pads_valid ? fit.pad_left : 0;
-        out.top = fit.pads_valid ? fit.pad_top : 0;
-        out.frame_width = fit.pads_valid ? fit.width + fit.pad_left + fit.pad_right : fit.width;
-        out.frame_height = fit.pads_valid ? fit.height + fit.pad_top + fit.pad_bottom : fit.height;
-        out.frame_rate = AVRational{30000, 1001};
-        out.bit_rate = device.video_bit_rate;
-        out.max_rate = device.video_max_rate;
-        out.buffer_size = static_cast<int>(device.video_max_rate * buffer_seconds);
-        out.keyframe_interval =
-            static_cast<int>(std::lround(keyframe_seconds * av_q2d(out.frame_rate)));
-        // The header keeps Simple Profile level 1, as every MPEG-4 file made by FFmpeg for
-        // these players has for years: Apple names Simple Profile up to 2.5 Mb/s and 640x480
-        // for them, but no level, and nothing shows that a player accepts a higher one.
-    }
-    if (sound || film) {
-        ConversionPlan::Sound& out = plan.sound.emplace();
-        out.codec = film ? device.video_audio_codec : device.audio_codec;
-        out.sample_rate = device.sample_rate.value_or(sound ? sound->sample_rate : 44100);
-        out.channels = device.channels.value_or(sound ? sound->channels : 2);
-        // The players want a sound track with every film: silence where there is none.
-        out.silence = !sound;
-    }
-    return plan;
-}
-
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
-                                      const std::function<void(double)>& on_conversion_start) {
+                                      const ConversionStart& on_conversion_start) {
     return convert_one(CollectedInput{path, std::filesystem::path(path).filename().string(), {}},
                        device, output_folder, sink, on_conversion_start);
 }
 
 JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
-                                      const std::function<void(double)>& on_conversion_start) {
+                                      const ConversionStart& on_conversion_start) {
     const std::string& path = item.path;
     if (const std::optional<std::string> refusal = unreadable_input(path)) {
         return failed(*refusal);
@@ -237,11 +265,14 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     if (!film && !input.sound()) {
         return failed("no sound to convert");
     }
-    const ConversionPlan plan = conversion_plan(device, input);
+    ConversionPlan plan = conversion_plan(device, video_codec_, input);
     const std::string& extension = film ? device.video_extension : device.audio_extension;
     const std::optional<SourceIdentity> source = SourceIdentity::of(path);
 
     JobOutcome outcome;
+    if (film) {
+        outcome.video_codec = device.film_format(video_codec_)->codec;
+    }
     outcome.seconds_total = input.duration_seconds();
     outcome.source = source ? source->text() : std::string();
     outcome.target = output_target(plan, extension);
@@ -279,17 +310,24 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     // Read before converting: what the source says of itself, in whichever format.
     const std::optional<FileTags> source_file_tags = read_file_tags(path);
     const int sound = input.streams().audio;
-    const TrackTags tags = carried_tags(merged_tags(
+    TrackTags tags = carried_tags(merged_tags(
         tags_from_ffmpeg(input.container().metadata,
                          sound >= 0 ? input.container().streams[sound]->metadata : nullptr),
         source_file_tags ? source_file_tags->properties : TrackTags{}));
+    // A player levels the volume from ReplayGain: measured while converting when the source
+    // does not say.
+    const bool measure_loudness =
+        plan.sound && !plan.sound->silence && !tags.contains(replay_gain_key);
+    if (measure_loudness) {
+        plan.sound->measure_loudness = true;
+    }
 
     TemporaryOutput output;
     if (const std::optional<std::string> error = output.create(folder, extension)) {
         return failed("cannot write in the output folder: " + *error);
     }
     if (on_conversion_start) {
-        on_conversion_start(input.duration_seconds());
+        on_conversion_start(input.duration_seconds(), film);
     }
     const ConversionResult result = engine_.convert(input, output.path(), plan, sink);
     if (result.status == ConversionResult::Status::failed) {
@@ -308,7 +346,13 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
         return failed("no picture in this file could be decoded");
     }
     outcome.status = JobStatus::converted;
-    const double stated = input.stated_duration_seconds();
+    // A length the container counted up to a time that was taken for damage is not the
+    // input's.
+    double stated = input.stated_duration_seconds();
+    if (result.dropped_time >= 0 && stated >= result.dropped_time - max_track_difference) {
+        stated = 0;
+        outcome.seconds_total = result.seconds_reached;
+    }
     const double missing = stated - result.seconds_reached;
     if (stopped) {
         outcome.status = JobStatus::stopped;
@@ -324,10 +368,18 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
         outcome.status = JobStatus::incomplete;
         outcome.reason =
             "incomplete: the input ends at " + progress_text(result.seconds_reached, stated);
+    } else if (const std::optional<std::string> misplaced = misplaced_track(result)) {
+        outcome.status = JobStatus::incomplete;
+        outcome.reason = *misplaced;
     }
     if (outcome.status == JobStatus::incomplete) {
         mark.state = OutputMark::State::incomplete;
         mark.reason = outcome.reason;
+    }
+    if (measure_loudness && result.loudness) {
+        if (const std::optional<std::string> gain = replay_gain(*result.loudness)) {
+            tags[replay_gain_key] = {*gain};
+        }
     }
     // Unmarked (a source that could not be read for its identity, or tags that could not be
     // written), the output is still good; a rerun just does not know it as this input's.

@@ -6,7 +6,6 @@
 // nothing partial ever appears under a visible name.
 #pragma once
 
-#include "engine/conversion_plan.h"
 #include "engine/engine.h"
 #include "engine/media_input.h"
 #include "jobs/device_profile.h"
@@ -14,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace morvane {
 
@@ -31,6 +31,9 @@ struct JobOutcome {
     std::string reason;
     double seconds_done = 0;  // stopped, incomplete: how far it got (seconds of the input)
     double seconds_total = 0; // the input's duration, 0 if unknown
+    // A film written or found (converted, stopped, incomplete, skipped): FFmpeg's name of its
+    // picture codec.
+    std::string video_codec;
     // Of an output there is: which source made it and for what (see output_mark.h), for a
     // player to tell whether it holds it already; the name it takes on a player (the input's
     // name with the output's extension) and, with the folders' layout kept, its folder there.
@@ -49,11 +52,6 @@ struct JobOutcome {
 // "stopped at 0:25 of 5:00" (no " of …" when the total is unknown)
 std::string stopped_text(const JobOutcome& outcome);
 
-// What `device` makes of `input`: its pictures fitted to the screen, in the player's limits,
-// when the device shows films and the input has pictures; its sound (or silence beside
-// pictures without sound).
-ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& input);
-
 class ConversionJob {
 public:
     explicit ConversionJob(const Engine& engine) : engine_(engine) {}
@@ -68,23 +66,30 @@ public:
     // Outputs go into the folders the inputs lie in under the folder they were found in
     // (Artist/Album/), made when missing; else all into the output folder itself.
     void set_keep_folders(bool keep_folders) { keep_folders_ = keep_folders; }
+    // The picture codec films get ("mpeg4", "h264", FFmpeg's names) where the device plays
+    // it; elsewhere the device's first.
+    void set_video_codec(std::string codec) { video_codec_ = std::move(codec); }
 
-    // `on_conversion_start` runs right before the engine converts (the file was accepted),
-    // with the input's duration in seconds (0 when unknown). `sink` answers false to stop:
-    // the file then ends stopped, complete and shorter (a stop before the first packet was
-    // written keeps no file: output_path stays empty).
+    // Told right before the engine converts (the file was accepted): the input's duration in
+    // seconds (0 when unknown), and whether the output is a film.
+    using ConversionStart = std::function<void(double seconds, bool film)>;
+
+    // `on_conversion_start` runs right before the engine converts. `sink` answers false to
+    // stop: the file then ends stopped, complete and shorter (a stop before the first packet
+    // was written keeps no file: output_path stays empty).
     JobOutcome convert_one(const CollectedInput& input, const DeviceProfile& device,
                            const std::string& output_folder, ProgressSink* sink,
-                           const std::function<void(double seconds)>& on_conversion_start = {});
+                           const ConversionStart& on_conversion_start = {});
     // A file named by itself.
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
                            const std::string& output_folder, ProgressSink* sink,
-                           const std::function<void(double seconds)>& on_conversion_start = {});
+                           const ConversionStart& on_conversion_start = {});
 
 private:
     const Engine& engine_;
     bool skip_existing_ = false;
     bool keep_folders_ = false;
+    std::string video_codec_ = "mpeg4";
 };
 
 } // namespace morvane

@@ -199,13 +199,14 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         const std::string output_folder = settings_.output_folder;
         job.set_skip_existing(skip_existing_);
         job.set_keep_folders(settings_.keep_folders != 0);
+        job.set_video_codec(settings_.video_codec);
         const ConversionStatus status{true, index, batch_total(), 0, 0, path};
         lock.unlock();
 
         host_.conversion_begin();
         host_.status_changed(status);
         const JobOutcome outcome =
-            job.convert_one(input, device, output_folder, this, [this](double seconds) {
+            job.convert_one(input, device, output_folder, this, [this](double seconds, bool) {
                 const std::lock_guard duration_lock(mutex_);
                 current_seconds_ = seconds;
             });

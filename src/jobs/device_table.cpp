@@ -1,27 +1,108 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/device_table.h"
 
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 namespace morvane {
 
 namespace {
 
-// What the video rows share: MPEG-4 pictures with AAC sound in an MP4, stereo; MP3 for
-// sound alone. The players decode MPEG-4 up to 2.5 Mb/s.
+// Apple names MPEG-4 "Simple Profile" for all its film players, up to 2.5 Mb/s and 640x480 at
+// 30 frames per second, with AAC-LC up to 160 kb/s, 48 kHz stereo, in .mp4 (the iPod, iPod
+// nano, iPod classic and iPhone technical specifications). The header keeps level 1, as every
+// MPEG-4 file FFmpeg has made for these players for years: Apple names no level, and nothing
+// shows that a player accepts a higher one.
+FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
+    FilmFormat film;
+    film.codec = "mpeg4";
+    film.format_name = "MPEG4";
+    film.container = "mp4";
+    film.frame_width = width;
+    film.frame_height = height;
+    film.encoder.name = "mpeg4";
+    film.encoder.options = {
+        {"profile", std::to_string(FF_PROFILE_MPEG4_SIMPLE)},
+        {"level", "1"},
+        {"bf", "0"}, // Simple Profile has no B-frames
+        // The encoder has a thread of its own beside the decoding (the pictures' filter
+        // thread); slices on more threads only cost at the players' small sizes (measured with
+        // bench/compare-ffmpeg: 4 % more wall time with three).
+        {"threads", "1"},
+    };
+    film.bit_rate = bit_rate;
+    film.max_rate = max_rate;
+    return film;
+}
+
+// H.264 through libx264, each row at its maker's published limits:
+// - Apple's iPhone technical specifications (2007), and the same entries in those of the iPod
+//   touch, the iPod classic and the iPod nano from its 3rd generation on: "H.264 video, up to
+//   1.5 Mbps, 640 by 480 pixels, 30 frames per second, Low-Complexity version of the H.264
+//   Baseline Profile" and "H.264 video, up to 2.5 Mbps, 640 by 480 pixels, 30 frames per
+//   second, Baseline Profile up to Level 3.0", with AAC-LC up to 160 kb/s, 48 kHz, stereo.
+//   "Low-Complexity" is Baseline with one reference frame; Baseline has no B-frames.
+// - The 5th-generation iPod: Level 1.3 at 768 kb/s and 320x240 at first; since its 1.2
+//   firmware (2006) the same 1.5 Mb/s, 640x480 Low-Complexity Baseline as above, as Apple's
+//   specification of it was then quoted on the FFmpeg developers' list.
+// - Sony: "PSP can not play video data converted at bit rates higher than 768kbps" (its
+//   support page on transferring video); the PSP's MP4 profile is H.264 Main Profile (CABAC),
+//   as its user's guide names it, at level 2.1 as FFmpeg's psp muxer declares it in the
+//   file's profile box (uuid PROF). At 368x208 that level holds two reference frames.
+// One reference frame and no B-frames everywhere: what every row's limit allows. The
+// options are FFmpeg's for libx264 (its documentation, and x264's --fullhelp for presets
+// and profiles).
+FilmFormat h264_film(const char* container, int width, int height, const char* profile,
+                     const char* level, int bit_rate, int max_rate, int finest_quantizer) {
+    FilmFormat film;
+    film.codec = "h264";
+    film.format_name = "H.264";
+    film.container = container;
+    film.frame_width = width;
+    film.frame_height = height;
+    film.encoder.name = "libx264";
+    film.encoder.options = {
+        {"profile", profile},
+        {"level", level},
+        {"refs", "1"},
+        {"bf", "0"},
+        // Measured on real footage fitted to the players' frames (bench/quality): "fast"
+        // keeps the picture of "medium" and "slow" for less time; "faster" loses 0.004 SSIM.
+        {"preset", "fast"},
+        // No quantizer finer than this: finer steps only add bits a small screen does not show,
+        // so easy pictures make small files rather than spend the whole rate (chosen with
+        // bench/quality: 21 keeps the picture of MPEG-4 at half its size at 320x240, the
+        // PSP's smaller frame needs 20).
+        {"qmin", std::to_string(finest_quantizer)},
+        {"threads", "1"},
+    };
+    film.bit_rate = bit_rate;
+    film.max_rate = max_rate;
+    return film;
+}
+
+// What the video rows share: AAC sound in an MP4, stereo; MP3 for sound alone.
 DeviceProfile film_player(const std::string& picture, const char* name, int width, int height,
-                          int bit_rate, int max_rate) {
+                          std::vector<FilmFormat> films) {
     DeviceProfile row;
     row.image_path = picture;
     row.display_name = name;
     row.plays_video = true;
     row.screen_width = width;
     row.screen_height = height;
-    row.video_codec = AV_CODEC_ID_MPEG4;
-    row.video_audio_codec = AV_CODEC_ID_AAC;
-    row.video_format_name = "MPEG4";
+    row.films = std::move(films);
+    // AAC-LC at 128 kb/s: within the 160 kb/s every one of these players takes. The "fast"
+    // coder: at this rate it sounds better than "twoloop" and takes a fraction of its time
+    // (FFmpeg's AAC maintainer, making it the default in 2018; a chord over noise here: 0.3 of
+    // twoloop's instructions).
+    row.film_sound = {"aac", {{"b", "128000"}, {"aac_coder", "fast"}}};
     row.video_extension = ".mp4";
-    row.video_bit_rate = bit_rate;
-    row.video_max_rate = max_rate;
-    row.audio_codec = AV_CODEC_ID_MP3;
+    row.audio_container = "mp3";
+    // LAME's own choice: 128 kb/s at 44.1 or 48 kHz stereo, less for smaller shapes.
+    row.audio_encoder = {"libmp3lame", {}};
     row.channels = 2;
     row.audio_format_name = "MP3";
     row.audio_extension = ".mp3";
@@ -36,22 +117,40 @@ DeviceTable device_table(const std::string& data_folder) {
     shuffle.image_path = pictures + "iPod Shuffle.jpg";
     shuffle.display_name = "iPod Shuffle";
     // The source's channels and rate are kept: the player takes what the file has.
-    shuffle.audio_codec = AV_CODEC_ID_MP3;
+    shuffle.audio_container = "mp3";
+    shuffle.audio_encoder = {"libmp3lame", {}};
     shuffle.audio_format_name = "MP3";
     shuffle.audio_extension = ".mp3";
 
-    DeviceProfile psp = film_player(pictures + "PSP.jpg", "Sony PSP", 368, 208, 1000000, 1000000);
+    // The psp muxer writes what the PSP's own tools write and plain MP4 lacks: the brand MSNV,
+    // a profile box (uuid PROF: codecs, rates, frame size) before the media and the title in
+    // the PSP's own box (uuid USMT); its video browser is known to pass over H.264 files
+    // without them. The MPEG-4 films, which play without, stay plain MP4.
+    DeviceProfile psp =
+        film_player(pictures + "PSP.jpg", "Sony PSP", 368, 208,
+                    {mpeg4_film(368, 208, 1000000, 1000000),
+                     h264_film("psp", 368, 208, "main", "2.1", 550000, 768000, 20)});
     psp.channels = 2;
     psp.sample_rate = 24000;
 
+    // H.264 films go into the ipod muxer: it adds to the picture's description the box
+    // (uuid 6b6840f2-5f24-4fc5-ba39-a51bcf0323f3) without which iTunes refuses H.264 larger
+    // than 320x240 for these players, and brands the file M4V.
     DeviceProfile phone =
-        film_player(pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480, 2500000, 2500000);
+        film_player(pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480,
+                    {mpeg4_film(480, 320, 2500000, 2500000),
+                     h264_film("ipod", 480, 320, "baseline", "3.0", 1300000, 2500000, 21)});
     phone.accepts_sent_files = false;
 
     DeviceTable table = {
         phone,
-        film_player(pictures + "iPod Nano.jpg", "iPod nano", 320, 240, 1500000, 2500000),
-        film_player(pictures + "iPod Classic.jpg", "iPod classic", 320, 240, 1500000, 2500000),
+        // Both iPods at most 1.5 Mb/s, what the 5th generation plays: one file serves both.
+        film_player(pictures + "iPod Nano.jpg", "iPod nano", 320, 240,
+                    {mpeg4_film(320, 240, 1500000, 2500000),
+                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 21)}),
+        film_player(pictures + "iPod Classic.jpg", "iPod classic", 320, 240,
+                    {mpeg4_film(320, 240, 1500000, 2500000),
+                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 21)}),
         shuffle,
         psp,
     };

@@ -22,6 +22,8 @@ namespace {
 
 constexpr const char* own_prefix = "MORVANE_";
 constexpr const char* own_atom_domain = "----:org.morvane:";
+// Where music libraries keep, in an MP4, what has no atom of its own (ReplayGain, say).
+constexpr const char* common_atom_domain = "----:com.apple.iTunes:";
 
 TagLib::String from_utf8(const std::string& text) {
     return TagLib::String(text, TagLib::String::UTF8);
@@ -98,9 +100,21 @@ std::optional<FileTags> read_file_tags(const std::string& path) {
         mp4 != nullptr && mp4->hasMP4Tag()) {
         for (const auto& [key, item] : mp4->tag()->itemMap()) {
             const std::string name = to_utf8(key);
-            const std::string prefix = own_atom_domain;
-            if (name.rfind(prefix, 0) == 0 && !item.toStringList().isEmpty()) {
-                tags.own[name.substr(prefix.size())] = to_utf8(item.toStringList().front());
+            const TagLib::StringList values = item.toStringList();
+            if (values.isEmpty()) {
+                continue;
+            }
+            const std::string own_prefix = own_atom_domain;
+            const std::string common_prefix = common_atom_domain;
+            if (name.rfind(own_prefix, 0) == 0) {
+                tags.own[name.substr(own_prefix.size())] = to_utf8(values.front());
+            } else if (name.rfind(common_prefix, 0) == 0) {
+                std::vector<std::string>& list = tags.properties[name.substr(common_prefix.size())];
+                if (list.empty()) {
+                    for (const TagLib::String& value : values) {
+                        list.push_back(to_utf8(value));
+                    }
+                }
             }
         }
     }
@@ -121,13 +135,18 @@ std::optional<std::string> write_file_tags(const std::string& path, const TrackT
         if (!file.isValid()) {
             return std::string("the MP4 cannot be read back to tag it");
         }
-        file.setProperties(map);
+        // What has no atom of its own comes back from the property map; it goes into a
+        // free-form atom of the common domain.
+        const TagLib::PropertyMap left_over = file.setProperties(map);
         TagLib::MP4::Tag& tag = *file.tag();
         TagLib::StringList earlier;
         for (const auto& [key, item] : tag.itemMap()) {
             if (to_utf8(key).rfind(own_atom_domain, 0) == 0) {
                 earlier.append(key);
             }
+        }
+        for (const auto& [key, values] : left_over) {
+            tag.setItem(from_utf8(common_atom_domain) + key, values);
         }
         for (const TagLib::String& key : earlier) {
             tag.removeItem(key);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/psp_sender.h"
 
+#include "engine/video_thumbnail.h"
 #include "jobs/temporary_output.h"
 #include "platform/free_space.h"
 #include "players/fat_file_name.h"
@@ -30,7 +31,7 @@ std::string error_text(int error) {
 
 // Closes the descriptor when it goes out of scope.
 struct Descriptor {
-    explicit Descriptor(int value) : value(value) {}
+    explicit Descriptor(int descriptor) : value(descriptor) {}
     ~Descriptor() {
         if (value >= 0) {
             ::close(value);
@@ -66,6 +67,27 @@ std::optional<std::string> copy_all(int from, int to) {
             }
             written += step;
         }
+    }
+}
+
+// The PSP's video browser shows a film with the picture in the JPEG of the same name and
+// ".THM" beside it. Made from the film as it landed, only where no such file is there yet; a
+// film without one still plays, so a failure here fails nothing.
+void add_thumbnail(const std::string& film, const std::string& landed) {
+    const std::size_t slash = landed.find_last_of('/');
+    const std::size_t dot = landed.find_last_of('.');
+    const std::string base =
+        dot != std::string::npos && dot > slash ? landed.substr(0, dot) : landed;
+    const std::string thumbnail = base + ".THM";
+    struct stat status {};
+    if (::lstat(thumbnail.c_str(), &status) == 0 || errno != ENOENT) {
+        return;
+    }
+    TemporaryOutput temporary;
+    std::string written;
+    if (!temporary.create(landed.substr(0, slash), ".THM") &&
+        !write_video_thumbnail(film, temporary.path())) {
+        temporary.commit(thumbnail, ".THM", written);
     }
 }
 
@@ -127,6 +149,9 @@ SendOutcome PspSender::send_one(const FileToSend& file) {
     std::string landed;
     if (const auto problem = temporary.commit(folder + "/" + safe_name, extension, landed)) {
         return not_sent("copying onto the player failed: " + *problem);
+    }
+    if (file.media == SentMedia::video) {
+        add_thumbnail(file.path, landed);
     }
     SendOutcome outcome;
     outcome.landed_path = landed;

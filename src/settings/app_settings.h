@@ -20,6 +20,9 @@ struct AppSettings {
     // Outputs keep the layout of the folders their inputs were found in.
     int keep_folders = 0;
     int device_index = 0;
+    // The picture codec of films, by FFmpeg's name ("mpeg4", "h264"), where the device plays
+    // it; MPEG-4 plays on every model.
+    std::string video_codec = "mpeg4";
     // The folder outputs are written into (UTF-8); ends in "/" once loaded (see load_settings).
     std::string output_folder;
 };

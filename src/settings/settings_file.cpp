@@ -18,6 +18,7 @@ constexpr const char* send_to_player_key = "SendToPlayer";
 constexpr const char* stay_on_top_key = "Topmost";
 constexpr const char* device_index_key = "DeviceIndex";
 constexpr const char* keep_folders_key = "KeepFolders";
+constexpr const char* video_codec_key = "VideoCodec";
 
 std::string flag_text(int flag) {
     return flag != 0 ? "1" : "0";
@@ -36,6 +37,7 @@ constexpr Key keys[] = {
     {stay_on_top_key, [](const AppSettings& s) { return flag_text(s.stay_on_top); }},
     {device_index_key, [](const AppSettings& s) { return std::to_string(s.device_index); }},
     {keep_folders_key, [](const AppSettings& s) { return flag_text(s.keep_folders); }},
+    {video_codec_key, [](const AppSettings& s) { return s.video_codec; }},
 };
 
 // Writes the keys of `settings` that differ from `stored` (every key without it).
@@ -110,6 +112,8 @@ void load_settings(AppSettings& settings, const SettingsLocation& location) {
     if (settings.device_index < 0 || settings.device_index >= device_row_count) {
         settings.device_index = 0;
     }
+    // A name no device plays leaves films in each device's first codec (see ConversionJob).
+    settings.video_codec = file.read_string(section, video_codec_key, "mpeg4");
 }
 
 std::optional<std::string> save_settings(const AppSettings& settings,

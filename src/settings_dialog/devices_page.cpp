@@ -6,17 +6,41 @@
 #include "settings_dialog/spoken_combo_box.h"
 #include "skin/skin_pixmap.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace morvane {
 
-DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* parent)
-    : QWidget(parent), devices_(devices), chosen_index_(device_index) {
+namespace {
+
+// What a picture codec means to the person choosing: its name, and what it is for.
+QString codec_name(const FilmFormat& film) {
+    return film.codec == "mpeg4" ? DevicesPage::tr("MPEG-4")
+                                 : QString::fromStdString(film.format_name);
+}
+
+QString codec_purpose(const FilmFormat& film) {
+    if (film.codec == "mpeg4") {
+        return DevicesPage::tr("plays on every model");
+    }
+    if (film.codec == "h264") {
+        return DevicesPage::tr("smaller files; iPod 5th generation and later, iPhone, PSP");
+    }
+    return {};
+}
+
+} // namespace
+
+DevicesPage::DevicesPage(const DeviceTable& devices, int device_index,
+                         const std::string& video_codec, QWidget* parent)
+    : QWidget(parent), devices_(devices), chosen_index_(device_index), chosen_codec_(video_codec) {
     auto* prompt = new QLabel(tr("Please select a device:"), this);
     device_list_ = new SpokenComboBox(this);
     device_list_->setObjectName(QStringLiteral("device_list"));
@@ -46,8 +70,41 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* 
     details->addRow(tr("Video Format:"), video_format_);
     details->addRow(tr("Audio Format:"), audio_format_);
 
+    // One button per picture codec any row plays, in the table's order; each row shows the
+    // ones it plays when it plays more than one. The purpose wraps under its button.
+    codec_prompt_ = new QLabel(tr("Picture:"), this);
+    codec_buttons_ = new QButtonGroup(this);
     auto* choice = new QVBoxLayout;
     choice->addWidget(device_list_);
+    choice->addSpacing(codec_prompt_->fontMetrics().height());
+    choice->addWidget(codec_prompt_);
+    for (const DeviceProfile& profile : devices_) {
+        for (const FilmFormat& film : profile.films) {
+            if (codec_choice(film.codec) != nullptr) {
+                continue;
+            }
+            CodecChoice added{film.codec, new QRadioButton(codec_name(film), this),
+                              new QLabel(codec_purpose(film), this)};
+            added.button->setObjectName(QString::fromStdString("video_codec_" + film.codec));
+            added.button->setAccessibleDescription(added.purpose->text());
+            added.purpose->setWordWrap(true);
+            added.purpose->setIndent(added.button->iconSize().width() * 2);
+            codec_buttons_->addButton(added.button);
+            choice->addWidget(added.button);
+            choice->addWidget(added.purpose);
+            connect(added.button, &QRadioButton::toggled, this,
+                    [this, codec = film.codec](bool on) {
+                        if (on) {
+                            chosen_codec_ = codec;
+                            show_device(chosen_index_);
+                        }
+                    });
+            codec_choices_.push_back(added);
+        }
+    }
+    if (!codec_choices_.empty()) {
+        codec_prompt_->setBuddy(codec_choices_.front().button);
+    }
     choice->addStretch(1);
     auto* shown = new QVBoxLayout;
     shown->addWidget(picture_);
@@ -75,6 +132,15 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index, QWidget* 
     });
 }
 
+DevicesPage::CodecChoice* DevicesPage::codec_choice(const std::string& codec) {
+    for (CodecChoice& choice : codec_choices_) {
+        if (choice.codec == codec) {
+            return &choice;
+        }
+    }
+    return nullptr;
+}
+
 void DevicesPage::show_device(int index) {
     const DeviceProfile& profile = devices_[static_cast<std::size_t>(index)];
     // A picture that cannot be read leaves the white field, without a message; the @2x art
@@ -82,10 +148,23 @@ void DevicesPage::show_device(int index) {
     SkinPixmap picture;
     picture.load(profile.image_path);
     picture_->set_pixmap(picture.for_ratio(devicePixelRatioF()));
-    if (profile.plays_video) {
+    // The codec stays chosen while a player that has no choice is shown.
+    const bool choice = profile.plays_several_video_codecs();
+    codec_prompt_->setVisible(choice);
+    for (CodecChoice& shown : codec_choices_) {
+        const FilmFormat* film = profile.film_format(shown.codec);
+        const bool played = film != nullptr && film->codec == shown.codec;
+        shown.button->setVisible(choice && played);
+        shown.purpose->setVisible(choice && played);
+    }
+    if (const FilmFormat* film = profile.film_format(chosen_codec_)) {
+        if (CodecChoice* checked = codec_choice(film->codec)) {
+            const QSignalBlocker quiet(checked->button);
+            checked->button->setChecked(true);
+        }
         resolution_->setText(QStringLiteral("%1×%2").arg(QString::number(profile.screen_width),
                                                          QString::number(profile.screen_height)));
-        video_format_->setText(QString::fromStdString(profile.video_format_name));
+        video_format_->setText(QString::fromStdString(film->format_name));
     } else {
         resolution_->setText(tr("Not supported"));
         video_format_->setText(tr("Not supported"));

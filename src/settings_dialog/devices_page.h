@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Devices page of the settings dialog: the target player, chosen in a list and shown
-// with its picture, screen resolution and output formats.
+// with its picture, screen resolution and output formats, and for players that play more
+// than one, the picture codec of films.
 #pragma once
 
 #include "jobs/device_table.h"
 
 #include <QWidget>
+#include <string>
+#include <vector>
 
+class QButtonGroup;
 class QComboBox;
 class QLabel;
+class QRadioButton;
 
 namespace morvane {
 
@@ -18,19 +23,35 @@ class DevicesPage : public QWidget {
     Q_OBJECT
 
 public:
-    // Shows device_index of devices (the first row when it names none); devices must outlive
-    // the page.
-    DevicesPage(const DeviceTable& devices, int device_index, QWidget* parent = nullptr);
+    // Shows device_index of devices (the first row when it names none) and the picture codec
+    // `video_codec` (FFmpeg's name); devices must outlive the page.
+    DevicesPage(const DeviceTable& devices, int device_index, const std::string& video_codec,
+                QWidget* parent = nullptr);
 
     // The row chosen in the list; the index the page was given while nothing was chosen.
     int chosen_device_index() const { return chosen_index_; }
+    // The picture codec chosen; the one the page was given while nothing was chosen.
+    const std::string& chosen_video_codec() const { return chosen_codec_; }
 
 private:
+    // The button of one picture codec, with what the codec is for beneath it.
+    struct CodecChoice {
+        std::string codec;
+        QRadioButton* button;
+        QLabel* purpose;
+    };
+
     void show_device(int index);
+    CodecChoice* codec_choice(const std::string& codec);
 
     const DeviceTable& devices_;
     int chosen_index_;
+    std::string chosen_codec_;
     QComboBox* device_list_;
+    // Shown only for players that play several picture codecs.
+    QLabel* codec_prompt_;
+    QButtonGroup* codec_buttons_;
+    std::vector<CodecChoice> codec_choices_;
     FittedPicture* picture_;
     QLabel* resolution_;
     QLabel* video_format_;

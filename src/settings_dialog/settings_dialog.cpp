@@ -41,6 +41,25 @@ QString page_list_style() {
         .arg(SettingsDialog::frame_colour().name(), selection);
 }
 
+// Holds the pages in the scroll area. The area gives a widget whose layout has a height for
+// its width (a page with wrapped text has) the height it prefers, every picture whole, and
+// scrolls; a widget without a layout gets the height there is, and the pictures shrink to
+// it first.
+class PageHolder : public QWidget {
+public:
+    PageHolder(QStackedWidget* pages, QWidget* parent) : QWidget(parent), pages_(pages) {
+        pages_->setParent(this);
+    }
+    QSize sizeHint() const override { return pages_->sizeHint(); }
+    QSize minimumSizeHint() const override { return pages_->minimumSizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent* /*event*/) override { pages_->setGeometry(rect()); }
+
+private:
+    QStackedWidget* pages_;
+};
+
 } // namespace
 
 SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& devices,
@@ -61,7 +80,7 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     header_ = new HeaderBand(this);
     pages_ = new QStackedWidget(this);
     general_page_ = new GeneralPage(settings_, shell, pages_);
-    devices_page_ = new DevicesPage(devices, settings_.device_index, pages_);
+    devices_page_ = new DevicesPage(devices, settings_.device_index, settings_.video_codec, pages_);
     about_page_ = new AboutPage(data_folder, shell, pages_);
     add_page(general_page_, tr("General"));
     add_page(devices_page_, tr("Devices"));
@@ -84,7 +103,7 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     // shrink and their texts wrap to the width; only what still does not fit scrolls, up
     // and down, so that OK and Cancel stay on the screen.
     page_scroller_ = new QScrollArea(this);
-    page_scroller_->setWidget(pages_);
+    page_scroller_->setWidget(new PageHolder(pages_, page_scroller_));
     page_scroller_->setWidgetResizable(true);
     page_scroller_->setFrameShape(QFrame::NoFrame);
     page_scroller_->setFocusPolicy(Qt::NoFocus);
@@ -141,6 +160,7 @@ void SettingsDialog::set_folder_picker(FolderPicker picker) {
 void SettingsDialog::accept() {
     general_page_->apply_to(settings_);
     settings_.device_index = devices_page_->chosen_device_index();
+    settings_.video_codec = devices_page_->chosen_video_codec();
     QDialog::accept();
 }
 

@@ -56,23 +56,25 @@ protected:
     // MPEG-4 at 29.97 fps within the players' limits, AAC stereo (silence without sound).
     static ConversionPlan film(const MediaInput& input, int width = 320, int height = 240) {
         ConversionPlan plan;
+        plan.container = "mp4";
         if (const auto source = input.picture()) {
             const FrameSizeFit fit = fit_frame_size(source->width, source->height, width, height);
             ConversionPlan::Picture& picture = plan.picture.emplace();
-            picture.codec = AV_CODEC_ID_MPEG4;
+            picture.encoder = {"mpeg4",
+                               {{"b", "1500000"},
+                                {"maxrate", "2500000"},
+                                {"bufsize", "250000"},
+                                {"g", "60"},
+                                {"threads", "1"}}};
             picture.frame_width = width;
             picture.frame_height = height;
             picture.picture_width = fit.width;
             picture.picture_height = fit.height;
             picture.left = fit.pad_left;
             picture.top = fit.pad_top;
-            picture.bit_rate = 1500000;
-            picture.max_rate = 2500000;
-            picture.buffer_size = 250000;
-            picture.keyframe_interval = 60;
         }
         ConversionPlan::Sound& sound = plan.sound.emplace();
-        sound.codec = AV_CODEC_ID_AAC;
+        sound.encoder.name = "aac";
         sound.channels = 2;
         sound.sample_rate = input.sound() ? input.sound()->sample_rate : 44100;
         sound.silence = !input.sound();
@@ -82,8 +84,9 @@ protected:
     // A song: MP3 in the source's shape, unless a rate or channel count is asked for.
     static ConversionPlan song(const MediaInput& input, int sample_rate = 0, int channels = 0) {
         ConversionPlan plan;
+        plan.container = "mp3";
         ConversionPlan::Sound& sound = plan.sound.emplace();
-        sound.codec = AV_CODEC_ID_MP3;
+        sound.encoder.name = "libmp3lame";
         sound.sample_rate = sample_rate > 0 ? sample_rate : input.sound()->sample_rate;
         sound.channels = channels > 0 ? channels : input.sound()->channels;
         return plan;

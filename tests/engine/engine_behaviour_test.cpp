@@ -51,15 +51,28 @@ TEST_F(EngineBehaviour, ConversionsThatCannotBeMadeSayWhy) {
     write_media(data, ts_data_only(1.0));
     const auto pictures_of_sound = [](const MediaInput& in) {
         ConversionPlan plan = song(in);
-        plan.picture.emplace();
-        plan.picture->codec = AV_CODEC_ID_MPEG4;
+        plan.container = "mp4";
+        plan.picture.emplace().encoder.name = "mpeg4";
         plan.picture->frame_width = plan.picture->picture_width = 320;
         plan.picture->frame_height = plan.picture->picture_height = 240;
         return plan;
     };
     const auto sound_of_data = [](const MediaInput&) {
         ConversionPlan plan;
-        plan.sound.emplace().codec = AV_CODEC_ID_MP3;
+        plan.container = "mp3";
+        plan.sound.emplace().encoder.name = "libmp3lame";
+        return plan;
+    };
+    // The plan names its container and encoders: a name or an option nothing knows is said,
+    // never guessed around or passed over.
+    const auto unknown_muxer = [](const MediaInput& in) {
+        ConversionPlan plan = song(in);
+        plan.container = "nothing-knows-this";
+        return plan;
+    };
+    const auto unknown_option = [](const MediaInput& in) {
+        ConversionPlan plan = song(in);
+        plan.sound->encoder.options = {{"no_such_option", "1"}};
         return plan;
     };
     struct Case {
@@ -69,10 +82,10 @@ TEST_F(EngineBehaviour, ConversionsThatCannotBeMadeSayWhy) {
         std::string reason;
     };
     for (const Case& c : {
-             Case{tone, folder.file("tone.nothing-knows-this").string(),
-                  [](const MediaInput& in) { return song(in); },
-                  "no output format has the name " +
-                      folder.file("tone.nothing-knows-this").string()},
+             Case{tone, folder.file("tone.mp3").string(), unknown_muxer,
+                  "no muxer is called \"nothing-knows-this\""},
+             Case{tone, folder.file("tone.mp3").string(), unknown_option,
+                  "the encoder libmp3lame takes no no_such_option=1 (Option not found)"},
              Case{tone, folder.file("no-such-folder/tone.mp3").string(),
                   [](const MediaInput& in) { return song(in); }, "No such file or directory"},
              Case{tone, folder.file("tone.mp4").string(), pictures_of_sound,

@@ -12,9 +12,11 @@
 #include "players/psp_sender.h"
 #include "standin_ipod.h"
 #include "support/file_size_limit.h"
+#include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
 #include "support/small_disk.h"
+#include "support/stream_decoder.h"
 #include "support/temp_folder.h"
 
 #include <fstream>
@@ -182,6 +184,41 @@ TEST_F(PspStick, FilesLandInTheirFoldersUnderSafeNamesAndNeverReplaceAnything) {
             EXPECT_NE(name.front(), '.') << "left on the stick: " << name;
         }
     }
+}
+
+// A film lands with its thumbnail: the PSP's video browser shows the 160x120 JPEG of the same
+// name; a wide film sits between black bands in it. A file that has the name already stays.
+TEST_F(PspStick, AFilmLandsWithItsThumbnailBesideIt) {
+    const fs::path film = outputs.file("clip.mp4");
+    write_media(film, test::mp4_h264_aac(368, 208, {25, 1}, 1.0));
+    write_file(stick.path() / "VIDEO/clip_0.THM", "someone else's");
+    PspSender sender(stick.path().string());
+    for (const char* landed : {"clip", "clip_0"}) {
+        SCOPED_TRACE(landed);
+        const SendOutcome outcome =
+            sender.send(sendable(film.string(), "clip.mp4", SentMedia::video));
+        ASSERT_TRUE(outcome.sent()) << outcome.reason;
+        EXPECT_EQ(outcome.landed_path, (stick.path() / "VIDEO" / landed).string() + ".mp4");
+    }
+    EXPECT_EQ(read_file(stick.path() / "VIDEO/clip_0.THM"), "someone else's");
+    const fs::path thumbnail = stick.path() / "VIDEO/clip.THM";
+    const test::MediaInfo info = test::inspect_media(thumbnail);
+    const auto& picture = info.stream(AVMEDIA_TYPE_VIDEO);
+    EXPECT_EQ(picture.codec_id, AV_CODEC_ID_MJPEG);
+    EXPECT_EQ(picture.width, 160);
+    EXPECT_EQ(picture.height, 120);
+    test::StreamDecoder decoder(thumbnail, AVMEDIA_TYPE_VIDEO);
+    const test::av::FramePtr frame(av_frame_alloc());
+    ASSERT_TRUE(decoder.next(*frame));
+    const auto luma = [&](int x, int y) { return frame->data[0][y * frame->linesize[0] + x]; };
+    EXPECT_LT(luma(80, 4), 20);   // the band above
+    EXPECT_GT(luma(20, 60), 100); // the film's picture
+    EXPECT_EQ(names_in(stick.path() / "VIDEO"),
+              (std::set<std::string>{"clip.mp4", "clip.THM", "clip_0.mp4", "clip_0.THM"}));
+    // Sound goes without.
+    ASSERT_TRUE(
+        sender.send(sendable(source("song.mp3", "s"), "song.mp3", SentMedia::sound)).sent());
+    EXPECT_EQ(names_in(stick.path() / "MUSIC"), std::set<std::string>{"song.mp3"});
 }
 
 TEST_F(PspStick, AFailedSendSaysWhyAndLeavesNothingOnTheStick) {

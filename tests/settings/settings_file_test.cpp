@@ -52,19 +52,20 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesEveryKey) {
     EXPECT_EQ(defaults.stay_on_top, 0);
     EXPECT_EQ(defaults.device_index, 0);
     EXPECT_EQ(defaults.keep_folders, 0);
+    EXPECT_EQ(defaults.video_codec, "mpeg4");
     EXPECT_FALSE(fs::exists(location_.config_file())) << "loading never writes";
 
     ASSERT_EQ(save_settings(load_text("; mine\n[Common]\n"), location_), std::nullopt);
     EXPECT_EQ(on_disk(),
               "; mine\n[Common]\nOutputFolder=" + location_.default_output_folder +
                   "\nOpenOutput=1\nShutdown=0\nSendToPlayer=1\nTopmost=0\nDeviceIndex=0\n"
-                  "KeepFolders=0\n");
+                  "KeepFolders=0\nVideoCodec=mpeg4\n");
 }
 
 TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOne) {
     AppSettings settings = load_text("[common]\noutputfolder=/media/player\nTOPMOST=5\n"
                                      "Shutdown=1\nOpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\n"
-                                     "KeepFolders=1\n");
+                                     "KeepFolders=1\nvideocodec=h264\n");
     EXPECT_EQ(settings.output_folder, "/media/player/") << "a folder, not a name prefix";
     EXPECT_EQ(settings.stay_on_top, 5);
     EXPECT_EQ(settings.shutdown_after_batch, 1);
@@ -72,9 +73,11 @@ TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOn
     EXPECT_EQ(settings.send_to_player, 0);
     EXPECT_EQ(settings.device_index, 4);
     EXPECT_EQ(settings.keep_folders, 1);
+    EXPECT_EQ(settings.video_codec, "h264");
     ASSERT_EQ(save_settings(settings, location_), std::nullopt);
     EXPECT_EQ(on_disk(), "[common]\noutputfolder=/media/player/\nTOPMOST=1\nShutdown=1\n"
-                         "OpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\nKeepFolders=1\n");
+                         "OpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\nKeepFolders=1\n"
+                         "videocodec=h264\n");
 
     fs::remove_all(location_.default_output_folder);
     EXPECT_EQ(load_text("[Common]\nOutputFolder=/media/player/\n").output_folder, "/media/player/");

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -120,7 +121,7 @@ TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
     const QStringList expected[] = {
         {"folder", "browse", "open", "keep_folders", "shutdown", "open_output", "send_to_player",
          "stay_on_top", "OK", "Cancel"},
-        {"device_list", "OK", "Cancel"},
+        {"device_list", "video_codec_mpeg4", "OK", "Cancel"},
         {"home_page_link", "contact_link", "OK", "Cancel"},
     };
     QListWidget* list = page_list();
@@ -179,6 +180,19 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         click(child<QCheckBox>("keep_folders"));
 
         click_page(1);
+        // A player that plays both picture codecs offers the choice; one without a screen
+        // hides it, and the choice made stays.
+        auto* mpeg4 = child<QRadioButton>("video_codec_mpeg4");
+        auto* h264 = child<QRadioButton>("video_codec_h264");
+        ASSERT_TRUE(devices[0].plays_several_video_codecs());
+        EXPECT_TRUE(mpeg4->isVisible() && h264->isVisible());
+        EXPECT_TRUE(mpeg4->isChecked());
+        EXPECT_EQ(h264->accessibleDescription(),
+                  "smaller files; iPod 5th generation and later, iPhone, PSP");
+        mpeg4->setFocus();
+        QTest::keyClick(mpeg4, Qt::Key_Down);
+        EXPECT_TRUE(h264->isChecked());
+        EXPECT_EQ(child<QLabel>("video_format")->text(), "H.264");
         auto* device_list = child<QComboBox>("device_list");
         device_list->setFocus();
         for (int step = 0; step < 3; ++step) {
@@ -186,6 +200,7 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         }
         const DeviceProfile& sound_only = devices[3];
         ASSERT_FALSE(sound_only.plays_video);
+        EXPECT_FALSE(mpeg4->isVisible() || h264->isVisible());
         EXPECT_EQ(child<QLabel>("resolution")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("video_format")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("audio_format")->text(),
@@ -201,6 +216,7 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
             EXPECT_EQ(chosen.stay_on_top, 0);
             EXPECT_EQ(chosen.keep_folders, 1);
             EXPECT_EQ(chosen.device_index, 3);
+            EXPECT_EQ(chosen.video_codec, "h264");
         } else {
             EXPECT_EQ(dialog->result(), QDialog::Rejected);
             EXPECT_EQ(chosen.output_folder, settings.output_folder);
@@ -208,6 +224,7 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
             EXPECT_EQ(chosen.stay_on_top, settings.stay_on_top);
             EXPECT_EQ(chosen.keep_folders, settings.keep_folders);
             EXPECT_EQ(chosen.device_index, settings.device_index);
+            EXPECT_EQ(chosen.video_codec, settings.video_codec);
         }
         EXPECT_EQ(chosen.open_output_after_batch, 1);
     }

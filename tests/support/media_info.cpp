@@ -11,9 +11,9 @@
 namespace morvane::test {
 
 bool MediaInfo::Stream::dts_strictly_increasing() const {
-    for (std::size_t index = 0; index < packets.size(); ++index) {
-        if (packets[index].dts == AV_NOPTS_VALUE ||
-            (index > 0 && packets[index].dts <= packets[index - 1].dts)) {
+    for (std::size_t at = 0; at < packets.size(); ++at) {
+        if (packets[at].dts == AV_NOPTS_VALUE ||
+            (at > 0 && packets[at].dts <= packets[at - 1].dts)) {
             return false;
         }
     }
@@ -22,9 +22,9 @@ bool MediaInfo::Stream::dts_strictly_increasing() const {
 
 double MediaInfo::Stream::largest_dts_step_seconds() const {
     std::int64_t largest = 0;
-    for (std::size_t index = 1; index < packets.size(); ++index) {
-        if (packets[index].dts != AV_NOPTS_VALUE && packets[index - 1].dts != AV_NOPTS_VALUE) {
-            largest = std::max(largest, packets[index].dts - packets[index - 1].dts);
+    for (std::size_t at = 1; at < packets.size(); ++at) {
+        if (packets[at].dts != AV_NOPTS_VALUE && packets[at - 1].dts != AV_NOPTS_VALUE) {
+            largest = std::max(largest, packets[at].dts - packets[at - 1].dts);
         }
     }
     return static_cast<double>(largest) * av_q2d(time_base);
@@ -39,6 +39,17 @@ double MediaInfo::Stream::end_seconds() const {
         }
     }
     return end == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(end) * av_q2d(time_base);
+}
+
+bool MediaInfo::Stream::reordered() const {
+    std::int64_t latest = AV_NOPTS_VALUE;
+    for (const Packet& packet : packets) {
+        if (packet.pts != AV_NOPTS_VALUE && latest != AV_NOPTS_VALUE && packet.pts < latest) {
+            return true;
+        }
+        latest = std::max(latest, packet.pts);
+    }
+    return false;
 }
 
 std::int64_t MediaInfo::Stream::most_bits_in_a_second() const {
@@ -152,6 +163,8 @@ MediaInfo inspect_media(const std::filesystem::path& path) {
         stream.time_base = source.time_base;
         stream.sample_rate = parameters.sample_rate;
         stream.channels = parameters.ch_layout.nb_channels;
+        stream.profile = parameters.profile;
+        stream.level = parameters.level;
         stream.attached_pic = (source.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         if (source.duration != AV_NOPTS_VALUE) {
             stream.duration_seconds =

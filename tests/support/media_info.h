@@ -7,6 +7,7 @@
 #include <cstdint>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavcodec/codec_id.h>
 #include <libavutil/avutil.h>
 #include <libavutil/pixfmt.h>
@@ -45,6 +46,9 @@ struct MediaInfo {
         AVRational time_base{0, 1};
         int sample_rate = 0;
         int channels = 0;
+        // FF_PROFILE_* and the level as the codec numbers it (H.264: 30 for 3.0).
+        int profile = FF_PROFILE_UNKNOWN;
+        int level = FF_LEVEL_UNKNOWN;
         bool attached_pic = false;
         // From the container; negative when it does not say.
         double duration_seconds = -1.0;
@@ -62,6 +66,8 @@ struct MediaInfo {
         double packet_span_seconds() const;
         // Presentation end of the last packet, in seconds.
         double end_seconds() const;
+        // Whether some picture is shown before one decoded earlier: B-frames.
+        bool reordered() const;
     };
 
     std::string format_name;

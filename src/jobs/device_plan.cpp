@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "jobs/device_plan.h"
+
+#include "engine/frame_size_fit.h"
+
+#include <cmath>
+
+namespace morvane {
+
+namespace {
+
+// A keyframe every two seconds: the players seek to it quickly, and it costs little.
+constexpr double keyframe_seconds = 2.0;
+// The players' decoder buffer, in seconds of their maximum rate: no second of a film then
+// carries more than 1.1 times that maximum, on any content.
+constexpr double buffer_seconds = 0.1;
+
+} // namespace
+
+ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& video_codec,
+                               const MediaInput& input) {
+    ConversionPlan plan;
+    const std::optional<MediaInput::Picture> picture = input.picture();
+    const std::optional<MediaInput::Sound> sound = input.sound();
+    const FilmFormat* film = picture ? device.film_format(video_codec) : nullptr;
+    if (film != nullptr) {
+        plan.container = film->container;
+        const FrameSizeFit fit =
+            fit_frame_size(picture->width, picture->height, film->frame_width, film->frame_height);
+        ConversionPlan::Picture& out = plan.picture.emplace();
+        out.picture_width = fit.width;
+        out.picture_height = fit.height;
+        out.left = fit.pads_valid ? fit.pad_left : 0;
+        out.top = fit.pads_valid ? fit.pad_top : 0;
+        out.frame_width = fit.pads_valid ? fit.width + fit.pad_left + fit.pad_right : fit.width;
+        out.frame_height = fit.pads_valid ? fit.height + fit.pad_top + fit.pad_bottom : fit.height;
+        out.frame_rate = AVRational{30000, 1001};
+        const int buffer = static_cast<int>(film->max_rate * buffer_seconds);
+        const long keyframe_interval = std::lround(keyframe_seconds * av_q2d(out.frame_rate));
+        out.encoder = film->encoder;
+        out.encoder.options.insert(out.encoder.options.end(),
+                                   {
+                                       {"b", std::to_string(film->bit_rate)},
+                                       {"maxrate", std::to_string(film->max_rate)},
+                                       {"bufsize", std::to_string(buffer)},
+                                       {"rc_init_occupancy", std::to_string(buffer * 3 / 4)},
+                                       {"g", std::to_string(keyframe_interval)},
+                                   });
+    } else {
+        plan.container = device.audio_container;
+    }
+    if (sound || film != nullptr) {
+        ConversionPlan::Sound& out = plan.sound.emplace();
+        out.encoder = film != nullptr ? device.film_sound : device.audio_encoder;
+        out.sample_rate = device.sample_rate.value_or(sound ? sound->sample_rate : 44100);
+        out.channels = device.channels.value_or(sound ? sound->channels : 2);
+        // The players want a sound track with every film: silence where there is none.
+        out.silence = !sound;
+    }
+    return plan;
+}
+
+} // namespace morvane

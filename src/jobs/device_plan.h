@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The plan a device makes of an input: everything the output is, from the device's row.
+#pragma once
+
+#include "engine/conversion_plan.h"
+#include "engine/media_input.h"
+#include "jobs/device_profile.h"
+
+#include <string>
+
+namespace morvane {
+
+// What `device` makes of `input`: when the device shows films and the input has pictures, a
+// film in the device's format for `video_codec` (its first when it has no such codec), the
+// pictures fitted to its frame within its rates; otherwise sound alone. Its sound (or silence
+// beside pictures without sound).
+ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& video_codec,
+                               const MediaInput& input);
+
+} // namespace morvane
