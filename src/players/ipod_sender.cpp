@@ -423,10 +423,11 @@ SendOutcome IpodSender::add(const FileToSend& sent) {
         if (!held.empty() && identity.matches(held)) {
             SendOutcome outcome;
             outcome.landed_path = held;
-            outcome.already_there = true;
-            // Held by this batch's own copy: there only once the database is written.
+            // A copy this batch made (of another input of the same content) is there only
+            // once the database is written; it is this file's sending too.
             outcome.pending =
                 std::find(sent_files_.begin(), sent_files_.end(), held) != sent_files_.end();
+            outcome.already_there = !outcome.pending;
             return outcome;
         }
     }

@@ -520,6 +520,10 @@ TEST_F(Ipod, ConvertedFilesJoinItsLibraryWholeAndOnceAndEarlierTracksStay) {
         other.join();
         ASSERT_TRUE(film_sent.sent() && film_sent.pending) << film_sent.reason;
         ASSERT_TRUE(song_sent.sent() && song_sent.pending) << song_sent.reason;
+        // Another input of the same content in the same batch shares the song's copy.
+        const SendOutcome twice = sender.send(song);
+        EXPECT_TRUE(twice.pending && !twice.already_there);
+        EXPECT_EQ(twice.landed_path, song_sent.landed_path);
         EXPECT_EQ(read_file(database), database_before) << "written before the batch ended";
         ASSERT_EQ(sender.finish().failure, std::nullopt);
         EXPECT_EQ(read_file(database + ".morvane-backup"), database_before);
