@@ -533,13 +533,31 @@ TEST_F(ConvertCommandUse, ACutInputIsKeptAndReportedIncomplete) {
 }
 
 // A small library as people keep one: two different songs of one name in two albums, a song
-// that a stop cut short, a damaged song, a text file, a folder that cannot be read, and a
-// song named twice. A run and a rerun with --skip-existing, against the disk and the JSON.
+// that a stop cut short, a damaged song, a text file, a folder that cannot be read, a song
+// named twice and one linked twice, a name as long as the file system takes. Run again and
+// again, copied, touched, for another device and with the folders' layout kept, against the
+// disk and the JSON.
 TEST_F(ConvertCommandUse, ALibraryConvertsEverySongOnceAndSaysWhatItPassedOver) {
     const std::string library = folder.file("library").string();
     const std::string intro_a = tone("library/A/Album1/01 Intro.wav", 0.3);
     const std::string intro_b = tone("library/B/Album2/01 Intro.wav", 0.5);
-    const std::string long_song = tone("library/C/long.wav", 120.0);
+    std::string wide; // 83 CJK characters: with ".wav", a name of 253 bytes
+    for (int count = 0; count < 83; ++count) {
+        wide += "\xe6\xbc\xa2";
+    }
+    // Shortened between characters, with room for ".mp3" and "_<n>".
+    const std::string short_name = wide.substr(0, 81 * 3);
+    const std::string long_name = tone("library/D/" + wide + ".wav", 0.3);
+    const std::string linked = library + "/D/linked.wav";
+    fs::create_hard_link(intro_a, linked);
+    // Silence: small as a file, long enough that a stop always comes before its end.
+    fs::create_directories(folder.file("library/C"));
+    MediaDescription silence = wav_pcm(44100, 2, 600.0);
+    silence.format_name = "flac";
+    silence.audio[0].codec = AV_CODEC_ID_FLAC;
+    silence.audio[0].amplitude = 0.0;
+    const std::string long_song = folder.file("library/C/long.flac").string();
+    write_media(long_song, silence);
     { std::ofstream(folder.file("library/C/broken.mp3")) << std::string(3000, '\x5a'); }
     { std::ofstream(folder.file("library/C/notes.txt")) << "liner notes\n"; }
     tone("library/locked/hidden song.wav");
@@ -550,12 +568,24 @@ TEST_F(ConvertCommandUse, ALibraryConvertsEverySongOnceAndSaysWhatItPassedOver) 
         fs::permissions(folder.path(), fs::perms::all);
     }
     fs::permissions(folder.file("library/locked"), fs::perms::none);
-    const auto run_as_user = [&](std::vector<std::string> arguments, ProcessOptions options = {}) {
-        arguments.insert(arguments.begin(),
-                         {program, "-q", "--device", "shuffle", "--output-dir", out});
+    const auto run_as_user = [&](std::vector<std::string> arguments, ProcessOptions options = {},
+                                 const std::string& device = "shuffle",
+                                 const std::string& into = "") {
+        arguments.insert(arguments.begin(), {program, "-q", "--device", device, "--output-dir",
+                                             into.empty() ? out : into});
         arguments.insert(arguments.begin(), as_user.begin(), as_user.end());
         options.environment = environment();
         return run_process(arguments, options);
+    };
+    using Records = std::map<std::string, std::pair<std::string, std::string>>; // status, output
+    // By input, as first met: a file named twice comes again as the same file.
+    const auto records = [](const ProcessResult& run) {
+        Records by_input;
+        const auto document = nlohmann::json::parse(run.output);
+        for (const auto& file : document["files"]) {
+            by_input.emplace(file["input"], std::pair(file["status"], file.value("output", "")));
+        }
+        return by_input;
     };
 
     // The long song, stopped early: a complete, shorter file marked as cut.
@@ -577,40 +607,77 @@ TEST_F(ConvertCommandUse, ALibraryConvertsEverySongOnceAndSaysWhatItPassedOver) 
         kill(child, SIGINT);
     };
     ASSERT_EQ(run_as_user({long_song}, stop_early).exit_status, 130);
-    ASSERT_LT(inspect_media(out + "/long.mp3").duration_seconds, 100.0);
+    ASSERT_LT(inspect_media(out + "/long.mp3").duration_seconds, 500.0);
 
+    const std::set<fs::path> all_outputs = {out + "/01 Intro.mp3", out + "/01 Intro_0.mp3",
+                                            out + "/long.mp3", out + "/" + short_name + ".mp3"};
     for (const bool rerun : {false, true}) {
         SCOPED_TRACE(rerun ? "rerun" : "first run");
         // Skipping from the start: what it skips must be this very song, complete.
         const ProcessResult run =
             run_as_user({"-r", "--skip-existing", "--json", library, intro_a});
         EXPECT_EQ(run.exit_status, 1) << run.all(); // the damaged song, the locked folder
-        const auto document = nlohmann::json::parse(run.output);
-        std::map<std::string, std::pair<std::string, std::string>> by_input; // status, output
-        for (const auto& file : document["files"]) {
-            by_input[file["input"]] = {file["status"], file.value("output", "")};
-        }
-        ASSERT_EQ(by_input.size(), 4u) << run.output; // intro_a once, though named twice
+        Records by_input = records(run);
+        ASSERT_EQ(by_input.size(), 6u) << run.output; // intro_a converted once, named twice
         const std::string done = rerun ? "skipped" : "converted";
         // Two songs, two outputs: which takes the plain name depends on which finishes first.
         EXPECT_EQ(by_input[intro_a].first, done);
         EXPECT_EQ(by_input[intro_b].first, done);
-        if (!rerun) {
-            EXPECT_EQ((std::set<std::string>{by_input[intro_a].second, by_input[intro_b].second}),
-                      (std::set<std::string>{out + "/01 Intro.mp3", out + "/01 Intro_0.mp3"}));
-            EXPECT_NEAR(inspect_media(by_input[intro_b].second).duration_seconds, 0.5, 0.1);
-        }
+        EXPECT_EQ((std::set<std::string>{by_input[intro_a].second, by_input[intro_b].second}),
+                  (std::set<std::string>{out + "/01 Intro.mp3", out + "/01 Intro_0.mp3"}));
+        EXPECT_NEAR(inspect_media(by_input[intro_b].second).duration_seconds, 0.5, 0.1);
+        EXPECT_EQ(by_input[long_name], std::pair(done, out + "/" + short_name + ".mp3"));
         // The cut output of the long song is replaced, not kept beside a new one.
-        EXPECT_EQ(by_input[long_song], std::pair(done, rerun ? "" : out + "/long.mp3"));
+        EXPECT_EQ(by_input[long_song], std::pair(done, out + "/long.mp3"));
         EXPECT_EQ(by_input[library + "/C/broken.mp3"].first, "failed");
+        EXPECT_EQ(by_input[linked].first, "skipped");
+        const auto document = nlohmann::json::parse(run.output);
+        EXPECT_EQ(document["files"].size(), 7u);
+        for (const auto& file : document["files"]) {
+            // The link, and the song named a second time.
+            if (file["input"] == linked ||
+                (file["status"] == "skipped" && !file.contains("output"))) {
+                EXPECT_EQ(file["reason"], "same file as " + intro_a);
+            }
+        }
         EXPECT_EQ(document["passed_over"], nlohmann::json::array({library + "/C/notes.txt"}));
         ASSERT_EQ(document["unreadable_folders"].size(), 1u);
         EXPECT_EQ(document["unreadable_folders"][0]["folder"], library + "/locked");
-        EXPECT_EQ(visible_outputs(),
-                  (std::set<fs::path>{out + "/01 Intro.mp3", out + "/01 Intro_0.mp3",
-                                      out + "/long.mp3"}));
-        EXPECT_NEAR(inspect_media(out + "/long.mp3").duration_seconds, 120.0, 0.2);
+        EXPECT_EQ(visible_outputs(), all_outputs);
+        EXPECT_NEAR(inspect_media(out + "/long.mp3").duration_seconds, 600.0, 0.2);
     }
+
+    // A copy of the library, touched: the same songs, nothing new.
+    const std::string copy = folder.file("copy").string();
+    fs::create_directory(copy);
+    fs::copy(library + "/A", copy + "/A", fs::copy_options::recursive);
+    fs::copy(library + "/B", copy + "/B", fs::copy_options::recursive);
+    fs::last_write_time(copy + "/A/Album1/01 Intro.wav", fs::file_time_type::clock::now());
+    Records by_input = records(run_as_user({"-r", "--skip-existing", "--json", copy}));
+    EXPECT_EQ(by_input[copy + "/A/Album1/01 Intro.wav"].first, "skipped");
+    EXPECT_EQ(by_input[copy + "/B/Album2/01 Intro.wav"].first, "skipped");
+    EXPECT_EQ(visible_outputs(), all_outputs);
+
+    // Another device that gets other files (the handheld's rate): each song converts again,
+    // under the next free names.
+    by_input = records(run_as_user({"--skip-existing", "--json", intro_a, intro_b}, {}, "psp"));
+    EXPECT_EQ(by_input[intro_a].first, "converted");
+    EXPECT_EQ(by_input[intro_b].first, "converted");
+    EXPECT_EQ(visible_outputs().size(), all_outputs.size() + 2);
+
+    // The folders' layout kept: the trees again under another output folder, a file named by
+    // itself at the top.
+    const std::string mirror = folder.file("mirror").string();
+    const std::string single = tone("loose/single.wav");
+    const ProcessResult kept = run_as_user(
+        {"-r", "--keep-folders", "--json", library + "/A", library + "/B", single, intro_b}, {},
+        "shuffle", mirror);
+    EXPECT_EQ(kept.exit_status, 0) << kept.all();
+    EXPECT_EQ(names_in(mirror), (std::set<std::string>{"Album1", "Album2", "single.mp3"}));
+    EXPECT_TRUE(fs::exists(mirror + "/Album1/01 Intro.mp3"));
+    EXPECT_TRUE(fs::exists(mirror + "/Album2/01 Intro.mp3"));
+    const auto last = nlohmann::json::parse(kept.output)["files"].back();
+    EXPECT_EQ(last["reason"], "same file as " + intro_b); // met in the walk already
     fs::permissions(folder.file("library/locked"), fs::perms::owner_all);
 }
 

@@ -3,7 +3,10 @@
 #include "engine/progress_sink.h"
 #include "jobs/conversion_job.h"
 #include "jobs/device_table.h"
+#include "jobs/output_mark.h"
+#include "jobs/tag_file.h"
 #include "support/decoded_audio.h"
+#include "support/file_damage.h"
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
@@ -209,20 +212,140 @@ TEST_F(ConversionJobTest, FilmsKeepWithinThePlayersRates) {
     }
 }
 
-TEST_F(ConversionJobTest, SkipExistingLeavesAConvertedInputAlone) {
+// Stops once the conversion has come this far (in percent); reports at every change.
+class StopAt : public ProgressSink {
+public:
+    explicit StopAt(int percent) : ProgressSink(std::chrono::microseconds(0)), percent_(percent) {}
+    bool on_progress(int percent) override { return percent < percent_; }
+
+private:
+    int percent_;
+};
+
+// One source converted again and again, as a library is: an output is known by its source's
+// content and the device it was made for, never by a name or a modification time.
+TEST_F(ConversionJobTest, RerunsKnowEachOutputBySourceAndDevice) {
     const auto input = folder.file("tone.wav");
-    write_media(input, test::wav_pcm(44100, 2, 0.3));
+    write_media(input, test::wav_pcm(44100, 2, 10.0));
     job.set_skip_existing(true);
-    ASSERT_TRUE(convert(input, 3).converted());
-    const JobOutcome again = convert(input, 3);
-    EXPECT_EQ(again.status, JobStatus::skipped);
-    EXPECT_EQ(again.reason, "already converted: " + output_folder() + "tone.mp3");
+    const std::string tone = output_folder() + "tone.mp3";
+    const std::string tone_0 = output_folder() + "tone_0.mp3";
+    const auto run = [&](const std::filesystem::path& path, int row, int stop_at) {
+        StopAt sink(stop_at);
+        return job.convert_one(path.string(), devices[static_cast<std::size_t>(row)],
+                               output_folder(), &sink);
+    };
+    const auto seconds_in = [](const std::string& path) {
+        return inspect_media(path).duration_seconds;
+    };
+
+    // Cut short, then cut shorter: the longer cut stays; then a whole run replaces it.
+    JobOutcome outcome = run(input, 3, 60);
+    ASSERT_EQ(outcome.status, JobStatus::stopped);
+    EXPECT_EQ(outcome.output_path, tone);
+    const double first_cut = seconds_in(tone);
+    EXPECT_GT(first_cut, 4.0);
+    outcome = run(input, 3, 20);
+    EXPECT_EQ(outcome.status, JobStatus::stopped);
+    EXPECT_EQ(outcome.output_path, tone);
+    EXPECT_NEAR(seconds_in(tone), first_cut, 0.1);
+    EXPECT_NEAR(outcome.seconds_done, first_cut, 0.2);
+    outcome = run(input, 3, 101);
+    EXPECT_TRUE(outcome.converted()) << outcome.reason;
+    EXPECT_EQ(outcome.output_path, tone);
+    EXPECT_NEAR(seconds_in(tone), 10.0, 0.1);
+
+    // A copy elsewhere, touched: the same source.
+    const auto copy = folder.file("copy/tone.wav");
+    std::filesystem::create_directories(copy.parent_path());
+    std::filesystem::copy_file(input, copy);
+    std::filesystem::last_write_time(copy, std::filesystem::file_time_type::clock::now());
+    outcome = run(copy, 3, 101);
+    EXPECT_EQ(outcome.status, JobStatus::skipped);
+    EXPECT_EQ(outcome.output_path, tone);
+    EXPECT_EQ(outcome.reason, "already converted: " + tone);
+
+    // Another device that gets another file (the handheld's 24 kHz): a new output.
+    outcome = run(input, 4, 101);
+    EXPECT_TRUE(outcome.converted()) << outcome.reason;
+    EXPECT_EQ(outcome.output_path, tone_0);
+
+    // The source changed where it lies: its outputs for that device are replaced, the copy's
+    // stays theirs.
+    write_media(input, test::wav_pcm(44100, 2, 3.0));
+    outcome = run(input, 3, 101);
+    EXPECT_TRUE(outcome.converted()) << outcome.reason;
+    EXPECT_EQ(outcome.output_path, tone);
+    EXPECT_NEAR(seconds_in(tone), 3.0, 0.1);
+    EXPECT_EQ(run(copy, 3, 101).status, JobStatus::converted);
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"tone.mp3", "tone_0.mp3", "tone_1.mp3"}));
+
+    // A cut input stays incomplete, with its reason, and makes no second file.
+    const auto whole = folder.file("whole.mp3");
+    write_media(whole, test::mp3_audio(44100, 2, 4.0));
+    const auto cut = folder.file("cut.mp3");
+    test::write_truncated_copy(whole, cut, 0.3);
+    const JobOutcome incomplete = run(cut, 3, 101);
+    ASSERT_EQ(incomplete.status, JobStatus::incomplete) << incomplete.reason;
+    outcome = run(cut, 3, 101);
+    EXPECT_EQ(outcome.status, JobStatus::incomplete);
+    EXPECT_EQ(outcome.reason, incomplete.reason);
+    EXPECT_EQ(outcome.output_path, incomplete.output_path);
+    EXPECT_EQ(outputs().size(), 4u);
+
     // Video output is decided by what the file holds: the same name as a sound file is no
     // reason to skip a clip.
     const auto clip = folder.file("tone.mp4");
     write_media(clip, test::mp4_h264_aac(320, 240, {25, 1}, 0.5));
     EXPECT_TRUE(convert(clip, 1).converted());
-    EXPECT_EQ(outputs(), (std::vector<std::string>{"tone.mp3", "tone.mp4"}));
+    EXPECT_TRUE(std::filesystem::exists(output_folder() + "tone.mp4"));
+}
+
+// What describes a song goes whole into the output, whatever format it came in.
+TEST_F(ConversionJobTest, TagsGoWholeIntoMp3AndMp4) {
+    const auto song = folder.file("song.flac");
+    test::MediaDescription flac = test::wav_pcm(44100, 2, 0.3);
+    flac.format_name = "flac";
+    flac.audio[0].codec = AV_CODEC_ID_FLAC;
+    flac.tags = {
+        {"TITLE", "Morning"}, {"ARTIST", "Ann"},   {"ALBUMARTIST", "Various"}, {"COMPOSER", "Ben"},
+        {"COMPILATION", "1"}, {"LYRICS", "la la"}, {"ARTISTSORT", "Ann, The"}, {"TRACKNUMBER", "3"},
+        {"TRACKTOTAL", "12"}, {"DISCNUMBER", "2"}, {"DISCTOTAL", "2"},         {"GENRE", "Jazz"},
+        {"DATE", "1999"}};
+    write_media(song, flac);
+    // Matroska: tags TagLib cannot read, taken from what FFmpeg reads.
+    const auto clip = folder.file("clip.mkv");
+    test::MediaDescription film = test::mp4_h264_aac(320, 240, {25, 1}, 0.5);
+    film.format_name = "matroska";
+    film.tags = {
+        {"title", "Morning"}, {"artist", "Ann"},   {"album_artist", "Various"}, {"composer", "Ben"},
+        {"compilation", "1"}, {"lyrics", "la la"}, {"track", "3/12"},           {"disc", "2/2"},
+        {"genre", "Jazz"},    {"date", "1999"},    {"sort_artist", "Ann, The"}};
+    write_media(clip, film);
+    for (const auto& [input, row] : {std::pair{song, 3}, std::pair{clip, 1}}) {
+        SCOPED_TRACE(input);
+        const JobOutcome outcome = convert(input, row);
+        ASSERT_TRUE(outcome.converted()) << outcome.reason;
+        const std::optional<FileTags> tags = read_file_tags(outcome.output_path);
+        ASSERT_TRUE(tags);
+        for (const auto& [key, value] : {std::pair{"TITLE", "Morning"},
+                                         {"ALBUMARTIST", "Various"},
+                                         {"COMPOSER", "Ben"},
+                                         {"COMPILATION", "1"},
+                                         {"LYRICS", "la la"},
+                                         {"ARTISTSORT", "Ann, The"},
+                                         {"TRACKNUMBER", "3/12"},
+                                         {"DISCNUMBER", "2/2"},
+                                         {"GENRE", "Jazz"},
+                                         {"DATE", "1999"}}) {
+            EXPECT_EQ(first_tag(tags->properties, key), value) << key;
+        }
+        const std::optional<OutputMark> mark = read_output_mark(outcome.output_path);
+        ASSERT_TRUE(mark);
+        EXPECT_EQ(mark->source, outcome.source);
+        EXPECT_EQ(mark->target, outcome.target);
+        EXPECT_EQ(mark->state, OutputMark::State::complete);
+    }
 }
 
 TEST_F(ConversionJobTest, NamesOutsideAsciiConvert) {

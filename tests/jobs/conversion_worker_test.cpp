@@ -393,14 +393,17 @@ TEST_F(ConversionWorkerTest, ConvertedFilesGoOntoThePlayerAndWhatDidNotLandIsLis
     const struct {
         const char* what;
         int send_to_player;
+        bool connects_midway; // while the first file converts
         std::string refused_name, held_name, refusal;
         std::optional<std::string> finish_problem;
         int sent, already, not_sent;
         std::vector<std::string> reasons;
     } cases[] = {
-        {"all land", 1, "", "", "", std::nullopt, 2, 0, 0, {}},
+        {"all land", 1, false, "", "", "", std::nullopt, 2, 0, 0, {}},
+        {"connected while the first converts", 1, true, "", "", "", std::nullopt, 2, 0, 0, {}},
         {"one refused, one there already",
          1,
+         false,
          "b.mp3",
          "a.mp3",
          "",
@@ -411,6 +414,7 @@ TEST_F(ConversionWorkerTest, ConvertedFilesGoOntoThePlayerAndWhatDidNotLandIsLis
          {"not sent to the player: the stick is full"}},
         {"the batch's end fails",
          1,
+         false,
          "b.mp3",
          "",
          "",
@@ -420,8 +424,8 @@ TEST_F(ConversionWorkerTest, ConvertedFilesGoOntoThePlayerAndWhatDidNotLandIsLis
          2,
          {"not sent to the player: the stick is full",
           "not sent to the player: the database was not written"}},
-        {"the player takes nothing", 1, "", "", "read-only", std::nullopt, 0, 0, 0, {}},
-        {"the setting is off", 0, "", "", "", std::nullopt, 0, 0, 0, {}},
+        {"the player takes nothing", 1, false, "", "", "read-only", std::nullopt, 0, 0, 0, {}},
+        {"the setting is off", 0, false, "", "", "", std::nullopt, 0, 0, 0, {}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.what);
@@ -433,11 +437,21 @@ TEST_F(ConversionWorkerTest, ConvertedFilesGoOntoThePlayerAndWhatDidNotLandIsLis
         settings.send_to_player = each.send_to_player;
         const std::size_t ends_before = host.ends();
         auto worker = make_worker(3); // the shuffle: sound only
-        worker->set_player(player.opener());
+        if (each.connects_midway) {
+            host.on_status = [&, connected = false](const ConversionStatus& status) mutable {
+                if (status.converting && !connected) {
+                    connected = true;
+                    worker->set_player(player.opener());
+                }
+            };
+        } else {
+            worker->set_player(player.opener());
+        }
         worker->add_files({short_tone("a.wav"), short_tone("b.wav")});
         worker->start_conversion();
         ASSERT_TRUE(host.wait_for([&] { return host.summaries.size() > ends_before; }));
         worker.reset();
+        host.on_status = nullptr;
         const BatchSummary summary = host.summaries.back();
         EXPECT_EQ(summary.converted, 2);
         EXPECT_EQ(summary.sent, each.sent);
