@@ -2,6 +2,7 @@
 #include "players/ipod_database_files.h"
 
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -37,33 +38,6 @@ std::string error_text() {
 bool exists(const std::string& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0;
-}
-
-// The whole of a regular file; nothing for anything else or when it cannot be read.
-std::optional<std::string> read_whole(const std::string& path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        return std::nullopt;
-    }
-    std::optional<std::string> contents;
-    struct stat status {};
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
-        contents.emplace();
-        char block[64 * 1024];
-        for (;;) {
-            const ssize_t count = ::read(descriptor, block, sizeof block);
-            if (count < 0) {
-                contents.reset();
-                break;
-            }
-            if (count == 0) {
-                break;
-            }
-            contents->append(block, static_cast<std::size_t>(count));
-        }
-    }
-    ::close(descriptor);
-    return contents;
 }
 
 // Writes `contents` over the file at `path` where it is: for a full disk, on which a
@@ -161,7 +135,7 @@ std::optional<std::string> IpodDatabaseFiles::keep() {
         file.database = database;
         const std::string path = root_ + name;
         if (exists(path)) {
-            file.contents = read_whole(path);
+            file.contents = read_regular_file(path);
             file.regular = file.contents.has_value();
             struct stat status {};
             if (!file.regular && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
@@ -171,7 +145,7 @@ std::optional<std::string> IpodDatabaseFiles::keep() {
         if (file.contents && file.database) {
             // A batch that changed nothing leaves the generations as they are.
             const std::string newest = path + backup_suffix;
-            if (read_whole(newest) != file.contents) {
+            if (read_regular_file(newest) != file.contents) {
                 for (int generation = older_generations; generation > 0; --generation) {
                     const std::string older = newest + "." + std::to_string(generation);
                     const std::string newer =
@@ -232,7 +206,7 @@ std::optional<std::string> IpodDatabaseFiles::restore() const {
             }
             continue;
         }
-        if (read_whole(path) == file.contents) {
+        if (read_regular_file(path) == file.contents) {
             continue;
         }
         if (!replace_file_atomically(path, *file.contents) &&

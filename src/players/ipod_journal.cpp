@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/ipod_journal.h"
 
-#include <algorithm>
+#include "platform/regular_file.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -66,7 +67,8 @@ bool remove_copy(const std::string& root, const std::vector<std::string>& parts)
         folder = inner;
     }
     if (folder < 0) {
-        return errno == ENOENT;
+        // No such folder, or a link or a file where one should be: nothing of ours is there.
+        return errno == ENOENT || errno == ELOOP || errno == ENOTDIR;
     }
     // Anything but a plain file is no copy of ours, and stays.
     struct stat status {};
@@ -108,27 +110,7 @@ std::optional<std::string> IpodJournal::note(const std::string& copy) {
 }
 
 void IpodJournal::remove_unlisted(const std::function<bool(const std::string&)>& listed) {
-    const int descriptor =
-        ::open((root_ + name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        return;
-    }
-    std::string notes;
-    struct stat status {};
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
-        notes.resize(
-            std::min<std::size_t>(static_cast<std::size_t>(status.st_size), longest_journal));
-        std::size_t filled = 0;
-        while (filled < notes.size()) {
-            const ssize_t count = ::read(descriptor, notes.data() + filled, notes.size() - filled);
-            if (count <= 0) {
-                break; // the end, or a read error: what was read is all there is
-            }
-            filled += static_cast<std::size_t>(count);
-        }
-        notes.resize(filled);
-    }
-    ::close(descriptor);
+    const std::string notes = read_regular_file(root_ + name, longest_journal).value_or("");
     bool all_gone = true;
     std::size_t start = 0;
     while (start < notes.size()) {

@@ -4,6 +4,7 @@
 #include "engine/media_tags.h"
 #include "jobs/tag_file.h"
 #include "platform/free_space.h"
+#include "platform/regular_file.h"
 #include "players/copy_identity.h"
 #include "players/ipod_database_check.h"
 #include "players/ipod_database_files.h"
@@ -128,19 +129,7 @@ Signature signature_of(Itdb_IpodGeneration generation) {
 // Whether the regular file at `path` holds `text` (SysInfoExtended is a small plist).
 bool holds(const std::string& path, const std::string& text) {
     constexpr std::size_t longest = 1024 * 1024;
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        return false;
-    }
-    std::string contents;
-    struct stat status {};
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
-        contents.resize(std::min<std::size_t>(static_cast<std::size_t>(status.st_size), longest));
-        const ssize_t count = ::read(descriptor, contents.data(), contents.size());
-        contents.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
-    }
-    ::close(descriptor);
-    return contents.find(text) != std::string::npos;
+    return read_regular_file(path, longest).value_or("").find(text) != std::string::npos;
 }
 
 // Why libgpod could not sign this iPod's database; nothing when it can. Asked before anything
