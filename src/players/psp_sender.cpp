@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/psp_sender.h"
 
-#include "jobs/output_naming.h"
 #include "jobs/temporary_output.h"
 #include "platform/free_space.h"
 #include "players/copy_identity.h"
 #include "players/fat_file_name.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -92,6 +94,24 @@ std::string folder_on_stick(const FileToSend& file) {
 std::string extension_of(const std::string& name) {
     const std::size_t dot = name.find_last_of('.');
     return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+// Whether `entry` is one of the names the naming rule gives `name`: the name itself, or its
+// stem, "_<n>" and its extension.
+bool named_after(const std::string& entry, const std::string& name) {
+    if (entry == name) {
+        return true;
+    }
+    const std::string extension = extension_of(name);
+    const std::string stem = name.substr(0, name.size() - extension.size()) + "_";
+    if (entry.size() <= stem.size() + extension.size() ||
+        entry.compare(0, stem.size(), stem) != 0 ||
+        entry.compare(entry.size() - extension.size(), extension.size(), extension) != 0) {
+        return false;
+    }
+    const std::string_view number =
+        std::string_view(entry).substr(stem.size(), entry.size() - stem.size() - extension.size());
+    return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace
@@ -210,19 +230,27 @@ std::optional<std::string> PspSender::make_folder(const std::string& relative) c
 
 std::string PspSender::held_copy(const std::string& folder, const std::string& name,
                                  const FileToSend& file) const {
-    const CopyIdentity identity(file);
-    const std::string extension = extension_of(name);
-    for (long long attempt = 0;; ++attempt) {
-        const std::string candidate =
-            output_name_candidate(folder + "/" + name, extension, attempt);
-        struct stat status {};
-        if (::lstat(candidate.c_str(), &status) != 0) {
-            return {};
+    // Every name of the rule the folder holds, not only those up to the first free one: the
+    // files people remove from a stick leave gaps.
+    std::vector<std::string> candidates;
+    if (DIR* listing = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(listing)) {
+            if (named_after(entry->d_name, name)) {
+                candidates.push_back(folder + "/" + entry->d_name);
+            }
         }
-        if (S_ISREG(status.st_mode) && identity.matches(candidate)) {
+        ::closedir(listing);
+    }
+    std::sort(candidates.begin(), candidates.end());
+    const CopyIdentity identity(file);
+    for (const std::string& candidate : candidates) {
+        struct stat status {};
+        if (::lstat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+            identity.matches(candidate)) {
             return candidate;
         }
     }
+    return {};
 }
 
 SendOutcome PspSender::failed(const std::string& reason) const {

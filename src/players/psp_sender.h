@@ -38,8 +38,8 @@ private:
     std::string stick_refusal() const;
     // The file's folder on the stick, created where missing; nothing on success, else why.
     std::optional<std::string> make_folder(const std::string& relative) const;
-    // Of the names the naming rule gives `name` in `folder`, the one whose file is a copy of
-    // `file`; empty when none is.
+    // Of the names the naming rule gives `name` in `folder` (name.ext, name_0.ext, ...), the
+    // one whose file is a copy of `file`; empty when none is.
     std::string held_copy(const std::string& folder, const std::string& name,
                           const FileToSend& file) const;
     // Not sent for `reason`, or because the stick went, if it did.

@@ -285,20 +285,29 @@ TEST_F(PspStick, WhatTheStickHoldsAlreadyIsNotCopiedAgain) {
     };
     PspSender sender(stick.path().string());
     int count = 0;
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.what);
+    const auto song = [&](const Case& row) {
         FileToSend file =
             sendable(marked_song(outputs.file("out" + std::to_string(count++) + ".mp3"), row.source,
                                  row.target, row.state),
                      "tide.mp3", SentMedia::sound);
         file.source = row.source;
         file.target = row.target;
-        const SendOutcome outcome = sender.send(file);
+        return file;
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        const SendOutcome outcome = sender.send(song(row));
         EXPECT_EQ(outcome.landed_path, (stick.path() / "MUSIC" / row.landed).string())
             << outcome.reason;
         EXPECT_EQ(outcome.already_there, row.already_there);
     }
     EXPECT_EQ(names_in(stick.path() / "MUSIC").size(), 5u);
+
+    // The first song removed from the stick: the second is still found past the gap, and the
+    // first goes again.
+    fs::remove(stick.path() / "MUSIC/tide.mp3");
+    EXPECT_TRUE(sender.send(song(cases[1])).already_there);
+    EXPECT_EQ(sender.send(song(cases[0])).landed_path, (stick.path() / "MUSIC/tide.mp3").string());
 }
 
 // Only root may mount the small tmpfs disks that stand in for sticks here.
