@@ -1,11 +1,13 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# morvane_add_test(<name> SOURCES <files...> LIBRARIES <targets...> [THREADED] [GUI])
+# morvane_add_test(<name> SOURCES <files...> LIBRARIES <targets...> [THREADED]
+#                  [THREADED_TESTS <regex>] [GUI])
 #
 # One GoogleTest executable; every test case becomes its own CTest test so the
 # suite runs in parallel. THREADED tests also run under ThreadSanitizer
-# (label "threaded"); GUI tests run on Qt's offscreen platform.
+# (label "threaded"), or only the cases whose name matches THREADED_TESTS; GUI
+# tests run on Qt's offscreen platform.
 function(morvane_add_test name)
-    cmake_parse_arguments(ARG "THREADED;GUI" "" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "THREADED;GUI" "THREADED_TESTS" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gmock GTest::gtest_main)
     target_compile_definitions(${name} PRIVATE
@@ -30,6 +32,11 @@ function(morvane_add_test name)
     file(WRITE ${label_script}
         "if(${name}_TESTS)\n"
         "    set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\")\n"
+        "    foreach(test \${${name}_TESTS})\n"
+        "        if(NOT \"${ARG_THREADED_TESTS}\" STREQUAL \"\" AND test MATCHES \"${ARG_THREADED_TESTS}\")\n"
+        "            set_tests_properties(\${test} PROPERTIES LABELS \"${labels};threaded\")\n"
+        "        endif()\n"
+        "    endforeach()\n"
         "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()

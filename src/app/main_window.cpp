@@ -126,11 +126,11 @@ void MainWindow::create_shortcuts() {
     // The desktop's own keys for these; the usual ones where it names none (GNOME has no
     // key for preferences).
     const auto keys = [](QKeySequence::StandardKey standard, const char* usual) {
-        QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
-        if (keys.isEmpty()) {
-            keys.append(QKeySequence(QString::fromLatin1(usual)));
+        QList<QKeySequence> bindings = QKeySequence::keyBindings(standard);
+        if (bindings.isEmpty()) {
+            bindings.append(QKeySequence(QString::fromLatin1(usual)));
         }
-        return keys;
+        return bindings;
     };
     auto* preferences = new QShortcut(this);
     preferences->setKeys(keys(QKeySequence::Preferences, "Ctrl+,"));

@@ -41,7 +41,7 @@ class ParallelBatch::Converter : public ProgressSink {
 public:
     explicit Converter(ParallelBatch& batch) : job(engine), batch_(batch) {}
 
-    bool on_progress(int percent) override { return batch_.on_progress(*this, percent); }
+    bool on_progress(int reached) override { return batch_.on_progress(*this, reached); }
 
     // Used by this converter's thread only.
     Engine engine;
@@ -52,6 +52,7 @@ public:
     std::size_t record = 0;
     int percent = 0;
     double seconds = 0; // the current input's duration, once known
+    BatchTimeLeft::Kind kind = BatchTimeLeft::Kind::film;
     Clock::time_point started;
 
 private:
@@ -108,23 +109,24 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<CollectedInput>& i
         thread.join();
     }
 
-    std::lock_guard lock(mutex_);
-    clear_progress();
-    finish_sending();
-    // What the stop left in the queue is listed too, and the duplicates: every input gets
-    // its line.
-    for (InputRecord& record : records_) {
-        print_result(record);
+    std::string lines;
+    {
+        std::lock_guard lock(mutex_);
+        finish_sending();
+        // What the stop left in the queue is listed too, and the duplicates: every input gets
+        // its line.
+        for (InputRecord& record : records_) {
+            lines += result_text(record);
+        }
     }
-    if (results_ != nullptr) {
-        std::fflush(results_);
-    }
+    show(lines, std::string());
     return records_;
 }
 
 void ParallelBatch::convert_from_queue(Converter& converter) {
     for (;;) {
         CollectedInput input;
+        std::optional<std::string> progress;
         {
             std::lock_guard lock(mutex_);
             while (next_ < records_.size() && records_[next_].finished) {
@@ -139,45 +141,56 @@ void ParallelBatch::convert_from_queue(Converter& converter) {
             converter.seconds = 0;
             converter.started = Clock::now();
             input = inputs_[converter.record];
-            draw_progress(true);
+            progress = progress_text(true);
         }
+        show({}, progress);
         const JobOutcome outcome = converter.job.convert_one(
-            input, device_, settings_.output_folder, &converter, [&](double seconds) {
+            input, device_, settings_.output_folder, &converter, [&](double seconds, bool film) {
                 std::lock_guard lock(mutex_);
                 converter.seconds = seconds;
+                converter.kind = film ? BatchTimeLeft::Kind::film : BatchTimeLeft::Kind::sound;
             });
         // Outside the lock: a copy onto a slow player must not hold up the other converters.
         std::optional<SendOutcome> sent;
         if (player_ != nullptr && outcome.has_complete_output()) {
             sent = player_->send(file_to_send(outcome, device_));
         }
-        std::lock_guard lock(mutex_);
-        finish_record(converter.record, outcome, sent);
-        converter.busy = false;
+        std::string line;
+        {
+            std::lock_guard lock(mutex_);
+            line = finish_record(converter.record, outcome, sent);
+            converter.busy = false;
+            progress = progress_text(true);
+        }
+        show(line, progress);
     }
 }
 
 void ParallelBatch::request_stop() {
-    std::lock_guard lock(mutex_);
     stop_requested_ = true;
 }
 
 bool ParallelBatch::stop_requested() const {
-    std::lock_guard lock(mutex_);
     return stop_requested_;
 }
 
 bool ParallelBatch::on_progress(Converter& converter, int percent) {
-    std::lock_guard lock(mutex_);
-    converter.percent = std::clamp(percent, 0, 100);
-    time_left_.file_progress(static_cast<int>(converter.record), converter.seconds,
-                             converter.percent / 100.0);
-    draw_progress(false);
+    std::optional<std::string> progress;
+    {
+        std::lock_guard lock(mutex_);
+        converter.percent = std::clamp(percent, 0, 100);
+        time_left_.file_progress(static_cast<int>(converter.record), converter.seconds,
+                                 converter.percent / 100.0, converter.kind,
+                                 seconds_between(batch_started_, Clock::now()));
+        progress = progress_text(false);
+    }
+    // A redraw waits for no one: another converter may be stuck writing its result.
+    show({}, progress, false);
     return !stop_requested_;
 }
 
-void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
-                                  const std::optional<SendOutcome>& sent) {
+std::string ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
+                                         const std::optional<SendOutcome>& sent) {
     InputRecord& record = records_[index];
     record.finished = true;
     record.outcome = outcome;
@@ -186,7 +199,13 @@ void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
     case JobStatus::converted:
     case JobStatus::stopped:
     case JobStatus::incomplete:
-        time_left_.file_progress(static_cast<int>(index), outcome.seconds_total, 1.0);
+        for (const auto& converter : converters_) {
+            if (converter->busy && converter->record == index) {
+                time_left_.file_progress(static_cast<int>(index), outcome.seconds_total, 1.0,
+                                         converter->kind,
+                                         seconds_between(batch_started_, Clock::now()));
+            }
+        }
         break;
     default:
         time_left_.file_passed(static_cast<int>(index));
@@ -199,10 +218,7 @@ void ParallelBatch::finish_record(std::size_t index, const JobOutcome& outcome,
     }
     ++finished_count_;
     // A file the player lists only once the batch is over is reported then.
-    if (!(sent && sent->pending)) {
-        print_result(record);
-    }
-    draw_progress(true);
+    return sent && sent->pending ? std::string() : result_text(record);
 }
 
 void ParallelBatch::finish_sending() {
@@ -227,24 +243,21 @@ void ParallelBatch::finish_sending() {
     }
 }
 
-void ParallelBatch::print_result(InputRecord& record) {
+std::string ParallelBatch::result_text(InputRecord& record) {
     if (record.printed || results_ == nullptr) {
-        return;
+        return {};
     }
     record.printed = true;
-    clear_progress();
-    // A closed standard output (a pipe to `head`) fails here; the batch goes on.
-    std::fputs((result_line(record) + "\n").c_str(), results_);
-    std::fflush(results_);
+    return result_line(record) + "\n";
 }
 
-void ParallelBatch::draw_progress(bool at_once) {
+std::optional<std::string> ParallelBatch::progress_text(bool at_once) {
     if (!options_.show_progress || stop_requested_) {
-        return;
+        return std::nullopt;
     }
     const Clock::time_point now = Clock::now();
-    if (!at_once && progress_shown_ && now - progress_drawn_ < redraw_interval) {
-        return;
+    if (!at_once && now - progress_drawn_ < redraw_interval) {
+        return std::nullopt;
     }
     std::vector<ActiveFile> active;
     for (const auto& converter : converters_) {
@@ -255,26 +268,39 @@ void ParallelBatch::draw_progress(bool at_once) {
         }
     }
     if (active.empty()) {
-        clear_progress();
-        return;
+        return std::string();
     }
     const std::optional<double> left = time_left_.seconds_left(seconds_between(batch_started_, now),
                                                                static_cast<int>(records_.size()));
     const int started = finished_count_ + static_cast<int>(active.size());
     // One column spare: writing the last one makes some terminals wrap.
-    const std::string line = progress_line(active, started, static_cast<int>(records_.size()), left,
-                                           terminal_width(messages_) - 1);
-    std::fprintf(messages_, "\r\033[K%s", line.c_str());
-    std::fflush(messages_);
-    progress_shown_ = true;
     progress_drawn_ = now;
+    return progress_line(active, started, static_cast<int>(records_.size()), left,
+                         terminal_width(messages_) - 1);
 }
 
-void ParallelBatch::clear_progress() {
-    if (progress_shown_) {
+void ParallelBatch::show(const std::string& results, const std::optional<std::string>& progress,
+                         bool wait) {
+    std::unique_lock lock(output_mutex_, std::defer_lock);
+    if (wait) {
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        return;
+    }
+    if (progress_shown_ && (!results.empty() || progress)) {
         std::fputs("\r\033[K", messages_);
         std::fflush(messages_);
         progress_shown_ = false;
+    }
+    if (!results.empty() && results_ != nullptr) {
+        // A closed standard output (a pipe to `head`) fails here; the batch goes on.
+        std::fputs(results.c_str(), results_);
+        std::fflush(results_);
+    }
+    if (progress && !progress->empty()) {
+        std::fprintf(messages_, "\r\033[K%s", progress->c_str());
+        std::fflush(messages_);
+        progress_shown_ = true;
     }
 }
 

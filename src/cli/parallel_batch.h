@@ -3,6 +3,9 @@
 // input from one queue until it is empty or a stop is asked; the calling thread only waits
 // for them. Results are printed as inputs end, progress is drawn on a terminal. A stop ends
 // the files being converted early but complete and leaves the rest of the queue not started.
+//
+// Nothing is written while the batch's state is locked, and a stop takes no lock: standard
+// output that nobody reads holds up only the thread writing to it, never a stop or a signal.
 #pragma once
 
 #include "cli/batch_report.h"
@@ -13,6 +16,7 @@
 #include "jobs/player_sender.h"
 #include "settings/app_settings.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -64,13 +68,21 @@ private:
     // Called by a converter on its thread; false once a stop was asked.
     bool on_progress(Converter& converter, int percent);
 
-    void finish_record(std::size_t index, const JobOutcome& outcome,
-                       const std::optional<SendOutcome>& sent); // under mutex_
+    // Under mutex_: records how an input ended; its result line, when it is to be written now.
+    std::string finish_record(std::size_t index, const JobOutcome& outcome,
+                              const std::optional<SendOutcome>& sent);
     // The player's sending is over: its pending files are sent, or not sent, only now.
-    void finish_sending();                  // under mutex_
-    void print_result(InputRecord& record); // under mutex_
-    void draw_progress(bool at_once);       // under mutex_
-    void clear_progress();                  // under mutex_
+    void finish_sending(); // under mutex_
+    // Under mutex_: the record's result line, once (empty when written already or without
+    // results_).
+    std::string result_text(InputRecord& record);
+    // Under mutex_: the progress line to draw now (nothing: leave the line as it is; empty:
+    // clear it).
+    std::optional<std::string> progress_text(bool at_once);
+    // Without mutex_: writes result lines and the progress line. When `wait` is false and
+    // another thread is writing, nothing is written.
+    void show(const std::string& results, const std::optional<std::string>& progress,
+              bool wait = true);
 
     const DeviceProfile device_;
     const AppSettings settings_;
@@ -79,8 +91,8 @@ private:
     std::FILE* messages_;
     PlayerSender* player_ = nullptr;
 
+    std::atomic<bool> stop_requested_{false};
     mutable std::mutex mutex_;
-    bool stop_requested_ = false;
     std::vector<InputRecord> records_;
     std::vector<CollectedInput> inputs_;
     std::size_t next_ = 0; // the queue: records_ from here on are not taken yet
@@ -88,8 +100,9 @@ private:
     BatchTimeLeft time_left_;
     std::chrono::steady_clock::time_point batch_started_;
     std::chrono::steady_clock::time_point progress_drawn_;
-    bool progress_shown_ = false;
     std::vector<std::unique_ptr<Converter>> converters_;
+    std::mutex output_mutex_;     // over writing to results_ and messages_
+    bool progress_shown_ = false; // under output_mutex_
 };
 
 } // namespace morvane

@@ -4,6 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
 
 namespace morvane {
 
@@ -19,6 +24,19 @@ struct ConversionResult {
     double seconds_reached = 0; // of the input's timeline, by the stream furthest on
     std::int64_t packets_written = 0;
     std::int64_t pictures_written = 0; // packets of moving pictures among them
+
+    // Each output track made from an input stream (seconds of the input's timeline; negative
+    // when unknown): where the frames decoded from the input stream end, and where what was
+    // encoded ends.
+    struct Track {
+        AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
+        double input_end = -1;
+        double output_end = -1;
+    };
+    std::vector<Track> tracks; // converted and stopped only
+    // The latest time that was taken for damage and dropped (seconds), negative when none: a
+    // duration the container counted up to it is not the input's.
+    double dropped_time = -1;
 };
 
 } // namespace morvane

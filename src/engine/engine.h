@@ -6,8 +6,8 @@
 // file (see TemporaryOutput). Progress and the stop go through a ProgressSink.
 #pragma once
 
-#include "engine/conversion_result.h"
 #include "engine/conversion_plan.h"
+#include "engine/conversion_result.h"
 #include "engine/media_input.h"
 #include "engine/progress_sink.h"
 

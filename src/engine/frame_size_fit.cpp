@@ -38,6 +38,9 @@ FrameSizeFit fit_frame_size(int source_width, int source_height, int target_widt
         const float ratio = ratio_w < ratio_h ? ratio_w : ratio_h;
         fit.width = static_cast<int>(source_w * ratio + 0.5f) & ~1;
         fit.height = static_cast<int>(source_h * ratio + 0.5f) & ~1;
+        // A very thin or very flat picture keeps a line the player can show.
+        fit.width = fit.width < 2 && source_width > 0 ? 2 : fit.width;
+        fit.height = fit.height < 2 && source_height > 0 ? 2 : fit.height;
     }
     fit.pad_left = fit.pad_right = (target_width - fit.width) / 2;
     fit.pad_top = fit.pad_bottom = (target_height - fit.height) / 2;

@@ -4,7 +4,12 @@
 #include "engine/display_shape.h"
 #include "engine/ffmpeg_error.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 extern "C" {
@@ -14,6 +19,49 @@ extern "C" {
 namespace morvane {
 
 namespace {
+
+// Bytes read to tell what a file is: FFmpeg's own most.
+constexpr unsigned max_probe_bytes = 1 << 20;
+constexpr int file_buffer_bytes = 1 << 16;
+
+int descriptor_of(void* opaque) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(opaque));
+}
+
+int read_file(void* opaque, std::uint8_t* buffer, int size) {
+    ssize_t got = 0;
+    do {
+        got = ::read(descriptor_of(opaque), buffer, static_cast<std::size_t>(size));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        return AVERROR(errno);
+    }
+    return got == 0 ? AVERROR_EOF : static_cast<int>(got);
+}
+
+std::int64_t seek_file(void* opaque, std::int64_t offset, int whence) {
+    const int descriptor = descriptor_of(opaque);
+    if (whence & AVSEEK_SIZE) {
+        struct stat status {};
+        return ::fstat(descriptor, &status) == 0 ? status.st_size : AVERROR(errno);
+    }
+    const off_t at = ::lseek(descriptor, offset, whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : at;
+}
+
+// Why `path` cannot be read as a file of media; nothing when it can.
+std::optional<std::string> not_a_file(const struct stat& status) {
+    if (S_ISDIR(status.st_mode)) {
+        return std::string("is a folder");
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return std::string("not a regular file");
+    }
+    if (status.st_size == 0) {
+        return std::string("empty file");
+    }
+    return std::nullopt;
+}
 
 // Demuxers that read other files, or network sessions, named inside the input.
 struct RefusedFormat {
@@ -47,10 +95,14 @@ int open_only_the_input(AVFormatContext* context, AVIOContext** io, const char* 
                         AVDictionary** options) {
     const char* name = url;
     av_strstart(url, "file:", &name);
+    struct stat status {};
     if ((flags & AVIO_FLAG_WRITE) || context->url == nullptr ||
         std::strcmp(name, context->url) != 0) {
         *static_cast<bool*>(context->opaque) = true;
         return AVERROR(EPERM);
+    }
+    if (::stat(name, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return AVERROR(EPERM); // swapped for something that is not a file since it was opened
     }
     AVDictionary* file_only = nullptr;
     av_dict_copy(&file_only, options != nullptr ? *options : nullptr, 0);
@@ -64,21 +116,43 @@ int open_only_the_input(AVFormatContext* context, AVIOContext** io, const char* 
 
 } // namespace
 
+void MediaInput::FileCloser::operator()(AVIOContext* file) const {
+    const int descriptor = descriptor_of(file->opaque);
+    av_freep(&file->buffer);
+    avio_context_free(&file);
+    ::close(descriptor);
+}
+
 std::optional<std::string> MediaInput::open(const std::string& path) {
-    // The file protocol, whatever the name looks like ("concat:a|b", "http:x.mp3").
-    AVDictionary* file_only = nullptr;
-    av_dict_set(&file_only, "protocol_whitelist", "file", 0);
-    AVIOContext* raw_file = nullptr;
-    int result =
-        avio_open2(&raw_file, ("file:" + path).c_str(), AVIO_FLAG_READ, nullptr, &file_only);
-    av_dict_free(&file_only);
-    file_.reset(raw_file);
-    if (result < 0) {
-        return ffmpeg_error_text(result);
+    // Not blocking: opening a named pipe would otherwise wait for a writer.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (descriptor < 0) {
+        return ffmpeg_error_text(AVERROR(errno));
     }
+    struct stat status {};
+    std::optional<std::string> refusal;
+    if (::fstat(descriptor, &status) != 0) {
+        refusal = ffmpeg_error_text(AVERROR(errno));
+    } else {
+        refusal = not_a_file(status);
+    }
+    auto* buffer = static_cast<unsigned char*>(av_malloc(file_buffer_bytes));
+    AVIOContext* raw_file =
+        refusal || buffer == nullptr
+            ? nullptr
+            : avio_alloc_context(buffer, file_buffer_bytes, 0,
+                                 reinterpret_cast<void*>(static_cast<std::intptr_t>(descriptor)),
+                                 read_file, nullptr, seek_file);
+    if (raw_file == nullptr) {
+        av_free(buffer);
+        ::close(descriptor);
+        return refusal ? *refusal : ffmpeg_error_text(AVERROR(ENOMEM));
+    }
+    file_.reset(raw_file);
     // What the file is, known before any demuxer reads its header.
     const AVInputFormat* format = nullptr;
-    result = av_probe_input_buffer2(file_.get(), &format, path.c_str(), nullptr, 0, 0);
+    int result =
+        av_probe_input_buffer2(file_.get(), &format, path.c_str(), nullptr, 0, max_probe_bytes);
     if (result < 0) {
         return ffmpeg_error_text(result);
     }
@@ -117,8 +191,7 @@ std::optional<std::string> MediaInput::open(const std::string& path) {
         }
         return ffmpeg_error_text(result);
     }
-    const std::int64_t size = avio_size(file_.get());
-    size_ = size > 0 ? size : 0;
+    size_ = status.st_size;
     streams_ = choose_streams(*container_);
     return std::nullopt;
 }

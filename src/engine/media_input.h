@@ -2,9 +2,11 @@
 // An input file opened for a conversion, and what it holds as the job needs to know it before
 // it decides anything: the picture as it is shown, the sound, the durations.
 //
-// An input is read as a plain file that holds its own media: the file protocol only, no
-// demuxer that opens further files named inside it (playlists, lists of files), no picture
-// above 8K. A "song" must not pull other files of this computer into an output.
+// An input is read as a plain file that holds its own media: a regular file only (a named pipe
+// or a device would make a read wait forever), read through its own descriptor, never a
+// protocol; a bounded probe; no demuxer that opens further files named inside it (playlists,
+// lists of files); no picture above 8K. A "song" must not pull other files of this computer
+// into an output.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
@@ -55,7 +57,12 @@ public:
     std::int64_t size() const { return size_; } // bytes, 0 when unknown
 
 private:
-    IoContextPtr file_; // outlives the container that reads it
+    // Frees a file read through its descriptor, and closes the descriptor.
+    struct FileCloser {
+        void operator()(AVIOContext* file) const;
+    };
+
+    std::unique_ptr<AVIOContext, FileCloser> file_; // outlives the container that reads it
     InputFormatPtr container_;
     StreamChoice streams_;
     std::int64_t size_ = 0;

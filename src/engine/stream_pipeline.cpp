@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/samplefmt.h>
 }
 
 namespace morvane {
@@ -21,9 +23,38 @@ namespace {
 constexpr int max_errors_while_draining = 64;
 // Decoded pictures waiting for the filters on their own thread.
 constexpr std::size_t filter_queue_frames = 2;
+// The pipeline's clock: 1/705600000 s is a whole number of units for one sample at every
+// usual rate (8 to 192 kHz, 11.025 kHz and its multiples too) and one picture at the usual
+// frame rates (23.976 to 120), so frames counted on from each other never round.
+constexpr AVRational timeline{1, 705600000};
+constexpr std::int64_t timeline_second = 705600000;
+// A gap up to this long is filled by the graph itself (the fps filter repeats the picture,
+// aresample adds silence); a longer one by the pipeline, a second at a time, so that memory
+// stays small and a stop is heard during a long fill.
+constexpr std::int64_t fill_step = timeline_second;
 
 bool again_or_end(int result) {
     return result == AVERROR(EAGAIN) || result == AVERROR_EOF;
+}
+
+std::int64_t to_microseconds(std::int64_t time) {
+    return av_rescale_q(time, timeline, AV_TIME_BASE_Q);
+}
+
+// "stereo", "5.1(side)", or the default layout of the count for one it cannot name.
+int describe_layout(const AVChannelLayout& source, char* text, std::size_t size) {
+    AVChannelLayout layout{};
+    if (source.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&layout, source.nb_channels);
+    } else if (av_channel_layout_copy(&layout, &source) < 0) {
+        return AVERROR(ENOMEM);
+    }
+    const int described = av_channel_layout_describe(&layout, text, size);
+    av_channel_layout_uninit(&layout);
+    if (described < 0 || described > static_cast<int>(size)) {
+        return described < 0 ? described : AVERROR(EINVAL);
+    }
+    return 0;
 }
 
 } // namespace
@@ -32,20 +63,23 @@ StreamPipeline::StreamPipeline(AVStream& input, AVCodecContext& encoder, AVStrea
                                std::string chain, PacketWriter writer)
     : input_(input), encoder_(encoder), chain_(std::move(chain)),
       output_(encoder, output, std::move(writer)), video_(encoder.codec_type == AVMEDIA_TYPE_VIDEO),
-      decoded_(av_frame_alloc()), filtered_(av_frame_alloc()) {}
+      decoded_(av_frame_alloc()), filtered_(av_frame_alloc()), framed_(av_frame_alloc()),
+      last_picture_(av_frame_alloc()) {}
 
 StreamPipeline::~StreamPipeline() {
+    filter_thread_.reset(); // it reads what is freed below
     av_channel_layout_uninit(&graph_layout_);
 }
 
 int StreamPipeline::open(const Settings& settings) {
-    if (!decoded_ || !filtered_ || !output_.allocated()) {
+    if (!decoded_ || !filtered_ || !framed_ || !last_picture_ || !output_.allocated()) {
         return AVERROR(ENOMEM);
     }
     settings_ = settings;
     if (settings.time_limit > 0) {
-        time_limit_ = av_rescale_q(settings.time_limit, AV_TIME_BASE_Q, input_.time_base);
+        time_limit_ = av_rescale_q(settings.time_limit, AV_TIME_BASE_Q, timeline);
     }
+    tick_ = std::max<std::int64_t>(1, av_rescale_q(1, input_.time_base, timeline));
     const AVCodec* codec = avcodec_find_decoder(input_.codecpar->codec_id);
     if (codec == nullptr) {
         return AVERROR_DECODER_NOT_FOUND;
@@ -69,10 +103,10 @@ int StreamPipeline::open(const Settings& settings) {
     }
     if (video_) {
         // Never less than one output frame, so that even a single picture is shown.
-        typical_duration_ = av_rescale_q(1, encoder_.time_base, input_.time_base);
+        typical_duration_ = av_rescale_q(1, encoder_.time_base, timeline);
         if (rate.num > 0 && rate.den > 0) {
             typical_duration_ =
-                std::max(typical_duration_, av_rescale_q(1, av_inv_q(rate), input_.time_base));
+                std::max(typical_duration_, av_rescale_q(1, av_inv_q(rate), timeline));
         }
     }
     decoder_->thread_count = settings.decoder_threads;
@@ -99,8 +133,9 @@ int StreamPipeline::send_packet(const AVPacket& packet) {
         }
         result = avcodec_send_packet(decoder_.get(), &packet);
     }
+    last_packet_failed_.store(result < 0 && result != AVERROR_EOF, std::memory_order_relaxed);
     if (result < 0 && result != AVERROR_EOF) {
-        decode_errors_ += 1;
+        decode_errors_.fetch_add(1, std::memory_order_relaxed);
         return 0; // a damaged packet: the next one may decode again
     }
     return receive_frames();
@@ -117,7 +152,7 @@ int StreamPipeline::finish(std::int64_t silence_until) {
         result = avcodec_send_packet(decoder_.get(), nullptr);
     }
     if (result < 0 && result != AVERROR_EOF) {
-        decode_errors_ += 1;
+        decode_errors_.fetch_add(1, std::memory_order_relaxed);
     }
     result = receive_frames();
     if (result < 0) {
@@ -133,10 +168,18 @@ int StreamPipeline::finish_filters() {
         return result < 0 ? result : silence.finish(silence_until_);
     }
     if (filters_.configured()) {
-        const int result = close_graph();
+        int result = close_graph();
+        if (result >= 0 && !video_) {
+            result = frame_sound(nullptr);
+        }
         if (result < 0) {
             return result;
         }
+    }
+    if (video_ && last_encoded_pts_ != AV_NOPTS_VALUE) {
+        extent_.end = av_rescale_q(last_encoded_pts_ + 1, encoder_.time_base, AV_TIME_BASE_Q);
+    } else if (!video_ && next_sample_ != AV_NOPTS_VALUE) {
+        extent_.end = av_rescale(next_sample_, AV_TIME_BASE, encoder_.sample_rate);
     }
     return output_.encode(nullptr);
 }
@@ -154,7 +197,7 @@ int StreamPipeline::receive_frames() {
         }
         if (result < 0) {
             // One bad frame; while draining the decoder may still hold good ones.
-            decode_errors_ += 1;
+            decode_errors_.fetch_add(1, std::memory_order_relaxed);
             if (++errors > max_errors_while_draining) {
                 return 0;
             }
@@ -181,12 +224,13 @@ bool StreamPipeline::frame_fits_graph(const AVFrame& frame) const {
 
 std::int64_t StreamPipeline::frame_duration(const AVFrame& frame) const {
     if (!video_) {
-        return av_rescale_q(frame.nb_samples, AVRational{1, frame.sample_rate}, input_.time_base);
+        return av_rescale_q(frame.nb_samples, AVRational{1, frame.sample_rate}, timeline);
     }
-    return frame.pkt_duration > 0 ? frame.pkt_duration : typical_duration_;
+    return frame.pkt_duration > 0 ? av_rescale_q(frame.pkt_duration, input_.time_base, timeline)
+                                  : typical_duration_;
 }
 
-std::string StreamPipeline::timed_chain(std::int64_t start) const {
+std::string StreamPipeline::timed_chain(std::int64_t start, int input_rate) const {
     char timing[160];
     if (video_) {
         // Each output picture is the input picture nearest its time: a late picture is
@@ -195,17 +239,20 @@ std::string StreamPipeline::timed_chain(std::int64_t start) const {
                                          encoder_.framerate.num, encoder_.framerate.den);
         if (start != AV_NOPTS_VALUE) {
             std::snprintf(timing + length, sizeof timing - static_cast<std::size_t>(length),
-                          ":start_time=%.6f",
-                          static_cast<double>(start) * av_q2d(input_.time_base));
+                          ":start_time=%.9f", static_cast<double>(start) * av_q2d(timeline));
         }
         return chain_ + timing;
     }
     // The sound follows the input's clock by its samples, filling silence or trimming only
-    // where the times really jump.
+    // where the times really jump. Its first sample is counted at the rate it reads.
     const int length = std::snprintf(timing, sizeof timing, "aresample=async=1");
-    if (start != AV_NOPTS_VALUE) {
-        const std::int64_t first_sample =
-            av_rescale_q(start, input_.time_base, AVRational{1, encoder_.sample_rate});
+    std::int64_t first_sample = AV_NOPTS_VALUE;
+    if (next_sample_ != AV_NOPTS_VALUE) {
+        first_sample = av_rescale(next_sample_, input_rate, encoder_.sample_rate);
+    } else if (start != AV_NOPTS_VALUE) {
+        first_sample = av_rescale_q(start, timeline, AVRational{1, input_rate});
+    }
+    if (first_sample != AV_NOPTS_VALUE) {
         std::snprintf(timing + length, sizeof timing - static_cast<std::size_t>(length),
                       ":first_pts=%" PRId64, first_sample);
     }
@@ -214,7 +261,6 @@ std::string StreamPipeline::timed_chain(std::int64_t start) const {
 
 int StreamPipeline::configure_filters(const AVFrame& frame) {
     char arguments[512];
-    const AVRational time_base = input_.time_base;
     if (video_) {
         AVRational pixel = frame.sample_aspect_ratio;
         if (pixel.num <= 0 || pixel.den <= 0) {
@@ -222,20 +268,12 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
         }
         std::snprintf(arguments, sizeof arguments,
                       "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", frame.width,
-                      frame.height, frame.format, time_base.num, time_base.den, pixel.num,
-                      pixel.den);
+                      frame.height, frame.format, timeline.num, timeline.den, pixel.num, pixel.den);
     } else {
-        AVChannelLayout layout{};
-        if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            av_channel_layout_default(&layout, frame.ch_layout.nb_channels);
-        } else if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
-            return AVERROR(ENOMEM);
-        }
         char layout_text[256];
-        const int described = av_channel_layout_describe(&layout, layout_text, sizeof layout_text);
-        av_channel_layout_uninit(&layout);
-        if (described < 0 || described > static_cast<int>(sizeof layout_text)) {
-            return described < 0 ? described : AVERROR(EINVAL);
+        const int described = describe_layout(frame.ch_layout, layout_text, sizeof layout_text);
+        if (described < 0) {
+            return described;
         }
         const char* format = av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame.format));
         if (format == nullptr) {
@@ -243,7 +281,7 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
         }
         std::snprintf(arguments, sizeof arguments,
                       "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
-                      time_base.num, time_base.den, frame.sample_rate, format, layout_text);
+                      timeline.num, timeline.den, frame.sample_rate, format, layout_text);
     }
     // The first graph starts at the input's start (or this stream's, see Settings); a graph
     // rebuilt midway where the previous one ended, so that nothing is given out twice.
@@ -251,14 +289,11 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
     if (graph_end_ != AV_NOPTS_VALUE) {
         start = graph_end_;
     }
-    int result = filters_.configure(video_ ? "buffer" : "abuffer", arguments, timed_chain(start),
-                                    settings_.filter_threads);
+    int result =
+        filters_.configure(video_ ? "buffer" : "abuffer", arguments,
+                           timed_chain(start, frame.sample_rate), settings_.filter_threads);
     if (result < 0) {
         return result;
-    }
-    if (!video_ && encoder_.frame_size > 0 &&
-        !(encoder_.codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
-        av_buffersink_set_frame_size(filters_.sink(), static_cast<unsigned>(encoder_.frame_size));
     }
     graph_format_ = frame.format;
     graph_width_ = frame.width;
@@ -269,52 +304,153 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
     return result < 0 ? result : 0;
 }
 
+int StreamPipeline::configure_framing() {
+    char layout_text[256];
+    int result = describe_layout(encoder_.ch_layout, layout_text, sizeof layout_text);
+    if (result < 0) {
+        return result;
+    }
+    const char* format = av_get_sample_fmt_name(encoder_.sample_fmt);
+    if (format == nullptr) {
+        return AVERROR(EINVAL);
+    }
+    char arguments[512];
+    std::snprintf(arguments, sizeof arguments,
+                  "time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
+                  encoder_.sample_rate, encoder_.sample_rate, format, layout_text);
+    result = framing_.configure("abuffer", arguments, "anull", 1);
+    if (result < 0) {
+        return result;
+    }
+    if (encoder_.frame_size > 0 &&
+        !(encoder_.codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
+        av_buffersink_set_frame_size(framing_.sink(), static_cast<unsigned>(encoder_.frame_size));
+    }
+    return 0;
+}
+
 int StreamPipeline::filter_frame(AVFrame& frame) {
     if (video_
             ? frame.width <= 0 || frame.height <= 0
             : frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0 || frame.nb_samples <= 0) {
-        decode_errors_ += 1; // a frame no graph can take
+        decode_errors_.fetch_add(1, std::memory_order_relaxed); // a frame no graph can take
         return 0;
     }
-    std::int64_t pts = frame.best_effort_timestamp;
-    if (pts == AV_NOPTS_VALUE) {
-        pts = expected_pts_ != AV_NOPTS_VALUE ? expected_pts_ : 0;
+    if (stopping_) {
+        return 0;
+    }
+    std::int64_t time = expected_time_ != AV_NOPTS_VALUE ? expected_time_ : 0;
+    if (frame.best_effort_timestamp != AV_NOPTS_VALUE) {
+        const std::int64_t stated =
+            av_rescale_q(frame.best_effort_timestamp, input_.time_base, timeline);
+        // A coarse time base cannot say where within its tick a frame starts: one within a
+        // tick of where the stream stands follows on from there.
+        if (expected_time_ == AV_NOPTS_VALUE || std::llabs(stated - expected_time_) >= tick_) {
+            time = stated;
+        }
     }
     // A time that does not move forward would meet what the graph has given out already;
     // one past the limit is not wanted.
-    if ((last_pts_ != AV_NOPTS_VALUE && pts <= last_pts_) ||
-        (time_limit_ != AV_NOPTS_VALUE && pts >= time_limit_)) {
+    if ((last_time_ != AV_NOPTS_VALUE && time <= last_time_) ||
+        (time_limit_ != AV_NOPTS_VALUE && time >= time_limit_)) {
         return 0;
     }
-    const std::int64_t end = pts + frame_duration(frame);
-    last_pts_ = pts;
-    expected_pts_ = end;
-    frame.pts = pts;
     if (!video_ && frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
         // The source was told a real layout of the same count.
         const int channels = frame.ch_layout.nb_channels;
         av_channel_layout_uninit(&frame.ch_layout);
         av_channel_layout_default(&frame.ch_layout, channels);
     }
-    if (!frame_fits_graph(frame)) {
-        // A stream that changes its picture size or sound format midway: what the old
-        // graph holds goes out first, then a graph for the new shape takes over.
-        if (filters_.configured()) {
-            const int result = close_graph();
-            if (result < 0) {
-                return result;
-            }
-        }
-        const int result = configure_filters(frame);
+    int result = 0;
+    if (!filters_.configured()) {
+        result = configure_filters(frame);
         if (result < 0) {
             return result;
         }
     }
+    // Where this stream stands: a film's tracks start together at 0.
+    std::int64_t from = expected_time_;
+    if (from == AV_NOPTS_VALUE) {
+        from = settings_.start_at_zero ? 0 : time;
+    }
+    if (time - from > fill_step) {
+        const std::int64_t longest = av_rescale_q(settings_.longest_gap, AV_TIME_BASE_Q, timeline);
+        if (settings_.longest_gap > 0 && time - from > longest) {
+            // No gap is that long: the time is damage, and the frame follows on.
+            extent_.dropped_time = std::max(extent_.dropped_time, to_microseconds(time));
+            time = from;
+        } else {
+            result = fill_gap(frame, from, time);
+            if (result < 0 || stopping_) {
+                return result;
+            }
+        }
+    }
+    if (!frame_fits_graph(frame)) {
+        // A stream that changes its picture size or sound format midway: what the old
+        // graph holds goes out first, then a graph for the new shape takes over.
+        result = close_graph();
+        if (result >= 0) {
+            result = configure_filters(frame);
+        }
+        if (result < 0) {
+            return result;
+        }
+    }
+    const std::int64_t end = time + frame_duration(frame);
+    last_time_ = time;
+    expected_time_ = end;
+    result = add_to_graph(frame, time, end);
+    if (result >= 0 && video_) {
+        av_frame_unref(last_picture_.get());
+        result = av_frame_ref(last_picture_.get(), &frame);
+    }
+    return result;
+}
+
+int StreamPipeline::fill_gap(const AVFrame& frame, std::int64_t from, std::int64_t to) {
+    FramePtr filler(av_frame_alloc());
+    if (!filler) {
+        return AVERROR(ENOMEM);
+    }
+    int result = 0;
+    if (video_) {
+        result = av_frame_ref(filler.get(),
+                              last_picture_->buf[0] != nullptr ? last_picture_.get() : &frame);
+    } else {
+        // A second of silence in the shape the graph takes.
+        filler->format = graph_format_;
+        filler->sample_rate = graph_rate_;
+        filler->nb_samples = graph_rate_;
+        result = av_channel_layout_copy(&filler->ch_layout, &graph_layout_);
+        if (result >= 0) {
+            result = av_frame_get_buffer(filler.get(), 0);
+        }
+        if (result >= 0) {
+            result = av_samples_set_silence(filler->extended_data, 0, filler->nb_samples,
+                                            filler->ch_layout.nb_channels,
+                                            static_cast<AVSampleFormat>(filler->format));
+        }
+    }
+    for (std::int64_t at = from; result >= 0 && to - at > fill_step; at += fill_step) {
+        result = add_to_graph(*filler, at, at + fill_step);
+        if (result >= 0 && settings_.go_on && !settings_.go_on()) {
+            stopping_ = true;
+        }
+        if (stopping_) {
+            break;
+        }
+    }
+    return result;
+}
+
+int StreamPipeline::add_to_graph(AVFrame& frame, std::int64_t time, std::int64_t end) {
     graph_end_ = graph_end_ == AV_NOPTS_VALUE ? end : std::max(graph_end_, end);
-    const std::int64_t reached = av_rescale_q(end, input_.time_base, AV_TIME_BASE_Q);
+    const std::int64_t reached = to_microseconds(end);
     if (reached > reached_.load(std::memory_order_relaxed)) {
         reached_.store(reached, std::memory_order_relaxed);
     }
+    frame.pts = time;
     const int result =
         av_buffersrc_add_frame_flags(filters_.source(), &frame, AV_BUFFERSRC_FLAG_KEEP_REF);
     if (result < 0) {
@@ -324,6 +460,9 @@ int StreamPipeline::filter_frame(AVFrame& frame) {
 }
 
 int StreamPipeline::close_graph() {
+    if (!filters_.configured()) {
+        return 0;
+    }
     std::int64_t end = graph_end_;
     if (time_limit_ != AV_NOPTS_VALUE) {
         end = std::min(end, time_limit_);
@@ -345,29 +484,89 @@ int StreamPipeline::drain_filters() {
         if (result < 0) {
             return result;
         }
-        if (frame->pts != AV_NOPTS_VALUE) {
-            frame->pts = av_rescale_q(frame->pts, av_buffersink_get_time_base(filters_.sink()),
-                                      encoder_.time_base);
-        }
-        frame->pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses
-        if (video_) {
-            if (frame->pts == AV_NOPTS_VALUE ||
-                (last_encoded_pts_ != AV_NOPTS_VALUE && frame->pts <= last_encoded_pts_)) {
-                av_frame_unref(frame);
-                continue;
+        if (!video_) {
+            result = frame_sound(frame);
+            av_frame_unref(frame);
+            if (result < 0) {
+                return result;
             }
-            last_encoded_pts_ = frame->pts;
+            continue;
         }
-        const bool short_last_frame =
-            !video_ && encoder_.frame_size > 0 && frame->nb_samples < encoder_.frame_size &&
-            !(encoder_.codec->capabilities &
-              (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
-        result = short_last_frame ? 0 : output_.encode(frame);
+        if (frame->pts == AV_NOPTS_VALUE) {
+            av_frame_unref(frame);
+            continue;
+        }
+        frame->pts = av_rescale_q(frame->pts, av_buffersink_get_time_base(filters_.sink()),
+                                  encoder_.time_base);
+        if (last_encoded_pts_ != AV_NOPTS_VALUE && frame->pts <= last_encoded_pts_) {
+            av_frame_unref(frame);
+            continue;
+        }
+        last_encoded_pts_ = frame->pts;
+        result = encode(*frame);
         av_frame_unref(frame);
         if (result < 0) {
             return result;
         }
     }
+}
+
+int StreamPipeline::frame_sound(AVFrame* frame) {
+    if (!framing_.configured()) {
+        if (frame == nullptr) {
+            return 0;
+        }
+        const int result = configure_framing();
+        if (result < 0) {
+            return result;
+        }
+    }
+    int result = 0;
+    if (frame != nullptr) {
+        if (next_sample_ == AV_NOPTS_VALUE) {
+            next_sample_ =
+                frame->pts == AV_NOPTS_VALUE
+                    ? 0
+                    : av_rescale_q(frame->pts, av_buffersink_get_time_base(filters_.sink()),
+                                   AVRational{1, encoder_.sample_rate});
+        }
+        frame->pts = next_sample_;
+        next_sample_ += frame->nb_samples;
+        result = av_buffersrc_add_frame_flags(framing_.source(), frame, 0);
+    } else {
+        result = av_buffersrc_close(framing_.source(), next_sample_, 0);
+    }
+    if (result < 0) {
+        return result;
+    }
+    AVFrame* framed = framed_.get();
+    for (;;) {
+        result = av_buffersink_get_frame(framing_.sink(), framed);
+        if (again_or_end(result)) {
+            return 0;
+        }
+        if (result < 0) {
+            return result;
+        }
+        if (framed->pts != AV_NOPTS_VALUE) {
+            framed->pts =
+                av_rescale_q(framed->pts, AVRational{1, encoder_.sample_rate}, encoder_.time_base);
+        }
+        const bool short_last_frame =
+            encoder_.frame_size > 0 && framed->nb_samples < encoder_.frame_size &&
+            !(encoder_.codec->capabilities &
+              (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
+        result = short_last_frame ? 0 : encode(*framed);
+        av_frame_unref(framed);
+        if (result < 0) {
+            return result;
+        }
+    }
+}
+
+int StreamPipeline::encode(AVFrame& frame) {
+    frame.pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses
+    return output_.encode(&frame);
 }
 
 } // namespace morvane

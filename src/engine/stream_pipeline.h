@@ -3,10 +3,12 @@
 // hand-over of encoded packets. Errors are returned as FFmpeg codes and travel up to the
 // caller, which alone releases anything.
 //
-// Each stream keeps its own clock: its frames enter the graph only while their time moves
-// forward, a gap in their times stays a gap of this stream (filled with the last picture or
-// with silence), and a graph rebuilt midway starts where the one before it ended and is
-// closed at the end of what it was fed.
+// Each stream keeps its own clock, counted in a unit fine enough for one sample of any usual
+// rate: its frames enter the graph only while their time moves forward, a frame without a
+// time follows its predecessor, a gap in their times stays a gap of this stream (filled step
+// by step with the last picture or with silence, or, when longer than any gap worth filling,
+// closed by dropping the bad time), and a graph rebuilt midway starts exactly where the one
+// before it ended and is closed at the end of what it was fed.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
@@ -40,6 +42,20 @@ public:
         // The decoder may leave out the smoothing of pictures no other picture is predicted
         // from: invisible once the picture is made several times smaller.
         bool skip_unseen_smoothing = false;
+        // Microseconds: a gap in the stream's times longer than this is not filled; the time
+        // after it is taken for damage and dropped. 0: no bound.
+        std::int64_t longest_gap = 0;
+        // Asked between the steps of a long fill (from the thread that fills); false stops
+        // the stream: nothing more enters its graph.
+        std::function<bool()> go_on;
+    };
+
+    // What the stream gave out, in microseconds of the input's timeline.
+    struct Extent {
+        std::int64_t end = AV_NOPTS_VALUE; // of the last frame encoded
+        // The latest time of a frame that was dropped as damage (a gap beyond any worth
+        // filling), AV_NOPTS_VALUE when none was.
+        std::int64_t dropped_time = AV_NOPTS_VALUE;
     };
 
     // `chain` is the filters that shape the decoded frames for the encoder ("scale=...,
@@ -63,7 +79,11 @@ public:
     // (microseconds of the input's timeline, 0: not), so that a film keeps its sound track.
     int finish(std::int64_t silence_until = 0);
 
-    int decode_errors() const { return decode_errors_; }
+    int decode_errors() const { return decode_errors_.load(std::memory_order_relaxed); }
+    // Whether the last packet sent could not be decoded (the file may be cut there).
+    bool last_packet_failed() const { return last_packet_failed_.load(std::memory_order_relaxed); }
+    // Once finish() returned.
+    Extent extent() const { return extent_; }
     const AVStream& input() const { return input_; }
     // Where the frames decoded so far end in the input's timeline (microseconds); read from
     // any thread.
@@ -76,19 +96,30 @@ private:
     int deliver(AVFrame& frame);
     // A decoded frame into the graph (built, or rebuilt when the frames change shape).
     int filter_frame(AVFrame& frame);
+    // Feeds the graph from `from` to `to` (timeline units) with the last picture or silence
+    // shaped like `frame`, one step at a time, asking go_on between steps.
+    int fill_gap(const AVFrame& frame, std::int64_t from, std::int64_t to);
+    // One frame at `time` (timeline units) into the graph, and what comes out encoded.
+    int add_to_graph(AVFrame& frame, std::int64_t time, std::int64_t end);
     // After the last frame: the graph closed and drained, the encoder drained.
     int finish_filters();
-    std::int64_t silence_until_ = 0;
     // Lets the graph give out all it holds, up to the end of what it was fed.
     int close_graph();
     int configure_filters(const AVFrame& frame);
-    // The shaping chain with the timing filter, starting at `start` (input time base) or,
-    // with AV_NOPTS_VALUE, at the first frame.
-    std::string timed_chain(std::int64_t start) const;
+    // The sound's frames cut to the encoder's frame size, by a graph that lives as long as
+    // the stream, so that a rebuilt graph leaves no short frame behind.
+    int configure_framing();
+    // The shaping chain with the timing filter, starting at `start` (timeline units) or, with
+    // AV_NOPTS_VALUE, at the first frame.
+    std::string timed_chain(std::int64_t start, int input_rate) const;
     bool frame_fits_graph(const AVFrame& frame) const;
     std::int64_t frame_duration(const AVFrame& frame) const;
     // Takes every filtered frame the graph has ready and encodes it.
     int drain_filters();
+    // The sound's frames, counted on from where the last ended, into the framing graph; every
+    // frame it has ready encoded.
+    int frame_sound(AVFrame* frame);
+    int encode(AVFrame& frame);
 
     AVStream& input_;
     AVCodecContext& encoder_;
@@ -99,25 +130,36 @@ private:
 
     CodecContextPtr decoder_;
     FilterGraph filters_;
+    FilterGraph framing_;
     FramePtr decoded_;
     FramePtr filtered_;
+    FramePtr framed_;
+    // The last picture let into the graph, repeated over a gap.
+    FramePtr last_picture_;
     // The shape of the frames the graph was built for.
     int graph_width_ = 0, graph_height_ = 0, graph_format_ = -1, graph_rate_ = 0;
     AVChannelLayout graph_layout_{};
-    // Input time base: where the current graph's fed frames end (the time it is closed at),
-    // and the limit no frame may reach.
+    // Timeline units (see stream_pipeline.cpp): where the current graph's fed frames end (the
+    // time it is closed at), and the limit no frame may reach.
     std::int64_t graph_end_ = AV_NOPTS_VALUE;
     std::int64_t time_limit_ = AV_NOPTS_VALUE;
-    std::int64_t typical_duration_ = 0; // of a frame, input time base
-    // The last frame let into a graph, and where the next one is expected (for frames that
-    // come without a time).
-    std::int64_t last_pts_ = AV_NOPTS_VALUE;
-    std::int64_t expected_pts_ = AV_NOPTS_VALUE;
+    std::int64_t typical_duration_ = 0; // of a picture
+    std::int64_t tick_ = 1;             // one unit of the input's time base
+    // The last frame let into a graph, and where the next one is expected.
+    std::int64_t last_time_ = AV_NOPTS_VALUE;
+    std::int64_t expected_time_ = AV_NOPTS_VALUE;
     std::atomic<std::int64_t> reached_{0};
+    // Sound: samples given out so far at the encoder's rate, counted from the first one's
+    // time; every graph's output continues this count exactly.
+    std::int64_t next_sample_ = AV_NOPTS_VALUE;
     // The last picture handed to the encoder (encoder time base): a rebuilt graph's first
     // picture may round onto it.
     std::int64_t last_encoded_pts_ = AV_NOPTS_VALUE;
-    int decode_errors_ = 0;
+    std::int64_t silence_until_ = 0; // see finish()
+    bool stopping_ = false;          // go_on said no: nothing more enters the graph
+    Extent extent_;
+    std::atomic<int> decode_errors_{0};
+    std::atomic<bool> last_packet_failed_{false};
     // Last: stopped before anything it works with goes.
     std::unique_ptr<HandoffThread<AVFrame>> filter_thread_;
 };

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -28,16 +27,17 @@ constexpr int decoder_threads = 4;
 constexpr int filter_threads = 1;
 // Sound is converted on a thread of its own beside the pictures; packets queued for it.
 constexpr std::size_t sound_queue_packets = 32;
-// Microseconds: a jump beyond the first restarts the clock of formats that declare
-// discontinuities; a time further than the second from where its stream stands is damage,
-// in any format (the ffmpeg tool's values).
-constexpr std::int64_t dts_delta_threshold = 10 * std::int64_t{AV_TIME_BASE};
-constexpr std::int64_t dts_error_threshold = 30 * 3600 * std::int64_t{AV_TIME_BASE};
 // Demuxers that answer "try again" for a file are given this many tries in a row.
 constexpr int max_read_retries = 1000;
+// Microseconds: no gap in a stream is filled beyond this (nor beyond the input's stated
+// length): an hour of repeated picture or silence inside a recording is damage, not content,
+// and filling it would take minutes and hundreds of megabytes of output.
+constexpr std::int64_t longest_gap = 3600 * std::int64_t{AV_TIME_BASE};
 
-std::int64_t to_microseconds(std::int64_t timestamp, AVRational time_base) {
-    return av_rescale_q(timestamp, time_base, AV_TIME_BASE_Q);
+bool clocked(const AVStream& stream) {
+    const AVMediaType type = stream.codecpar->codec_type;
+    return (type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_VIDEO) &&
+           !(stream.disposition & AV_DISPOSITION_ATTACHED_PIC);
 }
 
 bool interlaced(const AVCodecParameters& parameters) {
@@ -120,6 +120,9 @@ ConversionResult Transcode::run(const std::string& output_path) {
     }
     result.seconds_reached = static_cast<double>(position()) / AV_TIME_BASE;
     result.read_error = read_error_;
+    if (code >= 0) {
+        describe_tracks(result);
+    }
     if (code < 0) {
         result.reason = reason_.empty() ? ffmpeg_error_text(code) : reason_;
         return result;
@@ -129,10 +132,31 @@ ConversionResult Transcode::run(const std::string& output_path) {
     return result;
 }
 
+void Transcode::describe_tracks(ConversionResult& result) const {
+    const auto seconds = [](std::int64_t time) {
+        return time == AV_NOPTS_VALUE ? -1.0 : static_cast<double>(time) / AV_TIME_BASE;
+    };
+    std::int64_t dropped = timeline_ != nullptr ? timeline_->dropped_time() : AV_NOPTS_VALUE;
+    for (const auto& pipeline : pipelines_) {
+        const StreamPipeline::Extent extent = pipeline->extent();
+        ConversionResult::Track track;
+        track.type = pipeline->input().codecpar->codec_type;
+        track.output_end = seconds(extent.end);
+        track.input_end = seconds(pipeline->reached());
+        result.tracks.push_back(track);
+        if (extent.dropped_time != AV_NOPTS_VALUE) {
+            dropped = dropped == AV_NOPTS_VALUE ? extent.dropped_time
+                                                : std::max(dropped, extent.dropped_time);
+        }
+    }
+    result.dropped_time = seconds(dropped);
+}
+
 int Transcode::convert(const std::string& output_path) {
     if (!packet_) {
         return AVERROR(ENOMEM);
     }
+    last_report_time_ = av_gettime_relative();
     int result = output_.open(output_path, input_, plan_, reason_);
     if (result < 0) {
         return result;
@@ -168,7 +192,6 @@ int Transcode::convert(const std::string& output_path) {
             }
         }
     }
-    last_report_time_ = av_gettime_relative();
     result = read_packets();
     if (result < 0) {
         return result;
@@ -176,6 +199,13 @@ int Transcode::convert(const std::string& output_path) {
     // However reading ended (the end, a stop), every stream is drained so that the file is
     // complete.
     result = finish_pipelines();
+    // Without a stated length, a last packet that cannot be decoded is where the file was cut.
+    const bool cut = std::any_of(pipelines_.begin(), pipelines_.end(), [](const auto& pipeline) {
+        return pipeline->last_packet_failed();
+    });
+    if (cut && read_error_.empty() && !stopped_ && input_.stated_duration_seconds() <= 0) {
+        read_error_ = "the file ends in the middle of a packet";
+    }
     if (result >= 0 && silent_track_ != nullptr) {
         result = silent_track_->finish(position());
     }
@@ -260,6 +290,10 @@ int Transcode::set_up_pipelines() {
         settings.time_limit = plan_.time_limit;
         // Pictures and sound keep their places relative to each other from time 0.
         settings.start_at_zero = pictures_and_sound;
+        const auto stated =
+            static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
+        settings.longest_gap = stated > 0 ? std::min(stated, longest_gap) : longest_gap;
+        settings.go_on = [this] { return report_progress(false); };
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             settings.filter_on_own_thread = true;
             // Made three times smaller or more: what the smoothing of those pictures changes
@@ -320,63 +354,59 @@ int Transcode::read_packets() {
     for (auto& pipeline : pipelines_) {
         pipeline_of[static_cast<std::size_t>(pipeline->input().index)] = pipeline.get();
     }
-    // The engine's clock starts at the file's first timestamp.
-    ts_offset_ = container.start_time != AV_NOPTS_VALUE ? -container.start_time : 0;
-    const bool discontinuous = (container.iformat->flags & AVFMT_TS_DISCONT) != 0;
-    // Streams of other files are expected from the file's start on.
-    next_dts_.assign(container.nb_streams, discontinuous ? AV_NOPTS_VALUE : 0);
-    last_dts_.assign(container.nb_streams, AV_NOPTS_VALUE);
+    std::vector<bool> judged(container.nb_streams, false);
+    for (unsigned index = 0; index < container.nb_streams; ++index) {
+        judged[index] = pipeline_of[index] != nullptr || clocked(*container.streams[index]);
+    }
+    const auto stated_end =
+        static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
+    timeline_ = std::make_unique<InputTimeline>(container, judged, stated_end);
 
+    // A stream whose last packet the demuxer found incomplete: the file was cut.
+    std::vector<bool> last_packet_damaged(container.nb_streams, false);
     AVPacket* packet = packet_.get();
     int retries = 0;
-    for (;;) {
+    bool ended = false;
+    while (!ended) {
         int result = av_read_frame(&container, packet);
+        read_position_.store(avio_tell(&input_.file()), std::memory_order_relaxed);
         if (result == AVERROR(EAGAIN) && ++retries < max_read_retries) {
             continue;
         }
         retries = 0;
-        if (result == AVERROR_EOF) {
-            return 0;
-        }
         if (result < 0) {
             // What was read so far still makes a complete file; the caller hears why it is
             // shorter.
-            read_error_ = ffmpeg_error_text(result);
-            return 0;
-        }
-        const auto index = static_cast<std::size_t>(packet->stream_index);
-        StreamPipeline* pipeline = index < pipeline_of.size() ? pipeline_of[index] : nullptr;
-        if (pipeline == nullptr) {
-            av_packet_unref(packet);
+            if (result != AVERROR_EOF) {
+                read_error_ = ffmpeg_error_text(result);
+            } else if (std::find(last_packet_damaged.begin(), last_packet_damaged.end(), true) !=
+                       last_packet_damaged.end()) {
+                read_error_ = "the file ends in the middle of a packet";
+            }
+            timeline_->end();
+            ended = true;
         } else {
-            const AVRational time_base = container.streams[index]->time_base;
-            const std::int64_t offset = av_rescale_q(ts_offset_, AV_TIME_BASE_Q, time_base);
-            if (packet->dts != AV_NOPTS_VALUE) {
-                packet->dts += offset;
-            }
-            if (packet->pts != AV_NOPTS_VALUE) {
-                packet->pts += offset;
-            }
-            correct_timestamps(*packet, discontinuous);
-            const bool threaded =
-                sound_thread_ != nullptr &&
-                container.streams[index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-            if (threaded) {
-                result = sound_thread_->send(*packet);
-                if (result < 0) {
-                    return result;
-                }
-            } else {
-                const int errors_before = pipeline->decode_errors();
-                result = pipeline->send_packet(*packet);
+            const auto index = static_cast<std::size_t>(packet->stream_index);
+            if (index >= judged.size() || !judged[index]) {
                 av_packet_unref(packet);
+            } else {
+                last_packet_damaged[index] = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
+                result = timeline_->push(*packet);
                 if (result < 0) {
                     return result;
                 }
-                if (pipeline->decode_errors() != errors_before) {
-                    continue; // no report for a packet that did not decode
-                }
             }
+        }
+        bool decoded = true;
+        while (timeline_->take(*packet)) {
+            result = dispatch(*packet, pipeline_of);
+            if (result < 0) {
+                return result;
+            }
+            decoded = decoded && result == 0;
+        }
+        if (!decoded) {
+            continue; // no report for a packet that did not decode
         }
         if (silent_track_ != nullptr) {
             result = silent_track_->fill_to(position());
@@ -384,14 +414,32 @@ int Transcode::read_packets() {
                 return result;
             }
         }
-        if (!report_progress(false)) {
-            stopped_ = true;
+        if (stopped_ || !report_progress(false)) {
             return 0;
         }
         if (plan_.time_limit > 0 && all_reached(plan_.time_limit)) {
             return 0;
         }
     }
+    return 0;
+}
+
+int Transcode::dispatch(AVPacket& packet, const std::vector<StreamPipeline*>& pipeline_of) {
+    StreamPipeline* pipeline = pipeline_of[static_cast<std::size_t>(packet.stream_index)];
+    if (pipeline == nullptr) {
+        av_packet_unref(&packet);
+        return 0;
+    }
+    if (sound_thread_ != nullptr && pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+        return sound_thread_->send(packet);
+    }
+    const int errors_before = pipeline->decode_errors();
+    const int result = pipeline->send_packet(packet);
+    av_packet_unref(&packet);
+    if (result < 0) {
+        return result;
+    }
+    return pipeline->decode_errors() != errors_before ? 1 : 0;
 }
 
 std::int64_t Transcode::position() const {
@@ -407,59 +455,11 @@ bool Transcode::all_reached(std::int64_t time) const {
                        [time](const auto& pipeline) { return pipeline->reached() >= time; });
 }
 
-void Transcode::correct_timestamps(AVPacket& packet, bool discontinuous) {
-    const auto index = static_cast<std::size_t>(packet.stream_index);
-    const AVRational time_base = input_.container().streams[index]->time_base;
-    std::int64_t& next_dts = next_dts_[index];
-    std::int64_t& last_dts = last_dts_[index];
-    if (discontinuous) {
-        if (packet.dts == AV_NOPTS_VALUE) {
-            return;
-        }
-        const std::int64_t dts = to_microseconds(packet.dts, time_base);
-        if (next_dts != AV_NOPTS_VALUE) {
-            const std::int64_t delta = dts - next_dts;
-            if (std::llabs(delta) > dts_delta_threshold ||
-                (last_dts != AV_NOPTS_VALUE && dts + 1 < last_dts)) {
-                // The clock restarted: the whole file's offset follows it.
-                ts_offset_ -= delta;
-                const std::int64_t stream_delta = av_rescale_q(delta, AV_TIME_BASE_Q, time_base);
-                packet.dts -= stream_delta;
-                if (packet.pts != AV_NOPTS_VALUE) {
-                    packet.pts -= stream_delta;
-                }
-            }
-        }
-    } else {
-        const auto far = [&](std::int64_t timestamp) {
-            return timestamp != AV_NOPTS_VALUE && std::llabs(to_microseconds(timestamp, time_base) -
-                                                             next_dts) > dts_error_threshold;
-        };
-        if (far(packet.dts)) {
-            packet.dts = AV_NOPTS_VALUE;
-        }
-        if (far(packet.pts)) {
-            packet.pts = AV_NOPTS_VALUE;
-        }
-        if (packet.dts == AV_NOPTS_VALUE) {
-            // The stream's own clock carries on; the decoder dates the frame from it.
-            if (packet.duration > 0) {
-                next_dts += to_microseconds(packet.duration, time_base);
-            }
-            return;
-        }
-    }
-    last_dts = to_microseconds(packet.dts, time_base);
-    next_dts = last_dts;
-    if (packet.duration > 0) {
-        next_dts += to_microseconds(packet.duration, time_base);
-    }
-}
-
 bool Transcode::report_progress(bool final_report) {
     if (sink_ == nullptr) {
         return true;
     }
+    const std::lock_guard lock(progress_mutex_);
     if (!final_report) {
         const std::int64_t now = av_gettime_relative();
         if (now - last_report_time_ < sink_->report_interval().count()) {
@@ -473,7 +473,8 @@ bool Transcode::report_progress(bool final_report) {
     if (duration > 0) {
         share = static_cast<double>(position()) / duration;
     } else if (input_.size() > 0) {
-        share = static_cast<double>(avio_tell(&input_.file())) / static_cast<double>(input_.size());
+        share = static_cast<double>(read_position_.load(std::memory_order_relaxed)) /
+                static_cast<double>(input_.size());
     }
     // An estimated duration, or a demuxer that reads back, must not make the bar go back.
     const int percent =
@@ -486,6 +487,9 @@ bool Transcode::report_progress(bool final_report) {
     }
     if (final_report) {
         sink_->on_progress(100);
+    }
+    if (!go_on) {
+        stopped_ = true;
     }
     return go_on;
 }

@@ -4,15 +4,17 @@
 // error comes back to run(), which turns it into the result.
 #pragma once
 
-#include "engine/conversion_result.h"
 #include "engine/conversion_plan.h"
+#include "engine/conversion_result.h"
 #include "engine/engine.h"
 #include "engine/handoff_thread.h"
+#include "engine/input_timeline.h"
 #include "engine/media_input.h"
 #include "engine/output_file.h"
 #include "engine/progress_sink.h"
 #include "engine/stream_encoder.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -41,18 +43,18 @@ private:
     int write_cover_art();
     int read_packets();
     int finish_pipelines();
-    // Formats that declare discontinuities (MPEG-TS and alike) restart their clock: a jump
-    // beyond the threshold moves the file's offset so that it disappears. Elsewhere a stream's
-    // timestamps are its own: a gap stays a gap of that stream, and a time hours away from
-    // where the stream stands is damage, dropped for that packet only.
-    void correct_timestamps(AVPacket& packet, bool discontinuous);
+    // A judged packet to its stream's pipeline (or nowhere). 0, 1 when it did not decode (no
+    // report for it), or an FFmpeg error.
+    int dispatch(AVPacket& packet, const std::vector<StreamPipeline*>& pipeline_of);
+    // Each output track's end against its input stream's.
+    void describe_tracks(ConversionResult& result) const;
     // The end of the input's timeline converted so far (microseconds), by the stream furthest
     // on; whether every stream has come that far.
     std::int64_t position() const;
     bool all_reached(std::int64_t time) const;
     // Tells the sink the whole percentage of the input converted, at most once per its
     // interval and only when it changed; the final report always sends 100. False when the
-    // sink asked to stop.
+    // sink asked to stop. From any thread (a long gap is filled where its stream runs).
     bool report_progress(bool final_report);
     int mux_packet(AVPacket& packet);
 
@@ -64,19 +66,17 @@ private:
     OutputFile output_;
     std::string reason_;
     std::string read_error_;
-    bool stopped_ = false;
+    std::atomic<bool> stopped_{false};
     std::int64_t packets_written_ = 0;
     std::int64_t pictures_written_ = 0;
     PacketPtr packet_; // the packet being read
 
-    // Where the input's timeline starts (microseconds, added to every timestamp), and per
-    // input stream where its decoding time stands and where the next packet is expected.
-    std::int64_t ts_offset_ = 0;
-    std::vector<std::int64_t> next_dts_;
-    std::vector<std::int64_t> last_dts_;
+    std::unique_ptr<InputTimeline> timeline_;
+    std::atomic<std::int64_t> read_position_{0}; // bytes of the file the reader has passed
 
     // Progress: the wall-clock time of the last report, the last percentage sent, and the
-    // highest reached (progress never goes back).
+    // highest reached (progress never goes back); under progress_mutex_.
+    std::mutex progress_mutex_;
     std::int64_t last_report_time_ = 0;
     int last_percent_ = -1;
     int highest_percent_ = 0;

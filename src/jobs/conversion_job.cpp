@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -33,6 +34,9 @@ constexpr double buffer_seconds = 0.1;
 // converted: the rest is missing, cut off or unreadable.
 constexpr double max_missing_seconds = 2.0;
 constexpr double max_missing_share = 0.05;
+// A track that ends this many seconds away from where its input stream ends, or from the
+// other track when their inputs end together, was cut, moved or padded on the way.
+constexpr double max_track_difference = 1.0;
 
 JobOutcome failed(std::string reason) {
     JobOutcome outcome;
@@ -62,8 +66,59 @@ std::optional<std::string> undecodable(const MediaInput& input) {
     if (const auto picture = input.picture(); picture && !avcodec_find_decoder(picture->codec)) {
         return std::string("cannot decode its video (") + avcodec_get_name(picture->codec) + ")";
     }
+    if (const auto picture = input.picture();
+        picture && std::int64_t{picture->width} * picture->height > MediaInput::max_pixels) {
+        return "its picture is larger than 8K (" + std::to_string(picture->width) + "x" +
+               std::to_string(picture->height) + ")";
+    }
     if (const auto sound = input.sound(); sound && !avcodec_find_decoder(sound->codec)) {
         return std::string("cannot decode its sound (") + avcodec_get_name(sound->codec) + ")";
+    }
+    return std::nullopt;
+}
+
+const char* track_name(AVMediaType type) {
+    return type == AVMEDIA_TYPE_VIDEO ? "picture" : "sound";
+}
+
+std::string seconds_text(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+// Why the tracks made are not the input's, by track and by how much; nothing when they are.
+std::optional<std::string> misplaced_track(const ConversionResult& result) {
+    for (const ConversionResult::Track& track : result.tracks) {
+        if (track.input_end < 0) {
+            continue;
+        }
+        const std::string name = track_name(track.type);
+        if (track.output_end < 0) {
+            return "incomplete: nothing of its " + name + " could be decoded";
+        }
+        const double difference = track.output_end - track.input_end;
+        if (difference < -max_track_difference) {
+            return "incomplete: its " + name + " ends " + seconds_text(-difference) +
+                   " before the input's, at " + clock_text(track.output_end);
+        }
+        if (difference > max_track_difference) {
+            return "incomplete: its " + name + " runs " + seconds_text(difference) +
+                   " past the input's end";
+        }
+    }
+    if (result.tracks.size() == 2) {
+        const ConversionResult::Track& first = result.tracks[0];
+        const ConversionResult::Track& second = result.tracks[1];
+        const double apart = second.output_end - first.output_end;
+        if (first.input_end >= 0 && second.input_end >= 0 &&
+            std::abs(second.input_end - first.input_end) <= max_track_difference &&
+            std::abs(apart) > max_track_difference) {
+            const ConversionResult::Track& later = apart > 0 ? second : first;
+            const ConversionResult::Track& earlier = apart > 0 ? first : second;
+            return std::string("incomplete: its ") + track_name(later.type) + " ends " +
+                   seconds_text(std::abs(apart)) + " after its " + track_name(earlier.type);
+        }
     }
     return std::nullopt;
 }
@@ -212,14 +267,14 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const MediaInput& in
 
 JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
-                                      const std::function<void(double)>& on_conversion_start) {
+                                      const ConversionStart& on_conversion_start) {
     return convert_one(CollectedInput{path, std::filesystem::path(path).filename().string(), {}},
                        device, output_folder, sink, on_conversion_start);
 }
 
 JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
-                                      const std::function<void(double)>& on_conversion_start) {
+                                      const ConversionStart& on_conversion_start) {
     const std::string& path = item.path;
     if (const std::optional<std::string> refusal = unreadable_input(path)) {
         return failed(*refusal);
@@ -289,7 +344,7 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
         return failed("cannot write in the output folder: " + *error);
     }
     if (on_conversion_start) {
-        on_conversion_start(input.duration_seconds());
+        on_conversion_start(input.duration_seconds(), film);
     }
     const ConversionResult result = engine_.convert(input, output.path(), plan, sink);
     if (result.status == ConversionResult::Status::failed) {
@@ -308,7 +363,13 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
         return failed("no picture in this file could be decoded");
     }
     outcome.status = JobStatus::converted;
-    const double stated = input.stated_duration_seconds();
+    // A length the container counted up to a time that was taken for damage is not the
+    // input's.
+    double stated = input.stated_duration_seconds();
+    if (result.dropped_time >= 0 && stated >= result.dropped_time - max_track_difference) {
+        stated = 0;
+        outcome.seconds_total = result.seconds_reached;
+    }
     const double missing = stated - result.seconds_reached;
     if (stopped) {
         outcome.status = JobStatus::stopped;
@@ -324,6 +385,9 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
         outcome.status = JobStatus::incomplete;
         outcome.reason =
             "incomplete: the input ends at " + progress_text(result.seconds_reached, stated);
+    } else if (const std::optional<std::string> misplaced = misplaced_track(result)) {
+        outcome.status = JobStatus::incomplete;
+        outcome.reason = *misplaced;
     }
     if (outcome.status == JobStatus::incomplete) {
         mark.state = OutputMark::State::incomplete;

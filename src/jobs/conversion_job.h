@@ -69,17 +69,20 @@ public:
     // (Artist/Album/), made when missing; else all into the output folder itself.
     void set_keep_folders(bool keep_folders) { keep_folders_ = keep_folders; }
 
-    // `on_conversion_start` runs right before the engine converts (the file was accepted),
-    // with the input's duration in seconds (0 when unknown). `sink` answers false to stop:
-    // the file then ends stopped, complete and shorter (a stop before the first packet was
-    // written keeps no file: output_path stays empty).
+    // Told right before the engine converts (the file was accepted): the input's duration in
+    // seconds (0 when unknown), and whether the output is a film.
+    using ConversionStart = std::function<void(double seconds, bool film)>;
+
+    // `on_conversion_start` runs right before the engine converts. `sink` answers false to
+    // stop: the file then ends stopped, complete and shorter (a stop before the first packet
+    // was written keeps no file: output_path stays empty).
     JobOutcome convert_one(const CollectedInput& input, const DeviceProfile& device,
                            const std::string& output_folder, ProgressSink* sink,
-                           const std::function<void(double seconds)>& on_conversion_start = {});
+                           const ConversionStart& on_conversion_start = {});
     // A file named by itself.
     JobOutcome convert_one(const std::string& path, const DeviceProfile& device,
                            const std::string& output_folder, ProgressSink* sink,
-                           const std::function<void(double seconds)>& on_conversion_start = {});
+                           const ConversionStart& on_conversion_start = {});
 
 private:
     const Engine& engine_;

@@ -205,7 +205,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         host_.conversion_begin();
         host_.status_changed(status);
         const JobOutcome outcome =
-            job.convert_one(input, device, output_folder, this, [this](double seconds) {
+            job.convert_one(input, device, output_folder, this, [this](double seconds, bool) {
                 const std::lock_guard duration_lock(mutex_);
                 current_seconds_ = seconds;
             });

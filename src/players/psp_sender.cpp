@@ -35,7 +35,7 @@ std::string error_text(int error) {
 
 // Closes the descriptor when it goes out of scope.
 struct Descriptor {
-    explicit Descriptor(int value) : value(value) {}
+    explicit Descriptor(int descriptor) : value(descriptor) {}
     ~Descriptor() {
         if (value >= 0) {
             ::close(value);

@@ -112,16 +112,17 @@ void UdisksPlayerWatcher::rescan() {
     asking_ = true;
     auto* call = new QDBusPendingCallWatcher(
         bus_.asyncCall(managed_objects_question(), question_timeout_ms), this);
-    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
-        call->deleteLater();
-        asking_ = false;
-        if (ask_again_) {
-            ask_again_ = false;
-            rescan(); // this answer is already old
-            return;
-        }
-        take_objects(call->reply());
-    });
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* answer) {
+                answer->deleteLater();
+                asking_ = false;
+                if (ask_again_) {
+                    ask_again_ = false;
+                    rescan(); // this answer is already old
+                    return;
+                }
+                take_objects(answer->reply());
+            });
 }
 
 void UdisksPlayerWatcher::take_objects(const QDBusMessage& reply) {

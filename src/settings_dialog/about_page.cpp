@@ -22,8 +22,7 @@ AboutPage::AboutPage(const std::string& data_folder, DesktopShell& shell, QWidge
     const QString address = QString::fromLatin1(support_address);
     auto* texts = new QVBoxLayout;
     texts->addWidget(new QLabel(tr("Morvane %1").arg(QStringLiteral(MORVANE_VERSION)), this));
-    LinkButton* home_page_link =
-        make_link(tr("Morvane's home page: %1").arg(home_page), home_page);
+    LinkButton* home_page_link = make_link(tr("Morvane's home page: %1").arg(home_page), home_page);
     home_page_link->setObjectName(QStringLiteral("home_page_link"));
     texts->addWidget(home_page_link);
     LinkButton* contact_link =

@@ -12,9 +12,9 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -151,8 +151,7 @@ void SettingsDialog::showEvent(QShowEvent* event) {
 void SettingsDialog::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setPen(frame_colour());
-    const QRect page =
-        header_->geometry().united(page_scroller_->geometry()).adjusted(-1, 0, 1, 1);
+    const QRect page = header_->geometry().united(page_scroller_->geometry()).adjusted(-1, 0, 1, 1);
     painter.drawRect(page.adjusted(0, 0, -1, -1));
 }
 

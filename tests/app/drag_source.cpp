@@ -26,10 +26,10 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent*) override {
-        auto* data = new QMimeData;
-        data->setUrls(files_);
+        auto* files = new QMimeData;
+        files->setUrls(files_);
         auto* drag = new QDrag(this);
-        drag->setMimeData(data);
+        drag->setMimeData(files);
         connect(drag, &QDrag::actionChanged, this, [](Qt::DropAction action) {
             if (action == Qt::CopyAction) {
                 std::printf("accepted\n");

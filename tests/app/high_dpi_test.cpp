@@ -11,12 +11,12 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QPixmap>
 #include <QScreen>
 #include <QTest>
-#include <QImage>
-#include <QPixmap>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -100,8 +100,8 @@ TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePicture
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
     const QRect screen = dialog->screen()->availableGeometry();
     ASSERT_EQ(screen.size(), QSize(640, 400));
-    EXPECT_TRUE(screen.contains(dialog->frameGeometry())) << dialog->frameGeometry().width()
-                                                          << "x" << dialog->frameGeometry().height();
+    EXPECT_TRUE(screen.contains(dialog->frameGeometry()))
+        << dialog->frameGeometry().width() << "x" << dialog->frameGeometry().height();
     for (QAbstractButton* button : dialog->findChildren<QDialogButtonBox*>().at(0)->buttons()) {
         EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
             << button->text().toStdString();
@@ -111,9 +111,9 @@ TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePicture
     pages->setCurrentRow(1);
     const QPixmap picture = dialog->findChild<QLabel*>("picture")->pixmap();
     EXPECT_EQ(picture.devicePixelRatio(), 2.0);
-    EXPECT_EQ(picture.size(), QImage(QString::fromStdString(location.data_folder +
-                                                             "devices/iPhone@2x.jpg"))
-                                  .size());
+    EXPECT_EQ(
+        picture.size(),
+        QImage(QString::fromStdString(location.data_folder + "devices/iPhone@2x.jpg")).size());
     dialog->close();
 }
 
@@ -122,13 +122,12 @@ TEST_F(HighDpiTest, TheSettingsDialogFitsTheScreenAndShowsTheDoubleDevicePicture
 
 int main(int argc, char** argv) {
     // Qt's offscreen platform takes its screens from a file.
-    const QString screens = QDir::temp().filePath(QStringLiteral("morvane-1280x800-%1.json")
-                                                      .arg(QCoreApplication::applicationPid()));
+    const QString screens = QDir::temp().filePath(
+        QStringLiteral("morvane-1280x800-%1.json").arg(QCoreApplication::applicationPid()));
     QFile file(screens);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1280,
-                      "height": 800, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") <
-            0) {
+                      "height": 800, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") < 0) {
         return 2;
     }
     file.close();

@@ -20,6 +20,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -177,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, ConvertCommand,
                                          Device{"nano", true, 320, 240, 0, false},
                                          Device{"psp", true, 368, 208, 24000, false},
                                          Device{"shuffle", false, 0, 0, 0, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class ConvertCommandUse : public testing::Test {
 protected:
@@ -385,9 +386,9 @@ TEST_F(ConvertCommandUse, ConvertedFilesAreSentToThePlayerOrSayWhyNot) {
     std::set<std::string> sent_to;
     for (const auto& file : document["files"]) {
         SCOPED_TRACE(file.dump());
-        const std::string landed = file["sent_to"].get<std::string>();
-        EXPECT_EQ(landed.rfind(ipod + "/iPod_Control/Music/", 0), 0u);
-        sent_to.insert(landed);
+        const std::string on_ipod = file["sent_to"].get<std::string>();
+        EXPECT_EQ(on_ipod.rfind(ipod + "/iPod_Control/Music/", 0), 0u);
+        sent_to.insert(on_ipod);
     }
     const auto tracks = test::read_standin_tracks(ipod);
     ASSERT_TRUE(tracks);
@@ -759,6 +760,43 @@ TEST_F(ConvertCommandUse, SignalsStopLikeTheStopButton) {
         EXPECT_NE(run.errors.find("2 stopped, 1 not started"), std::string::npos) << run.errors;
         EXPECT_EQ(visible_outputs().size(), 2u);
     }
+}
+
+// Standard output a pipe that nobody reads (`| sleep 40`) while a batch of quick failures
+// fills it: the first signal still stops the batch, and the second ends the program at once.
+TEST_F(ConvertCommandUse, APipeNobodyReadsNeverStopsItListening) {
+    std::string names;
+    for (int k = 0; k < 2000; ++k) {
+        names += folder.file(std::string(120, 'x') + std::to_string(k) + ".wav").string() + "\n";
+    }
+    ProcessOptions options;
+    options.input = names;
+    options.leave_output_unread = true;
+    std::chrono::steady_clock::time_point second_signal;
+    options.on_started = [&](pid_t child) {
+        std::this_thread::sleep_for(1s); // long enough to fill the pipe
+        kill(child, SIGINT);
+        std::this_thread::sleep_for(300ms);
+        second_signal = std::chrono::steady_clock::now();
+        kill(child, SIGINT);
+    };
+    const ProcessResult run = convert({"-q", "--device", "shuffle", "--files-from", "-"}, options);
+    EXPECT_LT(std::chrono::steady_clock::now() - second_signal, 2s);
+    EXPECT_EQ(run.exit_status, 130) << run.errors;
+}
+
+// What stands at the output's name is read with an input's guards: a playlist that names a
+// named pipe is no output of this input, and the batch goes on beside it.
+TEST_F(ConvertCommandUse, APlaylistOfAPipeInTheOutputFolderDoesNotHangTheBatch) {
+    const std::string song = tone("song.wav");
+    fs::create_directories(out);
+    ASSERT_EQ(mkfifo((out + "/pipe").c_str(), 0600), 0);
+    std::ofstream(out + "/song.mp3")
+        << "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:1,\npipe\n#EXT-X-ENDLIST\n";
+    const ProcessResult run = convert({"--device", "shuffle", "--skip-existing", song});
+    EXPECT_EQ(run.exit_status, 0) << run.all();
+    EXPECT_NE(run.output.find(song + " -> " + out + "/song_0.mp3"), std::string::npos)
+        << run.output;
 }
 
 // Killed at any moment, a batch leaves no visible file that is not complete; the next run

@@ -63,9 +63,10 @@ ProcessResult run_process(const std::vector<std::string>& arguments,
     if (options.on_started) {
         options.on_started(child);
     }
-    pollfd streams[2] = {{output[0], POLLIN, 0}, {errors[0], POLLIN, 0}};
+    pollfd streams[2] = {{options.leave_output_unread ? -1 : output[0], POLLIN, 0},
+                         {errors[0], POLLIN, 0}};
     std::string* texts[2] = {&result.output, &result.errors};
-    int open_streams = 2;
+    int open_streams = options.leave_output_unread ? 1 : 2;
     while (open_streams > 0) {
         if (poll(streams, 2, -1) < 0) {
             break;
@@ -90,6 +91,9 @@ ProcessResult run_process(const std::vector<std::string>& arguments,
     }
     int status = 0;
     waitpid(child, &status, 0);
+    if (options.leave_output_unread) {
+        close(output[0]);
+    }
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;

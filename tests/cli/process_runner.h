@@ -24,6 +24,8 @@ struct ProcessOptions {
     std::function<void(pid_t)> on_started;
     // Like `| head -n 1`: the reading end of standard output closes after the first line.
     bool close_output_after_first_line = false;
+    // Like `| sleep`: standard output is a pipe that nobody reads while the child runs.
+    bool leave_output_unread = false;
 };
 
 ProcessResult run_process(const std::vector<std::string>& arguments,

@@ -47,7 +47,10 @@ INSTANTIATE_TEST_SUITE_P(CommonSources, FrameSizeFitTo320x240,
                                          // Odd sizes are made even and still fill the screen.
                                          FitCase{175, 143, {176, 144, 72, 72, 48, 48}},
                                          // Odd borders on both sides move a pixel across.
-                                         FitCase{640, 356, {320, 178, 0, 0, 30, 32}}));
+                                         FitCase{640, 356, {320, 178, 0, 0, 30, 32}},
+                                         // Very thin or flat: a line two pixels wide stays.
+                                         FitCase{8, 2000, {2, 240, 158, 160, 0, 0}},
+                                         FitCase{4000, 2, {320, 2, 0, 0, 118, 120}}));
 
 TEST(FrameSizeFit, LandscapeTargetsOfTheDevices) {
     const FrameSizeFit phone = fit_frame_size(1920, 1080, 480, 320);

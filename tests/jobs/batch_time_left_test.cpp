@@ -28,5 +28,23 @@ TEST(BatchTimeLeft, FilesWeighByTheirDuration) {
     EXPECT_FALSE(waiting.seconds_left(0.5, 4));
 }
 
+TEST(BatchTimeLeft, AMinuteOfFilmWeighsMoreThanAMinuteOfSound) {
+    using Kind = BatchTimeLeft::Kind;
+    // A one-minute film took 30 s; a five-hour song is a tenth done 2 s later: what it
+    // shows of sound's cost, not its five hours, says what is left.
+    BatchTimeLeft mixed;
+    mixed.file_progress(0, 60, 0.0, Kind::film, 0);
+    mixed.file_progress(0, 60, 1.0, Kind::film, 30);
+    mixed.file_progress(1, 5 * 3600, 0.0, Kind::sound, 30);
+    mixed.file_progress(1, 5 * 3600, 0.1, Kind::sound, 32);
+    ASSERT_TRUE(mixed.seconds_left(32, 2));
+    EXPECT_NEAR(*mixed.seconds_left(32, 2), 18, 1);
+    // Before any sound was timed, a second of film counts as twenty of sound.
+    BatchTimeLeft unlearnt;
+    unlearnt.file_progress(0, 60, 1.0, Kind::film, 30);
+    unlearnt.file_progress(1, 1200, 0.0, Kind::sound, 30);
+    EXPECT_NEAR(*unlearnt.seconds_left(30, 2), 30, 1);
+}
+
 } // namespace
 } // namespace morvane

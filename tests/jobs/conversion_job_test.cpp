@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace morvane {
@@ -122,6 +124,8 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
     const auto playlist = folder.file("song.mp3");
     std::ofstream(playlist) << "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:0.5,\nprivate.mp3\n"
                                "#EXT-X-ENDLIST\n";
+    const auto empty = folder.file("empty.mp3");
+    std::ofstream{empty};
 
     struct Case {
         std::filesystem::path input;
@@ -130,7 +134,8 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
     for (const Case& c : {Case{not_media, "Invalid data found when processing input"},
                           Case{folder.path(), "is a folder"}, Case{pipe, "not a regular file"},
                           Case{folder.file("gone.wav"), "no such file"},
-                          Case{playlist, "refused: a playlist that names other files (hls)"}}) {
+                          Case{playlist, "refused: a playlist that names other files (hls)"},
+                          Case{empty, "empty file"}}) {
         SCOPED_TRACE(c.input.string());
         const JobOutcome outcome = convert(c.input, 0);
         EXPECT_FALSE(outcome.converted());
@@ -374,6 +379,208 @@ TEST_F(ConversionJobTest, MissingOutputFolderFailsTheFile) {
         job.convert_one(input.string(), devices[3], folder.path().string() + "/gone/", &callback);
     EXPECT_FALSE(outcome.converted());
     EXPECT_EQ(outcome.reason, "cannot write in the output folder: No such file or directory");
+}
+
+// The frequency of the first channel's tone within 0.1 s of `seconds`, from its rising zero
+// crossings; 0 where it is silent.
+double tone_at(const test::DecodedAudio& sound, double seconds) {
+    const auto rate = sound.sample_rate();
+    const auto from = static_cast<std::int64_t>((seconds - 0.1) * rate);
+    const auto to = static_cast<std::int64_t>((seconds + 0.1) * rate);
+    std::int64_t first = -1, last = -1, crossings = 0;
+    for (std::int64_t at = std::max<std::int64_t>(from, 1); at < std::min(to, sound.frame_count());
+         ++at) {
+        const auto channels = static_cast<std::size_t>(sound.channels());
+        const float before = sound.samples()[static_cast<std::size_t>(at - 1) * channels];
+        const float now = sound.samples()[static_cast<std::size_t>(at) * channels];
+        if (before <= 0 && now > 0) {
+            first = first < 0 ? at : first;
+            last = at;
+            ++crossings;
+        }
+    }
+    return crossings < 2 ? 0 : static_cast<double>(crossings - 1) * rate / (last - first);
+}
+
+// Recordings joined, dropouts, times hours off and cut files, as broadcast and damaged media
+// come: every track as long as the input's, the rising tone where it was, and the outcome
+// honest.
+TEST_F(ConversionJobTest, JoinsDropoutsAndBadTimesKeepEveryTrackInPlace) {
+    constexpr int nano = 1, shuffle = 3, psp = 4;
+    // A tone that rises 100 Hz a second from 300 Hz: its pitch tells where in time it is.
+    const auto rising = [](test::MediaDescription::Audio& audio, double rise = 100.0) {
+        audio.tone_hz = 300.0;
+        audio.tone_rise_hz_per_second = rise;
+        audio.sample_rate = 48000;
+    };
+    const auto join = [&](const char* name, const std::vector<test::MediaDescription>& parts) {
+        const auto joined = folder.file(name);
+        std::ofstream out(joined, std::ios::binary);
+        for (std::size_t index = 0; index < parts.size(); ++index) {
+            const auto part = folder.file("part" + std::to_string(index));
+            write_media(part, parts[index]);
+            out << std::ifstream(part, std::ios::binary).rdbuf();
+        }
+        return joined;
+    };
+    const auto film = [&](double seconds, const char* format) {
+        test::MediaDescription description = test::mp4_h264_aac(160, 120, {25, 1}, seconds);
+        description.format_name = format;
+        rising(description.audio[0]);
+        return description;
+    };
+    // A TV recording whose sound turns from 5.1 to stereo after 3 s.
+    test::MediaDescription surround = film(3.0, "mpegts");
+    surround.audio[0].channels = 6;
+    const auto broadcast = join("broadcast.ts", {surround, film(3.0, "mpegts")});
+    // Two songs of different shapes, joined either way round.
+    test::MediaDescription stereo = test::mp3_audio(44100, 2, 3.0);
+    rising(stereo.audio[0]);
+    stereo.audio[0].sample_rate = 44100;
+    test::MediaDescription mono = test::mp3_audio(22050, 1, 3.0);
+    rising(mono.audio[0]);
+    mono.audio[0].sample_rate = 22050;
+    const auto songs = join("songs.mp3", {stereo, mono});
+    const auto songs_reversed = join("songs-reversed.mp3", {mono, stereo});
+    // 15 s without sound in the middle of a transport stream.
+    test::MediaDescription dropout = film(25.0, "mpegts");
+    rising(dropout.audio[0], 20.0);
+    dropout.audio[0].gap_from_seconds = 5.0;
+    dropout.audio[0].gap_to_seconds = 20.0;
+    const auto dropout_ts = folder.file("dropout.ts");
+    write_media(dropout_ts, dropout);
+    // One sound packet an hour ahead; one packet of each stream 31 hours ahead.
+    test::MediaDescription hour_ahead = film(6.0, "matroska");
+    hour_ahead.stamped_ahead = {{AVMEDIA_TYPE_AUDIO, 2.0, 3600.0}};
+    const auto hour_ahead_mkv = folder.file("hour-ahead.mkv");
+    write_media(hour_ahead_mkv, hour_ahead);
+    test::MediaDescription far_ahead = film(6.0, "matroska");
+    far_ahead.stamped_ahead = {{AVMEDIA_TYPE_AUDIO, 3.0, 31 * 3600.0},
+                               {AVMEDIA_TYPE_VIDEO, 3.0, 31 * 3600.0}};
+    const auto far_ahead_mkv = folder.file("far-ahead.mkv");
+    write_media(far_ahead_mkv, far_ahead);
+    const auto whole_ts = folder.file("whole.ts");
+    write_media(whole_ts, film(6.0, "mpegts"));
+    const auto cut_ts = folder.file("cut.ts");
+    test::write_truncated_copy(whole_ts, cut_ts, 0.6);
+
+    struct Case {
+        const char* name;
+        std::filesystem::path input;
+        int device;
+        JobStatus status;
+        double seconds;                               // of every output track
+        std::vector<std::pair<double, double>> tones; // where, and what pitch
+    };
+    for (const Case& c : {
+             Case{"5.1 to stereo, PSP",
+                  broadcast,
+                  psp,
+                  JobStatus::converted,
+                  6.0,
+                  {{1.5, 450}, {4.0, 400}, {5.5, 550}}},
+             Case{"5.1 to stereo, nano",
+                  broadcast,
+                  nano,
+                  JobStatus::converted,
+                  6.0,
+                  {{1.5, 450}, {4.0, 400}, {5.5, 550}}},
+             Case{"44.1 kHz stereo then 22.05 kHz mono",
+                  songs,
+                  shuffle,
+                  JobStatus::converted,
+                  6.0,
+                  {{1.5, 450}, {4.5, 450}}},
+             Case{"22.05 kHz mono then 44.1 kHz stereo",
+                  songs_reversed,
+                  shuffle,
+                  JobStatus::converted,
+                  6.0,
+                  {{1.5, 450}, {4.5, 450}}},
+             Case{"Musepack SV8",
+                  std::filesystem::path(MORVANE_TEST_DATA_DIR) / "fixture-sv8.mpc",
+                  shuffle,
+                  JobStatus::converted,
+                  0.55,
+                  {{0.3, 440}}},
+             Case{"15 s sound dropout in TS",
+                  dropout_ts,
+                  nano,
+                  JobStatus::converted,
+                  25.0,
+                  {{3.0, 360}, {12.0, 0}, {22.0, 740}}},
+             Case{"sound packet an hour ahead",
+                  hour_ahead_mkv,
+                  nano,
+                  JobStatus::converted,
+                  6.0,
+                  {{5.0, 800}}},
+             Case{"a packet of each stream 31 h ahead",
+                  far_ahead_mkv,
+                  nano,
+                  JobStatus::converted,
+                  6.0,
+                  {{5.0, 800}}},
+             Case{"cut TS", cut_ts, nano, JobStatus::incomplete, 0, {}},
+         }) {
+        SCOPED_TRACE(c.name);
+        const JobOutcome outcome = convert(c.input, c.device);
+        ASSERT_EQ(outcome.status, c.status) << outcome.reason;
+        ASSERT_FALSE(outcome.output_path.empty());
+        const MediaInfo info = inspect_media(outcome.output_path);
+        const test::DecodedAudio sound = test::decode_audio(outcome.output_path);
+        if (c.seconds > 0) {
+            EXPECT_NEAR(sound.seconds(), c.seconds, 0.1);
+            if (info.count(AVMEDIA_TYPE_VIDEO) > 0) {
+                const double picture = info.stream(AVMEDIA_TYPE_VIDEO).end_seconds();
+                EXPECT_NEAR(picture, c.seconds, 0.1);
+                EXPECT_NEAR(info.stream(AVMEDIA_TYPE_AUDIO).end_seconds(), picture, 0.04);
+            }
+        }
+        for (const auto& [seconds, pitch] : c.tones) {
+            EXPECT_NEAR(tone_at(sound, seconds), pitch, 12.0) << "at " << seconds << " s";
+        }
+        std::filesystem::remove(outcome.output_path);
+    }
+}
+
+// Half an hour without sound is filled a second at a time: memory stays small, and a stop
+// during the fill is heard at once.
+TEST_F(ConversionJobTest, ALongGapIsFilledStepByStepAndHearsAStop) {
+    test::MediaDescription description = test::mp4_h264_aac(160, 120, {25, 1}, 4.0);
+    description.format_name = "matroska";
+    description.audio[0].sample_rate = 48000;
+    description.audio[0].duration_seconds = 1801.0;
+    description.audio[0].gap_from_seconds = 3.0;
+    description.audio[0].gap_to_seconds = 1800.0;
+    const auto input = folder.file("gap.mkv");
+    write_media(input, description);
+
+    class StopDuringTheFill : public ProgressSink {
+    public:
+        StopDuringTheFill() : ProgressSink(std::chrono::milliseconds(1)) {}
+        bool on_progress(int percent) override {
+            if (percent < 2 || percent == 100) {
+                return true;
+            }
+            if (!asked) {
+                asked = std::chrono::steady_clock::now();
+            }
+            return false;
+        }
+        std::optional<std::chrono::steady_clock::time_point> asked;
+    } sink;
+    const JobOutcome outcome = job.convert_one(input.string(), devices[1], output_folder(), &sink);
+    const auto ended = std::chrono::steady_clock::now();
+    ASSERT_EQ(outcome.status, JobStatus::stopped) << outcome.reason;
+    ASSERT_TRUE(sink.asked);
+    EXPECT_LT(ended - *sink.asked, std::chrono::seconds(2));
+    EXPECT_LT(inspect_media(outcome.output_path).stream(AVMEDIA_TYPE_AUDIO).end_seconds(), 1700.0);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // they multiply memory
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "kilobytes";
+#endif
 }
 
 } // namespace

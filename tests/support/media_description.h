@@ -63,6 +63,8 @@ struct MediaDescription {
         AVCodecID codec = AV_CODEC_ID_AAC;
         std::string encoder_name;
         double tone_hz = 440.0;
+        // The tone rises this much every second (a rising tone tells where in time it is).
+        double tone_rise_hz_per_second = 0.0;
         // Peak amplitude, full scale 1.0.
         double amplitude = 0.5;
         long long bit_rate = 0;
@@ -98,6 +100,15 @@ struct MediaDescription {
     // When not zero, every timestamp of every stream from half of the longest track's
     // duration on is moved this many seconds later.
     double timestamp_jump_seconds = 0.0;
+    // The first packet of a type whose pts is at or after `at_seconds` is stamped
+    // `ahead_seconds` later (its pts only: the muxer wants decoding times in order), as a
+    // damaged recorder leaves it.
+    struct StampedAhead {
+        AVMediaType type = AVMEDIA_TYPE_AUDIO;
+        double at_seconds = 0.0;
+        double ahead_seconds = 0.0;
+    };
+    std::vector<StampedAhead> stamped_ahead;
     // Container tags ("title", "artist"...).
     std::vector<std::pair<std::string, std::string>> tags;
 };

@@ -11,9 +11,9 @@
 namespace morvane::test {
 
 bool MediaInfo::Stream::dts_strictly_increasing() const {
-    for (std::size_t index = 0; index < packets.size(); ++index) {
-        if (packets[index].dts == AV_NOPTS_VALUE ||
-            (index > 0 && packets[index].dts <= packets[index - 1].dts)) {
+    for (std::size_t at = 0; at < packets.size(); ++at) {
+        if (packets[at].dts == AV_NOPTS_VALUE ||
+            (at > 0 && packets[at].dts <= packets[at - 1].dts)) {
             return false;
         }
     }
@@ -22,9 +22,9 @@ bool MediaInfo::Stream::dts_strictly_increasing() const {
 
 double MediaInfo::Stream::largest_dts_step_seconds() const {
     std::int64_t largest = 0;
-    for (std::size_t index = 1; index < packets.size(); ++index) {
-        if (packets[index].dts != AV_NOPTS_VALUE && packets[index - 1].dts != AV_NOPTS_VALUE) {
-            largest = std::max(largest, packets[index].dts - packets[index - 1].dts);
+    for (std::size_t at = 1; at < packets.size(); ++at) {
+        if (packets[at].dts != AV_NOPTS_VALUE && packets[at - 1].dts != AV_NOPTS_VALUE) {
+            largest = std::max(largest, packets[at].dts - packets[at - 1].dts);
         }
     }
     return static_cast<double>(largest) * av_q2d(time_base);

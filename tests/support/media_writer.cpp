@@ -318,6 +318,17 @@ MediaWriter::MediaWriter(const std::filesystem::path& path, const MediaDescripti
     }
     for (Track& track : tracks_) {
         plan_jump(track, description.timestamp_jump_seconds);
+        const AVMediaType type = track.kind == Track::Kind::video   ? AVMEDIA_TYPE_VIDEO
+                                 : track.kind == Track::Kind::audio ? AVMEDIA_TYPE_AUDIO
+                                                                    : AVMEDIA_TYPE_UNKNOWN;
+        for (const auto& stamp : description.stamped_ahead) {
+            if (stamp.type == type) {
+                track.stamp_from =
+                    av_rescale_q(to_microseconds(stamp.at_seconds), kMicroseconds, track.time_base);
+                track.stamp_units = av_rescale_q(to_microseconds(stamp.ahead_seconds),
+                                                 kMicroseconds, track.time_base);
+            }
+        }
     }
     plan_flashes(description);
     for (const auto& [key, value] : description.tags) {
@@ -472,6 +483,7 @@ void MediaWriter::add_audio(const MediaDescription::Audio& audio) {
     track.unit_count = std::llround(audio.duration_seconds * audio.sample_rate);
     plan_gap(track, audio.gap_from_seconds, audio.gap_to_seconds);
     track.tone_hz = audio.beeps ? kBeepHz : audio.tone_hz;
+    track.tone_rise = audio.tone_rise_hz_per_second;
     track.amplitude = audio.amplitude;
     track.beeps = audio.beeps;
 
@@ -664,14 +676,19 @@ void MediaWriter::write_audio_frame(Track& track) {
     // Every frame is full but the last, which the encoder pads if it must.
     frame.nb_samples = static_cast<int>(
         std::min<std::int64_t>(frame.nb_samples, track.unit_count - track.next_unit));
-    const double radians_per_sample = 2.0 * std::numbers::pi * track.tone_hz / frame.sample_rate;
+    if (track.next_unit >= track.gap_from && track.next_unit < track.gap_to) {
+        track.next_unit += frame.nb_samples; // not written: no samples to make
+        return;
+    }
     for (int index = 0; index < frame.nb_samples; ++index) {
         const std::int64_t sample = track.next_unit + index;
         const bool sounding =
             !track.beeps || flash_at(av_rescale(sample, 1000000, frame.sample_rate));
-        const double value =
-            sounding ? track.amplitude * std::sin(radians_per_sample * static_cast<double>(sample))
-                     : 0.0;
+        // The phase of a tone that starts at tone_hz and rises evenly.
+        const double seconds = static_cast<double>(sample) / frame.sample_rate;
+        const double phase = 2.0 * std::numbers::pi *
+                             (track.tone_hz * seconds + track.tone_rise * seconds * seconds / 2);
+        const double value = sounding ? track.amplitude * std::sin(phase) : 0.0;
         for (int channel = 0; channel < frame.ch_layout.nb_channels; ++channel) {
             store_sample(frame, channel, index, value);
         }
@@ -712,6 +729,10 @@ void MediaWriter::encode(Track& track, const AVFrame* frame) {
 
 void MediaWriter::mux(Track& track, AVPacket& packet) {
     packet.stream_index = track.stream->index;
+    if (packet.pts != AV_NOPTS_VALUE && packet.pts >= track.stamp_from) {
+        packet.pts += track.stamp_units;
+        track.stamp_from = INT64_MAX;
+    }
     if (packet.dts != AV_NOPTS_VALUE && packet.dts >= track.jump_from) {
         packet.dts += track.jump_units;
         if (packet.pts != AV_NOPTS_VALUE) {

@@ -45,6 +45,10 @@ private:
         std::int64_t gap_from = 0;
         std::int64_t gap_to = 0;
         double tone_hz = 0.0;
+        double tone_rise = 0.0; // Hz per second
+        // The first packet whose pts reaches stamp_from is stamped stamp_units later.
+        std::int64_t stamp_from = INT64_MAX;
+        std::int64_t stamp_units = 0;
         double amplitude = 0.0;
         MediaDescription::Video::Pattern pattern = MediaDescription::Video::Pattern::colour_bars;
         bool beeps = false;

@@ -106,9 +106,9 @@ TEST_P(H264AacInMp4, HasTheSizeFramesBarsAndTone) {
 INSTANTIATE_TEST_SUITE_P(Sizes, H264AacInMp4,
                          ::testing::Values(Size{640, 480}, Size{1280, 720}, Size{720, 576},
                                            Size{352, 288}, Size{176, 144}, Size{175, 143}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.width) + "x" +
-                                    std::to_string(info.param.height);
+                         [](const auto& test) {
+                             return std::to_string(test.param.width) + "x" +
+                                    std::to_string(test.param.height);
                          });
 
 TEST(MediaWriter, GivesEachFrameItsOwnTimeAtSixtyFramesPerSecond) {

@@ -90,8 +90,7 @@ int main(int argc, char** argv) {
              "incomplete: the input ends at 4:12 of 21:40"},
             {"/home/user/Downloads/radio-play-part-2.mp3",
              "refused: a playlist that names other files (hls)"},
-            {"/home/user/Videos/camera/clip-0042.mov",
-             "no picture in this file could be decoded"},
+            {"/home/user/Videos/camera/clip-0042.mov", "no picture in this file could be decoded"},
         };
         FailedFilesDialog dialog(failed);
         dialog.show();
