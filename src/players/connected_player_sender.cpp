@@ -14,7 +14,7 @@ ConnectedPlayerSender::ConnectedPlayerSender(const PlayerRoot& root) {
 }
 
 std::string ConnectedPlayerSender::refusal() const {
-    return ipod_ ? ipod_->refusal() : std::string();
+    return ipod_ ? ipod_->refusal() : psp_->refusal();
 }
 
 SendOutcome ConnectedPlayerSender::send(const FileToSend& file) {

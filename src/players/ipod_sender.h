@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sending converted files to an iPod that runs its own firmware: each file is copied into
 // iPod_Control/Music/ and becomes a track of the iPod's own database (through libgpod), with
-// its tags, length, kind and cover. The database is written once, when the batch ends, after
-// the current one is kept beside it as iTunesDB.morvane-backup. Tracks already on the iPod are
-// never removed or changed.
+// its tags, length, kind, cover and Sound Check. A file the iPod holds already (made from the
+// same source for the same device) is not copied again. The database is written once, when
+// the batch ends, after what it rewrites is kept (see IpodDatabaseFiles); until then each copy
+// is noted in a journal on the iPod (see IpodJournal), so that no copy of a batch cut short
+// stays on the iPod unlisted. Tracks already on the iPod are never removed or changed.
 #pragma once
 
+#include "players/ipod_database_files.h"
+#include "players/ipod_journal.h"
+#include "players/player_presence.h"
 #include "players/send_outcome.h"
 
 #include <memory>
@@ -19,18 +24,21 @@ namespace morvane {
 class IpodSender {
 public:
     // Reads the database of the iPod whose root is `root` (the folder that holds
-    // iPod_Control/). Nothing is written until finish().
+    // iPod_Control/) and removes the copies an earlier batch cut short left unlisted.
+    // Nothing else is written until finish().
     explicit IpodSender(std::string root);
     ~IpodSender();
     IpodSender(const IpodSender&) = delete;
     IpodSender& operator=(const IpodSender&) = delete;
 
-    // Why no file can go onto this iPod (a database libgpod cannot read, a model whose
-    // database it cannot sign, an iPhone); empty when files can be sent.
+    // Why no file can go onto this iPod (a database libgpod cannot read or sign, or that
+    // cannot be written, an iPhone, a full iPod, another batch sending to it); empty when
+    // files can be sent.
     std::string refusal() const;
 
     // Copies `file` (it stays where it is) onto the iPod and adds its track to the database
-    // in memory. Safe from several threads: the database is used by one at a time.
+    // in memory, unless the iPod holds it already. Safe from several threads: the database is
+    // used by one at a time.
     SendOutcome send(const FileToSend& file);
 
     // Writes the database with the tracks sent (once; later calls and sends do nothing).
@@ -41,10 +49,15 @@ public:
 private:
     struct Library; // libgpod's database: GLib's types stay out of this header
 
-    SendOutcome add(const FileToSend& file); // under mutex_
-    void forget_sent_files();                // under mutex_
+    std::string open_library();                                          // the refusal, or ""
+    SendOutcome add(const FileToSend& file);                             // under mutex_
+    SendOutcome failed(const std::string& reason) const;                 // under mutex_
+    std::optional<std::string> write_database(IpodDatabaseFiles& files); // under mutex_
+    void forget_sent_files();                                            // under mutex_
 
     const std::string root_;
+    const PlayerPresence presence_;
+    IpodJournal journal_;
     mutable std::mutex mutex_;
     std::unique_ptr<Library> library_;
     std::string refusal_;

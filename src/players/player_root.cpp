@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/player_root.h"
 
+#include "platform/regular_file.h"
+
 #include <cctype>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace morvane {
 
@@ -17,31 +17,6 @@ constexpr std::size_t longest_model_number = 32;
 bool is_folder(const std::string& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-// The start of a regular file, at most `limit` bytes; empty for anything else.
-std::string read_start(const std::string& path, std::size_t limit) {
-    // O_NONBLOCK: a FIFO in its place must not hang us.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0) {
-        return {};
-    }
-    std::string contents;
-    struct stat status {};
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
-        contents.resize(limit);
-        std::size_t filled = 0;
-        while (filled < limit) {
-            const ssize_t count = ::read(descriptor, contents.data() + filled, limit - filled);
-            if (count <= 0) {
-                break; // the end, or a read error: what was read is all there is
-            }
-            filled += static_cast<std::size_t>(count);
-        }
-        contents.resize(filled);
-    }
-    ::close(descriptor);
-    return contents;
 }
 
 std::string trimmed(std::string text) {
@@ -92,8 +67,9 @@ std::optional<PlayerRoot> find_player_root(const std::string& folder) {
     }
     if (is_folder(root.path + "iPod_Control")) {
         root.kind = PlayerKind::ipod;
-        root.model_number =
-            model_number(read_start(root.path + "iPod_Control/Device/SysInfo", longest_sysinfo));
+        root.model_number = model_number(
+            read_regular_file(root.path + "iPod_Control/Device/SysInfo", longest_sysinfo)
+                .value_or(""));
         return root;
     }
     if (is_folder(root.path + "PSP")) {

@@ -30,4 +30,8 @@ SendOutcome not_enough_space(std::uint64_t needed, std::uint64_t available) {
                     megabytes(available, decimals) + " free)");
 }
 
+std::string player_full(std::uint64_t available) {
+    return "the player is full (" + megabytes(available, 2) + " free)";
+}
+
 } // namespace morvane

@@ -15,4 +15,7 @@ SendOutcome not_sent(std::string reason);
 // it takes for the two figures to differ.
 SendOutcome not_enough_space(std::uint64_t needed, std::uint64_t available);
 
+// "the player is full (0.04 MB free)": not even the least a file costs fits.
+std::string player_full(std::uint64_t available);
+
 } // namespace morvane

@@ -164,7 +164,9 @@ quit_program()
 print("ended")
 
 # Plugged in before the program starts with a file to convert: the file, done within a
-# second, finds the player known.
+# second, finds the player known. (The stick no longer holds the song: a copy it holds would
+# not be sent again.)
+os.remove(sent)
 standin("Plug", f"string:{stick}")
 program = desktop_reader.program = subprocess.Popen([morvane, sound], env=environment)
 main = wait_for("the main window", lambda: window("Morvane"))

@@ -7,6 +7,7 @@
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
+#include "support/small_disk.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>
@@ -429,6 +430,88 @@ TEST_F(ConvertCommandUse, ConvertedFilesAreSentToThePlayerOrSayWhyNot) {
     EXPECT_EQ(in_library, sent_to);
     EXPECT_EQ(sent_to.size(), 2u);
     EXPECT_TRUE(fs::exists(ipod + "/iPod_Control/iTunes/iTunesDB.morvane-backup"));
+
+    // A shuffle plays no video: a film made for the nano stays off it, the shuffle's own
+    // output of it (its sound) goes.
+    const std::string shuffle = folder.file("shuffle").string();
+    ASSERT_EQ(test::make_standin_ipod(shuffle, "MA546"), std::nullopt);
+    for (const auto& [device, sent] : {std::pair{"nano", false}, std::pair{"shuffle", true}}) {
+        SCOPED_TRACE(device);
+        run = convert({"--device", device, "--send-to", shuffle, film});
+        EXPECT_EQ(run.exit_status, sent ? 0 : 1) << run.all();
+        EXPECT_NE(run.output.find(sent ? " (sent to " + shuffle + "/iPod_Control/Music/"
+                                       : " (not sent to the player: this iPod plays no video)"),
+                  std::string::npos)
+            << run.output;
+    }
+
+    // A database libgpod cannot read is refused before anything converts, with what is wrong.
+    const std::string damaged = folder.file("damaged").string();
+    ASSERT_EQ(test::make_standin_ipod(damaged, "MA002"), std::nullopt);
+    fs::resize_file(damaged + "/iPod_Control/iTunes/iTunesDB", 0);
+    fs::remove_all(out);
+    run = convert({"--device", "classic", "--send-to", damaged, film, sound});
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.errors, "morvane-convert: cannot send to the iPod at " + damaged +
+                              "/: cannot read the iPod's database: "
+                              "iPod_Control/iTunes/iTunesDB is empty\n");
+    EXPECT_EQ(visible_outputs(), std::set<fs::path>{});
+}
+
+// A PSP's stick pulled out mid-batch (only root may mount the tmpfs that stands in for it):
+// nothing lands on the bare mount point it leaves, the files not sent say so, and once it is
+// back a rerun sends what is missing and nothing twice.
+TEST_F(ConvertCommandUse, APlayerPulledOutMidBatchGetsNothingMoreAndARerunSendsTheRest) {
+    SmallDisk disk(folder.file("disk"), "8m");
+    if (!disk.unavailable().empty()) {
+        GTEST_SKIP() << disk.unavailable();
+    }
+    const std::string stick = folder.file("STICK").string();
+    ASSERT_EQ(disk.show_at(stick), std::nullopt);
+    fs::create_directories(stick + "/PSP");
+    const std::string first = tone("first.wav");
+    write_media(folder.file("film.mp4"), mp4_h264_aac(320, 240, {25, 1}, 8.0));
+    const std::string film = folder.file("film.mp4").string();
+    const std::string last = tone("last.wav");
+
+    ProcessOptions pull_out;
+    pull_out.on_started = [&](pid_t) {
+        // As soon as the first song is on the stick; the film takes a while to convert.
+        for (int wait = 0; wait < 5000 && !fs::exists(disk.path() / "MUSIC/first.mp3"); ++wait) {
+            std::this_thread::sleep_for(2ms);
+        }
+        SmallDisk::pull_out(stick);
+    };
+    const std::vector<std::string> batch = {"-j1",    "--device", "psp", "--send-to", stick,
+                                            "--json", first,      film,  last};
+    ProcessResult run = convert(batch, pull_out);
+    EXPECT_EQ(run.exit_status, 1) << run.all();
+    auto document = nlohmann::json::parse(run.output);
+    ASSERT_EQ(document["files"].size(), 3u);
+    EXPECT_EQ(document["files"][0]["sent_to"], stick + "/MUSIC/first.mp3");
+    for (const int later : {1, 2}) {
+        EXPECT_EQ(document["files"][later]["status"], "converted");
+        EXPECT_EQ(document["files"][later]["send_error"], "the player was disconnected");
+    }
+    EXPECT_TRUE(fs::is_empty(stick)) << "written onto the computer's own disk";
+
+    ASSERT_EQ(disk.show_at(stick), std::nullopt);
+    std::vector<std::string> rerun = batch;
+    rerun.insert(rerun.begin(), "--skip-existing");
+    run = convert(rerun);
+    EXPECT_EQ(run.exit_status, 0) << run.all();
+    document = nlohmann::json::parse(run.output);
+    const std::vector<std::string> landed = {stick + "/MUSIC/first.mp3", stick + "/VIDEO/film.mp4",
+                                             stick + "/MUSIC/last.mp3"};
+    for (std::size_t index = 0; index < landed.size(); ++index) {
+        const auto& file = document["files"][index];
+        SCOPED_TRACE(file.dump());
+        EXPECT_EQ(file["status"], "skipped");
+        EXPECT_EQ(file["sent_to"], landed[index]);
+        EXPECT_EQ(file.contains("already_on_player"), index == 0);
+    }
+    EXPECT_EQ(names_in(stick + "/MUSIC"), (std::set<std::string>{"first.mp3", "last.mp3"}));
+    EXPECT_EQ(names_in(stick + "/VIDEO"), (std::set<std::string>{"film.THM", "film.mp4"}));
 }
 
 // Inputs that fail at once (missing, not media) among a few that convert: the batch always

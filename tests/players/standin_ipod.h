@@ -18,7 +18,12 @@ std::optional<std::string> make_standin_ipod(const std::string& root,
 
 struct IpodTrack {
     std::string title, artist, album, file_type;
-    int track_number = 0;
+    std::string album_artist, composer, genre;
+    std::string sort_title, sort_artist, sort_album, sort_album_artist, sort_composer;
+    int track_number = 0, track_total = 0, disc_number = 0, disc_total = 0;
+    int year = 0;
+    bool compilation = false;
+    std::uint32_t sound_check = 0;
     std::int64_t length_ms = 0;
     std::uint32_t size = 0;
     std::uint32_t media_type = 0;

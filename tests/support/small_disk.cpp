@@ -19,8 +19,32 @@ SmallDisk::SmallDisk(const std::filesystem::path& folder, const std::string& siz
 
 SmallDisk::~SmallDisk() {
     if (unavailable_.empty()) {
-        ::umount2(path_.c_str(), MNT_DETACH);
+        for (const std::filesystem::path& folder : shown_at_) {
+            pull_out(folder);
+        }
+        pull_out(path_);
     }
+}
+
+std::optional<std::string> SmallDisk::show_at(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    if (::mount(path_.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        return std::string("cannot show the disk at ") + folder.string() + ": " +
+               std::strerror(errno);
+    }
+    shown_at_.push_back(folder);
+    return std::nullopt;
+}
+
+std::optional<std::string> SmallDisk::make_read_only() const {
+    if (::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+        return std::string("cannot make the disk read-only: ") + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
+void SmallDisk::pull_out(const std::filesystem::path& folder) {
+    ::umount2(folder.c_str(), MNT_DETACH);
 }
 
 } // namespace morvane::test
