@@ -4,9 +4,13 @@
 namespace morvane {
 
 StreamEncoder::StreamEncoder(AVCodecContext& encoder, AVStream& output, PacketWriter writer)
-    : encoder_(encoder), output_(output), writer_(std::move(writer)), encoded_(av_packet_alloc()) {}
+    : encoder_(encoder), output_(output), writer_(std::move(writer)), encoded_(av_packet_alloc()),
+      rate_cap_(encoder) {}
 
 int StreamEncoder::encode(AVFrame* frame) {
+    if (frame != nullptr && !rate_cap_.admits(frame->pts)) {
+        return 0;
+    }
     int result = avcodec_send_frame(&encoder_, frame);
     if (result < 0 && !(frame == nullptr && result == AVERROR_EOF)) {
         return result;
@@ -20,6 +24,7 @@ int StreamEncoder::encode(AVFrame* frame) {
         if (result < 0) {
             return result;
         }
+        rate_cap_.count(*packet);
         packet->stream_index = output_.index;
         av_packet_rescale_ts(packet, encoder_.time_base, output_.time_base);
         // A decoding time that does not increase takes the next free one.

@@ -225,9 +225,11 @@ constexpr PublishedLimits published_limits[] = {
 // Every film row, in every picture codec it plays, keeps within what its player decodes, as
 // FFmpeg reads the output back: codec, profile, level, size, frame rate, reference frames, no
 // B-frames, no second of pictures beyond 1.1 times the published maximum on the hardest
-// content there is, and no filler on the easiest.
+// content there is (noise over the whole picture, unscaled in every row's frame: MPEG-4 at its
+// coarsest takes several times the maximum, so pictures are left out), and on the easiest no
+// filler and every picture there.
 TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
-    test::MediaDescription noise = test::mp4_h264_aac(640, 480, {25, 1}, 1.5);
+    test::MediaDescription noise = test::mp4_h264_aac(320, 208, {25, 1}, 1.5);
     noise.video->codec = AV_CODEC_ID_MJPEG; // keeps the noise as noise
     noise.video->pattern = test::MediaDescription::Video::Pattern::noise;
     write_media(folder.file("noise.mp4"), noise);
@@ -254,7 +256,6 @@ TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
             EXPECT_EQ(video.height, film->frame_height);
             EXPECT_LE(video.width, limits.max_width);
             EXPECT_LE(video.height, limits.max_height);
-            EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{30000, 1001}), 0);
             EXPECT_FALSE(video.reordered());
             if (limits.max_reference_frames > 0) {
                 test::StreamDecoder decoder(outcome.output_path, AVMEDIA_TYPE_VIDEO);
@@ -266,6 +267,8 @@ TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
             EXPECT_LE(film->max_rate, limits.max_rate);
             if (name == std::string("still.mp4")) {
                 EXPECT_LT(video.average_bit_rate(), 0.25 * film->bit_rate);
+                EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{30000, 1001}), 0);
+                EXPECT_LT(video.largest_dts_step_seconds(), 1.5 * 1001 / 30000);
             }
             std::filesystem::remove(outcome.output_path);
         }

@@ -39,8 +39,8 @@ struct MediaDescription {
         // What the frames show instead of the bars: a white flash on black (see
         // flash_and_beep), a white bar on black that moves 8 pixels between the two fields
         // of each frame, coded interlaced, top field first, so that weaving the fields shows
-        // combs, or strong noise over grey that changes in every frame (about the hardest thing
-        // to code).
+        // combs, or random values over the whole range that change in every frame (the hardest
+        // thing to code).
         enum class Pattern { colour_bars, flash, moving_bar, noise };
         Pattern pattern = Pattern::colour_bars;
         // Degrees the picture must be turned clockwise to be upright (the display matrix).

@@ -191,8 +191,8 @@ void paint_moving_bar(AVFrame& frame, std::int64_t index) {
     }
 }
 
-// Strong noise over grey in every plane (as a camera in the dark gives), different in every
-// frame and the same on every run.
+// Random values over the whole range in every plane, different in every frame and the same
+// on every run: nothing in it can be predicted.
 void paint_noise(AVFrame& frame, std::int64_t index) {
     const AVPixFmtDescriptor* descriptor =
         av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
@@ -207,7 +207,7 @@ void paint_noise(AVFrame& frame, std::int64_t index) {
                 frame.data[plane] + static_cast<std::ptrdiff_t>(row) * frame.linesize[plane];
             for (int x = 0; x < width; ++x) {
                 state = state * 1664525U + 1013904223U;
-                line[x] = static_cast<std::uint8_t>(78 + (state >> 24) % 100);
+                line[x] = static_cast<std::uint8_t>(state >> 24);
             }
         }
     }
