@@ -71,6 +71,9 @@ QString file_name_of(const std::string& path) {
 }
 
 QString summary_text(const BatchSummary& summary) {
+    if (summary.no_media_found) {
+        return words("No audio or video files in that folder");
+    }
     return count_parts(summary, false, false).join(QStringLiteral(", "));
 }
 
@@ -151,6 +154,9 @@ QString batch_end_words(const BatchSummary& summary, const std::optional<Stopped
     if (stopped) {
         const QString head = stop_words(stopped->path, stopped->outcome);
         return rest.isEmpty() ? head : words("%1; %2").arg(head, rest);
+    }
+    if (summary.no_media_found) {
+        return words("No audio or video files in that folder");
     }
     const QString head = summary.stop_requested ? words("Stopped") : words("Batch finished");
     return rest.isEmpty() ? head : words("%1: %2").arg(head, rest);

@@ -4,7 +4,6 @@
 
 #include "conversion_window/announcer.h"
 #include "conversion_window/drop_area.h"
-#include "conversion_window/media_files.h"
 #include "conversion_window/posted_call.h"
 #include "conversion_window/progress_panel.h"
 #include "jobs/clock_text.h"
@@ -225,13 +224,9 @@ void ConversionController::add_files(const std::vector<std::string>& paths) {
     if (paths.empty()) {
         return;
     }
-    const std::vector<std::string> files = expand_media_folders(paths);
-    if (files.empty()) {
-        view_.show_idle_text(tr("No audio or video files in that folder"));
-        return;
-    }
+    // Folders are walked by the worker, on its thread, past the output folder.
     worker_->set_settings(settings_);
-    worker_->add_files(files);
+    worker_->add_files(paths);
     worker_->start_conversion();
 }
 

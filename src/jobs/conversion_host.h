@@ -30,6 +30,7 @@ struct BatchSummary {
     // Why the connected player took no file at all (found before the first file converted).
     std::string player_refusal;
     bool stop_requested = false;       // the batch ended by a stop
+    bool no_media_found = false;       // the folders given held no audio or video file
     std::string output_folder_problem; // why the batch could convert nothing at all
     // The failed and the incomplete ones, with reasons.
     std::vector<FailedFile> failed_files;

@@ -233,6 +233,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         lock.lock();
     }
 
+    summary.no_media_found = collector.inputs().empty() && !summary.stop_requested;
     // Once per batch, also after a stop: an iPod's library takes the files sent only now.
     lock.unlock();
     close_player(player, summary);

@@ -236,6 +236,32 @@ TEST_F(MainWindowTest, CtrlOAndAClickOpenTheChooserAndFoldersAddTheirMediaFiles)
     ASSERT_TRUE(QTest::qWaitFor([&] { return shell.count(Kind::open_folder) == 2; }, 10000));
 }
 
+TEST_F(MainWindowTest, ADroppedLibraryHoldingTheOutputFolderConvertsOnlyItsNewSongs) {
+    const fs::path library = media.file("library");
+    const fs::path converted = library / "converted";
+    fs::create_directories(converted);
+    write_config("OutputFolder=" + converted.string() + "/\n");
+    auto window = open_window();
+    test::drop_files(window->drop_area(), {tone("earlier.wav")});
+    EXPECT_EQ(wait_for_batch(*window).converted, 1);
+
+    tone("library/new.wav");
+    test::drop_files(window->drop_area(), {library.string()});
+    EXPECT_EQ(wait_for_batch(*window).converted, 1); // never converted/earlier.mp3
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(converted)) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"earlier.mp3", "new.mp3"}));
+
+    fs::create_directories(media.file("notes"));
+    { std::ofstream(media.file("notes/list.txt")) << "not media"; }
+    test::drop_files(window->drop_area(), {media.file("notes").string()});
+    EXPECT_TRUE(wait_for_batch(*window).no_media_found);
+    EXPECT_EQ(window->drop_area()->status_label()->text(),
+              "No audio or video files in that folder");
+}
+
 TEST_F(MainWindowTest, ArgumentsStartABatch) {
     auto window = open_window();
     window->add_files({tone("first.wav"), clip("second.mp4", 2.0)});
