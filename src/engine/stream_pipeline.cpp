@@ -235,13 +235,13 @@ std::string StreamPipeline::timed_chain(std::int64_t start, int input_rate) cons
     if (video_) {
         // Each output picture is the input picture nearest its time: a late picture is
         // repeated, an early one dropped.
-        const int length = std::snprintf(timing, sizeof timing, ",fps=fps=%d/%d:round=near",
+        const int length = std::snprintf(timing, sizeof timing, "fps=fps=%d/%d:round=near",
                                          encoder_.framerate.num, encoder_.framerate.den);
         if (start != AV_NOPTS_VALUE) {
             std::snprintf(timing + length, sizeof timing - static_cast<std::size_t>(length),
                           ":start_time=%.9f", static_cast<double>(start) * av_q2d(timeline));
         }
-        return chain_ + timing;
+        return settings_.rate_change_first ? timing + ("," + chain_) : chain_ + "," + timing;
     }
     // The sound follows the input's clock by its samples, filling silence or trimming only
     // where the times really jump. Its first sample is counted at the rate it reads.

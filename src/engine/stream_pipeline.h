@@ -40,6 +40,10 @@ public:
         bool start_at_zero = false;
         // Filtering and encoding on a thread of their own, beside the decoding.
         bool filter_on_own_thread = false;
+        // Pictures: the change of frame rate comes before the shaping chain, so that pictures
+        // it drops are never scaled (for sources faster than the output); otherwise after it,
+        // so that pictures it repeats are scaled once.
+        bool rate_change_first = false;
         // The decoder may leave out the smoothing of pictures no other picture is predicted
         // from: invisible once the picture is made several times smaller.
         bool skip_unseen_smoothing = false;
