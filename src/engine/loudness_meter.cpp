@@ -23,7 +23,9 @@ constexpr int quarters_per_block = 4;
 // would make every sample slow.
 constexpr double negligible = 1e-30;
 
-double loudness_of(double power) { return -0.691 + 10.0 * std::log10(power); }
+double loudness_of(double power) {
+    return -0.691 + 10.0 * std::log10(power);
+}
 
 } // namespace
 
@@ -113,7 +115,8 @@ void LoudnessMeter::add_samples(const AVFrame& frame, bool planar, double scale)
             const auto* samples = reinterpret_cast<const Sample*>(
                 planar ? frame.extended_data[channel] : frame.extended_data[0]);
             double value = static_cast<double>(
-                planar ? samples[index] : samples[static_cast<std::size_t>(index) * count + channel]);
+                planar ? samples[index]
+                       : samples[static_cast<std::size_t>(index) * count + channel]);
             if constexpr (std::is_same_v<Sample, std::uint8_t>) {
                 value -= 128.0;
             }

@@ -35,8 +35,8 @@ private:
         double b0, b1, b2, a1, a2;
     };
     struct ChannelState {
-        double weight = 1.0;                 // 0 for the low-frequency effects channel
-        std::array<double, 4> history{};     // of the two filters: z1, z2 of each
+        double weight = 1.0;                  // 0 for the low-frequency effects channel
+        std::array<double, 4> history{};      // of the two filters: z1, z2 of each
         std::array<double, 4> quarter_sums{}; // mean squares of the last four 100 ms steps
     };
     template <typename Sample>
