@@ -75,41 +75,19 @@ std::optional<double> measure(const MeterCase& row) {
 TEST(LoudnessMeter, ReadsTheReferenceFiguresAtEveryRateAndFormat) {
     const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     const AVChannelLayout surround = AV_CHANNEL_LAYOUT_5POINT1_BACK;
+    const AVSampleFormat fltp = AV_SAMPLE_FMT_FLTP;
+    const double back_left = -23.0 - 10 * std::log10(2.0) + 10 * std::log10(1.41);
     const MeterCase rows[] = {
-        {"stereo 48 kHz", 48000, AV_SAMPLE_FMT_FLTP, stereo, {0, 1}, {{20, -23}}, -23.0},
-        {"stereo 44.1 kHz, 16-bit packed",
-         44100,
-         AV_SAMPLE_FMT_S16,
-         stereo,
-         {0, 1},
-         {{20, -33}},
-         -33.0},
-        {"22.05 kHz", 22050, AV_SAMPLE_FMT_FLTP, stereo, {0, 1}, {{20, -23}}, -23.0},
+        {"48 kHz", 48000, fltp, stereo, {0, 1}, {{20, -23}}, -23.0},
+        {"44.1 kHz s16", 44100, AV_SAMPLE_FMT_S16, stereo, {0, 1}, {{20, -33}}, -33.0},
+        {"22.05 kHz", 22050, fltp, stereo, {0, 1}, {{20, -23}}, -23.0},
         // The quiet passages fall under the absolute or the relative gate.
-        {"gated",
-         48000,
-         AV_SAMPLE_FMT_FLTP,
-         stereo,
-         {0, 1},
-         {{10, -72}, {10, -36}, {60, -23}, {10, -36}, {10, -72}},
-         -23.0},
+        {"gated", 48000, fltp, stereo, {0, 1}, {{10, -72}, {10, -36}, {60, -23}, {10, -36}}, -23},
         // The LFE is not counted; a back channel weighs 1.41 (+1.5 dB).
-        {"LFE", 48000, AV_SAMPLE_FMT_FLTP, surround, {0, 1, 3}, {{20, -23}}, -23.0},
-        {"back left",
-         48000,
-         AV_SAMPLE_FMT_FLTP,
-         surround,
-         {4},
-         {{20, -23}},
-         -23.0 - 10 * std::log10(2.0) + 10 * std::log10(1.41)},
-        {"silence", 48000, AV_SAMPLE_FMT_FLTP, stereo, {}, {{20, 0}}, std::nullopt},
-        {"shorter than a block",
-         48000,
-         AV_SAMPLE_FMT_FLTP,
-         stereo,
-         {0, 1},
-         {{0.3, -23}},
-         std::nullopt},
+        {"LFE", 48000, fltp, surround, {0, 1, 3}, {{20, -23}}, -23.0},
+        {"back left", 48000, fltp, surround, {4}, {{20, -23}}, back_left},
+        {"silence", 48000, fltp, stereo, {}, {{20, 0}}, std::nullopt},
+        {"0.3 s", 48000, fltp, stereo, {0, 1}, {{0.3, -23}}, std::nullopt},
     };
     for (const MeterCase& row : rows) {
         const std::optional<double> lufs = measure(row);
