@@ -86,7 +86,7 @@ TEST(LoudnessMeter, ReadsTheReferenceFiguresAtEveryRateAndFormat) {
         // The LFE is not counted; a back channel weighs 1.41 (+1.5 dB).
         {"LFE", 48000, fltp, surround, {0, 1, 3}, {{20, -23}}, -23.0},
         {"back left", 48000, fltp, surround, {4}, {{20, -23}}, back_left},
-        {"silence", 48000, fltp, stereo, {}, {{20, 0}}, std::nullopt},
+        {"under -70 LUFS", 48000, fltp, stereo, {0, 1}, {{20, -75}}, std::nullopt},
         {"0.3 s", 48000, fltp, stereo, {0, 1}, {{0.3, -23}}, std::nullopt},
     };
     for (const MeterCase& row : rows) {
