@@ -23,7 +23,14 @@ namespace {
 // four): two frames in flight keep the decoder as busy beside the pictures' own thread, in
 // the same CPU time, and hold 9-13 % less memory than four; threads inside the graph gain
 // nothing there.
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot see libavcodec's frame threads hand their buffers over (atomics in a
+// library built without it, and without symbols to name them by): under it the decoder runs
+// on the thread that calls it, so every race it reports involves a thread of ours.
+constexpr int decoder_threads = 1;
+#else
 constexpr int decoder_threads = 2;
+#endif
 constexpr int filter_threads = 1;
 // Sound is converted on a thread of its own beside the pictures; packets queued for it.
 constexpr std::size_t sound_queue_packets = 32;
