@@ -295,7 +295,8 @@ void ConversionController::file_finished(const std::string& path, const JobOutco
             [[fallthrough]];
         case JobStatus::converted:
         case JobStatus::incomplete:
-            time_left_.file_progress(shown_index_, outcome.seconds_total, 1.0);
+            time_left_.file_progress(shown_index_, outcome.seconds_total, 1.0, shown_kind(),
+                                     batch_seconds());
             break;
         default:
             time_left_.file_passed(shown_index_);
@@ -321,8 +322,11 @@ void ConversionController::show_status(const ConversionStatus& status) {
     ProgressPanel* panel = view_.progress_panel();
     panel->show_file(file_name_of(status.path), status.percent);
     shown_index_ = status.index;
+    shown_film_ = status.film;
+    // What each kind of file costs is learnt from the batch's own files as they go.
     time_left_.file_progress(status.index, status.seconds,
-                             std::clamp(status.percent, 0, 100) / 100.0);
+                             std::clamp(status.percent, 0, 100) / 100.0, shown_kind(),
+                             batch_seconds());
     const std::optional<double> left = seconds_left(status.total);
     QString counts =
         tr("%1 of %2").arg(QString::number(status.index + 1), QString::number(status.total));
@@ -337,7 +341,15 @@ void ConversionController::show_status(const ConversionStatus& status) {
 }
 
 std::optional<double> ConversionController::seconds_left(int total) const {
-    return time_left_.seconds_left(static_cast<double>(batch_clock_.elapsed()) / 1000.0, total);
+    return time_left_.seconds_left(batch_seconds(), total);
+}
+
+double ConversionController::batch_seconds() const {
+    return static_cast<double>(batch_clock_.elapsed()) / 1000.0;
+}
+
+BatchTimeLeft::Kind ConversionController::shown_kind() const {
+    return shown_film_ ? BatchTimeLeft::Kind::film : BatchTimeLeft::Kind::sound;
 }
 
 void ConversionController::show_summary(const BatchSummary& summary) {

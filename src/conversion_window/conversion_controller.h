@@ -86,6 +86,10 @@ private:
     void show_status(const ConversionStatus& status);
     void show_summary(const BatchSummary& summary);
     std::optional<double> seconds_left(int total) const;
+    // Seconds since the batch began.
+    double batch_seconds() const;
+    // What the file the panel shows makes, for the time left.
+    BatchTimeLeft::Kind shown_kind() const;
     // The watcher's news: the worker hears of the player, the line shows it, a reader hears
     // of it when it came or went.
     void take_players();
@@ -120,6 +124,7 @@ private:
     BatchTimeLeft time_left_;
     ProgressPace pace_;
     int shown_index_ = 0;                     // the file the progress panel shows
+    bool shown_film_ = false;                 // and whether it makes a film
     std::optional<StoppedFile> stopped_file_; // the file a stop cut, this batch
     BatchSummary last_summary_;
 

@@ -76,6 +76,9 @@ int StreamPipeline::open(const Settings& settings) {
         return AVERROR(ENOMEM);
     }
     settings_ = settings;
+    if (!video_ && settings.measure_loudness) {
+        loudness_.emplace(encoder_.sample_rate, encoder_.ch_layout);
+    }
     if (settings.time_limit > 0) {
         time_limit_ = av_rescale_q(settings.time_limit, AV_TIME_BASE_Q, timeline);
     }
@@ -180,6 +183,9 @@ int StreamPipeline::finish_filters() {
         extent_.end = av_rescale_q(last_encoded_pts_ + 1, encoder_.time_base, AV_TIME_BASE_Q);
     } else if (!video_ && next_sample_ != AV_NOPTS_VALUE) {
         extent_.end = av_rescale(next_sample_, AV_TIME_BASE, encoder_.sample_rate);
+    }
+    if (loudness_) {
+        extent_.loudness = loudness_->integrated();
     }
     return output_.encode(nullptr);
 }
@@ -485,10 +491,8 @@ int StreamPipeline::drain_filters() {
             return result;
         }
         if (!video_) {
-            // ebur128 says on its frames how loud the sound has been so far.
-            if (const AVDictionaryEntry* loudness =
-                    av_dict_get(frame->metadata, "lavfi.r128.I", nullptr, 0)) {
-                extent_.loudness = std::strtod(loudness->value, nullptr);
+            if (loudness_) {
+                loudness_->add(*frame);
             }
             result = frame_sound(frame);
             av_frame_unref(frame);

@@ -14,6 +14,7 @@
 #include "engine/ffmpeg_ptr.h"
 #include "engine/filter_graph.h"
 #include "engine/handoff_thread.h"
+#include "engine/loudness_meter.h"
 #include "engine/stream_encoder.h"
 
 #include <atomic>
@@ -50,6 +51,8 @@ public:
         // Microseconds: a gap in the stream's times longer than this is not filled; the time
         // after it is taken for damage and dropped. 0: no bound.
         std::int64_t longest_gap = 0;
+        // The sound's integrated loudness is measured on its way to the encoder.
+        bool measure_loudness = false;
         // Asked between the steps of a long fill (from the thread that fills); false stops
         // the stream: nothing more enters its graph.
         std::function<bool()> go_on;
@@ -61,7 +64,7 @@ public:
         // The latest time of a frame that was dropped as damage (a gap beyond any worth
         // filling), AV_NOPTS_VALUE when none was.
         std::int64_t dropped_time = AV_NOPTS_VALUE;
-        // The integrated loudness a chain that measures it (ebur128) gave last (LUFS).
+        // The integrated loudness, when measured (LUFS).
         std::optional<double> loudness;
     };
 
@@ -134,6 +137,7 @@ private:
     StreamEncoder output_;
     Settings settings_;
     bool video_ = false;
+    std::optional<LoudnessMeter> loudness_;
 
     CodecContextPtr decoder_;
     FilterGraph filters_;

@@ -23,7 +23,14 @@ namespace {
 // four): two frames in flight keep the decoder as busy beside the pictures' own thread, in
 // the same CPU time, and hold 9-13 % less memory than four; threads inside the graph gain
 // nothing there.
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot see libavcodec's frame threads hand their buffers over (atomics in a
+// library built without it, and without symbols to name them by): under it the decoder runs
+// on the thread that calls it, so every race it reports involves a thread of ours.
+constexpr int decoder_threads = 1;
+#else
 constexpr int decoder_threads = 2;
+#endif
 constexpr int filter_threads = 1;
 // Sound is converted on a thread of its own beside the pictures; packets queued for it.
 constexpr std::size_t sound_queue_packets = 32;
@@ -84,17 +91,15 @@ std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
     return chain + text;
 }
 
-// The filters that give the sound the encoder's shape (measuring its loudness on the way when
-// asked); the pipeline adds the timing.
-std::string sound_chain(const AVCodecContext& encoder, bool measure_loudness) {
+// The filters that give the sound the encoder's shape; the pipeline adds the timing.
+std::string sound_chain(const AVCodecContext& encoder) {
     char layout[256];
     if (av_channel_layout_describe(&encoder.ch_layout, layout, sizeof layout) < 0) {
         std::snprintf(layout, sizeof layout, "stereo");
     }
     const char* sample_format = av_get_sample_fmt_name(encoder.sample_fmt);
     char text[512];
-    std::snprintf(text, sizeof text, "%saformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
-                  measure_loudness ? "ebur128=metadata=1," : "",
+    std::snprintf(text, sizeof text, "aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
                   sample_format != nullptr ? sample_format : "s16", encoder.sample_rate, layout);
     return text;
 }
@@ -284,7 +289,7 @@ int Transcode::set_up_pipelines() {
         }
         std::string chain = part.encoder->codec_type == AVMEDIA_TYPE_VIDEO
                                 ? picture_chain(source, *part.encoder, *plan_.picture)
-                                : sound_chain(*part.encoder, plan_.sound->measure_loudness);
+                                : sound_chain(*part.encoder);
         auto pipeline = std::make_unique<StreamPipeline>(
             source, *part.encoder, *part.stream, std::move(chain),
             [this](AVPacket& packet) { return mux_packet(packet); });
@@ -298,6 +303,7 @@ int Transcode::set_up_pipelines() {
         const auto stated =
             static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
         settings.longest_gap = stated > 0 ? std::min(stated, longest_gap) : longest_gap;
+        settings.measure_loudness = plan_.sound && plan_.sound->measure_loudness;
         settings.go_on = [this] { return report_progress(false); };
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             settings.filter_on_own_thread = true;

@@ -20,6 +20,7 @@ struct ConversionStatus {
     int percent = 0;    // of the current file, 0..100
     double seconds = 0; // the current file's duration, 0 until it is known
     std::string path;   // the current file
+    bool film = false;  // the current file makes a film (known with its duration)
 };
 
 struct BatchSummary {

@@ -84,6 +84,7 @@ bool ConversionWorker::on_progress(int percent) {
     {
         std::lock_guard lock(mutex_);
         status = {true, current_index_, batch_total(), percent, current_seconds_, current_path_};
+        status.film = current_film_;
     }
     host_.status_changed(status);
     // Read after the host was told: a stop asked meanwhile is honoured now, not half a
@@ -194,6 +195,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         }
         current_index_ = index;
         current_seconds_ = 0;
+        current_film_ = false;
         current_path_ = path;
         const DeviceProfile device = device_;
         const std::string output_folder = settings_.output_folder;
@@ -206,9 +208,10 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
         host_.conversion_begin();
         host_.status_changed(status);
         const JobOutcome outcome =
-            job.convert_one(input, device, output_folder, this, [this](double seconds, bool) {
+            job.convert_one(input, device, output_folder, this, [this](double seconds, bool film) {
                 const std::lock_guard duration_lock(mutex_);
                 current_seconds_ = seconds;
+                current_film_ = film;
             });
 
         summary.count(outcome.status);

@@ -123,6 +123,7 @@ private:
     bool quit_requested_ = false;
     int current_index_ = 0;      // of the file being converted, in its batch
     double current_seconds_ = 0; // its duration, once opened
+    bool current_film_ = false;  // and whether it makes a film
     std::string current_path_;
 
     std::thread worker_thread_; // started by the first start_conversion

@@ -104,12 +104,12 @@ std::optional<FileTags> read_file_tags(const std::string& path) {
             if (values.isEmpty()) {
                 continue;
             }
-            const std::string own_prefix = own_atom_domain;
-            const std::string common_prefix = common_atom_domain;
-            if (name.rfind(own_prefix, 0) == 0) {
-                tags.own[name.substr(own_prefix.size())] = to_utf8(values.front());
-            } else if (name.rfind(common_prefix, 0) == 0) {
-                std::vector<std::string>& list = tags.properties[name.substr(common_prefix.size())];
+            const std::string own_domain = own_atom_domain;
+            const std::string common_domain = common_atom_domain;
+            if (name.rfind(own_domain, 0) == 0) {
+                tags.own[name.substr(own_domain.size())] = to_utf8(values.front());
+            } else if (name.rfind(common_domain, 0) == 0) {
+                std::vector<std::string>& list = tags.properties[name.substr(common_domain.size())];
                 if (list.empty()) {
                     for (const TagLib::String& value : values) {
                         list.push_back(to_utf8(value));

@@ -135,6 +135,13 @@ TEST(SpokenBatch, WordsOfPositionStopAndEnd) {
              return many;
          }(),
          std::nullopt, "Batch finished: 20 converted, 4 failed"},
+        {"a folder without media",
+         [] {
+             BatchSummary none;
+             none.no_media_found = true;
+             return none;
+         }(),
+         std::nullopt, "No audio or video files in that folder"},
     };
     for (const auto& each : cases) {
         EXPECT_EQ(text(batch_end_words(each.summary, each.stopped)), each.said) << each.what;

@@ -10,6 +10,7 @@
 #include "support/small_disk.h"
 #include "support/temp_folder.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -212,8 +213,10 @@ TEST_F(ConversionWorkerTest, StopKeepsACompleteShorterFileAndReportsEveryFile) {
     const std::string never = short_tone("never.wav");
     // Stopped at its first report, as a stop sent from another thread might come too late.
     const std::string long_path = long_clip("long.mp4");
+    std::atomic<bool> told_film = false; // for the time left to weigh it
     host.on_status = [&](const ConversionStatus& status) {
         if (status.percent > 0 && status.path == long_path) {
+            told_film = told_film || (status.film && status.seconds > 7.5);
             worker->request_stop();
         }
     };
@@ -227,6 +230,7 @@ TEST_F(ConversionWorkerTest, StopKeepsACompleteShorterFileAndReportsEveryFile) {
     ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
 
     ASSERT_EQ(host.finished.size(), 3u);
+    EXPECT_TRUE(told_film);
     const JobOutcome& stopped = host.finished[0].second;
     ASSERT_EQ(stopped.status, JobStatus::stopped) << stopped.reason;
     const auto info = test::inspect_media(stopped.output_path);
