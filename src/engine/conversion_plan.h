@@ -20,14 +20,14 @@ namespace morvane {
 // opened with, as FFmpeg names them ("b", "maxrate", "bufsize", "g", "profile", "preset",
 // "threads", ...): the encoder's own or libavcodec's common ones. An option the encoder does
 // not know fails the conversion rather than being passed over.
-struct EncoderSpec {
+struct NamedEncoder {
     std::string name;
     std::vector<std::pair<std::string, std::string>> options;
 };
 
 // Moving pictures, the input's fitted into a frame between black borders.
 struct PictureSpec {
-    EncoderSpec encoder;
+    NamedEncoder encoder;
     int frame_width = 0; // the encoded frame, borders included
     int frame_height = 0;
     int picture_width = 0; // the input's picture, scaled, inside the borders
@@ -38,7 +38,7 @@ struct PictureSpec {
 };
 
 struct SoundSpec {
-    EncoderSpec encoder;
+    NamedEncoder encoder;
     // The encoder takes the nearest it supports, and never more than 48000 Hz.
     int sample_rate = 44100;
     int channels = 2;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/frame_size_fit.h"
 
+#include <cstdio>
+
 namespace morvane {
 
 namespace {
@@ -55,6 +57,17 @@ FrameSizeFit fit_frame_size(int source_width, int source_height, int target_widt
     fit.pads_valid =
         fit.pad_left >= 0 && fit.pad_right >= 0 && fit.pad_top >= 0 && fit.pad_bottom >= 0;
     return fit;
+}
+
+std::string fitting_filters(int picture_width, int picture_height, int frame_width,
+                            int frame_height, int left, int top, const char* pixel_format) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "scale=%d:%d:flags=bicubic,setsar=1,pad=%d:%d:%d:%d:color=black,"
+                  "format=pix_fmts=%s",
+                  picture_width, picture_height, frame_width, frame_height, left, top,
+                  pixel_format);
+    return text;
 }
 
 } // namespace morvane

@@ -3,6 +3,8 @@
 // enlarging, and even-sized centring borders so that 4:2:0 chroma stays aligned.
 #pragma once
 
+#include <string>
+
 namespace morvane {
 
 struct FrameSizeFit {
@@ -17,5 +19,11 @@ struct FrameSizeFit {
 
 FrameSizeFit fit_frame_size(int source_width, int source_height, int target_width,
                             int target_height);
+
+// The libavfilter chain that scales a picture to `picture_width`x`picture_height` (bicubic,
+// square pixels) and puts it `left`, `top` into a black frame of `frame_width`x`frame_height`,
+// in `pixel_format`: what films and their thumbnails alike are fitted with.
+std::string fitting_filters(int picture_width, int picture_height, int frame_width,
+                            int frame_height, int left, int top, const char* pixel_format);
 
 } // namespace morvane

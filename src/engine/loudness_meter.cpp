@@ -109,20 +109,27 @@ void LoudnessMeter::add(const AVFrame& frame) {
 
 template <typename Sample>
 void LoudnessMeter::add_samples(const AVFrame& frame, bool planar, double scale) {
-    const std::size_t count = channels_.size();
-    for (int index = 0; index < frame.nb_samples; ++index) {
-        for (std::size_t channel = 0; channel < count; ++channel) {
-            const auto* samples = reinterpret_cast<const Sample*>(
-                planar ? frame.extended_data[channel] : frame.extended_data[0]);
-            double value = static_cast<double>(
-                planar ? samples[index]
-                       : samples[static_cast<std::size_t>(index) * count + channel]);
-            if constexpr (std::is_same_v<Sample, std::uint8_t>) {
-                value -= 128.0;
+    const std::size_t channels = channels_.size();
+    const std::size_t stride = planar ? 1 : channels;
+    // A run of samples up to the end of the current 100 ms step, channel by channel.
+    for (int first = 0; first < frame.nb_samples;) {
+        const int run = std::min(frame.nb_samples - first, quarter_length_ - quarter_filled_);
+        for (std::size_t channel = 0; channel < channels; ++channel) {
+            const auto* samples =
+                reinterpret_cast<const Sample*>(frame.extended_data[planar ? channel : 0]) +
+                static_cast<std::size_t>(first) * stride + (planar ? 0 : channel);
+            for (int index = 0; index < run; ++index) {
+                double value =
+                    static_cast<double>(samples[static_cast<std::size_t>(index) * stride]);
+                if constexpr (std::is_same_v<Sample, std::uint8_t>) {
+                    value -= 128.0;
+                }
+                add_sample(channels_[channel], value * scale);
             }
-            add_sample(channels_[channel], value * scale);
         }
-        if (++quarter_filled_ == quarter_length_) {
+        first += run;
+        quarter_filled_ += run;
+        if (quarter_filled_ == quarter_length_) {
             close_quarter();
         }
     }

@@ -103,11 +103,11 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
     return result;
 }
 
-int OutputFile::new_encoder(const EncoderSpec& spec, CodecContextPtr& slot, AVStream*& stream,
+int OutputFile::new_encoder(const NamedEncoder& wanted, CodecContextPtr& slot, AVStream*& stream,
                             std::string& reason) {
-    const AVCodec* encoder = avcodec_find_encoder_by_name(spec.name.c_str());
+    const AVCodec* encoder = avcodec_find_encoder_by_name(wanted.name.c_str());
     if (encoder == nullptr) {
-        reason = "no encoder is called \"" + spec.name + "\"";
+        reason = "no encoder is called \"" + wanted.name + "\"";
         return AVERROR_ENCODER_NOT_FOUND;
     }
     stream = avformat_new_stream(container_.get(), nullptr);
@@ -119,11 +119,11 @@ int OutputFile::new_encoder(const EncoderSpec& spec, CodecContextPtr& slot, AVSt
         slot->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
     // Set now, before the stream's shape: the encoder is opened later, once everything is set.
-    for (const auto& [name, value] : spec.options) {
+    for (const auto& [name, value] : wanted.options) {
         const int result =
             av_opt_set(slot.get(), name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
         if (result < 0) {
-            reason = "the encoder " + spec.name + " takes no " + name + "=" + value + " (" +
+            reason = "the encoder " + wanted.name + " takes no " + name + "=" + value + " (" +
                      ffmpeg_error_text(result) + ")";
             return result;
         }

@@ -31,8 +31,8 @@ private:
     int add_video_stream(const ConversionPlan::Picture& picture, std::string& reason);
     int add_audio_stream(const ConversionPlan::Sound& sound, std::string& reason);
     int add_cover_art_stream(const AVStream& source);
-    // A stream, and in `slot` the encoder `spec` names with its options. 0 or an FFmpeg error.
-    int new_encoder(const EncoderSpec& spec, CodecContextPtr& slot, AVStream*& stream,
+    // A stream, and in `slot` the encoder `wanted` names with its options. 0 or an FFmpeg error.
+    int new_encoder(const NamedEncoder& wanted, CodecContextPtr& slot, AVStream*& stream,
                     std::string& reason);
 
     OutputFormatPtr container_;

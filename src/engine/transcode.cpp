@@ -3,6 +3,7 @@
 
 #include "engine/display_shape.h"
 #include "engine/ffmpeg_error.h"
+#include "engine/frame_size_fit.h"
 #include "engine/silent_track.h"
 #include "engine/stream_pipeline.h"
 
@@ -82,13 +83,9 @@ std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
         break;
     }
     const char* pixel_format = av_get_pix_fmt_name(encoder.pix_fmt);
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "scale=%d:%d:flags=bicubic,setsar=1,pad=%d:%d:%d:%d:color=black,"
-                  "format=pix_fmts=%s",
-                  picture.picture_width, picture.picture_height, encoder.width, encoder.height,
-                  picture.left, picture.top, pixel_format != nullptr ? pixel_format : "yuv420p");
-    return chain + text;
+    return chain + fitting_filters(picture.picture_width, picture.picture_height, encoder.width,
+                                   encoder.height, picture.left, picture.top,
+                                   pixel_format != nullptr ? pixel_format : "yuv420p");
 }
 
 // The filters that give the sound the encoder's shape; the pipeline adds the timing.

@@ -85,7 +85,7 @@ int decode_picture_at(AVFormatContext& container, int stream_index, AVCodecConte
 
 std::optional<std::string> write_video_thumbnail(const std::string& film,
                                                  const std::string& jpeg_path,
-                                                 const ThumbnailSpec& spec) {
+                                                 const ThumbnailShape& shape) {
     MediaInput input;
     if (std::optional<std::string> error = input.open(film)) {
         return error;
@@ -116,7 +116,7 @@ std::optional<std::string> write_video_thumbnail(const std::string& film,
     // Seeking lands on the keyframe before the time; decoding goes on from there.
     const std::int64_t start = stream.start_time != AV_NOPTS_VALUE ? stream.start_time : 0;
     const std::int64_t target =
-        start + av_rescale_q(static_cast<std::int64_t>(input.duration_seconds() * spec.at_share *
+        start + av_rescale_q(static_cast<std::int64_t>(input.duration_seconds() * shape.at_share *
                                                        AV_TIME_BASE),
                              AV_TIME_BASE_Q, stream.time_base);
     if (target > start) {
@@ -133,7 +133,7 @@ std::optional<std::string> write_video_thumbnail(const std::string& film,
     }
 
     // The picture as shown (pixel shape applied), between black borders, in JPEG's full range.
-    const FrameSizeFit fit = fit_frame_size(shown->width, shown->height, spec.width, spec.height);
+    const FrameSizeFit fit = fit_frame_size(shown->width, shown->height, shape.width, shape.height);
     AVRational pixel = picture->sample_aspect_ratio;
     if (pixel.num <= 0 || pixel.den <= 0) {
         pixel = AVRational{1, 1};
@@ -142,11 +142,8 @@ std::optional<std::string> write_video_thumbnail(const std::string& film,
     std::snprintf(source, sizeof source,
                   "video_size=%dx%d:pix_fmt=%d:time_base=1/25:pixel_aspect=%d/%d", picture->width,
                   picture->height, picture->format, pixel.num, pixel.den);
-    char chain[256];
-    std::snprintf(chain, sizeof chain,
-                  "scale=%d:%d:flags=bicubic,setsar=1,pad=%d:%d:%d:%d:color=black,"
-                  "format=pix_fmts=yuvj420p",
-                  fit.width, fit.height, spec.width, spec.height, fit.pad_left, fit.pad_top);
+    const std::string chain = fitting_filters(fit.width, fit.height, shape.width, shape.height,
+                                              fit.pad_left, fit.pad_top, "yuvj420p");
     FilterGraph graph;
     result = graph.configure("buffer", source, chain, 1);
     if (result >= 0) {
@@ -168,8 +165,8 @@ std::optional<std::string> write_video_thumbnail(const std::string& film,
     if (jpeg == nullptr || !encoder) {
         return std::string("no JPEG encoder");
     }
-    encoder->width = spec.width;
-    encoder->height = spec.height;
+    encoder->width = shape.width;
+    encoder->height = shape.height;
     encoder->pix_fmt = AV_PIX_FMT_YUVJ420P;
     encoder->time_base = AVRational{1, 25};
     encoder->flags |= AV_CODEC_FLAG_QSCALE;

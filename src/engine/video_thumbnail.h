@@ -8,7 +8,7 @@
 
 namespace morvane {
 
-struct ThumbnailSpec {
+struct ThumbnailShape {
     int width = 160;
     int height = 120;
     // Where in the film the picture is taken, as a share of its length: past titles and fades.
@@ -19,6 +19,6 @@ struct ThumbnailSpec {
 // Nothing on success, else why.
 std::optional<std::string> write_video_thumbnail(const std::string& film,
                                                  const std::string& jpeg_path,
-                                                 const ThumbnailSpec& spec = {});
+                                                 const ThumbnailShape& shape = {});
 
 } // namespace morvane

@@ -21,7 +21,7 @@ struct FilmFormat {
     int frame_height = 0;
     // The encoder and the options particular to this player (profile, level, reference
     // frames, B-frames, speed); the rates and keyframes are added from the numbers below.
-    EncoderSpec encoder;
+    NamedEncoder encoder;
     // Bits per second of the pictures on average, and the player's published maximum, which
     // no second of a film may go beyond by more than a tenth.
     int bit_rate = 0;
@@ -39,12 +39,12 @@ struct DeviceProfile {
     int screen_height = 0;
     // The picture codecs it plays; films get the first unless another is chosen.
     std::vector<FilmFormat> films;
-    EncoderSpec film_sound;
+    NamedEncoder film_sound;
     std::string video_extension; // with its dot
 
     // Files of sound alone.
     std::string audio_container; // the FFmpeg muxer
-    EncoderSpec audio_encoder;
+    NamedEncoder audio_encoder;
     std::optional<int> channels;    // none keeps the source's
     std::optional<int> sample_rate; // none keeps the source's
     std::string audio_format_name;

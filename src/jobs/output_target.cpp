@@ -24,7 +24,7 @@ std::string target_line(const std::string& extension, AVCodecID picture_codec, i
 }
 
 // The codec an encoder named in a plan writes.
-AVCodecID encoded_codec(const EncoderSpec& encoder) {
+AVCodecID encoded_codec(const NamedEncoder& encoder) {
     const AVCodec* codec = avcodec_find_encoder_by_name(encoder.name.c_str());
     return codec != nullptr ? codec->id : AV_CODEC_ID_NONE;
 }
