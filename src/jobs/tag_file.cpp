@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2framefactory.h>
@@ -24,6 +25,14 @@ constexpr const char* own_prefix = "MORVANE_";
 constexpr const char* own_atom_domain = "----:org.morvane:";
 // Where music libraries keep, in an MP4, what has no atom of its own (ReplayGain, say).
 constexpr const char* common_atom_domain = "----:com.apple.iTunes:";
+
+// TagLib fills some of its tables on first use without a lock (ID3v2's map of involved
+// people, for one), so converters writing tags at the same time could fill one twice and
+// tear it. Every use of TagLib goes through this one lock: a file's tags take milliseconds.
+std::mutex& taglib_lock() {
+    static std::mutex lock;
+    return lock;
+}
 
 TagLib::String from_utf8(const std::string& text) {
     return TagLib::String(text, TagLib::String::UTF8);
@@ -85,6 +94,7 @@ TagLib::PropertyMap property_map(const TrackTags& properties) {
 } // namespace
 
 std::optional<FileTags> read_file_tags(const std::string& path) {
+    const std::lock_guard lock(taglib_lock());
     const std::unique_ptr<TagLib::FileStream> stream = open_stream(path, false);
     if (!stream) {
         return std::nullopt;
@@ -123,6 +133,7 @@ std::optional<FileTags> read_file_tags(const std::string& path) {
 
 std::optional<std::string> write_file_tags(const std::string& path, const TrackTags& properties,
                                            const std::map<std::string, std::string>& own) {
+    const std::lock_guard lock(taglib_lock());
     const std::unique_ptr<TagLib::FileStream> stream = open_stream(path, true);
     if (!stream) {
         return std::string(std::strerror(errno));
