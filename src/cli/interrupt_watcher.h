@@ -24,10 +24,14 @@ public:
 
 private:
     void watch();
+    // The next signal taken, or a value <= 0 when none came.
+    int next_signal() const;
 
     std::function<void()> on_first_interrupt_;
     std::atomic<int> signal_taken_{0};
     std::atomic<bool> finished_{false};
+    int signal_fd_ = -1; // the watched signals, read as they come
+    int wake_fd_ = -1;   // written once the batch is over
     std::thread thread_;
 };
 
