@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A thread that works through what another thread hands it, in order: packets for a sound
-// pipeline beside the pictures, decoded pictures for their filters and encoder beside the
-// decoder. The items travel through a small ring allocated once (no allocation per item),
-// and a full ring makes the giver wait, so memory stays flat however long the input.
+// pipeline beside the pictures, shaped pictures for their encoder beside the decoding. The
+// items travel through a small ring allocated once (no allocation per item), and a full ring
+// makes the giver wait, so memory stays flat however long the input.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"

@@ -21,8 +21,8 @@ namespace {
 
 // A decoder that keeps failing while it drains would otherwise be asked forever.
 constexpr int max_errors_while_draining = 64;
-// Decoded pictures waiting for the filters on their own thread.
-constexpr std::size_t filter_queue_frames = 2;
+// Shaped pictures waiting for the encoder on its own thread.
+constexpr std::size_t encoder_queue_frames = 2;
 // The pipeline's clock: 1/705600000 s is a whole number of units for one sample at every
 // usual rate (8 to 192 kHz, 11.025 kHz and its multiples too) and one picture at the usual
 // frame rates (23.976 to 120), so frames counted on from each other never round.
@@ -67,7 +67,7 @@ StreamPipeline::StreamPipeline(AVStream& input, AVCodecContext& encoder, AVStrea
       last_picture_(av_frame_alloc()) {}
 
 StreamPipeline::~StreamPipeline() {
-    filter_thread_.reset(); // it reads what is freed below
+    encoder_thread_.reset(); // it reads what is freed below
     av_channel_layout_uninit(&graph_layout_);
 }
 
@@ -117,13 +117,13 @@ int StreamPipeline::open(const Settings& settings) {
         decoder_->skip_loop_filter = AVDISCARD_BIDIR;
     }
     result = avcodec_open2(decoder_.get(), codec, nullptr);
-    if (result < 0 || !settings.filter_on_own_thread) {
+    if (result < 0 || !settings.encoder_on_own_thread) {
         return result;
     }
-    filter_thread_ = std::make_unique<HandoffThread<AVFrame>>(
-        filter_queue_frames, [this](AVFrame& frame) { return filter_frame(frame); },
-        [this] { return finish_filters(); });
-    return filter_thread_->start();
+    encoder_thread_ = std::make_unique<HandoffThread<AVFrame>>(
+        encoder_queue_frames, [this](AVFrame& frame) { return output_.encode(&frame); },
+        [this] { return output_.encode(nullptr); });
+    return encoder_thread_->start();
 }
 
 int StreamPipeline::send_packet(const AVPacket& packet) {
@@ -161,7 +161,7 @@ int StreamPipeline::finish(std::int64_t silence_until) {
     if (result < 0) {
         return result;
     }
-    return filter_thread_ != nullptr ? filter_thread_->finish() : finish_filters();
+    return finish_filters();
 }
 
 int StreamPipeline::finish_filters() {
@@ -187,11 +187,7 @@ int StreamPipeline::finish_filters() {
     if (loudness_) {
         extent_.loudness = loudness_->integrated();
     }
-    return output_.encode(nullptr);
-}
-
-int StreamPipeline::deliver(AVFrame& frame) {
-    return filter_thread_ != nullptr ? filter_thread_->send(frame) : filter_frame(frame);
+    return encoder_thread_ != nullptr ? encoder_thread_->finish() : output_.encode(nullptr);
 }
 
 int StreamPipeline::receive_frames() {
@@ -209,7 +205,7 @@ int StreamPipeline::receive_frames() {
             }
             continue;
         }
-        result = deliver(*decoded_);
+        result = filter_frame(*decoded_);
         av_frame_unref(decoded_.get());
         if (result < 0) {
             return result;
@@ -575,7 +571,7 @@ int StreamPipeline::frame_sound(AVFrame* frame) {
 
 int StreamPipeline::encode(AVFrame& frame) {
     frame.pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses
-    return output_.encode(&frame);
+    return encoder_thread_ != nullptr ? encoder_thread_->send(frame) : output_.encode(&frame);
 }
 
 } // namespace morvane

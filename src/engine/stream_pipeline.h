@@ -39,8 +39,9 @@ public:
         // silence, before a stream that starts late), so that tracks keep their places
         // relative to each other; otherwise at this stream's first frame.
         bool start_at_zero = false;
-        // Filtering and encoding on a thread of their own, beside the decoding.
-        bool filter_on_own_thread = false;
+        // Encoding on a thread of its own, beside the decoding and filtering: the decoded
+        // pictures are shaped as they come, so that only small ones wait.
+        bool encoder_on_own_thread = false;
         // Pictures: the change of frame rate comes before the shaping chain, so that pictures
         // it drops are never scaled (for sources faster than the output); otherwise after it,
         // so that pictures it repeats are scaled once.
@@ -102,8 +103,6 @@ public:
 private:
     // Takes every frame the decoder has ready.
     int receive_frames();
-    // A decoded frame to the filters, here or on their own thread.
-    int deliver(AVFrame& frame);
     // A decoded frame into the graph (built, or rebuilt when the frames change shape).
     int filter_frame(AVFrame& frame);
     // Feeds the graph from `from` to `to` (timeline units) with the last picture or silence
@@ -129,6 +128,7 @@ private:
     // The sound's frames, counted on from where the last ended, into the framing graph; every
     // frame it has ready encoded.
     int frame_sound(AVFrame* frame);
+    // A frame to the encoder, here or on its own thread.
     int encode(AVFrame& frame);
 
     AVStream& input_;
@@ -172,7 +172,7 @@ private:
     std::atomic<int> decode_errors_{0};
     std::atomic<bool> last_packet_failed_{false};
     // Last: stopped before anything it works with goes.
-    std::unique_ptr<HandoffThread<AVFrame>> filter_thread_;
+    std::unique_ptr<HandoffThread<AVFrame>> encoder_thread_;
 };
 
 } // namespace morvane

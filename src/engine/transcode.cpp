@@ -8,6 +8,7 @@
 #include "engine/stream_pipeline.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 extern "C" {
@@ -20,17 +21,22 @@ namespace morvane {
 
 namespace {
 
-// Threads chosen by measurement on two cores (the nano job at 720p and 1080p, in pairs against
-// four): two frames in flight keep the decoder as busy beside the pictures' own thread, in
-// the same CPU time, and hold 9-13 % less memory than four; threads inside the graph gain
-// nothing there.
+// Decoder threads chosen by measurement on two cores (the nano job at 720p and 1080p, in pairs):
+// a third frame in flight keeps both cores busy beside the encoder's thread (5-6 % less wall
+// time at both sizes, in the same CPU time). Each frame in flight is a decoded picture held,
+// 9 MiB at 1080p; above that size two.
 #if defined(__SANITIZE_THREAD__)
 // ThreadSanitizer cannot see libavcodec's frame threads hand their buffers over (atomics in a
 // library built without it, and without symbols to name them by): under it the decoder runs
 // on the thread that calls it, so every race it reports involves a thread of ours.
-constexpr int decoder_threads = 1;
+int decoder_threads(const AVCodecParameters&) {
+    return 1;
+}
 #else
-constexpr int decoder_threads = 2;
+int decoder_threads(const AVCodecParameters& source) {
+    constexpr std::int64_t third_thread_pixels = 1920 * 1088;
+    return static_cast<std::int64_t>(source.width) * source.height <= third_thread_pixels ? 3 : 2;
+}
 #endif
 constexpr int filter_threads = 1;
 // Sound is converted on a thread of its own beside the pictures; packets queued for it.
@@ -291,7 +297,7 @@ int Transcode::set_up_pipelines() {
             source, *part.encoder, *part.stream, std::move(chain),
             [this](AVPacket& packet) { return mux_packet(packet); });
         StreamPipeline::Settings settings;
-        settings.decoder_threads = decoder_threads;
+        settings.decoder_threads = decoder_threads(*source.codecpar);
         settings.filter_threads = filter_threads;
         settings.max_pixels = MediaInput::max_pixels;
         settings.time_limit = plan_.time_limit;
@@ -303,7 +309,7 @@ int Transcode::set_up_pipelines() {
         settings.measure_loudness = plan_.sound && plan_.sound->measure_loudness;
         settings.go_on = [this] { return report_progress(false); };
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-            settings.filter_on_own_thread = true;
+            settings.encoder_on_own_thread = true;
             // Made three times smaller or more: what the smoothing of those pictures changes
             // does not survive the scaling (measured: the same picture, 6 % less decoding).
             const ConversionPlan::Picture& picture = *plan_.picture;
