@@ -571,7 +571,19 @@ int StreamPipeline::frame_sound(AVFrame* frame) {
 
 int StreamPipeline::encode(AVFrame& frame) {
     frame.pict_type = AV_PICTURE_TYPE_NONE; // the encoder chooses
-    return encoder_thread_ != nullptr ? encoder_thread_->send(frame) : output_.encode(&frame);
+    if (encoder_thread_ == nullptr) {
+        return output_.encode(&frame);
+    }
+#if defined(__SANITIZE_THREAD__)
+    // A repeated picture shares its buffer with the one the graph keeps, and libavutil counts
+    // their owners with atomics ThreadSanitizer cannot see: under it the encoder gets a copy
+    // of its own, so that what it reports is about the threads of ours.
+    const int result = av_frame_make_writable(&frame);
+    if (result < 0) {
+        return result;
+    }
+#endif
+    return encoder_thread_->send(frame);
 }
 
 } // namespace morvane
