@@ -35,7 +35,10 @@ int decoder_threads(const AVCodecParameters&) {
 #else
 int decoder_threads(const AVCodecParameters& source) {
     constexpr std::int64_t third_thread_pixels = 1920 * 1088;
-    return static_cast<std::int64_t>(source.width) * source.height <= third_thread_pixels ? 3 : 2;
+    const bool picture_fits =
+        source.codec_type == AVMEDIA_TYPE_VIDEO &&
+        static_cast<std::int64_t>(source.width) * source.height <= third_thread_pixels;
+    return picture_fits ? 3 : 2; // sound decoders as measured before: two
 }
 #endif
 constexpr int filter_threads = 1;
