@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/interrupt_watcher.h"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
