@@ -58,4 +58,9 @@ DisplayShape display_shape(const AVStream& stream) {
     return shape;
 }
 
+AVRational stated_frame_rate(const AVStream& stream) {
+    const AVRational average = stream.avg_frame_rate;
+    return average.num > 0 && average.den > 0 ? average : stream.r_frame_rate;
+}
+
 } // namespace morvane

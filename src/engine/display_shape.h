@@ -18,4 +18,8 @@ struct DisplayShape {
 
 DisplayShape display_shape(const AVStream& stream);
 
+// Pictures per second as the stream states them: its average rate, else its base rate (either
+// may be 0/0 or 0/1 when unknown).
+AVRational stated_frame_rate(const AVStream& stream);
+
 } // namespace morvane

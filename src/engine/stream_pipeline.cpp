@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/stream_pipeline.h"
 
+#include "engine/display_shape.h"
 #include "engine/silent_track.h"
 
 #include <algorithm>
@@ -100,10 +101,7 @@ int StreamPipeline::open(const Settings& settings) {
         decoder_->max_pixels = settings.max_pixels;
     }
     // A picture whose packet does not say how long it lasts is taken to last one frame.
-    AVRational rate = input_.avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) {
-        rate = input_.r_frame_rate;
-    }
+    const AVRational rate = stated_frame_rate(input_);
     if (video_) {
         // Never less than one output frame, so that even a single picture is shown.
         typical_duration_ = av_rescale_q(1, encoder_.time_base, timeline);

@@ -319,10 +319,7 @@ int Transcode::set_up_pipelines() {
             settings.skip_unseen_smoothing = picture.picture_width * 3 <= source.codecpar->width &&
                                              picture.picture_height * 3 <= source.codecpar->height;
             // Fields are woven with their neighbours before any picture is dropped.
-            AVRational source_rate = source.avg_frame_rate;
-            if (source_rate.num <= 0 || source_rate.den <= 0) {
-                source_rate = source.r_frame_rate;
-            }
+            const AVRational source_rate = stated_frame_rate(source);
             settings.rate_change_first = !interlaced(*source.codecpar) && source_rate.den > 0 &&
                                          av_cmp_q(source_rate, part.encoder->framerate) > 0;
         }

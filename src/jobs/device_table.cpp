@@ -12,9 +12,9 @@ namespace morvane {
 namespace {
 
 // Apple names MPEG-4 "Simple Profile" for all its film players, up to 2.5 Mb/s and 640x480 at
-// 30 frames per second, with AAC-LC up to 160 kb/s, 48 kHz stereo, in .mp4 (the iPod, iPod
-// nano, iPod classic and iPhone technical specifications). The header keeps level 1, as every
-// MPEG-4 file FFmpeg has made for these players for years: Apple names no level, and nothing
+// 30 frames per second, with AAC-LC up to 160 kb/s, 48 kHz stereo, in .mp4 (Apple's published
+// technical data for the iPod, iPod nano, iPod classic and iPhone). The header keeps level 1, as
+// every MPEG-4 file FFmpeg has made for these players for years: Apple names no level, and nothing
 // shows that a player accepts a higher one.
 FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
     FilmFormat film;
@@ -28,9 +28,9 @@ FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
         {"profile", std::to_string(FF_PROFILE_MPEG4_SIMPLE)},
         {"level", "1"},
         {"bf", "0"}, // Simple Profile has no B-frames
-        // The encoder has a thread of its own beside the decoding (the pictures' filter
-        // thread); slices on more threads only cost at the players' small sizes (measured with
-        // bench/compare-ffmpeg: 4 % more wall time with three).
+        // The encoder has a thread of its own beside the decoding; slices on more threads only
+        // cost at the players' small sizes (measured with bench/compare-ffmpeg: 4 % more wall
+        // time with three).
         {"threads", "1"},
     };
     film.bit_rate = bit_rate;
@@ -39,15 +39,15 @@ FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
 }
 
 // H.264 through libx264, each row at its maker's published limits:
-// - Apple's iPhone technical specifications (2007), and the same entries in those of the iPod
-//   touch, the iPod classic and the iPod nano from its 3rd generation on: "H.264 video, up to
-//   1.5 Mbps, 640 by 480 pixels, 30 frames per second, Low-Complexity version of the H.264
-//   Baseline Profile" and "H.264 video, up to 2.5 Mbps, 640 by 480 pixels, 30 frames per
+// - Apple's published technical data for the iPhone (2007), and the same entries in its pages
+//   for the iPod touch, the iPod classic and the iPod nano from its 3rd generation on: "H.264
+//   video, up to 1.5 Mbps, 640 by 480 pixels, 30 frames per second, Low-Complexity version of the
+//   H.264 Baseline Profile" and "H.264 video, up to 2.5 Mbps, 640 by 480 pixels, 30 frames per
 //   second, Baseline Profile up to Level 3.0", with AAC-LC up to 160 kb/s, 48 kHz, stereo.
 //   "Low-Complexity" is Baseline with one reference frame; Baseline has no B-frames.
 // - The 5th-generation iPod: Level 1.3 at 768 kb/s and 320x240 at first; since its 1.2
 //   firmware (2006) the same 1.5 Mb/s, 640x480 Low-Complexity Baseline as above, as Apple's
-//   specification of it was then quoted on the FFmpeg developers' list.
+//   published figures for it were then quoted on the FFmpeg developers' list.
 // - Sony: "PSP can not play video data converted at bit rates higher than 768kbps" (its
 //   support page on transferring video); the PSP's MP4 profile is H.264 Main Profile (CABAC),
 //   as its user's guide names it, at level 2.1 as FFmpeg's psp muxer declares it in the
