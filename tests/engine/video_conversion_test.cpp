@@ -4,9 +4,9 @@
 #include "support/colour_bars.h"
 #include "support/file_damage.h"
 #include "support/media_info.h"
+#include "support/media_marks.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
-#include "support/stream_decoder.h"
 #include "support/yuv_picture.h"
 
 #include <algorithm>
@@ -15,52 +15,6 @@
 
 namespace morvane::test {
 namespace {
-
-// Times (seconds) where the picture turns white after being dark.
-std::vector<double> flash_onsets(const std::filesystem::path& path) {
-    StreamDecoder decoder(path, AVMEDIA_TYPE_VIDEO);
-    av::FramePtr frame(av_frame_alloc());
-    std::vector<double> onsets;
-    bool lit = false;
-    while (decoder.next(*frame)) {
-        // The middle of the screen, inside any bands.
-        const std::uint8_t luma =
-            frame->data[0][frame->height / 2 * frame->linesize[0] + frame->width / 2];
-        if (luma > 128 && !lit) {
-            onsets.push_back(static_cast<double>(frame->best_effort_timestamp) *
-                             av_q2d(decoder.stream().time_base));
-        }
-        lit = luma > 128;
-        av_frame_unref(frame.get());
-    }
-    return onsets;
-}
-
-// Times (seconds) where the sound starts after at least 50 ms of silence.
-std::vector<double> beep_onsets(const std::filesystem::path& path) {
-    StreamDecoder decoder(path, AVMEDIA_TYPE_AUDIO);
-    av::FramePtr frame(av_frame_alloc());
-    std::vector<double> onsets;
-    std::int64_t quiet_samples = 0;
-    while (decoder.next(*frame)) {
-        const double start =
-            static_cast<double>(frame->best_effort_timestamp) * av_q2d(decoder.stream().time_base);
-        for (int index = 0; index < frame->nb_samples; ++index) {
-            // AAC decodes to planar float.
-            const float value = reinterpret_cast<const float*>(frame->extended_data[0])[index];
-            if (std::abs(value) > 0.1F) {
-                if (quiet_samples > frame->sample_rate / 20) {
-                    onsets.push_back(start + static_cast<double>(index) / frame->sample_rate);
-                }
-                quiet_samples = 0;
-            } else {
-                ++quiet_samples;
-            }
-        }
-        av_frame_unref(frame.get());
-    }
-    return onsets;
-}
 
 class VideoConversion : public ConversionTest {};
 
@@ -129,8 +83,8 @@ TEST_F(VideoConversion, EveryFlashStaysWithItsBeep) {
         const auto output = folder.file("sync-out.mp4");
         ASSERT_TRUE(converts(input, output, nano_film));
 
-        const std::vector<double> flashes = flash_onsets(output);
-        const std::vector<double> beeps = beep_onsets(output);
+        const std::vector<double> flashes = flash_times(output);
+        const std::vector<double> beeps = beep_times(output);
         ASSERT_EQ(flashes.size(), 5u);
         ASSERT_EQ(beeps.size(), 5u);
         for (std::size_t index = 0; index < flashes.size(); ++index) {
@@ -323,9 +277,9 @@ TEST_F(VideoConversion, AGapOrABadTimeInOneStreamLeavesTheOtherInPlace) {
             EXPECT_NEAR(stream.end_seconds() - stream.packet_span_seconds(), 0, 0.03)
                 << av_get_media_type_string(type);
         }
-        const std::vector<double> beeps = beep_onsets(output);
+        const std::vector<double> beeps = beep_times(output);
         int flashes_checked = 0;
-        for (const double flash : flash_onsets(output)) {
+        for (const double flash : flash_times(output)) {
             if (flash >= c.synced_from) {
                 const auto nearest =
                     std::min_element(beeps.begin(), beeps.end(), [flash](double a, double b) {
