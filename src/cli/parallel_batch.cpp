@@ -42,6 +42,7 @@ public:
     explicit Converter(ParallelBatch& batch) : job(engine), batch_(batch) {}
 
     bool on_progress(int reached) override { return batch_.on_progress(*this, reached); }
+    bool stop_requested() const override { return batch_.stop_requested(); }
 
     // Used by this converter's thread only.
     Engine engine;

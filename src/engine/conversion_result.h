@@ -38,6 +38,18 @@ struct ConversionResult {
     // The latest time that was taken for damage and dropped (seconds), negative when none: a
     // duration the container counted up to it is not the input's.
     double dropped_time = -1;
+    // Stamps taken for damage and ignored on the way, the frame placed after the one before
+    // it: how many (a packet cut into several frames counts once), and how far off the
+    // furthest was (seconds).
+    struct IgnoredStamps {
+        int count = 0;
+        double largest_offset = 0;
+    };
+    IgnoredStamps ignored_picture_stamps;
+    IgnoredStamps ignored_sound_stamps;
+    // How often every stream started again: recordings joined end to end, read one after the
+    // other.
+    int restarts = 0;
     // The sound's integrated loudness (LUFS, EBU R 128) when the plan asked for it and there
     // was enough sound to measure.
     std::optional<double> loudness;

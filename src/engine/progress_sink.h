@@ -12,7 +12,9 @@ namespace morvane {
 class ProgressSink {
 public:
     // Reports come at most once per `report_interval` (the first one interval after the start)
-    // and only when the percentage changed; the end always sends 100.
+    // and only when the percentage changed; the end always sends 100. Between them the
+    // conversion asks stop_requested() often, so that a stop is heard even while the
+    // percentage stands still (a long gap being filled).
     explicit ProgressSink(
         std::chrono::microseconds report_interval = std::chrono::milliseconds(500))
         : report_interval_(report_interval.count()) {}
@@ -21,6 +23,10 @@ public:
     // `percent`: 0 to 100 of the current file. Return false to stop the conversion: it then
     // ends early but complete. Called on the converting thread; must return promptly.
     virtual bool on_progress(int percent) = 0;
+    // Whether a stop was asked: the conversion then ends as after a false answer from
+    // on_progress. Asked between packets and between the steps of a long fill, from the
+    // converting threads: must be cheap.
+    virtual bool stop_requested() const { return false; }
 
     std::chrono::microseconds report_interval() const {
         return std::chrono::microseconds(report_interval_.load(std::memory_order_relaxed));

@@ -77,6 +77,7 @@ int StreamPipeline::open(const Settings& settings) {
         return AVERROR(ENOMEM);
     }
     settings_ = settings;
+    deinterlace_ = video_ && settings.deinterlace;
     if (!video_ && settings.measure_loudness) {
         loudness_.emplace(encoder_.sample_rate, encoder_.ch_layout);
     }
@@ -216,7 +217,8 @@ bool StreamPipeline::frame_fits_graph(const AVFrame& frame) const {
         return false;
     }
     if (video_) {
-        return frame.width == graph_width_ && frame.height == graph_height_;
+        return frame.width == graph_width_ && frame.height == graph_height_ &&
+               graph_deinterlaces_ == deinterlace_;
     }
     return frame.sample_rate == graph_rate_ &&
            av_channel_layout_compare(&frame.ch_layout, &graph_layout_) == 0;
@@ -241,7 +243,13 @@ std::string StreamPipeline::timed_chain(std::int64_t start, int input_rate) cons
             std::snprintf(timing + length, sizeof timing - static_cast<std::size_t>(length),
                           ":start_time=%.9f", static_cast<double>(start) * av_q2d(timeline));
         }
-        return settings_.rate_change_first ? timing + ("," + chain_) : chain_ + "," + timing;
+        // Fields are rows of the stored picture: woven before any turn or scale, and with their
+        // neighbours before any picture is dropped. Only pictures flagged interlaced are
+        // touched, so a film that turns interlaced midway keeps its progressive part as it is.
+        const std::string shaping =
+            deinterlace_ ? "bwdif=mode=send_frame:deint=interlaced," + chain_ : chain_;
+        return settings_.rate_change_first && !deinterlace_ ? timing + ("," + shaping)
+                                                            : shaping + "," + timing;
     }
     // The sound follows the input's clock by its samples, filling silence or trimming only
     // where the times really jump. Its first sample is counted at the rate it reads.
@@ -296,6 +304,7 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
         return result;
     }
     graph_format_ = frame.format;
+    graph_deinterlaces_ = deinterlace_;
     graph_width_ = frame.width;
     graph_height_ = frame.height;
     graph_rate_ = frame.sample_rate;
@@ -355,6 +364,11 @@ int StreamPipeline::filter_frame(AVFrame& frame) {
         (time_limit_ != AV_NOPTS_VALUE && time >= time_limit_)) {
         return 0;
     }
+    if (video_ && frame.interlaced_frame && !deinterlace_) {
+        // Interlaced by its pictures though the stream did not say (DV), or from here on (a
+        // broadcast that turns from progressive to interlaced): the graph is rebuilt to weave.
+        deinterlace_ = true;
+    }
     if (!video_ && frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
         // The source was told a real layout of the same count.
         const int channels = frame.ch_layout.nb_channels;
@@ -373,11 +387,17 @@ int StreamPipeline::filter_frame(AVFrame& frame) {
     if (from == AV_NOPTS_VALUE) {
         from = settings_.start_at_zero ? 0 : time;
     }
-    if (time - from > fill_step) {
-        const std::int64_t longest = av_rescale_q(settings_.longest_gap, AV_TIME_BASE_Q, timeline);
-        if (settings_.longest_gap > 0 && time - from > longest) {
+    // Sound that starts late gets its silence exactly: the graph's resampler leaves a gap
+    // shorter than a tenth of a second unfilled, which would put the sound that much early.
+    const bool sound_starts_late = !video_ && expected_time_ == AV_NOPTS_VALUE && time > from;
+    if (time - from > fill_step || sound_starts_late) {
+        if (beyond_fill(from, time)) {
             // No gap is that long: the time is damage, and the frame follows on.
             extent_.dropped_time = std::max(extent_.dropped_time, to_microseconds(time));
+            extent_.ignored.count += 1;
+            extent_.ignored.largest_offset =
+                std::max(extent_.ignored.largest_offset,
+                         static_cast<double>(time - from) / static_cast<double>(timeline_second));
             time = from;
         } else {
             result = fill_gap(frame, from, time);
@@ -432,8 +452,17 @@ int StreamPipeline::fill_gap(const AVFrame& frame, std::int64_t from, std::int64
                                             static_cast<AVSampleFormat>(filler->format));
         }
     }
-    for (std::int64_t at = from; result >= 0 && to - at > fill_step; at += fill_step) {
-        result = add_to_graph(*filler, at, at + fill_step);
+    // Pictures leave the last part of a second to the graph; silence goes up to the end.
+    const std::int64_t left_to_graph = video_ ? fill_step : 0;
+    for (std::int64_t at = from; result >= 0 && to - at > left_to_graph; at += fill_step) {
+        const std::int64_t step = std::min(fill_step, to - at);
+        if (!video_) {
+            filler->nb_samples = static_cast<int>(av_rescale(step, graph_rate_, timeline_second));
+            if (filler->nb_samples <= 0) {
+                break;
+            }
+        }
+        result = add_to_graph(*filler, at, at + step);
         if (result >= 0 && settings_.go_on && !settings_.go_on()) {
             stopping_ = true;
         }
@@ -442,6 +471,18 @@ int StreamPipeline::fill_gap(const AVFrame& frame, std::int64_t from, std::int64
         }
     }
     return result;
+}
+
+bool StreamPipeline::beyond_fill(std::int64_t from, std::int64_t time) const {
+    const std::int64_t longest = av_rescale_q(settings_.longest_gap, AV_TIME_BASE_Q, timeline);
+    if (settings_.longest_gap > 0 && time - from > longest) {
+        return true;
+    }
+    if (!settings_.furthest_fill) {
+        return false;
+    }
+    const std::int64_t furthest = settings_.furthest_fill();
+    return furthest != AV_NOPTS_VALUE && to_microseconds(time) > furthest;
 }
 
 int StreamPipeline::add_to_graph(AVFrame& frame, std::int64_t time, std::int64_t end) {

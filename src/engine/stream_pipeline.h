@@ -11,6 +11,7 @@
 // before it ended and is closed at the end of what it was fed.
 #pragma once
 
+#include "engine/conversion_result.h"
 #include "engine/ffmpeg_ptr.h"
 #include "engine/filter_graph.h"
 #include "engine/handoff_thread.h"
@@ -52,6 +53,13 @@ public:
         // Microseconds: a gap in the stream's times longer than this is not filled; the time
         // after it is taken for damage and dropped. 0: no bound.
         std::int64_t longest_gap = 0;
+        // Microseconds of the input's timeline that no gap is filled past either (where the
+        // other streams are, or the input's length); AV_NOPTS_VALUE: no bound. Asked from the
+        // thread that fills. Empty: no bound.
+        std::function<std::int64_t()> furthest_fill;
+        // The pictures are interlaced by what the stream says: fields are woven from the
+        // first picture. Pictures flagged interlaced turn it on where they start.
+        bool deinterlace = false;
         // The sound's integrated loudness is measured on its way to the encoder.
         bool measure_loudness = false;
         // Asked between the steps of a long fill (from the thread that fills); false stops
@@ -67,6 +75,8 @@ public:
         std::int64_t dropped_time = AV_NOPTS_VALUE;
         // The integrated loudness, when measured (LUFS).
         std::optional<double> loudness;
+        // Times of decoded frames taken for damage (a gap beyond any worth filling).
+        ConversionResult::IgnoredStamps ignored;
     };
 
     // `chain` is the filters that shape the decoded frames for the encoder ("scale=...,
@@ -106,7 +116,8 @@ private:
     // A decoded frame into the graph (built, or rebuilt when the frames change shape).
     int filter_frame(AVFrame& frame);
     // Feeds the graph from `from` to `to` (timeline units) with the last picture or silence
-    // shaped like `frame`, one step at a time, asking go_on between steps.
+    // shaped like `frame`, one step at a time, asking go_on between steps. Silence fills the
+    // whole gap exactly; the graph's frame rate filter repeats the picture over the rest.
     int fill_gap(const AVFrame& frame, std::int64_t from, std::int64_t to);
     // One frame at `time` (timeline units) into the graph, and what comes out encoded.
     int add_to_graph(AVFrame& frame, std::int64_t time, std::int64_t end);
@@ -118,6 +129,9 @@ private:
     // The sound's frames cut to the encoder's frame size, by a graph that lives as long as
     // the stream, so that a rebuilt graph leaves no short frame behind.
     int configure_framing();
+    // Whether a gap up to `time` (timeline units) cannot be real: longer than any worth
+    // filling, or past where the rest of the input is.
+    bool beyond_fill(std::int64_t from, std::int64_t time) const;
     // The shaping chain with the timing filter, starting at `start` (timeline units) or, with
     // AV_NOPTS_VALUE, at the first frame.
     std::string timed_chain(std::int64_t start, int input_rate) const;
@@ -147,8 +161,10 @@ private:
     FramePtr framed_;
     // The last picture let into the graph, repeated over a gap.
     FramePtr last_picture_;
-    // The shape of the frames the graph was built for.
+    // The shape of the frames the graph was built for, and whether it weaves fields.
     int graph_width_ = 0, graph_height_ = 0, graph_format_ = -1, graph_rate_ = 0;
+    bool graph_deinterlaces_ = false;
+    bool deinterlace_ = false; // pictures from here on may be interlaced
     AVChannelLayout graph_layout_{};
     // Timeline units (see stream_pipeline.cpp): where the current graph's fed frames end (the
     // time it is closed at), and the limit no frame may reach.

@@ -50,6 +50,9 @@ constexpr int max_read_retries = 1000;
 // length): an hour of repeated picture or silence inside a recording is damage, not content,
 // and filling it would take minutes and hundreds of megabytes of output.
 constexpr std::int64_t longest_gap = 3600 * std::int64_t{AV_TIME_BASE};
+// Microseconds: how far ahead of the rest of the input a stream may fill a gap (streams lie
+// within seconds of each other in any multiplex).
+constexpr std::int64_t interleave_slack = 10 * std::int64_t{AV_TIME_BASE};
 
 bool clocked(const AVStream& stream) {
     const AVMediaType type = stream.codecpar->codec_type;
@@ -72,12 +75,7 @@ bool interlaced(const AVCodecParameters& parameters) {
 // The filters that shape the decoded pictures for the encoder; the pipeline adds the timing.
 std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
                           const ConversionPlan::Picture& picture) {
-    std::string chain;
-    // Fields are rows of the stored picture, so they are woven before any turn; only
-    // frames flagged interlaced are touched.
-    if (interlaced(*source.codecpar)) {
-        chain += "bwdif=mode=send_frame:deint=interlaced,";
-    }
+    std::string chain; // the pipeline weaves fields first where the pictures are interlaced
     switch (display_shape(source).clockwise_turn) {
     case 90:
         chain += "transpose=clock,";
@@ -166,6 +164,20 @@ void Transcode::describe_tracks(ConversionResult& result) const {
         }
     }
     result.dropped_time = seconds(dropped);
+    if (timeline_ != nullptr) {
+        result.ignored_picture_stamps = timeline_->ignored(AVMEDIA_TYPE_VIDEO);
+        result.ignored_sound_stamps = timeline_->ignored(AVMEDIA_TYPE_AUDIO);
+        result.restarts = timeline_->restarts();
+    }
+    for (const auto& pipeline : pipelines_) {
+        const ConversionResult::IgnoredStamps& more = pipeline->extent().ignored;
+        ConversionResult::IgnoredStamps& ignored =
+            pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_VIDEO
+                ? result.ignored_picture_stamps
+                : result.ignored_sound_stamps;
+        ignored.count += more.count;
+        ignored.largest_offset = std::max(ignored.largest_offset, more.largest_offset);
+    }
 }
 
 int Transcode::convert(const std::string& output_path) {
@@ -311,8 +323,10 @@ int Transcode::set_up_pipelines() {
         settings.longest_gap = stated > 0 ? std::min(stated, longest_gap) : longest_gap;
         settings.measure_loudness = plan_.sound && plan_.sound->measure_loudness;
         settings.go_on = [this] { return report_progress(false); };
+        settings.furthest_fill = [this, self = pipeline.get()] { return furthest_fill(*self); };
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             settings.encoder_on_own_thread = true;
+            settings.deinterlace = interlaced(*source.codecpar);
             // Made three times smaller or more: what the smoothing of those pictures changes
             // does not survive the scaling (measured: the same picture, 6 % less decoding).
             const ConversionPlan::Picture& picture = *plan_.picture;
@@ -416,6 +430,9 @@ int Transcode::read_packets() {
                 if (result < 0) {
                     return result;
                 }
+                if (timeline_->restarts() > 0) {
+                    restarted_.store(true, std::memory_order_relaxed);
+                }
             }
         }
         bool decoded = true;
@@ -471,6 +488,23 @@ std::int64_t Transcode::position() const {
     return reached;
 }
 
+std::int64_t Transcode::furthest_fill(const StreamPipeline& filling) const {
+    // Where the rest of the input is: the other streams, or the length it states or that was
+    // estimated (a multiplex holds no stream further ahead of the others than that).
+    std::int64_t furthest = AV_NOPTS_VALUE;
+    for (const auto& pipeline : pipelines_) {
+        if (pipeline.get() != &filling) {
+            furthest = std::max(furthest, pipeline->reached());
+        }
+    }
+    // Recordings joined end to end go on past the length estimated from the first.
+    const auto length = static_cast<std::int64_t>(input_.duration_seconds() * AV_TIME_BASE);
+    if (length > 0 && !restarted_.load(std::memory_order_relaxed)) {
+        furthest = std::max(furthest, length);
+    }
+    return furthest == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : furthest + interleave_slack;
+}
+
 bool Transcode::all_reached(std::int64_t time) const {
     return std::all_of(pipelines_.begin(), pipelines_.end(),
                        [time](const auto& pipeline) { return pipeline->reached() >= time; });
@@ -479,6 +513,10 @@ bool Transcode::all_reached(std::int64_t time) const {
 bool Transcode::report_progress(bool final_report) {
     if (sink_ == nullptr) {
         return true;
+    }
+    if (!final_report && (stopped_ || sink_->stop_requested())) {
+        stopped_ = true;
+        return false;
     }
     const std::lock_guard lock(progress_mutex_);
     if (!final_report) {
@@ -489,9 +527,10 @@ bool Transcode::report_progress(bool final_report) {
         last_report_time_ = now;
     }
     // The timeline reached, else the file read (counting every byte); 100 is for the end.
+    // Recordings joined end to end last longer than the duration told of the first.
     double share = 0;
     const double duration = input_.duration_seconds() * AV_TIME_BASE;
-    if (duration > 0) {
+    if (duration > 0 && !restarted_.load(std::memory_order_relaxed)) {
         share = static_cast<double>(position()) / duration;
     } else if (input_.size() > 0) {
         share = static_cast<double>(read_position_.load(std::memory_order_relaxed)) /

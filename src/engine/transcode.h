@@ -52,6 +52,8 @@ private:
     // on; whether every stream has come that far.
     std::int64_t position() const;
     bool all_reached(std::int64_t time) const;
+    // Past where a gap of `filling` cannot be real (microseconds), AV_NOPTS_VALUE: no bound.
+    std::int64_t furthest_fill(const StreamPipeline& filling) const;
     // Tells the sink the whole percentage of the input converted, at most once per its
     // interval and only when it changed; the final report always sends 100. False when the
     // sink asked to stop. From any thread (a long gap is filled where its stream runs).
@@ -73,6 +75,7 @@ private:
 
     std::unique_ptr<InputTimeline> timeline_;
     std::atomic<std::int64_t> read_position_{0}; // bytes of the file the reader has passed
+    std::atomic<bool> restarted_{false};          // recordings joined: the duration is the first's
 
     // Progress: the wall-clock time of the last report, the last percentage sent, and the
     // highest reached (progress never goes back); under progress_mutex_.

@@ -93,6 +93,11 @@ bool ConversionWorker::on_progress(int percent) {
     return !quit_requested_ && !stop_requested_;
 }
 
+bool ConversionWorker::stop_requested() const {
+    std::lock_guard lock(mutex_);
+    return quit_requested_ || stop_requested_;
+}
+
 void ConversionWorker::worker_main() {
     std::unique_lock lock(mutex_);
     for (;;) {

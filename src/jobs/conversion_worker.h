@@ -68,6 +68,7 @@ public:
 
     // Called by the engine on the worker thread.
     bool on_progress(int percent) override;
+    bool stop_requested() const override;
 
 private:
     // The player the running batch sends to; used by the worker thread only.
