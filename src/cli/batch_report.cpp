@@ -28,6 +28,15 @@ std::string sending_text(const InputRecord& record) {
     return " (not sent to the player: " + printable_name(record.sent->reason) + ")";
 }
 
+// " (one picture's stamp was 1 h off and was ignored)", or nothing when nothing was mended.
+std::string mended_text(const JobOutcome& outcome) {
+    std::string text;
+    for (const std::string& mend : outcome.mended) {
+        text += (text.empty() ? " (" : "; ") + mend;
+    }
+    return text.empty() ? text : text + ")";
+}
+
 } // namespace
 
 std::string status_name(const InputRecord& record) {
@@ -53,13 +62,14 @@ std::string result_line(const InputRecord& record) {
     const JobOutcome& outcome = record.outcome;
     switch (status_of(record)) {
     case JobStatus::converted:
-        return input + " -> " + printable_name(outcome.output_path) + sending_text(record);
+        return input + " -> " + printable_name(outcome.output_path) + mended_text(outcome) +
+               sending_text(record);
     case JobStatus::stopped:
         return input + " -> " + printable_name(outcome.output_path) + " (" + stopped_text(outcome) +
-               ")";
+               ")" + mended_text(outcome);
     case JobStatus::incomplete:
         return input + " -> " + printable_name(outcome.output_path) + " (" +
-               printable_name(outcome.reason) + ")";
+               printable_name(outcome.reason) + ")" + mended_text(outcome);
     case JobStatus::not_started:
         return input + ": not started";
     case JobStatus::skipped:
@@ -157,6 +167,9 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         }
         if (!outcome.video_codec.empty()) {
             file["video_codec"] = outcome.video_codec;
+        }
+        if (!outcome.mended.empty()) {
+            file["mended"] = outcome.mended;
         }
         if (record.sent && record.sent->sent()) {
             file["sent_to"] = record.sent->landed_path;

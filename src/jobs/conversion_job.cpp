@@ -135,6 +135,46 @@ std::optional<std::string> misplaced_track(const ConversionResult& result) {
     return std::nullopt;
 }
 
+// "25 s", "10 min", "1 h 10 min", "13 days": how far a stamp was off.
+std::string offset_text(double seconds) {
+    const long long whole = std::llround(seconds);
+    char text[48];
+    if (whole >= 2 * 86400) {
+        std::snprintf(text, sizeof text, "%lld days", whole / 86400);
+    } else if (whole >= 3600) {
+        const long long minutes = whole % 3600 / 60;
+        std::snprintf(text, sizeof text, minutes > 0 ? "%lld h %lld min" : "%lld h", whole / 3600,
+                      minutes);
+    } else if (whole >= 60) {
+        std::snprintf(text, sizeof text, "%lld min", (whole + 30) / 60);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+    }
+    return text;
+}
+
+// What was mended in the input's times on the way, each in words.
+std::vector<std::string> mended(const ConversionResult& result) {
+    std::vector<std::string> mends;
+    const auto ignored = [&mends](const ConversionResult::IgnoredStamps& stamps, const char* one,
+                                  const char* many) {
+        if (stamps.count == 1) {
+            mends.push_back(std::string("one ") + one + " stamp was " +
+                            offset_text(stamps.largest_offset) + " off and was ignored");
+        } else if (stamps.count > 1) {
+            mends.push_back(std::to_string(stamps.count) + " " + many + " stamps were up to " +
+                            offset_text(stamps.largest_offset) + " off and were ignored");
+        }
+    };
+    ignored(result.ignored_picture_stamps, "picture's", "pictures'");
+    ignored(result.ignored_sound_stamps, "sound packet's", "sound packets'");
+    if (result.restarts > 0) {
+        mends.push_back(std::to_string(result.restarts + 1) +
+                        " recordings joined end to end were read one after the other");
+    }
+    return mends;
+}
+
 // "0:04 of 0:20", or "0:04" when the whole is unknown.
 std::string progress_text(double seconds, double total) {
     return total > 0 ? clock_text(seconds) + " of " + clock_text(total) : clock_text(seconds);
@@ -335,6 +375,7 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     }
     const bool stopped = result.status == ConversionResult::Status::stopped;
     outcome.seconds_done = result.seconds_reached;
+    outcome.mended = mended(result);
     if (result.packets_written == 0) {
         if (stopped) {
             outcome.status = JobStatus::stopped; // before its first packet: nothing to keep

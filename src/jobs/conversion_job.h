@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace morvane {
 
@@ -29,6 +30,10 @@ struct JobOutcome {
     // failed: why, in words a person can act on; skipped, incomplete: why
     // ("incomplete: the input ends at 0:04 of 0:20")
     std::string reason;
+    // What was mended in the input's times on the way, in words ("one picture's stamp was
+    // 1 h off and was ignored", "2 recordings joined end to end were read one after the
+    // other"); the output is whole all the same.
+    std::vector<std::string> mended;
     double seconds_done = 0;  // stopped, incomplete: how far it got (seconds of the input)
     double seconds_total = 0; // the input's duration, 0 if unknown
     // A film written or found (converted, stopped, incomplete, skipped): FFmpeg's name of its

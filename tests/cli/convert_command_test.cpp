@@ -793,6 +793,50 @@ TEST_F(ConvertCommandUse, SignalsStopLikeTheStopButton) {
     }
 }
 
+// An hour without sound being filled a second at a time (a percent of it takes a second or
+// more): Ctrl-C ends it at once, and what was made up to there is a whole file.
+TEST_F(ConvertCommandUse, AStopDuringALongFillIsHeardAtOnce) {
+    MediaDescription description = mp4_h264_aac(160, 120, {25, 1}, 4.0);
+    description.format_name = "matroska";
+    description.audio[0].sample_rate = 48000;
+    description.audio[0].duration_seconds = 3601.0;
+    description.audio[0].gap_from_seconds = 3.0;
+    description.audio[0].gap_to_seconds = 3600.0;
+    const std::string input = folder.file("gap.mkv").string();
+    write_media(input, description);
+
+    std::chrono::steady_clock::time_point stopped_at;
+    ProcessOptions options;
+    options.on_started = [&](pid_t child) {
+        const auto begun = [&] {
+            std::error_code error;
+            return fs::directory_iterator(out, error) != fs::directory_iterator();
+        };
+        for (int wait = 0; wait < 1200 && !begun(); ++wait) {
+            std::this_thread::sleep_for(50ms);
+        }
+        std::this_thread::sleep_for(1s); // well into the fill
+        stopped_at = std::chrono::steady_clock::now();
+        kill(child, SIGINT);
+    };
+    const ProcessResult run = convert({"--device", "nano", "--json", input}, options);
+    const auto answered = std::chrono::steady_clock::now() - stopped_at;
+    ASSERT_EQ(run.exit_status, 130) << run.all();
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    EXPECT_LT(answered, 2s); // the sanitizers slow the end of the program itself
+#else
+    EXPECT_LT(answered, 500ms);
+#endif
+    const auto file = nlohmann::json::parse(run.output)["files"][0];
+    EXPECT_EQ(file["status"], "stopped");
+    const MediaInfo info = inspect_media(file["output"].get<std::string>());
+    EXPECT_EQ(info.read_error, "");
+    const double sound_end = info.stream(AVMEDIA_TYPE_AUDIO).end_seconds();
+    EXPECT_GT(sound_end, 3.0);
+    EXPECT_LT(sound_end, 3500.0);
+    EXPECT_NEAR(file["stopped_at"].get<double>(), sound_end, 2.0);
+}
+
 // Standard output a pipe that nobody reads (`| sleep 40`) while a batch of quick failures
 // fills it: the first signal still stops the batch, and the second ends the program at once.
 TEST_F(ConvertCommandUse, APipeNobodyReadsNeverStopsItListening) {
