@@ -394,6 +394,10 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
         stated = 0;
         outcome.seconds_total = result.seconds_reached;
     }
+    if (result.restarts > 0 && !stopped) {
+        // The length estimated from the first of recordings joined end to end is not theirs.
+        outcome.seconds_total = std::max(outcome.seconds_total, result.seconds_reached);
+    }
     const double missing = stated - result.seconds_reached;
     if (stopped) {
         outcome.status = JobStatus::stopped;
