@@ -146,6 +146,9 @@ DecodedAudio decode_audio(const std::filesystem::path& path, int audio_track) {
     }
     if (resampler) {
         convert(*resampler, nullptr, channels, samples);
+    } else if (sample_rate <= 0 || channels <= 0) {
+        // A stream the container declares but never fills says nothing of its sound.
+        av::fail(path.string() + " has no sound to decode");
     }
     return DecodedAudio(sample_rate, channels, std::move(samples));
 }

@@ -38,17 +38,24 @@ struct MediaDescription {
         long long bit_rate = 0;
         // What the frames show instead of the bars: a white flash on black (see
         // flash_and_beep), a white bar on black that moves 8 pixels between the two fields
-        // of each frame, coded interlaced, top field first, so that weaving the fields shows
-        // combs, or random values over the whole range that change in every frame (the hardest
-        // thing to code).
+        // of each frame, coded interlaced, top field first (DV: bottom field first, as PAL DV
+        // always is), so that weaving the fields shows combs, or random values over the whole
+        // range that change in every frame (the hardest thing to code).
         enum class Pattern { colour_bars, flash, moving_bar, noise };
         Pattern pattern = Pattern::colour_bars;
+        // With the moving bar: whether the stream's header in the container states the field
+        // order (Matroska's and MOV's field order do). false: it says nothing (unknown), as a
+        // camcorder's DV in AVI leaves it, and only each coded picture says it is interlaced.
+        // AVI never states it; MPEG-2 and H.264 state it in their own headers whatever this
+        // says.
+        bool container_states_field_order = true;
         // Degrees the picture must be turned clockwise to be upright (the display matrix).
         int clockwise_turn = 0;
         // Frames last 20, 40, 30 and 50 ms in turn (time base 1/1000); frame_rate is ignored.
         bool variable_frame_rate = false;
         // Frames that start within [gap_from, gap_to) seconds are left out: a gap in this
-        // track alone, the others go on.
+        // track alone, the others go on. From 0: the track starts late; over the whole
+        // duration: the container declares the track but it has no packets at all.
         double gap_from_seconds = 0.0;
         double gap_to_seconds = 0.0;
     };
@@ -70,7 +77,7 @@ struct MediaDescription {
         long long bit_rate = 0;
         // Silence with a beep instead of the tone (see flash_and_beep).
         bool beeps = false;
-        // As Video's gap.
+        // As Video's gap; the sound goes on exactly at gap_to (its frames start there again).
         double gap_from_seconds = 0.0;
         double gap_to_seconds = 0.0;
     };
@@ -97,6 +104,14 @@ struct MediaDescription {
     std::vector<Audio> audio;
     std::optional<CoverArt> cover_art;
     std::optional<Data> data;
+    // Every timestamp of every track this many seconds later than with 0, as a recording that
+    // goes on from an earlier part: a part written with the length of the parts before it
+    // continues their timeline exactly when the files are joined byte for byte (join_files),
+    // as a recorder's split files are. Flashes and beeps stay on the whole seconds of the
+    // part's own content (1 s, 2 s... after its start). Containers that take no negative
+    // times (MPEG-TS and -PS, AVI, Matroska) move a file whose codecs start before 0 (B-frames,
+    // priming) later by that delay; every part gets the same delay, so the parts still meet.
+    double start_seconds = 0.0;
     // When not zero, every timestamp of every stream from half of the longest track's
     // duration on is moved this many seconds later.
     double timestamp_jump_seconds = 0.0;

@@ -158,6 +158,7 @@ MediaInfo inspect_media(const std::filesystem::path& path) {
             stream.pixel_format = static_cast<AVPixelFormat>(parameters.format);
         }
         stream.sample_aspect_ratio = parameters.sample_aspect_ratio;
+        stream.field_order = parameters.field_order;
         stream.avg_frame_rate = source.avg_frame_rate;
         stream.r_frame_rate = source.r_frame_rate;
         stream.time_base = source.time_base;

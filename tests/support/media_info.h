@@ -41,6 +41,8 @@ struct MediaInfo {
         int height = 0;
         AVPixelFormat pixel_format = AV_PIX_FMT_NONE;
         AVRational sample_aspect_ratio{0, 1};
+        // As the container, or the codec's own header, states it.
+        AVFieldOrder field_order = AV_FIELD_UNKNOWN;
         AVRational avg_frame_rate{0, 1};
         AVRational r_frame_rate{0, 1};
         AVRational time_base{0, 1};

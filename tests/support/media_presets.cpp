@@ -100,4 +100,28 @@ MediaDescription ts_with_timestamp_jump(double jump_seconds, double seconds) {
     return description;
 }
 
+MediaDescription ts_broadcast(AVCodecID video, AVCodecID audio, int channels, double seconds) {
+    MediaDescription description;
+    description.format_name = "mpegts";
+    description.video = video_track(320, 240, {25, 1}, seconds, video);
+    description.video->pattern = MediaDescription::Video::Pattern::flash;
+    if (video == AV_CODEC_ID_MPEG2VIDEO) {
+        // What a broadcaster spends on standard definition, give or take.
+        description.video->bit_rate = 3000000;
+    }
+    description.audio.push_back(audio_track(48000, channels, seconds, audio));
+    description.audio[0].beeps = true;
+    return description;
+}
+
+MediaDescription dv_film(double seconds) {
+    MediaDescription description;
+    description.format_name = "avi";
+    description.video = video_track(720, 576, {25, 1}, seconds, AV_CODEC_ID_DVVIDEO);
+    description.video->pattern = MediaDescription::Video::Pattern::moving_bar;
+    description.video->container_states_field_order = false;
+    description.audio.push_back(audio_track(48000, 2, seconds, AV_CODEC_ID_PCM_S16LE));
+    return description;
+}
+
 } // namespace morvane::test

@@ -40,4 +40,16 @@ MediaDescription ts_data_only(double seconds = 2.0);
 // H.264 + AAC in MPEG-TS, every timestamp from the halfway point on moved `jump_seconds` later.
 MediaDescription ts_with_timestamp_jump(double jump_seconds = 20.0, double seconds = 2.0);
 
+// A broadcast recording: 320x240 at 25 fps, flash pattern, with beeping sound at 48 kHz in
+// MPEG-TS. `video`: AV_CODEC_ID_MPEG2VIDEO (at 3 Mbit/s) or AV_CODEC_ID_H264; `audio`:
+// AV_CODEC_ID_AC3, AV_CODEC_ID_MP2 (mono or stereo only) or AV_CODEC_ID_AAC, with `channels`
+// channels (6: 5.1).
+MediaDescription ts_broadcast(AVCodecID video, AVCodecID audio, int channels = 2,
+                              double seconds = 2.0);
+
+// A PAL DV camcorder film: DV 720x576 at 25 fps (yuv420p), the moving bar coded interlaced,
+// bottom field first, which only each picture states (the stream's header says nothing of
+// fields), with 16-bit PCM stereo at 48 kHz, in AVI. Clear `audio` for a film without sound.
+MediaDescription dv_film(double seconds = 2.0);
+
 } // namespace morvane::test

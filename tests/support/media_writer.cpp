@@ -178,12 +178,13 @@ void fill_picture(AVFrame& frame, int y, int u, int v) {
     }
 }
 
-// A white bar 32 pixels wide on black, 16 pixels further right every frame; the bottom
-// field shows it 8 pixels on from the top field, as a camera that scans fields would.
-void paint_moving_bar(AVFrame& frame, std::int64_t index) {
+// A white bar 32 pixels wide on black, 16 pixels further right every frame; the field shown
+// second has it 8 pixels on from the first, as a camera that scans fields would.
+void paint_moving_bar(AVFrame& frame, std::int64_t index, bool top_field_first) {
     fill_picture(frame, 16, 128, 128);
     for (int row = 0; row < frame.height; ++row) {
-        const std::int64_t left = (index * 16 + (row % 2) * 8) % frame.width;
+        const bool second_field = (row % 2 == 1) == top_field_first;
+        const std::int64_t left = (index * 16 + (second_field ? 8 : 0)) % frame.width;
         for (int x = 0; x < 32; ++x) {
             frame.data[0][static_cast<std::ptrdiff_t>(row) * frame.linesize[0] +
                           (left + x) % frame.width] = 235;
@@ -284,6 +285,10 @@ MediaWriter::MediaWriter(const std::filesystem::path& path, const MediaDescripti
     if (!description.video && description.audio.empty() && !description.data) {
         av::fail("a media file needs a video, audio or data track");
     }
+    if (!(description.start_seconds >= 0.0)) {
+        av::fail("a file starts at 0 seconds or later");
+    }
+    start_seconds_ = description.start_seconds;
 
     AVFormatContext* output = nullptr;
     const std::string name = path.string();
@@ -297,6 +302,10 @@ MediaWriter::MediaWriter(const std::filesystem::path& path, const MediaDescripti
     }
     output_.reset(output);
     output_->flags |= AVFMT_FLAG_BITEXACT;
+    // Without a start such a container moves a file that starts before 0 later by itself; with
+    // one, the writer adds that same delay.
+    holding_ = start_seconds_ > 0.0 &&
+               !(output_->oformat->flags & (AVFMT_TS_NEGATIVE | AVFMT_NOTIMESTAMPS));
 
     packet_.reset(av_packet_alloc());
     if (!packet_) {
@@ -396,8 +405,10 @@ void MediaWriter::add_video(const MediaDescription::Video& video) {
         encoder.framerate = AVRational{1000, 35}; // the average of the four durations
     }
     if (video.pattern == MediaDescription::Video::Pattern::moving_bar) {
+        // PAL DV always codes the bottom field first.
+        track.top_field_first = video.codec != AV_CODEC_ID_DVVIDEO;
         encoder.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
-        encoder.field_order = AV_FIELD_TT;
+        encoder.field_order = track.top_field_first ? AV_FIELD_TT : AV_FIELD_BB;
     }
     encoder.sample_aspect_ratio = video.sample_aspect_ratio;
     // A key frame every second, as usual files have: a damaged or cut file recovers there.
@@ -415,6 +426,9 @@ void MediaWriter::add_video(const MediaDescription::Video& video) {
     open_encoder(encoder, *output_);
 
     track.stream = &add_stream(*output_, &encoder);
+    if (!video.container_states_field_order) {
+        track.stream->codecpar->field_order = AV_FIELD_UNKNOWN;
+    }
     track.stream->avg_frame_rate = encoder.framerate;
     track.stream->sample_aspect_ratio = video.sample_aspect_ratio;
     if (video.clockwise_turn != 0) {
@@ -472,6 +486,17 @@ void MediaWriter::add_audio(const MediaDescription::Audio& audio) {
     encoder.sample_fmt = codec.sample_fmts != nullptr ? codec.sample_fmts[0] : AV_SAMPLE_FMT_S16;
     encoder.sample_rate = audio.sample_rate;
     av_channel_layout_default(&encoder.ch_layout, audio.channels);
+    if (codec.ch_layouts != nullptr) {
+        bool supported = false;
+        for (const AVChannelLayout* layout = codec.ch_layouts; layout->nb_channels != 0; ++layout) {
+            supported = supported || av_channel_layout_compare(layout, &encoder.ch_layout) == 0;
+        }
+        if (!supported) {
+            // MP2's encoder, for one, writes mono and stereo only.
+            av::fail(std::string("encoder ") + codec.name + " does not take " +
+                     std::to_string(audio.channels) + " channels");
+        }
+    }
     encoder.time_base = AVRational{1, audio.sample_rate};
     if (audio.bit_rate > 0) {
         encoder.bit_rate = audio.bit_rate;
@@ -569,6 +594,13 @@ void MediaWriter::write() {
         av::check(avio_open(&output_->pb, name.c_str(), AVIO_FLAG_WRITE), "opening " + name);
     }
     av::check(avformat_write_header(output_.get(), nullptr), "writing the header of " + name);
+    if (!holding_) {
+        // The muxer has chosen the streams' time bases by now.
+        for (Track& track : tracks_) {
+            track.start_units = av_rescale_q(to_microseconds(start_seconds_), kMicroseconds,
+                                             track.stream->time_base);
+        }
+    }
 
     // A player reads pictures before the sound (the MP3 muxer even waits for them).
     for (Track& track : tracks_) {
@@ -597,6 +629,9 @@ void MediaWriter::write() {
         if (track.encoder && track.kind != Track::Kind::cover_art) {
             encode(track, nullptr);
         }
+    }
+    if (holding_) {
+        release_held();
     }
     av::check(av_write_trailer(output_.get()), "finishing " + name);
     if (!(output_->oformat->flags & AVFMT_NOFILE)) {
@@ -658,9 +693,9 @@ void MediaWriter::write_video_frame(Track& track) {
         break;
     case MediaDescription::Video::Pattern::moving_bar:
         av::check(av_frame_make_writable(frame), "preparing a picture");
-        paint_moving_bar(*frame, track.next_unit);
+        paint_moving_bar(*frame, track.next_unit, track.top_field_first);
         frame->interlaced_frame = 1;
-        frame->top_field_first = 1;
+        frame->top_field_first = track.top_field_first ? 1 : 0;
         break;
     }
     frame->pts = pts;
@@ -677,7 +712,8 @@ void MediaWriter::write_audio_frame(Track& track) {
     frame.nb_samples = static_cast<int>(
         std::min<std::int64_t>(frame.nb_samples, track.unit_count - track.next_unit));
     if (track.next_unit >= track.gap_from && track.next_unit < track.gap_to) {
-        track.next_unit += frame.nb_samples; // not written: no samples to make
+        // Not written; the sound goes on exactly where the gap ends.
+        track.next_unit = std::min(track.gap_to, track.unit_count);
         return;
     }
     for (int index = 0; index < frame.nb_samples; ++index) {
@@ -742,6 +778,71 @@ void MediaWriter::mux(Track& track, AVPacket& packet) {
     // The muxer may have chosen its own time base in the header.
     av_packet_rescale_ts(&packet, track.time_base, track.stream->time_base);
     packet.time_base = track.stream->time_base;
+    if (holding_) {
+        hold(track, packet);
+    } else {
+        write_packet(track, packet);
+    }
+}
+
+bool MediaWriter::writes_packets(const Track& track) const {
+    return track.unit_count > 0 && (track.gap_from > unit_pts(track, 0) ||
+                                    track.gap_to <= unit_pts(track, track.unit_count - 1));
+}
+
+void MediaWriter::hold(Track& track, AVPacket& packet) {
+    if (track.first_dts == AV_NOPTS_VALUE) {
+        track.first_dts = packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
+    }
+    av::PacketPtr held(av_packet_alloc());
+    if (!held) {
+        av::fail("cannot allocate a packet");
+    }
+    av_packet_move_ref(held.get(), &packet);
+    held_.push_back(std::move(held));
+    for (const Track& other : tracks_) {
+        if (other.first_dts == AV_NOPTS_VALUE && writes_packets(other)) {
+            return;
+        }
+    }
+    release_held();
+}
+
+void MediaWriter::release_held() {
+    holding_ = false;
+    // The container would move the whole file later by the earliest first dts below 0, in
+    // that stream's time base, rounded up in the others (as libavformat does).
+    std::int64_t earliest = 0;
+    AVRational earliest_base{1, 1};
+    for (const Track& track : tracks_) {
+        if (track.first_dts != AV_NOPTS_VALUE &&
+            av_compare_ts(track.first_dts, track.stream->time_base, earliest, earliest_base) < 0) {
+            earliest = track.first_dts;
+            earliest_base = track.stream->time_base;
+        }
+    }
+    for (Track& track : tracks_) {
+        track.start_units =
+            av_rescale_q(to_microseconds(start_seconds_), kMicroseconds, track.stream->time_base) +
+            av_rescale_q_rnd(-earliest, earliest_base, track.stream->time_base, AV_ROUND_UP);
+    }
+    for (av::PacketPtr& held : held_) {
+        for (Track& track : tracks_) {
+            if (track.stream->index == held->stream_index) {
+                write_packet(track, *held);
+            }
+        }
+    }
+    held_.clear();
+}
+
+void MediaWriter::write_packet(Track& track, AVPacket& packet) {
+    if (packet.pts != AV_NOPTS_VALUE) {
+        packet.pts += track.start_units;
+    }
+    if (packet.dts != AV_NOPTS_VALUE) {
+        packet.dts += track.start_units;
+    }
     // Takes the packet's contents and leaves it blank, on failure too.
     av::check(av_interleaved_write_frame(output_.get(), &packet),
               "writing a packet to " + path_.string());

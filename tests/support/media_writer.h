@@ -49,8 +49,14 @@ private:
         // The first packet whose pts reaches stamp_from is stamped stamp_units later.
         std::int64_t stamp_from = INT64_MAX;
         std::int64_t stamp_units = 0;
+        // The dts of the track's first packet while packets are held, and how much later
+        // every packet goes: the start, and the delay the container would add without it
+        // (both in the stream's time base).
+        std::int64_t first_dts = AV_NOPTS_VALUE;
+        std::int64_t start_units = 0;
         double amplitude = 0.0;
         MediaDescription::Video::Pattern pattern = MediaDescription::Video::Pattern::colour_bars;
+        bool top_field_first = true;
         bool beeps = false;
         // Variable frame rate: each frame's pts (time base 1/1000).
         std::vector<std::int64_t> frame_times;
@@ -76,12 +82,23 @@ private:
     // Sends a frame (nullptr: end of stream) and muxes whatever packets come out.
     void encode(Track& track, const AVFrame* frame);
     void mux(Track& track, AVPacket& packet);
+    // With a start, in a container that moves negative times later: packets wait in held_
+    // until every track that writes any has given its first, so that the delay the container
+    // would add without the start is known; then they all go out, that and the start later.
+    bool writes_packets(const Track& track) const;
+    void hold(Track& track, AVPacket& packet);
+    void release_held();
+    void write_packet(Track& track, AVPacket& packet);
 
     std::filesystem::path path_;
     double longest_seconds_ = 0.0;
     av::OutputPtr output_;
     std::vector<Track> tracks_;
     std::vector<std::int64_t> flash_starts_;
+    double start_seconds_ = 0.0;
+    // Packets held until the start's delay is known (only with a start, only at the beginning).
+    bool holding_ = false;
+    std::vector<av::PacketPtr> held_;
     av::PacketPtr packet_;
     bool written_ = false;
 };

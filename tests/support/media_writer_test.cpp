@@ -3,11 +3,14 @@
 #include "support/decoded_audio.h"
 #include "support/file_damage.h"
 #include "support/media_info.h"
+#include "support/media_marks.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
+#include "support/stream_decoder.h"
 #include "support/temp_folder.h"
 #include "support/yuv_picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <gmock/gmock.h>
@@ -267,6 +270,206 @@ TEST(MediaWriter, MovesEveryStreamLaterFromTheMiddleOnByTheJump) {
     }
 }
 
+double seconds_of(const MediaInfo::Stream& stream, std::int64_t timestamp) {
+    return static_cast<double>(timestamp) * av_q2d(stream.time_base);
+}
+
+// Recordings as a television or camcorder owner has them: written, then joined or damaged as a
+// recorder leaves them, and read back as a player reads them.
+TEST(MediaWriter, WritesRecordingsAsRecordersLeaveThem) {
+    enum class Fault {
+        none,
+        joined_continuing,
+        joined_restarting,
+        picture_stamped_later,
+        sound_stamped_later,
+        sound_dropped,
+        sound_starts_late,
+        sound_never_comes,
+    };
+    struct Case {
+        const char* name;
+        MediaDescription description;
+        Fault fault;
+    };
+    auto sound_gap = [](MediaDescription description, double from, double to) {
+        description.audio[0].gap_from_seconds = from;
+        description.audio[0].gap_to_seconds = to;
+        return description;
+    };
+    const Case cases[] = {
+        {"h264 aac 5.1", ts_broadcast(AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 6), Fault::none},
+        {"mpeg2 ac3 5.1 joined", ts_broadcast(AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_AC3, 6),
+         Fault::joined_continuing},
+        {"h264 mp2 joined restarting", ts_broadcast(AV_CODEC_ID_H264, AV_CODEC_ID_MP2, 2),
+         Fault::joined_restarting},
+        {"mpeg2 mp2 picture stamped", ts_broadcast(AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2, 2),
+         Fault::picture_stamped_later},
+        {"h264 ac3 sound stamped", ts_broadcast(AV_CODEC_ID_H264, AV_CODEC_ID_AC3, 2),
+         Fault::sound_stamped_later},
+        {"mpeg2 ac3 sound dropped", ts_broadcast(AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_AC3, 2),
+         Fault::sound_dropped},
+        {"mpeg2 aac 5.1 sound late",
+         sound_gap(ts_broadcast(AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_AAC, 6, 3.0), 0.0, 1.0),
+         Fault::sound_starts_late},
+        {"h264 ac3 no sound packets",
+         sound_gap(ts_broadcast(AV_CODEC_ID_H264, AV_CODEC_ID_AC3, 2), 0.0, 2.0),
+         Fault::sound_never_comes},
+        {"dv film", dv_film(1.0), Fault::none},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = folder.file("recording");
+        write_media(file, c.description);
+        const MediaInfo written = inspect_media(file);
+        const MediaInfo::Stream& first_video = written.stream(AVMEDIA_TYPE_VIDEO);
+        // Where the file's timeline starts: its first picture shows the content's 0 s.
+        const double start = seconds_of(first_video, first_video.packets.front().pts);
+        switch (c.fault) {
+        case Fault::joined_continuing:
+        case Fault::joined_restarting: {
+            MediaDescription second = c.description;
+            second.start_seconds = c.fault == Fault::joined_continuing ? 2.0 : 0.0;
+            const auto second_file = folder.file("second");
+            write_media(second_file, second);
+            join_files({file, second_file}, folder.file("joined"));
+            std::filesystem::rename(folder.file("joined"), file);
+            break;
+        }
+        case Fault::picture_stamped_later:
+            stamp_ts_pes_later(file, AVMEDIA_TYPE_VIDEO, 1.0, 0.5);
+            break;
+        case Fault::sound_stamped_later:
+            stamp_ts_pes_later(file, AVMEDIA_TYPE_AUDIO, 1.0, 0.5);
+            break;
+        case Fault::sound_dropped:
+            drop_ts_stream(file, AVMEDIA_TYPE_AUDIO, 0.5, 1.5);
+            EXPECT_EQ(std::filesystem::file_size(file), read_file(file).size());
+            break;
+        default:
+            break;
+        }
+
+        const MediaInfo info = inspect_media(file);
+        EXPECT_EQ(info.format_name, c.description.format_name == "avi" ? "avi" : "mpegts");
+        ASSERT_EQ(info.streams.size(), 2U) << "a stream without packets is still declared";
+        const MediaInfo::Stream& video = info.stream(AVMEDIA_TYPE_VIDEO);
+        const MediaInfo::Stream& audio = info.stream(AVMEDIA_TYPE_AUDIO);
+        EXPECT_EQ(video.codec_id, c.description.video->codec);
+        EXPECT_EQ(audio.codec_id, c.description.audio[0].codec);
+        const MediaInfo::Stream& written_audio = written.stream(AVMEDIA_TYPE_AUDIO);
+        switch (c.fault) {
+        case Fault::none:
+        case Fault::sound_starts_late:
+            EXPECT_EQ(audio.channels, c.description.audio[0].channels);
+            if (c.description.video->codec == AV_CODEC_ID_DVVIDEO) {
+                break;
+            }
+            // The sound starts at 1 s within the beep, so only later ones are heard.
+            EXPECT_EQ(beep_times(file).size(), 1U);
+            for (const double beep : beep_times(file)) {
+                const std::vector<double> flashes = flash_times(file);
+                EXPECT_TRUE(
+                    std::any_of(flashes.begin(), flashes.end(),
+                                [beep](double flash) { return std::abs(flash - beep) < 0.02; }))
+                    << "beep at " << beep;
+            }
+            break;
+        case Fault::joined_continuing:
+        case Fault::joined_restarting:
+            // The second part's packets follow the first's, each as far on as the part starts.
+            for (const auto* stream : {&video, &audio}) {
+                const MediaInfo::Stream& part = written.stream(stream->type);
+                ASSERT_EQ(stream->packets.size(), 2 * part.packets.size());
+                const std::size_t second = part.packets.size();
+                for (std::size_t index = 0; index < second; ++index) {
+                    EXPECT_NEAR(seconds_of(*stream, stream->packets[second + index].pts -
+                                                        stream->packets[index].pts),
+                                c.fault == Fault::joined_continuing ? 2.0 : 0.0, 1e-9);
+                }
+            }
+            if (c.fault == Fault::joined_continuing) {
+                EXPECT_TRUE(video.dts_strictly_increasing());
+                EXPECT_NEAR(video.packet_span_seconds(), 4.0, 1e-9);
+            }
+            EXPECT_EQ(flash_times(file).size(), 2U);
+            break;
+        case Fault::picture_stamped_later:
+        case Fault::sound_stamped_later: {
+            // Exactly one PES of the type moves, the first at or after 1 s; nothing else does.
+            const AVMediaType type =
+                c.fault == Fault::picture_stamped_later ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
+            for (const auto* stream : {&video, &audio}) {
+                const MediaInfo::Stream& before = written.stream(stream->type);
+                ASSERT_EQ(stream->packets.size(), before.packets.size());
+                int moved = 0;
+                for (std::size_t index = 0; index < before.packets.size(); ++index) {
+                    const auto& was = before.packets[index];
+                    const auto& now = stream->packets[index];
+                    if (now.pts != was.pts) {
+                        ++moved;
+                        EXPECT_NEAR(seconds_of(before, now.pts - was.pts), 0.5, 1e-9);
+                        EXPECT_NEAR(seconds_of(before, now.dts - was.dts), 0.5, 1e-9);
+                        EXPECT_GE(seconds_of(before, was.pts) - start, 1.0 - 1e-9);
+                    }
+                }
+                EXPECT_EQ(moved, stream->type == type ? 1 : 0) << av_get_media_type_string(type);
+            }
+            break;
+        }
+        case Fault::sound_dropped: {
+            // The pictures are whole; the sound has packets before and after the span only.
+            EXPECT_EQ(video.packets.size(), first_video.packets.size());
+            int before = 0;
+            int after = 0;
+            for (const auto& packet : audio.packets) {
+                const double at = seconds_of(audio, packet.pts) - start;
+                EXPECT_FALSE(at >= 0.5 && at < 1.5) << "a packet at " << at << " s";
+                (at < 0.5 ? before : after) += 1;
+            }
+            EXPECT_GT(before, 0);
+            EXPECT_GT(after, 0);
+            EXPECT_LT(audio.packets.size(), written_audio.packets.size());
+            break;
+        }
+        case Fault::sound_never_comes:
+            EXPECT_TRUE(audio.packets.empty());
+            EXPECT_EQ(video.packets.size(), 50U);
+            break;
+        }
+        if (c.fault == Fault::sound_starts_late) {
+            // The first packet holds the sound from 1 s, with the codec's priming before it.
+            const double first = seconds_of(audio, audio.packets.front().pts) - start;
+            EXPECT_LE(first, 1.0 + 1e-6);
+            EXPECT_GE(first, 1.0 - 1024.0 / 48000 - 1e-6);
+        }
+        if (c.description.video->codec == AV_CODEC_ID_DVVIDEO) {
+            // Only the pictures say they are interlaced, bottom field first; the header does not.
+            EXPECT_EQ(video.field_order, AV_FIELD_UNKNOWN);
+            EXPECT_EQ(video.width, 720);
+            EXPECT_EQ(audio.sample_rate, 48000);
+            StreamDecoder decoder(file, AVMEDIA_TYPE_VIDEO);
+            av::FramePtr frame(av_frame_alloc());
+            int frames = 0;
+            while (decoder.next(*frame)) {
+                ++frames;
+                EXPECT_TRUE(frame->interlaced_frame);
+                EXPECT_FALSE(frame->top_field_first);
+                av_frame_unref(frame.get());
+            }
+            EXPECT_EQ(frames, 25);
+            // Woven, the fields comb: in frame 5 the bar covers x 80-111 on the bottom field's
+            // (odd) rows and 88-119 on the top field's.
+            const YuvPicture picture = decode_video_frame(file, 5);
+            EXPECT_GT(picture.pixel(84, 301).y, 180);
+            EXPECT_LT(picture.pixel(84, 300).y, 60);
+            EXPECT_GT(picture.pixel(115, 300).y, 180);
+            EXPECT_LT(picture.pixel(115, 301).y, 60);
+        }
+    }
+}
+
 TEST(FileDamage, TruncatesAndDamagesCopiesOnly) {
     TempFolder folder;
     const auto good = folder.file("good.ts");
@@ -338,6 +541,13 @@ TEST(MediaWriter, ReportsWhatFfmpegRefuses) {
     EXPECT_THROW(write_media(folder.file("x.wav"), unknown), std::runtime_error);
     unknown.format_name.clear();
     EXPECT_THROW(write_media(folder.file("x.no-such-extension"), unknown), std::runtime_error);
+
+    try {
+        write_media(folder.file("x.ts"), ts_broadcast(AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2, 6));
+        ADD_FAILURE() << "mp2 took 5.1";
+    } catch (const std::runtime_error& error) {
+        EXPECT_THAT(error.what(), HasSubstr("mp2 does not take 6 channels"));
+    }
 
     MediaDescription mp3_rate = mp3_audio(44100, 2);
     mp3_rate.audio[0].sample_rate = 96000;
