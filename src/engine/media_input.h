@@ -7,6 +7,9 @@
 // protocol; a bounded probe; no demuxer that opens further files named inside it (playlists,
 // lists of files); no picture above 8K. A "song" must not pull other files of this computer
 // into an output.
+//
+// A sound or a picture that starts after the probe's first seconds is looked for further in
+// the file, and a declared stream that never carries a packet is not taken.
 #pragma once
 
 #include "engine/ffmpeg_ptr.h"
@@ -61,8 +64,19 @@ private:
     struct FileCloser {
         void operator()(AVIOContext* file) const;
     };
+    using FilePtr = std::unique_ptr<AVIOContext, FileCloser>;
 
-    std::unique_ptr<AVIOContext, FileCloser> file_; // outlives the container that reads it
+    // A reader of the file behind `descriptor` at a position of its own, so that two readers
+    // of one file never move each other. Owns the descriptor (closed on failure too); empty
+    // without memory.
+    static FilePtr read_through(int descriptor);
+    // Where the probe left every declared sound (or every moving picture) without the
+    // parameters a conversion needs, reads the file again beside the container, up to its
+    // end at most, until a frame of such a stream decodes; its parameters then go into the
+    // container's stream. A stream that carries no packet in the whole file is discarded.
+    void look_for_late_streams(const AVInputFormat& format, const std::string& path);
+
+    FilePtr file_; // outlives the container that reads it
     InputFormatPtr container_;
     StreamChoice streams_;
     std::int64_t size_ = 0;

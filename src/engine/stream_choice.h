@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Which streams of an input a conversion takes: FFmpeg's best video and audio stream
-// (default-flagged first), and the cover picture. The job's codec check looks at the same.
+// (default-flagged first), never one the input set aside (AVDISCARD_ALL: declared, never
+// there), and the cover picture. The job's codec check looks at the same.
 #pragma once
 
 extern "C" {

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's contract with its caller: what it refuses and why, failures, progress and stop.
 #include "conversion_fixture.h"
+#include "support/decoded_audio.h"
 #include "support/file_damage.h"
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
 
+#include <cmath>
 #include <fstream>
 #include <random>
 
@@ -142,6 +144,59 @@ TEST_F(EngineBehaviour, DamagedButReadableInputStillConverts) {
         EXPECT_TRUE(info.stream(AVMEDIA_TYPE_VIDEO).dts_strictly_increasing());
         EXPECT_TRUE(info.stream(AVMEDIA_TYPE_AUDIO).dts_strictly_increasing());
         std::filesystem::remove(output);
+    }
+}
+
+// A recording's sound may start long after the first seconds that the probe reads (7 s of an
+// MPEG-TS), and a declared picture track may carry nothing at all: the sound is found and kept
+// in its place, a picture track without pictures is no picture.
+TEST_F(EngineBehaviour, LateOrMissingTracksOfATransportStreamAreFoundOrLeftOut) {
+    constexpr double film_seconds = 25.0;
+    struct Case {
+        const char* name;
+        double sound_from; // seconds
+        bool pictures;
+    };
+    for (const Case& c : {Case{"sound-10s-late", 10.0, true}, Case{"sound-20s-late", 20.0, true},
+                          Case{"no-picture", 0.0, false}}) {
+        SCOPED_TRACE(c.name);
+        MediaDescription description = mp4_h264_aac(64, 48, {25, 1}, film_seconds);
+        description.format_name = "mpegts";
+        description.audio[0].sample_rate = 48000;
+        description.audio[0].gap_to_seconds = c.sound_from;
+        if (!c.pictures) {
+            description.video->gap_to_seconds = film_seconds; // declared, never written
+        }
+        const auto input = folder.file(std::string(c.name) + ".ts");
+        write_media(input, description);
+
+        MediaInput opened;
+        ASSERT_FALSE(opened.open(input.string()));
+        ASSERT_TRUE(opened.sound());
+        EXPECT_EQ(opened.sound()->sample_rate, 48000);
+        EXPECT_EQ(opened.sound()->channels, 2);
+        EXPECT_EQ(opened.picture().has_value(), c.pictures);
+        if (opened.picture()) {
+            EXPECT_EQ(opened.picture()->width, 64);
+        }
+
+        const auto output = folder.file(std::string(c.name) + (c.pictures ? ".mp4" : ".mp3"));
+        ASSERT_TRUE(converts(input, output, [&](const MediaInput& in) {
+            return c.pictures ? nano_film(in) : song(in);
+        }));
+        const MediaInfo info = inspect_media(output);
+        EXPECT_EQ(info.count(AVMEDIA_TYPE_VIDEO), c.pictures ? 1 : 0);
+        // Where the tone starts: in a film where the source's does, give or take a frame; in
+        // a song (sound only) at once.
+        const DecodedAudio sound = decode_audio(output);
+        std::int64_t first = 0;
+        while (first < sound.frame_count() &&
+               std::abs(sound.samples()[static_cast<std::size_t>(first * sound.channels())]) <
+                   0.1F) {
+            ++first;
+        }
+        EXPECT_NEAR(static_cast<double>(first) / sound.sample_rate(), c.sound_from, 0.04);
+        EXPECT_NEAR(sound.seconds(), film_seconds - (c.pictures ? 0.0 : c.sound_from), 0.1);
     }
 }
 
