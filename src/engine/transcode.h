@@ -75,7 +75,7 @@ private:
 
     std::unique_ptr<InputTimeline> timeline_;
     std::atomic<std::int64_t> read_position_{0}; // bytes of the file the reader has passed
-    std::atomic<bool> restarted_{false};          // recordings joined: the duration is the first's
+    std::atomic<bool> restarted_{false};         // recordings joined: the duration is the first's
 
     // Progress: the wall-clock time of the last report, the last percentage sent, and the
     // highest reached (progress never goes back); under progress_mutex_.

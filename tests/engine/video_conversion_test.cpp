@@ -227,6 +227,112 @@ TEST_F(VideoConversion, TimestampJumpIsAbsorbed) {
     }
 }
 
+// Recordings as a television owner has them: a recorder's split files joined end to end (each
+// part's stamps start again, whatever its sound), one packet stamped far ahead, sound that
+// starts a second late in a big transport stream. Every flash and beep stays where the
+// recording has it, read as a player reads them, the film is as long as the recording, and the
+// result names what was mended.
+TEST_F(VideoConversion, BroadcastRecordingsKeepEveryMarkInPlace) {
+    constexpr double frame = 1001.0 / 30000; // one picture of the output
+    struct Case {
+        const char* name;
+        AVCodecID picture, sound;
+        int channels;
+        int second_part_channels; // 0: one recording, not joined
+        const char* format;
+        AVMediaType stamped; // one packet of this kind stamped `ahead` seconds late, at 6 s
+        double ahead;
+        double sound_late; // seconds; in a 1080 picture at 15 Mb/s
+    };
+    const auto none = AVMEDIA_TYPE_UNKNOWN;
+    const auto mpeg2 = AV_CODEC_ID_MPEG2VIDEO, h264 = AV_CODEC_ID_H264;
+    const auto ac3 = AV_CODEC_ID_AC3, mp2 = AV_CODEC_ID_MP2, aac = AV_CODEC_ID_AAC;
+    const auto picture = AVMEDIA_TYPE_VIDEO, sound = AVMEDIA_TYPE_AUDIO;
+    for (const Case& c : {
+             Case{"joined, AC-3", mpeg2, ac3, 2, 2, "mpegts", none, 0, 0},
+             Case{"joined, MP2", mpeg2, mp2, 2, 2, "mpegts", none, 0, 0},
+             Case{"joined, AAC", h264, aac, 2, 2, "mpegts", none, 0, 0},
+             Case{"joined, stereo after 5.1", mpeg2, ac3, 6, 2, "mpegts", none, 0, 0},
+             Case{"joined, H.264 and AC-3", h264, ac3, 2, 2, "mpegts", none, 0, 0},
+             Case{"TS picture 1 h ahead", mpeg2, ac3, 2, 0, "mpegts", picture, 3600, 0},
+             Case{"TS sound 1 h ahead", mpeg2, ac3, 2, 0, "mpegts", sound, 3600, 0},
+             Case{"TS picture 10 min ahead", mpeg2, ac3, 2, 0, "mpegts", picture, 600, 0},
+             Case{"TS sound 10 min ahead", mpeg2, mp2, 2, 0, "mpegts", sound, 600, 0},
+             Case{"MKV picture 1 h 10 min ahead", h264, aac, 2, 0, "matroska", picture, 4200, 0},
+             Case{"MKV sound 1 h 10 min ahead", h264, aac, 2, 0, "matroska", sound, 4200, 0},
+             Case{"sound 1.07 s late, 15 Mb/s 1080", mpeg2, ac3, 2, 0, "mpegts", none, 0, 1.07},
+         }) {
+        SCOPED_TRACE(c.name);
+        const bool joined = c.second_part_channels > 0;
+        const double seconds = joined ? 5.0 : 12.0;
+        const auto part = [&](int channels) {
+            MediaDescription description = ts_broadcast(c.picture, c.sound, channels, seconds);
+            description.format_name = c.format;
+            if (c.sound_late > 0) {
+                description.video->width = 1920;
+                description.video->height = 1080;
+                description.video->bit_rate = 15000000;
+                description.audio[0].gap_to_seconds = c.sound_late;
+            }
+            if (c.stamped != none && std::string(c.format) != "mpegts") {
+                description.stamped_ahead = {{c.stamped, 6.0, c.ahead}};
+            }
+            return description;
+        };
+        const auto input = folder.file(std::string("recording.") + c.format);
+        write_media(input, part(c.channels));
+        if (joined) {
+            const auto second = folder.file("second.ts");
+            write_media(second, part(c.second_part_channels));
+            const auto first = folder.file("first.ts");
+            std::filesystem::rename(input, first);
+            join_files({first, second}, input);
+        } else if (c.stamped != none && std::string(c.format) == "mpegts") {
+            stamp_ts_pes_later(input, c.stamped, 6.0, c.ahead);
+        }
+        const auto output = folder.file("recording-out.mp4");
+        const ConversionResult result = convert(input, output, nano_film);
+        ASSERT_EQ(result.status, ConversionResult::Status::converted) << result.reason;
+        EXPECT_EQ(result.restarts, joined ? 1 : 0);
+        EXPECT_EQ(result.ignored_picture_stamps.count, c.stamped == picture ? 1 : 0);
+        EXPECT_EQ(result.ignored_sound_stamps.count, c.stamped == sound ? 1 : 0);
+        if (c.stamped != none) {
+            const ConversionResult::IgnoredStamps& ignored =
+                c.stamped == picture ? result.ignored_picture_stamps : result.ignored_sound_stamps;
+            EXPECT_NEAR(ignored.largest_offset, c.ahead, 1.0);
+        }
+
+        const double length = joined ? 2 * seconds : seconds;
+        const MediaInfo info = inspect_media(output);
+        EXPECT_NEAR(info.stream(AVMEDIA_TYPE_VIDEO).end_seconds(), length, 0.1);
+        EXPECT_NEAR(info.stream(AVMEDIA_TYPE_AUDIO).end_seconds(), length, 0.1);
+        // Each part flashes and beeps on its own whole seconds from 1 s; the second part goes
+        // on where the first one's tracks end (its sound frames may end a little later).
+        std::vector<double> expected;
+        for (int each = 0; each < (joined ? 2 : 1); ++each) {
+            for (int second = 1; second < seconds; ++second) {
+                expected.push_back(each * seconds + second);
+            }
+        }
+        const std::vector<double> flashes = flash_times(output);
+        std::vector<double> beeps = beep_times(output);
+        ASSERT_EQ(flashes.size(), expected.size());
+        if (c.sound_late > 0) {
+            // The sound starts within the first beep: what is left of it is no mark.
+            beeps.erase(beeps.begin());
+        }
+        ASSERT_EQ(beeps.size() + (c.sound_late > 0 ? 1 : 0), expected.size());
+        for (std::size_t index = 0; index < expected.size(); ++index) {
+            EXPECT_NEAR(flashes[index], expected[index], 1.5 * frame) << "flash " << index;
+        }
+        for (std::size_t index = 0; index < beeps.size(); ++index) {
+            const double flash = flashes[index + expected.size() - beeps.size()];
+            EXPECT_NEAR(beeps[index], flash, frame) << "beep " << index;
+        }
+        std::filesystem::remove(output);
+    }
+}
+
 // A stream's times are its own: a gap in one stream stays a gap of that stream (the last
 // picture held, or silence), a single time days off is dropped for its packet alone, and the
 // other stream keeps its place. Both tracks start at 0, so that players which ignore edit
