@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <tuple>
 
 namespace morvane::test {
 namespace {
@@ -172,19 +173,21 @@ TEST_F(VideoConversion, PictureIsShownUprightWithSquarePixelsBetweenBands) {
     }
 }
 
-TEST_F(VideoConversion, InterlacedSourceIsDeinterlaced) {
-    // A bar that moves between the fields: woven, its edges comb from row to row.
-    MediaDescription description = mpeg_ps_mpeg2_mp2(320, 240, {25, 1}, 1.0);
-    description.format_name = "mpegts";
-    description.video->pattern = MediaDescription::Video::Pattern::moving_bar;
-    const auto input = folder.file("fields.ts");
-    write_media(input, description);
-    const auto output = folder.file("fields-out.mp4");
-    ASSERT_TRUE(converts(input, output, nano_film));
-
-    // How much each row differs from the mean of its neighbours: large where fields comb.
-    const auto combing = [](const std::filesystem::path& path) {
-        const YuvPicture picture = decode_middle_video_frame(path);
+// A bar that moves between the fields: woven, its edges comb from row to row. Pictures are
+// deinterlaced whatever says they are interlaced: the stream's header, only the pictures'
+// own flags (DV), or the pictures of a broadcast that turns interlaced midway.
+TEST_F(VideoConversion, InterlacedPicturesAreDeinterlacedWhateverSaysSo) {
+    // How much each row of the picture at `seconds` differs from the mean of its neighbours:
+    // large where fields comb.
+    const auto combing = [](const std::filesystem::path& path, double seconds) {
+        const MediaInfo info = inspect_media(path);
+        const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
+        const auto shown_by =
+            std::find_if(video.packets.begin(), video.packets.end(), [&](auto& p) {
+                return static_cast<double>(p.pts) * av_q2d(video.time_base) >= seconds;
+            });
+        const YuvPicture picture =
+            decode_video_frame(path, static_cast<int>(shown_by - video.packets.begin()));
         double sum = 0;
         for (int y = 1; y + 1 < picture.height(); ++y) {
             for (int x = 0; x < picture.width(); ++x) {
@@ -194,8 +197,38 @@ TEST_F(VideoConversion, InterlacedSourceIsDeinterlaced) {
         }
         return sum / (picture.width() * (picture.height() - 2));
     };
-    EXPECT_GT(combing(input), 8.0);
-    EXPECT_LT(combing(output), 2.0);
+    MediaDescription stated = mpeg_ps_mpeg2_mp2(320, 240, {25, 1}, 1.0);
+    stated.format_name = "mpegts";
+    stated.video->pattern = MediaDescription::Video::Pattern::moving_bar;
+    const auto stated_ts = folder.file("stated.ts");
+    write_media(stated_ts, stated);
+    const auto dv = folder.file("camcorder.avi");
+    write_media(dv, dv_film(1.0));
+    // Two seconds of progressive bars, then two of fields, in one stream.
+    MediaDescription progressive = mpeg_ps_mpeg2_mp2(320, 240, {25, 1}, 2.0);
+    progressive.format_name = "mpegts";
+    MediaDescription fields = stated;
+    fields.video->duration_seconds = fields.audio[0].duration_seconds = 2.0;
+    fields.start_seconds = 2.0;
+    write_media(folder.file("first.ts"), progressive);
+    write_media(folder.file("second.ts"), fields);
+    const auto midway = folder.file("midway.ts");
+    join_files({folder.file("first.ts"), folder.file("second.ts")}, midway);
+
+    // DV keeps its 576 rows (the picture as shown is 768x576), so that no scaling blends its
+    // fields.
+    for (const auto& [name, input, seconds, width, height] :
+         {std::tuple{"stated", stated_ts, 0.5, 320, 240}, std::tuple{"DV", dv, 0.5, 768, 576},
+          std::tuple{"midway", midway, 3.0, 320, 240}}) {
+        SCOPED_TRACE(name);
+        const auto output = folder.file("fields-out.mp4");
+        ASSERT_TRUE(converts(input, output, [width = width, height = height](const MediaInput& in) {
+            return film(in, width, height);
+        }));
+        EXPECT_GT(combing(input, seconds), 4.0);
+        EXPECT_LT(combing(output, seconds), 1.0);
+        std::filesystem::remove(output);
+    }
 }
 
 // Odd, very thin and very flat pictures still fill the screen (the thin ones keep a line).
