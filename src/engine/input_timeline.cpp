@@ -26,8 +26,14 @@ constexpr std::int64_t restart_window = 10 * std::int64_t{AV_TIME_BASE};
 // A jump held this many packets is decided as one the window has passed.
 constexpr std::size_t most_held = 512;
 
+// Times are held within this (microseconds, some 36,000 years), so that sums of a few of
+// them never overflow whatever a damaged file states.
+constexpr std::int64_t furthest_time = std::int64_t{1} << 60;
+
 std::int64_t to_microseconds(std::int64_t time, AVRational time_base) {
-    return av_rescale_q(time, time_base, AV_TIME_BASE_Q);
+    const std::int64_t microseconds = av_rescale_q(time, time_base, AV_TIME_BASE_Q);
+    return microseconds == AV_NOPTS_VALUE ? AV_NOPTS_VALUE
+                                          : std::clamp(microseconds, -furthest_time, furthest_time);
 }
 
 } // namespace
@@ -95,6 +101,9 @@ void InputTimeline::judge_own_clock(Stream& stream, PacketPtr packet) {
         // The packet after a jump: back where the stream stood, it says the jump was damage.
         if (time == AV_NOPTS_VALUE) {
             stream.held.push_back(std::move(packet));
+            if (stream.held.size() > most_held) {
+                release(stream); // nothing came to contradict it
+            }
             return;
         }
         if (time + dts_delta_threshold >= stream.held_at) {
@@ -124,6 +133,7 @@ void InputTimeline::judge_discontinuous(Stream& stream, PacketPtr packet) {
     if (time == AV_NOPTS_VALUE) {
         if (stream.pending()) {
             stream.held.push_back(std::move(packet));
+            settle(); // held only so many
         } else {
             emit(std::move(packet));
         }
@@ -318,11 +328,11 @@ void InputTimeline::move_clock(std::int64_t delta) {
 void InputTimeline::shift(AVPacket& packet, std::int64_t delta) const {
     const AVRational time_base = streams_[static_cast<std::size_t>(packet.stream_index)].time_base;
     const std::int64_t moved = av_rescale_q(delta, AV_TIME_BASE_Q, time_base);
-    if (packet.dts != AV_NOPTS_VALUE) {
-        packet.dts += moved;
-    }
-    if (packet.pts != AV_NOPTS_VALUE) {
-        packet.pts += moved;
+    for (std::int64_t* time : {&packet.dts, &packet.pts}) {
+        // A time that cannot be moved that far is no time.
+        if (*time != AV_NOPTS_VALUE && __builtin_add_overflow(*time, moved, time)) {
+            *time = AV_NOPTS_VALUE;
+        }
     }
 }
 
