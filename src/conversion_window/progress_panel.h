@@ -36,7 +36,13 @@ public:
     QLabel* count_label() const { return count_label_; }
     QAbstractButton* stop_button() const { return stop_button_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The bar's fill dark (or light) enough for the percentage over it, in the panel's colours.
+    void fit_bar_colours();
+
     QLabel* file_label_;
     QProgressBar* progress_bar_;
     QLabel* count_label_;

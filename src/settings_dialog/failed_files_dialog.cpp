@@ -3,8 +3,10 @@
 #include "settings_dialog/failed_files_dialog.h"
 
 #include "settings_dialog/current_item_focus.h"
+#include "skin/readable_colour.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -38,6 +40,7 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
     buttons->button(QDialogButtonBox::Close)->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout()->addWidget(buttons);
+    fit_list_colours();
 
     // The first list has the keyboard (and a screen reader reads its first row).
     if (QTreeWidget* focused = first != nullptr ? first : second) {
@@ -66,6 +69,22 @@ FailedFilesDialog::FailedFilesDialog(const std::vector<FailedFile>& failed_files
         height = std::min(height, screen->availableGeometry().height() * 9 / 10);
     }
     resize(std::max(wanted, metrics.averageCharWidth() * 80), height);
+}
+
+void FailedFilesDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        fit_list_colours(); // a theme changed while the dialog shows
+    }
+}
+
+void FailedFilesDialog::fit_list_colours() {
+    // Themes draw the chosen row's text at 3.7:1 or less on their selection colour. Text this
+    // small is drawn in shades, its strongest pixels an eighth short of its colour: the
+    // colours are asked for 5.5:1 so that the letters as drawn reach 4.5:1.
+    for (QTreeWidget* list : findChildren<QTreeWidget*>()) {
+        list->setPalette(readable_highlight(palette(), 100, 5.5));
+    }
 }
 
 QTreeWidget* FailedFilesDialog::add_list(const std::vector<FailedFile>& files,

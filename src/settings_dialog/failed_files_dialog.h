@@ -22,7 +22,12 @@ public:
     FailedFilesDialog(const std::vector<FailedFile>& failed_files,
                       const std::vector<FailedFile>& not_sent_files, QWidget* parent = nullptr);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The chosen row's colours: its text stands out from the selection colour.
+    void fit_list_colours();
     // A heading and its list; none when there are no files.
     QTreeWidget* add_list(const std::vector<FailedFile>& files, const QString& heading,
                           const QString& name, const QString& object_name);

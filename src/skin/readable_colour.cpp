@@ -47,4 +47,21 @@ QColor readable_colour(const QColor& text, const QColor& background, double rati
     return mixed;
 }
 
+QPalette readable_highlight(QPalette palette, int lightened, double ratio) {
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor text = palette.color(group, QPalette::HighlightedText);
+        const QColor theme_colour = palette.color(group, QPalette::Highlight);
+        // The colour itself is asked for a little more contrast each time, until its
+        // lightest shade is enough.
+        QColor ground = theme_colour;
+        for (double asked = ratio;
+             asked <= 21 && contrast_ratio(text, ground.lighter(lightened)) < ratio;
+             asked += 0.25) {
+            ground = readable_colour(theme_colour, text, asked);
+        }
+        palette.setColor(group, QPalette::Highlight, ground);
+    }
+    return palette;
+}
+
 } // namespace morvane

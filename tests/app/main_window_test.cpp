@@ -2,14 +2,17 @@
 // The desktop program on Qt's offscreen platform, driven by real events: the skinned main
 // window, its keys, the chooser, drops and drag-over, real conversions with their progress,
 // the stop button, the summary, the end of a batch (folder, failed files, power-off), a
-// player that comes and goes.
+// player that comes and goes; the percentage over the progress bar's fill, readable in a
+// light theme and a dark one.
 #include "app/power_off_notice.h"
 #include "conversion_window/announcer.h"
 #include "conversion_window/conversion_controller.h"
 #include "conversion_window/drop_area.h"
+#include "conversion_window/progress_panel.h"
 #include "main_window_fixture.h"
 #include "players/player_watcher.h"
 #include "skin/link_button.h"
+#include "skin/readable_colour.h"
 #include "skin/skin_button.h"
 #include "support/media_info.h"
 #include "support/temp_folder.h"
@@ -31,6 +34,8 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <vector>
 
 namespace morvane {
 namespace {
@@ -567,6 +572,67 @@ TEST_F(MainWindowTest, DraggingTheBandMovesTheWindowButNotTheDropArea) {
     QTest::mouseMove(area, QPoint(80, 80));
     QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(80, 80));
     EXPECT_EQ(window->pos(), moved);
+}
+
+TEST(ProgressPanelTest, ThePercentageStandsOutFromTheFillInALightAndADarkTheme) {
+    // A dark desktop theme's colours as Qt takes them from GTK's Adwaita:dark.
+    QPalette dark = QApplication::palette();
+    for (const auto& [role, colour] : {std::pair{QPalette::Window, 0x323232},
+                                       {QPalette::Button, 0x323232},
+                                       {QPalette::Base, 0x242424},
+                                       {QPalette::AlternateBase, 0x2b2b2b},
+                                       {QPalette::WindowText, 0xf0f0f0},
+                                       {QPalette::ButtonText, 0xf0f0f0},
+                                       {QPalette::Text, 0xf0f0f0},
+                                       {QPalette::HighlightedText, 0xf0f0f0},
+                                       {QPalette::Highlight, 0x308cc6}}) {
+        dark.setColor(role, QColor(QRgb(colour)));
+    }
+    const struct {
+        const char* theme;
+        std::optional<QPalette> palette; // none: Qt's own, the panel's from its start
+    } cases[] = {{"light", std::nullopt}, {"dark, set while the program runs", dark}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.theme);
+        ProgressPanel panel("");
+        if (each.palette) {
+            panel.setPalette(*each.palette);
+        }
+        panel.resize(300, 80);
+        panel.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+        QProgressBar* bar = panel.progress_bar();
+        bar->setValue(100); // the whole percentage over the fill
+        const QImage shot = bar->grab().toImage();
+        // Each row's fill is read at its left end, inside the frame; the letters are the
+        // pixel that stands out most from its row's fill, and are held against the fill of
+        // every row they cross, the lightest of a shaded fill included.
+        QColor letters;
+        double strongest = 1;
+        std::vector<QColor> fills_behind;
+        const int inset = 3 * static_cast<int>(shot.devicePixelRatio());
+        for (int y = inset; y < shot.height() - inset; ++y) {
+            const QColor fill = shot.pixelColor(inset, y);
+            double row_most = 1;
+            for (int x = inset; x < shot.width() - inset; ++x) {
+                const QColor pixel = shot.pixelColor(x, y);
+                const double contrast = contrast_ratio(pixel, fill);
+                row_most = std::max(row_most, contrast);
+                if (contrast > strongest) {
+                    strongest = contrast;
+                    letters = pixel;
+                }
+            }
+            if (row_most > 1.5) { // a row the letters cross
+                fills_behind.push_back(fill);
+            }
+        }
+        ASSERT_FALSE(fills_behind.empty()) << "no percentage drawn";
+        for (const QColor& fill : fills_behind) {
+            EXPECT_GE(contrast_ratio(letters, fill), 4.5)
+                << letters.name().toStdString() << " on " << fill.name().toStdString();
+        }
+    }
 }
 
 } // namespace
