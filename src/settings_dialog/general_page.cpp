@@ -87,6 +87,9 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
         note->setIndent(open_output_->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                         open_output_->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
         others->addWidget(note);
+        // A label beside a check box is not read with it: a screen reader says the note with
+        // the setting it is about.
+        open_output_->setAccessibleDescription(note->text());
         open_->setEnabled(false);
         open_->setToolTip(note->text());
     }

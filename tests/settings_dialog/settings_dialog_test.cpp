@@ -7,6 +7,7 @@
 #include "settings_dialog/settings_dialog.h"
 #include "support/recording_shell.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -262,6 +263,7 @@ TEST_F(SettingsDialogTest, LinksOpenFromTheKeyboardThroughTheShell) {
     EXPECT_TRUE(said.filter("no program opens it").size() == 1) << said.join(" | ").toStdString();
     EXPECT_TRUE(said.filter("/music/out/").size() == 1) << said.join(" | ").toStdString();
     EXPECT_EQ(dialog->findChild<QLabel*>("open_output_note"), nullptr);
+    EXPECT_EQ(child<QCheckBox>("open_output")->accessibleDescription(), "");
 
     // Where nothing can open a folder, the page says so once, beside the setting.
     shell.have_no_folder_opener("xdg-open is not installed");
@@ -273,6 +275,10 @@ TEST_F(SettingsDialogTest, LinksOpenFromTheKeyboardThroughTheShell) {
     EXPECT_TRUE(note->isVisible());
     EXPECT_EQ(note->text(),
               "Folders cannot be opened on this computer: xdg-open is not installed.");
+    // And a screen reader says it with the check box it is about.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(child<QCheckBox>("open_output"))
+                  ->text(QAccessible::Description),
+              note->text());
     EXPECT_FALSE(child<QPushButton>("open")->isEnabled());
 }
 
