@@ -3,7 +3,6 @@
 
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
 #include <ctime>
 #include <poll.h>
 #include <pthread.h>
@@ -26,8 +25,8 @@ sigset_t watched_signals() {
 
 } // namespace
 
-InterruptWatcher::InterruptWatcher(std::function<void()> on_first_interrupt)
-    : on_first_interrupt_(std::move(on_first_interrupt)) {
+InterruptWatcher::InterruptWatcher(ImmediateQuit& quit, std::function<void()> on_first_interrupt)
+    : quit_(quit), on_first_interrupt_(std::move(on_first_interrupt)) {
     const sigset_t signals = watched_signals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal_fd_ = signalfd(-1, &signals, SFD_CLOEXEC);
@@ -78,8 +77,9 @@ void InterruptWatcher::watch() {
         }
         int none = 0;
         if (!signal_taken_.compare_exchange_strong(none, signal)) {
-            // The user insists: leave now, as the shell expects of a killed command.
-            std::_Exit(128 + signal);
+            // The user insists: leave now, as the shell expects of a killed command (after
+            // the moment an iPod's databases take to be written whole).
+            quit_.quit(128 + signal);
         }
         on_first_interrupt_();
     }

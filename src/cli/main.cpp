@@ -10,6 +10,7 @@
 #include "jobs/device_table.h"
 #include "jobs/input_collector.h"
 #include "jobs/output_folder.h"
+#include "platform/immediate_quit.h"
 #include "players/connected_player_sender.h"
 #include "players/player_root.h"
 #include "settings/settings_file.h"
@@ -182,14 +183,16 @@ int convert(const CommandLine& line) {
     options.skip_existing = line.skip_existing;
     options.keep_folders = line.keep_folders;
     options.show_progress = !line.quiet && isatty(STDERR_FILENO) != 0;
+    // A second signal quits through it, once an iPod's databases are written whole.
+    ImmediateQuit quit;
     ParallelBatch batch(device, settings, options, result_lines, stderr);
     // Before any other thread exists, so that no thread but the watcher takes the signals.
-    InterruptWatcher interrupts([&batch] { batch.request_stop(); });
+    InterruptWatcher interrupts(quit, [&batch] { batch.request_stop(); });
     std::optional<ConnectedPlayerSender> sender;
     // After the watcher: whatever threads GLib starts under libgpod leave the signals to it.
     // Asked before anything converts: a player that takes no file fails the batch at once.
     if (player) {
-        sender.emplace(*player);
+        sender.emplace(*player, &quit);
         if (const std::string refusal = sender->refusal(); !refusal.empty()) {
             std::fprintf(stderr, "morvane-convert: cannot send to the %s at %s: %s\n",
                          player_kind_name(player->kind).c_str(),

@@ -5,9 +5,9 @@
 
 namespace morvane {
 
-ConnectedPlayerSender::ConnectedPlayerSender(const PlayerRoot& root) {
+ConnectedPlayerSender::ConnectedPlayerSender(const PlayerRoot& root, ImmediateQuit* quit) {
     if (root.kind == PlayerKind::ipod) {
-        ipod_.emplace(root.path);
+        ipod_.emplace(root.path, quit);
     } else {
         psp_.emplace(root.path);
     }

@@ -15,8 +15,9 @@ namespace morvane {
 
 class ConnectedPlayerSender : public PlayerSender {
 public:
-    // An iPod's database is read here, on the thread that sends.
-    explicit ConnectedPlayerSender(const PlayerRoot& root);
+    // An iPod's database is read here, on the thread that sends. With `quit`, a quit at once
+    // waits while an iPod's databases are written (see IpodSender).
+    explicit ConnectedPlayerSender(const PlayerRoot& root, ImmediateQuit* quit = nullptr);
 
     std::string refusal() const override;
     SendOutcome send(const FileToSend& file) override;

@@ -289,8 +289,8 @@ struct IpodSender::Library {
     }
 };
 
-IpodSender::IpodSender(std::string root)
-    : root_(root.empty() || root.back() != '/' ? root + '/' : root),
+IpodSender::IpodSender(std::string root, ImmediateQuit* quit)
+    : root_(root.empty() || root.back() != '/' ? root + '/' : root), quit_(quit),
       presence_(root_, "iPod_Control"), journal_(root_), library_(std::make_unique<Library>()) {
     refusal_ = open_library();
 }
@@ -509,6 +509,13 @@ std::optional<std::string> IpodSender::write_database(IpodDatabaseFiles& files) 
     if (!presence_.present()) {
         // Its copies stay noted in the journal: the next send removes them.
         return std::string(PlayerPresence::gone);
+    }
+    // From the first backup to the last file libgpod writes (the artwork's pictures and
+    // ArtworkDB, then iTunesDB, then a shuffle's iTunesSD) or puts back: a quit in between
+    // would leave them naming different tracks.
+    std::optional<ImmediateQuit::Hold> whole;
+    if (quit_ != nullptr) {
+        whole.emplace(quit_->hold());
     }
     std::optional<std::string> failure;
     if (const auto problem = files.unwritable()) {

@@ -5,9 +5,11 @@
 // same source for the same device) is not copied again. The database is written once, when
 // the batch ends, after what it rewrites is kept (see IpodDatabaseFiles); until then each copy
 // is noted in a journal on the iPod (see IpodJournal), so that no copy of a batch cut short
-// stays on the iPod unlisted. Tracks already on the iPod are never removed or changed.
+// stays on the iPod unlisted. The databases are written whole or not at all with respect to a
+// quit at once (see ImmediateQuit). Tracks already on the iPod are never removed or changed.
 #pragma once
 
+#include "platform/immediate_quit.h"
 #include "players/ipod_database_files.h"
 #include "players/ipod_journal.h"
 #include "players/player_presence.h"
@@ -25,8 +27,9 @@ class IpodSender {
 public:
     // Reads the database of the iPod whose root is `root` (the folder that holds
     // iPod_Control/) and removes the copies an earlier batch cut short left unlisted.
-    // Nothing else is written until finish().
-    explicit IpodSender(std::string root);
+    // Nothing else is written until finish(). With `quit`, a quit at once waits while the
+    // databases are written and put back.
+    explicit IpodSender(std::string root, ImmediateQuit* quit = nullptr);
     ~IpodSender();
     IpodSender(const IpodSender&) = delete;
     IpodSender& operator=(const IpodSender&) = delete;
@@ -56,6 +59,7 @@ private:
     void forget_sent_files();                                            // under mutex_
 
     const std::string root_;
+    ImmediateQuit* const quit_;
     const PlayerPresence presence_;
     IpodJournal journal_;
     mutable std::mutex mutex_;

@@ -17,10 +17,13 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <poll.h>
 #include <random>
 #include <set>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
@@ -835,6 +838,73 @@ TEST_F(ConvertCommandUse, AStopDuringALongFillIsHeardAtOnce) {
     EXPECT_GT(sound_end, 3.0);
     EXPECT_LT(sound_end, 3500.0);
     EXPECT_NEAR(file["stopped_at"].get<double>(), sound_end, 2.0);
+}
+
+// A second signal while an iPod's databases are being written (caught the moment the artwork
+// database takes its place, before the track database does) ends the program only once both
+// are written: the artwork never names a track the iPod does not list.
+TEST_F(ConvertCommandUse, ASecondSignalLeavesAnIpodsDatabasesWhole) {
+    write_media(folder.file("song.mp3"), mp3_with_cover_art(1.0));
+    const std::string song = folder.file("song.mp3").string();
+    bool quit_during_the_write = false;
+    for (int attempt = 0; attempt < 5 && !quit_during_the_write; ++attempt) {
+        SCOPED_TRACE(attempt);
+        const fs::path root = folder.path() / ("ipod" + std::to_string(attempt));
+        ASSERT_EQ(make_standin_ipod(root.string(), "MA002"), std::nullopt);
+        const fs::path artwork = root / "iPod_Control/Artwork";
+        fs::create_directories(artwork);
+        const std::string artwork_before = read_file(artwork / "ArtworkDB");
+        const int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        // libgpod writes each database beside it and renames it into place.
+        ASSERT_GE(inotify_add_watch(watch, artwork.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+        const auto artwork_written = [&] {
+            alignas(inotify_event) char events[4096];
+            const ssize_t length = read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                if (event->len > 0 && std::string(event->name) == "ArtworkDB" &&
+                    read_file(artwork / "ArtworkDB") != artwork_before) {
+                    return true;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+            return false;
+        };
+        ProcessOptions options;
+        options.on_started = [&](pid_t child) {
+            siginfo_t ended{};
+            for (int wait = 0; wait < 1200; ++wait) {
+                pollfd ready{watch, POLLIN, 0};
+                if (poll(&ready, 1, 50) == 1 && artwork_written()) {
+                    kill(child, SIGINT); // the conversions are over: it stops nothing
+                    kill(child, SIGTERM);
+                    return;
+                }
+                // Over without a write (left to be reaped by the runner).
+                if (waitid(P_PID, child, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                    ended.si_pid == child) {
+                    return;
+                }
+            }
+        };
+        const ProcessResult run =
+            convert({"--device", "classic", "--send-to", root.string(), song}, options);
+        close(watch);
+        // 143: the second signal ended it. Else it was over before the signals came.
+        quit_during_the_write = run.exit_status == 143;
+        if (!quit_during_the_write) {
+            EXPECT_EQ(run.exit_status, 0) << run.all();
+            continue;
+        }
+        EXPECT_NE(read_file(artwork / "ArtworkDB"), artwork_before);
+        const auto tracks = read_standin_tracks(root.string());
+        ASSERT_TRUE(tracks);
+        ASSERT_EQ(tracks->size(), 1u) << "the artwork was written, the track database was not";
+        EXPECT_TRUE(tracks->front().has_artwork);
+        EXPECT_TRUE(fs::exists(tracks->front().file));
+    }
+    EXPECT_TRUE(quit_during_the_write) << "the program always ended before the signals came";
 }
 
 // Standard output a pipe that nobody reads (`| sleep 40`) while a batch of quick failures
