@@ -13,7 +13,9 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,6 +87,17 @@ void describe(QCommandLineParser& parser, bool with_qt_options) {
         QStringLiteral("[FILE|FOLDER...]"));
 }
 
+// Prints an answer (the help, the version); one that cannot be written (a full disk, a closed
+// pipe) is said, and is a failure, as for any GNU tool.
+int print_answer(const QByteArray& text, const char* what) {
+    // errno is read at the call that failed: any later call may change it.
+    if (std::fputs(text.constData(), stdout) == EOF || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "morvane: cannot write the %s: %s\n", what, std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
 // What the command line asks for besides a window, answered without one; a status to end
 // with, or nothing to go on.
 std::optional<int> answer_without_window(int argc, char** argv, QStringList& positional) {
@@ -109,18 +122,16 @@ std::optional<int> answer_without_window(int argc, char** argv, QStringList& pos
     char* core_argv[] = {name, nullptr};
     QCoreApplication core(core_argc, core_argv);
     if (!parsed) {
-        std::fprintf(stderr, "morvane: %s\nTry 'morvane --help' for more information.\n",
-                     qPrintable(parser.errorText()));
+        // One line, as morvane-convert's.
+        std::fprintf(stderr, "morvane: %s Try --help.\n", qPrintable(parser.errorText()));
         return 2;
     }
     if (version) {
-        std::printf("morvane %s\n", MORVANE_VERSION);
-        return 0;
+        return print_answer(QByteArray("morvane " MORVANE_VERSION "\n"), "version");
     }
     QCommandLineParser full;
     describe(full, help_all);
-    std::fputs(full.helpText().toLocal8Bit().constData(), stdout);
-    return 0;
+    return print_answer(full.helpText().toLocal8Bit(), "help");
 }
 
 } // namespace

@@ -46,18 +46,83 @@ std::string film_formats(const DeviceProfile& device) {
     return text;
 }
 
-int list_devices(const DeviceTable& table) {
-    for (std::size_t row = 0; row < table.size(); ++row) {
-        const DeviceProfile& device = table[row];
-        if (device.plays_video) {
-            std::printf("%zu  %-18s  %s; sound only %s\n", row, device.display_name.c_str(),
-                        film_formats(device).c_str(), device.audio_format_name.c_str());
-        } else {
-            std::printf("%zu  %-18s  sound only %s\n", row, device.display_name.c_str(),
-                        device.audio_format_name.c_str());
+// Standard output, through a stream that keeps why its first write failed: stdio keeps only
+// that one did, and by the end of a batch errno says something else (or "Success").
+class StandardOutput {
+public:
+    StandardOutput() {
+        cookie_io_functions_t functions{};
+        functions.write = &StandardOutput::write;
+        stream_ = fopencookie(this, "w", functions);
+    }
+    ~StandardOutput() {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
         }
     }
+    StandardOutput(const StandardOutput&) = delete;
+    StandardOutput& operator=(const StandardOutput&) = delete;
+
+    std::FILE* stream() const { return stream_ != nullptr ? stream_ : stdout; }
+
+    // Flushes; nothing when everything written reached standard output, else why not.
+    std::optional<std::string> failure() {
+        const bool flushed = std::fflush(stream()) == 0;
+        const int error = errno;
+        if (flushed && std::ferror(stream()) == 0) {
+            return std::nullopt;
+        }
+        return std::strerror(first_error_ != 0 ? first_error_ : error);
+    }
+
+private:
+    // Writes all it is given unless a write fails; the count written.
+    static ssize_t write(void* cookie, const char* data, std::size_t size) {
+        auto& output = *static_cast<StandardOutput*>(cookie);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t count = ::write(STDOUT_FILENO, data + done, size - done);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                if (output.first_error_ == 0) {
+                    output.first_error_ = count < 0 ? errno : EIO;
+                }
+                break;
+            }
+            done += static_cast<std::size_t>(count);
+        }
+        return static_cast<ssize_t>(done);
+    }
+
+    std::FILE* stream_ = nullptr;
+    int first_error_ = 0; // errno of the first write that failed
+};
+
+// Prints an answer (the help, the version, the devices); one that cannot be written (a full
+// disk, a closed pipe) is said, and is a failure, as for any GNU tool.
+int print_answer(const std::string& text, const char* what) {
+    StandardOutput output;
+    std::fputs(text.c_str(), output.stream());
+    if (const std::optional<std::string> failure = output.failure()) {
+        std::fprintf(stderr, "morvane-convert: cannot write the %s: %s\n", what, failure->c_str());
+        return 1;
+    }
     return 0;
+}
+
+std::string device_list(const DeviceTable& table) {
+    std::string text;
+    for (std::size_t row = 0; row < table.size(); ++row) {
+        const DeviceProfile& device = table[row];
+        text += std::to_string(row) + "  " + device.display_name +
+                std::string(device.display_name.size() < 18 ? 18 - device.display_name.size() : 0,
+                            ' ') +
+                "  " + (device.plays_video ? film_formats(device) + "; " : std::string()) +
+                "sound only " + device.audio_format_name + "\n";
+    }
+    return text;
 }
 
 // "looking through folders: 1,240 files, 180 media", kept up to date on a terminal while a
@@ -177,7 +242,8 @@ int convert(const CommandLine& line) {
     av_log_set_level(AV_LOG_QUIET);
     // Results go to standard output; with --json they are the document alone, and the
     // per-file lines go with the messages.
-    std::FILE* result_lines = line.json ? (line.quiet ? nullptr : stderr) : stdout;
+    StandardOutput results;
+    std::FILE* result_lines = line.json ? (line.quiet ? nullptr : stderr) : results.stream();
     ParallelBatch::Options options;
     options.jobs = line.jobs.value_or(default_jobs());
     options.skip_existing = line.skip_existing;
@@ -242,13 +308,13 @@ int convert(const CommandLine& line) {
         std::fputs(
             json_document(records, counts, collector.passed_over(), collector.unreadable_folders())
                 .c_str(),
-            stdout);
+            results.stream());
     }
     // Results that never reached their reader are a failure too, as for any GNU tool.
-    const bool results_written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-    if (!results_written) {
+    const std::optional<std::string> results_failure = results.failure();
+    if (results_failure) {
         std::fprintf(stderr, "morvane-convert: cannot write the results: %s\n",
-                     std::strerror(errno));
+                     results_failure->c_str());
     }
     if (!line.quiet) {
         std::fprintf(stderr, "%s\n", summary_line(counts).c_str());
@@ -257,7 +323,7 @@ int convert(const CommandLine& line) {
         return 128 + signal;
     }
     return counts.all_converted() && counts.not_sent == 0 && counts.unreadable_folders == 0 &&
-                   results_written
+                   !results_failure
                ? 0
                : 1;
 }
@@ -276,15 +342,11 @@ int main(int argc, char** argv) {
     const CommandLine& line = std::get<CommandLine>(parsed);
     switch (line.action) {
     case CommandLine::Action::help:
-        std::fputs(usage_text().c_str(), stdout);
-        return 0;
+        return print_answer(usage_text(), "help");
     case CommandLine::Action::version:
-        std::printf("morvane-convert %s\n", MORVANE_VERSION);
-        return 0;
-    case CommandLine::Action::list_devices: {
-        const DeviceTable devices = device_table("");
-        return list_devices(devices);
-    }
+        return print_answer(std::string("morvane-convert ") + MORVANE_VERSION + "\n", "version");
+    case CommandLine::Action::list_devices:
+        return print_answer(device_list(device_table("")), "list of devices");
     case CommandLine::Action::convert:
         return convert(line);
     }

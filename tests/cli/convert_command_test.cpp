@@ -743,14 +743,47 @@ TEST_F(ConvertCommandUse, ParallelConvertersLoseAndOverwriteNothing) {
     EXPECT_EQ(found, lengths);
 }
 
+// Standard output that fails (its reader gone, a full disk): every file still converts, and the
+// message and the exit status say that results were lost, and why. An answer that cannot be
+// written fails too.
 TEST_F(ConvertCommandUse, ClosedStandardOutputDoesNotStopTheBatch) {
     ProcessOptions head;
     head.close_output_after_first_line = true;
-    const ProcessResult run = convert(
-        {"--device", "shuffle", tone("a.wav"), tone("b.wav"), tone("c.wav"), tone("d.wav")}, head);
-    // Every file converts; that the results could not all be written still says so.
-    EXPECT_EQ(run.exit_status, 1) << run.all();
-    EXPECT_EQ(visible_outputs().size(), 4u);
+    ProcessOptions full;
+    full.output_file = "/dev/full";
+    const std::vector<std::string> inputs = {tone("a.wav"), tone("b.wav"), tone("c.wav"),
+                                             tone("d.wav")};
+    struct Case {
+        const char* output;
+        const ProcessOptions& options;
+        std::vector<std::string> arguments;
+        const char* reason;
+    };
+    for (const Case& row :
+         {Case{"| head -1", head, {}, "Broken pipe"},
+          Case{"> /dev/full", full, {}, "No space left on device"},
+          Case{"--json > /dev/full", full, {"--json"}, "No space left on device"}}) {
+        SCOPED_TRACE(row.output);
+        fs::remove_all(out);
+        std::vector<std::string> arguments = {"--device", "shuffle"};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+        const ProcessResult run = convert(arguments, row.options);
+        EXPECT_EQ(run.exit_status, 1) << run.all();
+        EXPECT_NE(run.errors.find(std::string("morvane-convert: cannot write the results: ") +
+                                  row.reason + "\n"),
+                  std::string::npos)
+            << run.errors;
+        EXPECT_EQ(visible_outputs().size(), 4u);
+    }
+    for (const auto& [option, answer] :
+         {std::pair{"--help", "help"}, std::pair{"--version", "version"},
+          std::pair{"--list-devices", "list of devices"}}) {
+        const ProcessResult run = run_process({program, option}, full);
+        EXPECT_EQ(run.exit_status, 1) << option;
+        EXPECT_EQ(run.errors, std::string("morvane-convert: cannot write the ") + answer +
+                                  ": No space left on device\n");
+    }
 }
 
 // The first signal acts as the stop button: the files being converted (two converters

@@ -26,6 +26,8 @@ struct ProcessOptions {
     bool close_output_after_first_line = false;
     // Like `| sleep`: standard output is a pipe that nobody reads while the child runs.
     bool leave_output_unread = false;
+    // Like `> /dev/full`: standard output is this file instead (its output is then empty).
+    std::string output_file;
 };
 
 ProcessResult run_process(const std::vector<std::string>& arguments,
