@@ -4,6 +4,7 @@
 #include "cli/printable_name.h"
 
 #include <cmath>
+#include <map>
 #include <nlohmann/json.hpp>
 
 namespace morvane {
@@ -35,6 +36,17 @@ std::string mended_text(const JobOutcome& outcome) {
         text += (text.empty() ? " (" : "; ") + mend;
     }
     return text.empty() ? text : text + ")";
+}
+
+// The output of the input a duplicate repeats ("same file as <input>"), when it has one.
+std::string repeated_output(const InputRecord& duplicate,
+                            const std::map<std::string, const InputRecord*>& first_of) {
+    const std::string same_as = "same file as ";
+    if (duplicate.outcome.reason.rfind(same_as, 0) != 0) {
+        return {};
+    }
+    const auto first = first_of.find(duplicate.outcome.reason.substr(same_as.size()));
+    return first != first_of.end() ? first->second->outcome.output_path : std::string();
 }
 
 } // namespace
@@ -136,6 +148,11 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
     const auto seconds = [](double value) -> json {
         return value > 0 ? json(std::round(value * 1000) / 1000) : json(nullptr);
     };
+    // Each input as first met: a duplicate names it, and shares its output.
+    std::map<std::string, const InputRecord*> first_of;
+    for (const InputRecord& record : records) {
+        first_of.emplace(record.input, &record);
+    }
     json files = json::array();
     for (const InputRecord& record : records) {
         const JobOutcome& outcome = record.outcome;
@@ -157,6 +174,9 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchCo
         case JobStatus::skipped:
             if (!outcome.output_path.empty()) {
                 file["output"] = outcome.output_path;
+            } else if (const std::string output = repeated_output(record, first_of);
+                       !output.empty()) {
+                file["output"] = output;
             }
             [[fallthrough]];
         case JobStatus::failed:

@@ -345,6 +345,9 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
         outcome.status = JobStatus::incomplete;
         outcome.output_path = earlier.incomplete;
         outcome.reason = earlier.incomplete_reason;
+        // Its mark says why it is incomplete; how far it reached, its own length says.
+        MediaInput kept;
+        outcome.seconds_done = kept.open(earlier.incomplete) ? 0.0 : kept.duration_seconds();
         return outcome;
     }
     // Read before converting: what the source says of itself, in whichever format.

@@ -565,6 +565,23 @@ TEST_F(ConvertCommandUse, ACutInputIsKeptAndReportedIncomplete) {
     expect_complete(file["output"].get<std::string>());
     EXPECT_EQ(document["summary"]["incomplete"], 1);
     EXPECT_NE(run.errors.find("0 converted, 1 incomplete"), std::string::npos) << run.errors;
+
+    // Met again, and named twice: the earlier output says how far it reached, and the file
+    // named again shares it.
+    const ProcessResult again =
+        convert({"--device", "nano", "--json", "--skip-existing", cut, cut});
+    EXPECT_EQ(again.exit_status, 1) << again.all();
+    const auto files = nlohmann::json::parse(again.output)["files"];
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0]["status"], "incomplete");
+    EXPECT_EQ(files[0]["output"], file["output"]);
+    EXPECT_EQ(files[0]["reason"], file["reason"]);
+    ASSERT_TRUE(files[0]["reached"].is_number()) << files[0];
+    EXPECT_NEAR(files[0]["reached"].get<double>(), file["reached"].get<double>(), 0.2);
+    EXPECT_EQ(files[1]["status"], "skipped");
+    EXPECT_EQ(files[1]["reason"], "same file as " + cut);
+    EXPECT_EQ(files[1]["output"], file["output"]);
+    EXPECT_EQ(visible_outputs().size(), 1u);
 }
 
 // A small library as people keep one: two different songs of one name in two albums, a song
