@@ -26,6 +26,10 @@ namespace {
 // Bytes read to tell what a file is: FFmpeg's own most.
 constexpr unsigned max_probe_bytes = 1 << 20;
 constexpr int file_buffer_bytes = 1 << 16;
+// What is said of a file whose content is no format that can be read: text, random bytes, a
+// fragment. FFmpeg's words for it ("Invalid data found when processing input", or "Invalid
+// argument" from the reader its name chose) tell a person nothing to do.
+constexpr const char* not_media = "nothing in it can be read as audio or video";
 
 // One reader's place in the file. Reads go through pread(), never the descriptor's own offset,
 // so that the conversion's reader and a look further into the file never move each other.
@@ -334,8 +338,11 @@ std::optional<std::string> MediaInput::open(const std::string& path) {
     int result =
         av_probe_input_buffer2(file_.get(), &format, path.c_str(), nullptr, 0, max_probe_bytes);
     if (result < 0) {
-        return ffmpeg_error_text(result);
+        return result == AVERROR_INVALIDDATA ? not_media : ffmpeg_error_text(result);
     }
+    // Below FFmpeg's "misdetection possible": the format was taken from the file's name, or from
+    // a few bytes that may be chance. If it reads nothing, the file is no media at all.
+    const bool guessed = result < AVPROBE_SCORE_RETRY;
     if (const RefusedFormat* refused = refusal_of(*format)) {
         return std::string("refused: ") + refused->what + " (" + format->name + ")";
     }
@@ -357,11 +364,16 @@ std::optional<std::string> MediaInput::open(const std::string& path) {
         if (*other_file_refused_) {
             return std::string("refused: it names other files to read (") + format->name + ")";
         }
-        return ffmpeg_error_text(result);
+        const bool file_fault = result == AVERROR(EIO) || result == AVERROR(ENOMEM);
+        return guessed && !file_fault ? not_media : ffmpeg_error_text(result);
     }
     size_ = status.st_size;
     look_for_late_streams(*format, path);
     streams_ = choose_streams(*container_);
+    if (guessed && streams_.audio < 0 && streams_.video < 0) {
+        container_.reset();
+        return not_media;
+    }
     return std::nullopt;
 }
 

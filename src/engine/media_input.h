@@ -43,7 +43,9 @@ public:
     MediaInput& operator=(MediaInput&&) = default;
 
     // Opens and probes `path`. Nothing when it opened, else why, in FFmpeg's words or as a
-    // refusal ("refused: a playlist that names other files (hls)").
+    // refusal ("refused: a playlist that names other files (hls)"); a file whose content is
+    // no format that can be read (text, random bytes, whatever its name) is "nothing in it
+    // can be read as audio or video".
     std::optional<std::string> open(const std::string& path);
 
     std::optional<Picture> picture() const;

@@ -132,7 +132,7 @@ TEST_F(ConversionJobTest, RefusedFilesGiveTheirReasonAndLeaveNothingBehind) {
         std::filesystem::path input;
         const char* reason;
     };
-    for (const Case& c : {Case{not_media, "Invalid data found when processing input"},
+    for (const Case& c : {Case{not_media, "nothing in it can be read as audio or video"},
                           Case{folder.path(), "is a folder"}, Case{pipe, "not a regular file"},
                           Case{folder.file("gone.wav"), "no such file"},
                           Case{playlist, "refused: a playlist that names other files (hls)"},

@@ -275,7 +275,7 @@ TEST_F(ConversionWorkerTest, FailedFilesComeWithTheirReasonsInTheSummary) {
     EXPECT_FALSE(summary.all_converted());
     ASSERT_EQ(summary.failed_files.size(), 3u);
     EXPECT_EQ(summary.failed_files[0],
-              (FailedFile{notes, "Invalid data found when processing input"}));
+              (FailedFile{notes, "nothing in it can be read as audio or video"}));
     EXPECT_EQ(summary.failed_files[1], (FailedFile{missing, "no such file"}));
     EXPECT_EQ(summary.failed_files[2].path, cut);
     EXPECT_EQ(summary.failed_files[2].reason.substr(0, 33), "incomplete: the input ends at 0:0");
