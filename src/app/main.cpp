@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/running_instance.h"
 #include "app/termination_signals.h"
+#include "engine/ffmpeg_messages.h"
 #include "platform/linux_desktop_shell.h"
 #include "settings/settings_location.h"
 
@@ -19,10 +20,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace {
 
@@ -161,7 +158,7 @@ int main(int argc, char** argv) {
     }
 
     // FFmpeg's notes on every file are for developers: only its errors reach the journal.
-    av_log_set_level(AV_LOG_ERROR);
+    morvane::show_ffmpeg_messages(morvane::FfmpegMessages::errors);
     QApplication application(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.morvane.Morvane"));
 

@@ -7,6 +7,7 @@
 #include "cli/interrupt_watcher.h"
 #include "cli/parallel_batch.h"
 #include "cli/printable_name.h"
+#include "engine/ffmpeg_messages.h"
 #include "jobs/device_table.h"
 #include "jobs/input_collector.h"
 #include "jobs/output_folder.h"
@@ -26,10 +27,6 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace morvane {
 namespace {
@@ -239,7 +236,7 @@ int convert(const CommandLine& line) {
     settings.shutdown_after_batch = 0;
     settings.open_output_after_batch = 0;
 
-    av_log_set_level(AV_LOG_QUIET);
+    show_ffmpeg_messages(FfmpegMessages::none);
     // Results go to standard output; with --json they are the document alone, and the
     // per-file lines go with the messages.
     StandardOutput results;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversion_window/file_choosers.h"
 
-#include "conversion_window/media_files.h"
+#include "jobs/input_collector.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,7 +16,9 @@ QString words(const char* text) {
     return QCoreApplication::translate("morvane::DropArea", text);
 }
 
-QString media_filter() {
+} // namespace
+
+QString media_file_filter() {
     QStringList patterns;
     for (const std::string& extension : media_extensions()) {
         patterns << QStringLiteral("*.") + QString::fromStdString(extension);
@@ -24,8 +26,6 @@ QString media_filter() {
     return words("Audio and video files (%1)").arg(patterns.join(QLatin1Char(' '))) +
            QStringLiteral(";;") + words("All files (*)");
 }
-
-} // namespace
 
 std::vector<std::string> choose_folder_with_dialog(QWidget* parent) {
     const QString chosen =
@@ -37,8 +37,10 @@ std::vector<std::string> choose_folder_with_dialog(QWidget* parent) {
 }
 
 std::vector<std::string> choose_files_with_dialog(QWidget* parent) {
-    const QStringList chosen = QFileDialog::getOpenFileNames(parent, words("Add Files to Convert"),
-                                                             QString(), media_filter());
+    // Some two hundred extensions: the filter shows by its name alone.
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        parent, words("Add Files to Convert"), QString(), media_file_filter(), nullptr,
+        QFileDialog::HideNameFilterDetails);
     std::vector<std::string> paths;
     for (const QString& file : chosen) {
         paths.push_back(QFile::encodeName(file).toStdString());

@@ -3,6 +3,7 @@
 // Ctrl+O and Ctrl+Shift+O); tests answer in their place.
 #pragma once
 
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ namespace morvane {
 
 // Audio and video files by their extensions (any file when asked); empty when cancelled.
 std::vector<std::string> choose_files_with_dialog(QWidget* parent);
+// Its filters: the files a folder's walk takes by their name (see media_extensions()), then
+// all files.
+QString media_file_filter();
 // One folder, whose media files are converted; empty when cancelled.
 std::vector<std::string> choose_folder_with_dialog(QWidget* parent);
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/conversion_job.h"
 
+#include "engine/codec_names.h"
+#include "engine/input_tags.h"
 #include "jobs/clock_text.h"
 #include "jobs/device_plan.h"
 #include "jobs/output_mark.h"
@@ -75,16 +77,16 @@ std::optional<std::string> unreadable_input(const std::string& path) {
 // Why the input's streams cannot be decoded here; nothing when they can. Whatever FFmpeg on
 // this system decodes is taken.
 std::optional<std::string> undecodable(const MediaInput& input) {
-    if (const auto picture = input.picture(); picture && !avcodec_find_decoder(picture->codec)) {
-        return std::string("cannot decode its video (") + avcodec_get_name(picture->codec) + ")";
+    if (const auto picture = input.picture(); picture && !can_decode(picture->codec)) {
+        return "cannot decode its video (" + codec_name(picture->codec) + ")";
     }
     if (const auto picture = input.picture();
         picture && std::int64_t{picture->width} * picture->height > MediaInput::max_pixels) {
         return "its picture is larger than 8K (" + std::to_string(picture->width) + "x" +
                std::to_string(picture->height) + ")";
     }
-    if (const auto sound = input.sound(); sound && !avcodec_find_decoder(sound->codec)) {
-        return std::string("cannot decode its sound (") + avcodec_get_name(sound->codec) + ")";
+    if (const auto sound = input.sound(); sound && !can_decode(sound->codec)) {
+        return "cannot decode its sound (" + codec_name(sound->codec) + ")";
     }
     return std::nullopt;
 }
@@ -352,11 +354,9 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     }
     // Read before converting: what the source says of itself, in whichever format.
     const std::optional<FileTags> source_file_tags = read_file_tags(path);
-    const int sound = input.streams().audio;
-    TrackTags tags = carried_tags(merged_tags(
-        tags_from_ffmpeg(input.container().metadata,
-                         sound >= 0 ? input.container().streams[sound]->metadata : nullptr),
-        source_file_tags ? source_file_tags->properties : TrackTags{}));
+    TrackTags tags =
+        carried_tags(merged_tags(tags_from_ffmpeg(input_tags(input)),
+                                 source_file_tags ? source_file_tags->properties : TrackTags{}));
     // A player levels the volume from ReplayGain: measured while converting when the source
     // does not say.
     const bool measure_loudness =

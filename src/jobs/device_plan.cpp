@@ -34,9 +34,10 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& v
         out.top = fit.pads_valid ? fit.pad_top : 0;
         out.frame_width = fit.pads_valid ? fit.width + fit.pad_left + fit.pad_right : fit.width;
         out.frame_height = fit.pads_valid ? fit.height + fit.pad_top + fit.pad_bottom : fit.height;
-        out.frame_rate = AVRational{30000, 1001};
+        out.frame_rate = {30000, 1001};
         const int buffer = static_cast<int>(film->max_rate * buffer_seconds);
-        const long keyframe_interval = std::lround(keyframe_seconds * av_q2d(out.frame_rate));
+        const long keyframe_interval =
+            std::lround(keyframe_seconds * out.frame_rate.num / out.frame_rate.den);
         out.encoder = film->encoder;
         out.encoder.options.insert(out.encoder.options.end(),
                                    {

@@ -3,10 +3,6 @@
 
 #include <string>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 namespace morvane {
 
 namespace {
@@ -25,7 +21,7 @@ FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
     film.frame_height = height;
     film.encoder.name = "mpeg4";
     film.encoder.options = {
-        {"profile", std::to_string(FF_PROFILE_MPEG4_SIMPLE)},
+        {"profile", "0"}, // Simple Profile (FFmpeg's FF_PROFILE_MPEG4_SIMPLE)
         {"level", "1"},
         {"bf", "0"}, // Simple Profile has no B-frames
         // The encoder has a thread of its own beside the decoding; slices on more threads only

@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/input_collector.h"
 
+#include "engine/media_formats.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 namespace morvane {
 
@@ -24,30 +23,24 @@ namespace {
 // Enough of a file for FFmpeg to tell its format.
 constexpr std::size_t sniffed_bytes = 64 * 1024;
 
-// Formats of pictures and text, which FFmpeg opens too but which are nobody's song or film.
-bool picture_or_text(std::string_view format) {
-    static constexpr std::string_view formats[] = {
-        "image2",     "tty",         "bin",       "xbin",        "idf",       "adf",
-        "ffmetadata", "srt",         "ass",       "webvtt",      "subviewer", "subviewer1",
-        "microdvd",   "mpl2",        "mpsub",     "pjs",         "realtext",  "sami",
-        "stl",        "jacosub",     "vplayer",   "aqtitle",     "lrc",       "scc",
-        "mcc",        "tedcaptions", "vobsub",    "sup",         "dvbsub",    "dvbtxt",
-        "apng",       "gif",         "alias_pix", "brender_pix", "fits",      "webp_pipe",
-    };
-    return std::find(std::begin(formats), std::end(formats), format) != std::end(formats) ||
-           (format.size() > 5 && format.substr(format.size() - 5) == "_pipe");
-}
+// The usual names of files whose formats FFmpeg tells by their content alone, naming no
+// extension of their own.
+constexpr const char* names_known_by_content[] = {
+    "aif", "aiff", "amr", "asf", "divx", "m2ts", "mpeg", "mpg", "mts", "oga",
+    "ogv", "opus", "ra",  "rm",  "rmvb", "ts",   "vob",  "wav", "wma", "wmv",
+};
 
-// A sound or film format whose extensions include the file's.
+// Whether the file's name ends in a media extension.
 bool media_extension(const std::string& path) {
-    void* state = nullptr;
-    while (const AVInputFormat* format = av_demuxer_iterate(&state)) {
-        if (format->extensions != nullptr && !picture_or_text(format->name) &&
-            av_match_ext(path.c_str(), format->extensions) != 0) {
-            return true;
-        }
+    std::string extension = std::filesystem::path(path).extension().string();
+    if (extension.size() < 2) {
+        return false;
     }
-    return false;
+    extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::vector<std::string>& known = media_extensions();
+    return std::binary_search(known.begin(), known.end(), extension);
 }
 
 } // namespace
@@ -160,6 +153,17 @@ std::optional<std::string> read_name_list(const std::string& list, bool null_sep
     return std::nullopt;
 }
 
+const std::vector<std::string>& media_extensions() {
+    static const std::vector<std::string> extensions = [] {
+        std::vector<std::string> all = media_format_extensions();
+        all.insert(all.end(), std::begin(names_known_by_content), std::end(names_known_by_content));
+        std::sort(all.begin(), all.end());
+        all.erase(std::unique(all.begin(), all.end()), all.end());
+        return all;
+    }();
+    return extensions;
+}
+
 bool looks_like_media(const std::string& path) {
     // Only regular files: a named pipe or a device would wait for data forever.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -167,7 +171,7 @@ bool looks_like_media(const std::string& path) {
         return media_extension(path); // it fails in the batch with its reason
     }
     struct stat status {};
-    std::vector<unsigned char> start(sniffed_bytes + AVPROBE_PADDING_SIZE, 0);
+    std::vector<std::uint8_t> start(sniffed_bytes);
     ssize_t got = -1;
     if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
         got = ::read(descriptor, start.data(), sniffed_bytes);
@@ -176,17 +180,8 @@ bool looks_like_media(const std::string& path) {
     if (got < 0) {
         return false;
     }
-    AVProbeData probe{};
-    probe.filename = path.c_str();
-    probe.buf = start.data();
-    probe.buf_size = static_cast<int>(got);
-    int score = 0;
-    const AVInputFormat* format = av_probe_input_format3(&probe, 1, &score);
-    // Above what a file name alone or a few lucky bytes earn.
-    if (format != nullptr && score > AVPROBE_SCORE_EXTENSION && !picture_or_text(format->name)) {
-        return true;
-    }
-    return media_extension(path);
+    start.resize(static_cast<std::size_t>(got));
+    return sniffed_as_media(path, start) || media_extension(path);
 }
 
 } // namespace morvane

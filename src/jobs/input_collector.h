@@ -77,8 +77,13 @@ std::optional<std::string> read_name_list(const std::string& list, bool null_sep
                                           std::vector<std::string>& names);
 
 // Whether a file is meant as sound or film: FFmpeg recognises its content with confidence,
-// or its extension is one of a sound or film format; pictures and text are not. Reads only
-// the start of the file: the conversion is what opens it for real.
+// or its extension is one of media_extensions(); pictures and text are not. Reads only the
+// start of the file: the conversion is what opens it for real.
 bool looks_like_media(const std::string& path);
+
+// The extensions a file is taken as media by (lower case, without the dot, sorted): those of
+// FFmpeg's sound and film formats, and the usual names of those it tells by content alone
+// ("wav", "mpg", "ts", ...). The desktop's Open dialog offers the same files.
+const std::vector<std::string>& media_extensions();
 
 } // namespace morvane

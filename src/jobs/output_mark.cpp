@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/output_mark.h"
 
+#include "engine/murmur3_hash.h"
 #include "jobs/tag_file.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-
-extern "C" {
-#include <libavutil/mem.h>
-#include <libavutil/murmur3.h>
-}
 
 namespace morvane {
 
@@ -54,16 +51,12 @@ std::map<std::string, std::string> OutputMark::entries() const {
 std::string source_location(const std::string& path) {
     std::error_code error;
     const std::string absolute = std::filesystem::absolute(path, error).lexically_normal().string();
-    unsigned char digest[16] = {};
-    if (AVMurMur3* hash = av_murmur3_alloc()) {
-        av_murmur3_init(hash);
-        av_murmur3_update(hash, reinterpret_cast<const std::uint8_t*>(absolute.data()),
-                          absolute.size());
-        av_murmur3_final(hash, digest);
-        av_free(hash);
-    }
+    Murmur3Hash hash;
+    hash.add(reinterpret_cast<const std::uint8_t*>(absolute.data()), absolute.size());
+    const std::array<std::uint8_t, 16> digest =
+        hash.finish().value_or(std::array<std::uint8_t, 16>{});
     std::string text;
-    for (int index = 0; index < 8; ++index) {
+    for (std::size_t index = 0; index < 8; ++index) {
         char pair[3];
         std::snprintf(pair, sizeof pair, "%02x", digest[index]);
         text += pair;

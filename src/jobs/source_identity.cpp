@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/source_identity.h"
 
+#include "engine/murmur3_hash.h"
+
 #include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <fcntl.h>
@@ -10,11 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-
-extern "C" {
-#include <libavutil/mem.h>
-#include <libavutil/murmur3.h>
-}
 
 namespace morvane {
 
@@ -65,26 +63,18 @@ std::optional<SourceIdentity> SourceIdentity::of(const std::string& path) {
     if (descriptor < 0) {
         return std::nullopt;
     }
-    // MurmurHash3: several times quicker than a byte-wise hash, so a rerun over a whole
-    // library costs little more than reading two megabytes of each song.
-    AVMurMur3* hash = av_murmur3_alloc();
-    bool read = false;
-    unsigned char digest[16] = {};
-    if (hash != nullptr) {
-        av_murmur3_init(hash);
-        read = read_ends(descriptor, status.st_size,
-                         [hash](const unsigned char* bytes, std::size_t count) {
-                             av_murmur3_update(hash, bytes, count);
-                         });
-        av_murmur3_final(hash, digest);
-        av_free(hash);
-    }
+    // A rerun over a whole library costs little more than reading two megabytes of each song.
+    Murmur3Hash hash;
+    const bool read = read_ends(
+        descriptor, status.st_size,
+        [&hash](const unsigned char* bytes, std::size_t count) { hash.add(bytes, count); });
     ::close(descriptor);
-    if (!read) {
+    const std::optional<std::array<std::uint8_t, 16>> digest = hash.finish();
+    if (!read || !digest) {
         return std::nullopt;
     }
     std::string text = "2 " + std::to_string(status.st_size) + " ";
-    for (const unsigned char byte : digest) {
+    for (const unsigned char byte : *digest) {
         char pair[3];
         std::snprintf(pair, sizeof pair, "%02x", byte);
         text += pair;

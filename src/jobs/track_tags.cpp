@@ -6,10 +6,6 @@
 #include <cstdint>
 #include <string_view>
 
-extern "C" {
-#include <libavutil/dict.h>
-}
-
 namespace morvane {
 
 namespace {
@@ -98,25 +94,6 @@ constexpr std::string_view carried_names[] = {
     "REPLAYGAIN_ALBUM_PEAK",
 };
 
-void add_from(TrackTags& tags, const AVDictionary* dictionary) {
-    const AVDictionaryEntry* entry = nullptr;
-    while ((entry = av_dict_get(dictionary, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
-        std::string key = upper(entry->key);
-        // ID3v2 lyrics come as "lyrics-<language>".
-        if (key.rfind("LYRICS-", 0) == 0) {
-            key = "LYRICS";
-        }
-        const auto known = std::find_if(std::begin(ffmpeg_names), std::end(ffmpeg_names),
-                                        [&](const auto& name) { return name.first == key; });
-        if (known != std::end(ffmpeg_names) && entry->value != nullptr) {
-            std::vector<std::string>& values = tags[std::string(known->second)];
-            if (values.empty()) { // the container's tag wins over the stream's
-                values.emplace_back(entry->value);
-            }
-        }
-    }
-}
-
 // "3" with a total of "12" gives "3/12"; a number that has its total keeps it.
 std::string with_total(const std::string& number, const std::string& total) {
     if (number.empty() || total.empty() || number.find('/') != std::string::npos) {
@@ -127,10 +104,24 @@ std::string with_total(const std::string& number, const std::string& total) {
 
 } // namespace
 
-TrackTags tags_from_ffmpeg(const AVDictionary* container, const AVDictionary* stream) {
+TrackTags tags_from_ffmpeg(const std::vector<std::pair<std::string, std::string>>& entries) {
     TrackTags tags;
-    add_from(tags, container);
-    add_from(tags, stream);
+    for (const auto& [name, value] : entries) {
+        std::string key = upper(name);
+        // ID3v2 lyrics come as "lyrics-<language>".
+        if (key.rfind("LYRICS-", 0) == 0) {
+            key = "LYRICS";
+        }
+        const auto known =
+            std::find_if(std::begin(ffmpeg_names), std::end(ffmpeg_names),
+                         [&](const auto& known_name) { return known_name.first == key; });
+        if (known != std::end(ffmpeg_names)) {
+            std::vector<std::string>& values = tags[std::string(known->second)];
+            if (values.empty()) { // the first wins: the container's over the stream's
+                values.push_back(value);
+            }
+        }
+    }
     return tags;
 }
 

@@ -6,18 +6,18 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
-
-struct AVDictionary;
 
 namespace morvane {
 
 using TrackTags = std::map<std::string, std::vector<std::string>>;
 
-// The tags FFmpeg read from a container and its sound stream (Ogg keeps them on the
-// stream), under the shared names. Keys FFmpeg names differently per format ("album_artist",
-// "album-sort", "sort_album", "TSO2", "TRACKTOTAL") all land on one.
-TrackTags tags_from_ffmpeg(const AVDictionary* container, const AVDictionary* stream);
+// The tags FFmpeg read from a container and its sound stream (see input_tags.h), under the
+// shared names; where several give one property, the first counts. Keys FFmpeg names
+// differently per format ("album_artist", "album-sort", "sort_album", "TSO2", "TRACKTOTAL")
+// all land on one.
+TrackTags tags_from_ffmpeg(const std::vector<std::pair<std::string, std::string>>& entries);
 
 // Of `read`, what an output carries: the properties a player's library shows (titles,
 // names, numbers, sort names, lyrics, loudness), totals folded into their numbers ("3" and

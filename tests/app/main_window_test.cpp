@@ -8,7 +8,9 @@
 #include "conversion_window/announcer.h"
 #include "conversion_window/conversion_controller.h"
 #include "conversion_window/drop_area.h"
+#include "conversion_window/file_choosers.h"
 #include "conversion_window/progress_panel.h"
+#include "jobs/input_collector.h"
 #include "main_window_fixture.h"
 #include "players/player_watcher.h"
 #include "skin/link_button.h"
@@ -210,6 +212,23 @@ TEST_F(MainWindowTest, FirstStartShowsThePhoneInASkinnedWindowThatEscapeLeavesOp
 }
 
 TEST_F(MainWindowTest, CtrlOAndAClickOpenTheChooserAndFoldersAddTheirMediaFiles) {
+    // The chooser offers the very files a folder's walk takes by name (".mpc" too): whatever
+    // their content, every one it offers is taken, and it offers every extension taken.
+    const QString filter = media_file_filter();
+    const QStringList offered = filter.section('(', 1, 1).section(')', 0, 0).split(' ');
+    for (const std::string& extension : media_extensions()) {
+        EXPECT_TRUE(offered.contains(QString::fromStdString("*." + extension))) << extension;
+    }
+    fs::create_directories(media.file("named"));
+    for (const QString& pattern : offered) {
+        const std::string named = media.file("named/x" + pattern.mid(1).toStdString()).string();
+        { std::ofstream(named) << "not media"; }
+        EXPECT_TRUE(looks_like_media(named)) << named;
+    }
+    EXPECT_TRUE(offered.contains("*.mpc"));
+    EXPECT_TRUE(offered.contains("*.wav"));
+    EXPECT_FALSE(offered.contains("*.txt"));
+
     auto window = open_window();
     DropArea* area = window->drop_area();
     const std::string folder = media.file("album").string();
