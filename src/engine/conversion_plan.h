@@ -39,7 +39,7 @@ struct PictureSpec {
 
 struct SoundSpec {
     NamedEncoder encoder;
-    // The encoder takes the nearest it supports, and never more than 48000 Hz.
+    // As asked, or the nearest the encoder supports; the device's limits are the plan's own.
     int sample_rate = 44100;
     int channels = 2;
     // The input has no sound: silence as long as the pictures.
@@ -57,8 +57,6 @@ struct ConversionPlan {
     std::string container;
     std::optional<Picture> picture; // none: no moving pictures in the output
     std::optional<Sound> sound;     // none: no sound
-    // Written into the output beside the input's own tags and cover picture, which always go.
-    std::vector<std::pair<std::string, std::string>> tags;
     // Microseconds of the input's timeline to convert; 0: all of it.
     std::int64_t time_limit = 0;
 };

@@ -15,8 +15,6 @@ namespace morvane {
 
 namespace {
 
-// The players decode at most this rate.
-constexpr int max_sample_rate = 48000;
 // The muxer interleaves within this much time (microseconds).
 constexpr int mux_max_delay = 700000;
 // The largest frame an encoder is given.
@@ -91,11 +89,6 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
     if (result >= 0) {
         result = copy_tags(input, &container_->metadata);
     }
-    for (const auto& [key, value] : plan.tags) {
-        if (result >= 0) {
-            result = av_dict_set(&container_->metadata, key.c_str(), value.c_str(), 0);
-        }
-    }
     if (result >= 0 && !(format->flags & AVFMT_NOFILE)) {
         result = avio_open(&container_->pb, path.c_str(), AVIO_FLAG_WRITE);
     }
@@ -163,10 +156,11 @@ int OutputFile::add_audio_stream(const ConversionPlan::Sound& sound, std::string
     }
     AVCodecContext* encoder = audio_encoder_.get();
     const AVCodec& codec = *encoder->codec;
-    // An unusual source (96 kHz, six channels) still converts: the encoder gets the nearest
-    // rate and layout it supports, and never more than the players decode.
+    // The plan's rate and channels, or the nearest the encoder supports: an unusual shape
+    // (96 kHz on MP3, six channels on an encoder of stereo) still converts. What a player
+    // decodes is the plan's to say.
     const int channels = std::clamp(sound.channels > 0 ? sound.channels : 2, 1, 8);
-    const int rate = std::min(sound.sample_rate > 0 ? sound.sample_rate : 44100, max_sample_rate);
+    const int rate = sound.sample_rate > 0 ? sound.sample_rate : 44100;
     nearest_channel_layout(codec.ch_layouts, channels, encoder->ch_layout);
     encoder->sample_rate = nearest_sample_rate(codec.supported_samplerates, rate);
     encoder->sample_fmt = choose_sample_format(codec.sample_fmts);

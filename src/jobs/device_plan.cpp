@@ -3,6 +3,7 @@
 
 #include "engine/frame_size_fit.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace morvane {
@@ -54,6 +55,9 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& v
         ConversionPlan::Sound& out = plan.sound.emplace();
         out.encoder = film != nullptr ? device.film_sound : device.audio_encoder;
         out.sample_rate = device.sample_rate.value_or(sound ? sound->sample_rate : 44100);
+        if (device.max_sample_rate > 0) {
+            out.sample_rate = std::min(out.sample_rate, device.max_sample_rate);
+        }
         out.channels = device.channels.value_or(sound ? sound->channels : 2);
         // The players want a sound track with every film: silence where there is none.
         out.silence = !sound;

@@ -13,7 +13,8 @@ namespace morvane {
 // What `device` makes of `input`: when the device shows films and the input has pictures, a
 // film in the device's format for `video_codec` (its first when it has no such codec), the
 // pictures fitted to its frame within its rates; otherwise sound alone. Its sound (or silence
-// beside pictures without sound).
+// beside pictures without sound) at the device's rate, else the source's, never above the
+// highest the device plays.
 ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& video_codec,
                                const MediaInput& input);
 

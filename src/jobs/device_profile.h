@@ -47,6 +47,9 @@ struct DeviceProfile {
     NamedEncoder audio_encoder;
     std::optional<int> channels;    // none keeps the source's
     std::optional<int> sample_rate; // none keeps the source's
+    // The highest rate of sound the player plays, in films and files of sound alone: a source
+    // above it is brought down to it. 0: none published.
+    int max_sample_rate = 0;
     std::string audio_format_name;
     std::string audio_extension;
 

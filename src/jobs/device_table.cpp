@@ -106,6 +106,9 @@ DeviceProfile film_player(const std::string& picture, const char* name, int widt
     // LAME's own choice: 128 kb/s at 44.1 or 48 kHz stereo, less for smaller shapes.
     row.audio_encoder = {"libmp3lame", {}};
     row.channels = 2;
+    // AAC-LC up to 48 kHz, Apple's figure above (the PSP's sound is brought to its own rate
+    // anyway); MP3 has no higher rate.
+    row.max_sample_rate = 48000;
     row.audio_format_name = "MP3";
     row.audio_extension = ".mp3";
     return row;
@@ -118,9 +121,11 @@ DeviceTable device_table(const std::string& data_folder) {
     DeviceProfile shuffle;
     shuffle.image_path = pictures + "iPod Shuffle.jpg";
     shuffle.display_name = "iPod Shuffle";
-    // The source's channels and rate are kept: the player takes what the file has.
+    // The source's channels and rate are kept: the player takes what the file has, up to
+    // MP3's highest rate.
     shuffle.audio_container = "mp3";
     shuffle.audio_encoder = {"libmp3lame", {}};
+    shuffle.max_sample_rate = 48000;
     shuffle.audio_format_name = "MP3";
     shuffle.audio_extension = ".mp3";
 

@@ -7,9 +7,6 @@
 
 namespace morvane {
 
-// The built-in device table has this many rows; a stored device index outside it is not used.
-inline constexpr int device_row_count = 5;
-
 struct AppSettings {
     // Flags are tested as zero / non-zero; the settings pages store exactly 0 or 1.
     int stay_on_top = 0; // an ordinary window unless the user asks
@@ -19,6 +16,8 @@ struct AppSettings {
     int send_to_player = 1;
     // Outputs keep the layout of the folders their inputs were found in.
     int keep_folders = 0;
+    // A row of the device table (jobs' device_table.h), which judges an index it has no row
+    // for (valid_device_index).
     int device_index = 0;
     // The picture codec of films, by FFmpeg's name ("mpeg4", "h264"), where the device plays
     // it; MPEG-4 plays on every model.

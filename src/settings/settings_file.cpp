@@ -107,11 +107,9 @@ void load_settings(AppSettings& settings, const SettingsLocation& location) {
     settings.send_to_player = file.read_int(section, send_to_player_key, 1);
     settings.stay_on_top = file.read_int(section, stay_on_top_key, 0);
     settings.keep_folders = file.read_int(section, keep_folders_key, 0);
+    // An index outside the table is the table's to judge (valid_device_index): it alone
+    // knows how many rows it has.
     settings.device_index = file.read_int(section, device_index_key, 0);
-    // A hand-edited index must not reach the device table as an index out of its bounds.
-    if (settings.device_index < 0 || settings.device_index >= device_row_count) {
-        settings.device_index = 0;
-    }
     // A name no device plays leaves films in each device's first codec (see ConversionJob).
     settings.video_codec = file.read_string(section, video_codec_key, "mpeg4");
 }

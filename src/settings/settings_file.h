@@ -14,7 +14,7 @@ namespace morvane {
 // unreadable file gives that key's default. The output folder always ends in "/"; an empty
 // or unusable one (relative, or naming something that is no folder) gives the default
 // folder. Creates the default output folder (and any missing parent) whatever folder the
-// file names. A device index outside the device table becomes 0. Nothing is reported.
+// file names. The device index is read as it stands. Nothing is reported.
 void load_settings(AppSettings& settings, const SettingsLocation& location);
 
 // Writes every key in one atomic replacement of the file, creating its folder; other

@@ -74,11 +74,16 @@ TEST_F(AudioConversion, UnusualSourcesGetTheShapeThePlayersTake) {
         AVCodecID codec;
         int rate, channels;
         double tone_hz;
+        int asked_rate = 0; // the plan's rate instead of the row's
     };
     for (const Case& c : {
              // The iPods' AAC stops at 48 kHz stereo.
              Case{"96 kHz 5.1 on a video row", video_input, "out.mp4", true, AV_CODEC_ID_AAC, 48000,
                   2, 440.0},
+             // The engine takes the plan's rate as it is where the encoder has it, else the
+             // nearest it has (MP3 goes no higher than 48 kHz): the limits are the plan's.
+             Case{"96 kHz asked of AAC", video_input, "out.mp4", true, AV_CODEC_ID_AAC, 96000, 2,
+                  440.0, 96000},
              Case{"96 kHz 5.1 on the Shuffle row", sound_input, "out.mp3", false, AV_CODEC_ID_MP3,
                   48000, 2, 440.0},
              Case{"first of two tracks", tracks_input, "out.mp4", true, AV_CODEC_ID_AAC, 48000, 2,
@@ -89,7 +94,11 @@ TEST_F(AudioConversion, UnusualSourcesGetTheShapeThePlayersTake) {
         SCOPED_TRACE(c.name);
         const auto output = folder.file(c.output_name);
         const ConversionResult result = convert(c.input, output, [&](const MediaInput& in) {
-            return c.video_row ? film(in) : song(in);
+            ConversionPlan plan = c.video_row ? film(in) : song(in);
+            if (c.asked_rate > 0) {
+                plan.sound->sample_rate = c.asked_rate;
+            }
+            return plan;
         });
         ASSERT_TRUE(converted(result)) << result.reason;
         const MediaInfo info = inspect_media(output);

@@ -9,6 +9,7 @@
 #include "engine/progress_sink.h"
 #include "support/temp_folder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -53,7 +54,8 @@ protected:
     }
 
     // A film player's row: the picture fitted into `width` x `height` between black borders,
-    // MPEG-4 at 29.97 fps within the players' limits, AAC stereo (silence without sound).
+    // MPEG-4 at 29.97 fps within the players' limits, AAC stereo at the source's rate up to the
+    // rows' 48 kHz (silence without sound).
     static ConversionPlan film(const MediaInput& input, int width = 320, int height = 240) {
         ConversionPlan plan;
         plan.container = "mp4";
@@ -76,7 +78,7 @@ protected:
         ConversionPlan::Sound& sound = plan.sound.emplace();
         sound.encoder.name = "aac";
         sound.channels = 2;
-        sound.sample_rate = input.sound() ? input.sound()->sample_rate : 44100;
+        sound.sample_rate = input.sound() ? std::min(input.sound()->sample_rate, 48000) : 44100;
         sound.silence = !input.sound();
         return plan;
     }

@@ -115,12 +115,17 @@ TEST_F(SettingsFileTest, OnlyChangedKeysAreWrittenSoTwoWindowsKeepEachOthersChoi
     EXPECT_EQ(both.keep_folders, 1);
 }
 
-TEST_F(SettingsFileTest, ADeviceIndexOutsideTheTableSelectsTheFirstRowAndIsSavedSo) {
-    for (const std::string stored : {"-1", "5", "abc", "99999999999"}) {
-        const AppSettings settings = load_text("[Common]\nDeviceIndex=" + stored + "\n");
-        EXPECT_EQ(settings.device_index, 0) << stored;
+// Which indexes name a row is the device table's to say (valid_device_index): an index this
+// table lacks, or no number at all, comes through as it reads and goes back so.
+TEST_F(SettingsFileTest, ADeviceIndexIsReadAsItStandsForTheTableToJudge) {
+    for (const auto& [stored, read] : {std::pair{"-1", -1}, std::pair{"5", 5}, std::pair{"abc", 0},
+                                       std::pair{"99999999999", 2147483647}}) {
+        const AppSettings settings =
+            load_text(std::string("[Common]\nDeviceIndex=") + stored + "\n");
+        EXPECT_EQ(settings.device_index, read) << stored;
         ASSERT_EQ(save_settings(settings, location_), std::nullopt);
-        EXPECT_NE(on_disk().find("DeviceIndex=0\n"), std::string::npos) << stored;
+        EXPECT_NE(on_disk().find("DeviceIndex=" + std::to_string(read) + "\n"), std::string::npos)
+            << stored;
     }
 }
 
