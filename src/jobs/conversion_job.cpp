@@ -269,6 +269,20 @@ bool still_there(const std::string& path, const EarlierOutputs& found) {
            status.st_ino == inode->second;
 }
 
+// Why a conversion that ran to its end did not make the whole input, in words; nothing when
+// it did. `stated` is the input's stated length (0: none to trust).
+std::optional<std::string> incomplete_reason(const ConversionResult& result, double stated) {
+    const double missing = stated - result.seconds_reached;
+    if (!result.read_error.empty()) {
+        return "incomplete: reading failed at " + progress_text(result.seconds_reached, stated) +
+               " (" + result.read_error + ")";
+    }
+    if (stated > 0 && missing > max_missing_seconds && missing > max_missing_share * stated) {
+        return "incomplete: the input ends at " + progress_text(result.seconds_reached, stated);
+    }
+    return misplaced_track(result);
+}
+
 std::string parent_of(const std::string& relative_path) {
     const std::size_t slash = relative_path.find_last_of('/');
     return slash == std::string::npos ? std::string() : relative_path.substr(0, slash);
@@ -287,171 +301,250 @@ JobOutcome ConversionJob::convert_one(const std::string& path, const DeviceProfi
                        device, output_folder, sink, on_conversion_start);
 }
 
+struct ConversionJob::FileWork {
+    FileWork(const CollectedInput& collected, const DeviceProfile& target)
+        : item(collected), device(target) {}
+
+    const CollectedInput& item;
+    const DeviceProfile& device;
+    MediaInput input;
+    ConversionPlan plan;
+    std::string extension; // the output's, with its dot
+    std::optional<SourceIdentity> source;
+    std::string folder;  // where the output goes
+    std::string planned; // its name there, before any "_<n>"
+    OutputMark mark;     // what the output will say of itself
+    EarlierOutputs earlier;
+    TrackTags tags; // what the output will carry
+    bool measure_loudness = false;
+    TemporaryOutput output;
+    ConversionResult result;
+    bool stopped = false;
+    JobOutcome outcome;
+};
+
 JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
                                       const ConversionStart& on_conversion_start) {
-    const std::string& path = item.path;
-    if (const std::optional<std::string> refusal = unreadable_input(path)) {
+    FileWork work(item, device);
+    if (const std::optional<std::string> refusal = open_input(work)) {
         return failed(*refusal);
     }
-    // The engine's own opening of the file is what the checks read: one probe, and the
-    // streams checked are the very streams converted.
-    MediaInput input;
-    if (const std::optional<std::string> error = input.open(path)) {
+    if (const std::optional<std::string> error = name_output(work, output_folder)) {
         return failed(*error);
     }
-    if (const std::optional<std::string> refusal = undecodable(input)) {
-        return failed(*refusal);
+    if (std::optional<JobOutcome> earlier = rerun_outcome(work)) {
+        return std::move(*earlier);
     }
-    const bool film = device.plays_video && input.picture().has_value();
-    if (!film && !input.sound()) {
-        return failed("no sound to convert");
+    read_tags(work);
+    if (const std::optional<std::string> error = convert(work, sink, on_conversion_start)) {
+        return failed(*error); // the temporary goes with `work`
     }
-    ConversionPlan plan = conversion_plan(device, video_codec_, input);
-    const std::string& extension = film ? device.video_extension : device.audio_extension;
-    const std::optional<SourceIdentity> source = SourceIdentity::of(path);
+    if (std::optional<JobOutcome> ended = judge(work)) {
+        return std::move(*ended);
+    }
+    write_tags(work);
+    return commit(work);
+}
 
-    JobOutcome outcome;
-    if (film) {
-        outcome.video_codec = device.film_format(video_codec_)->codec;
+// Refusals with reasons, and the plan: the engine's own opening of the file is what the checks
+// read (one probe, and the streams checked are the very streams converted). The plan says
+// whether the output is a film.
+std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
+    if (const std::optional<std::string> refusal = unreadable_input(work.item.path)) {
+        return refusal;
     }
-    outcome.seconds_total = input.duration_seconds();
-    outcome.source = source ? source->text() : std::string();
-    outcome.target = output_target(plan, extension);
-    outcome.player_name = output_base_name(path) + extension;
-    outcome.player_folder = keep_folders_ ? parent_of(item.relative_path) : std::string();
-    std::string folder = output_folder;
+    if (const std::optional<std::string> error = work.input.open(work.item.path)) {
+        return error;
+    }
+    if (const std::optional<std::string> refusal = undecodable(work.input)) {
+        return refusal;
+    }
+    work.plan = conversion_plan(work.device, video_codec_, work.input);
+    if (!work.plan.picture && !work.plan.sound) {
+        return "no sound to convert";
+    }
+    work.outcome.film = work.plan.picture.has_value();
+    if (work.outcome.film) {
+        work.outcome.video_codec = work.device.film_format(video_codec_)->codec;
+    }
+    work.outcome.seconds_total = work.input.duration_seconds();
+    return std::nullopt;
+}
+
+// What the output is (its source, target and names, here and on a player), where it goes,
+// and what earlier runs left under its names.
+std::optional<std::string> ConversionJob::name_output(FileWork& work,
+                                                      const std::string& output_folder) const {
+    const std::string& path = work.item.path;
+    JobOutcome& outcome = work.outcome;
+    work.extension = outcome.film ? work.device.video_extension : work.device.audio_extension;
+    work.source = SourceIdentity::of(path);
+    outcome.source = work.source ? work.source->text() : std::string();
+    outcome.target = output_target(work.plan, work.extension);
+    outcome.player_name = output_base_name(path) + work.extension;
+    outcome.player_folder = keep_folders_ ? parent_of(work.item.relative_path) : std::string();
+    work.folder = output_folder;
     if (!outcome.player_folder.empty()) {
-        folder += (folder.empty() || folder.back() == '/' ? "" : "/") + outcome.player_folder;
+        work.folder +=
+            (work.folder.empty() || work.folder.back() == '/' ? "" : "/") + outcome.player_folder;
         std::error_code error;
-        std::filesystem::create_directories(folder, error);
+        std::filesystem::create_directories(work.folder, error);
         if (error) {
-            return failed("cannot create the folder " + folder + ": " + error.message());
+            return "cannot create the folder " + work.folder + ": " + error.message();
         }
     }
-    const std::string planned = planned_output_path(folder, output_base_name(path), extension);
-    OutputMark mark;
-    mark.source = outcome.source;
-    mark.target = outcome.target;
-    mark.relative_path = item.relative_path;
-    mark.location = source_location(path);
-    const EarlierOutputs earlier = earlier_outputs(source, mark, planned, extension);
-    if (skip_existing_ && !earlier.complete.empty()) {
+    work.planned = planned_output_path(work.folder, output_base_name(path), work.extension);
+    work.mark.source = outcome.source;
+    work.mark.target = outcome.target;
+    work.mark.relative_path = work.item.relative_path;
+    work.mark.location = source_location(path);
+    work.earlier = earlier_outputs(work.source, work.mark, work.planned, work.extension);
+    return std::nullopt;
+}
+
+// Whether an earlier run's output of this input stands for this one: skipped as converted, or
+// incomplete again (converting the same damaged file again would only give the same output).
+std::optional<JobOutcome> ConversionJob::rerun_outcome(const FileWork& work) const {
+    if (!skip_existing_) {
+        return std::nullopt;
+    }
+    JobOutcome outcome = work.outcome;
+    if (!work.earlier.complete.empty()) {
         outcome.status = JobStatus::skipped;
-        outcome.output_path = earlier.complete;
-        outcome.reason = "already converted: " + earlier.complete;
+        outcome.output_path = work.earlier.complete;
+        outcome.reason = "already converted: " + work.earlier.complete;
         return outcome;
     }
-    if (skip_existing_ && !earlier.incomplete.empty()) {
-        // Converting the same damaged file again would only give the same output.
+    if (!work.earlier.incomplete.empty()) {
         outcome.status = JobStatus::incomplete;
-        outcome.output_path = earlier.incomplete;
-        outcome.reason = earlier.incomplete_reason;
+        outcome.output_path = work.earlier.incomplete;
+        outcome.reason = work.earlier.incomplete_reason;
         // Its mark says why it is incomplete; how far it reached, its own length says.
         MediaInput kept;
-        outcome.seconds_done = kept.open(earlier.incomplete) ? 0.0 : kept.duration_seconds();
+        outcome.seconds_done = kept.open(work.earlier.incomplete) ? 0.0 : kept.duration_seconds();
         return outcome;
     }
-    // Read before converting: what the source says of itself, in whichever format.
-    const std::optional<FileTags> source_file_tags = read_file_tags(path);
-    TrackTags tags =
-        carried_tags(merged_tags(tags_from_ffmpeg(input_tags(input)),
-                                 source_file_tags ? source_file_tags->properties : TrackTags{}));
-    // A player levels the volume from ReplayGain: measured while converting when the source
-    // does not say.
-    const bool measure_loudness =
-        plan.sound && !plan.sound->silence && !tags.contains(replay_gain_key);
-    if (measure_loudness) {
-        plan.sound->measure_loudness = true;
-    }
+    return std::nullopt;
+}
 
-    TemporaryOutput output;
-    if (const std::optional<std::string> error = output.create(folder, extension)) {
-        return failed("cannot write in the output folder: " + *error);
+// What the source says of itself, in whichever format, read before converting. A player
+// levels the volume from ReplayGain: measured while converting when the source does not say.
+void ConversionJob::read_tags(FileWork& work) const {
+    const std::optional<FileTags> source_file_tags = read_file_tags(work.item.path);
+    work.tags =
+        carried_tags(merged_tags(tags_from_ffmpeg(input_tags(work.input)),
+                                 source_file_tags ? source_file_tags->properties : TrackTags{}));
+    work.measure_loudness =
+        work.plan.sound && !work.plan.sound->silence && !work.tags.contains(replay_gain_key);
+    if (work.measure_loudness) {
+        work.plan.sound->measure_loudness = true;
+    }
+}
+
+// The conversion itself, into a hidden temporary in the output's folder.
+std::optional<std::string>
+ConversionJob::convert(FileWork& work, ProgressSink* sink,
+                       const ConversionStart& on_conversion_start) const {
+    if (const std::optional<std::string> error = work.output.create(work.folder, work.extension)) {
+        return "cannot write in the output folder: " + *error;
     }
     if (on_conversion_start) {
-        on_conversion_start(input.duration_seconds(), film);
+        on_conversion_start(work.input.duration_seconds(), work.outcome.film);
     }
-    const ConversionResult result = engine_.convert(input, output.path(), plan, sink);
-    if (result.status == ConversionResult::Status::failed) {
-        return failed(result.reason); // the temporary goes with `output`
+    work.result = engine_.convert(work.input, work.output.path(), work.plan, sink);
+    if (work.result.status == ConversionResult::Status::failed) {
+        return work.result.reason;
     }
-    const bool stopped = result.status == ConversionResult::Status::stopped;
+    work.stopped = work.result.status == ConversionResult::Status::stopped;
+    return std::nullopt;
+}
+
+// The verdict on what the engine made: converted, stopped or incomplete (with why, also in
+// the output's mark); or the end of the file when nothing of it could be kept.
+std::optional<JobOutcome> ConversionJob::judge(FileWork& work) const {
+    const ConversionResult& result = work.result;
+    JobOutcome& outcome = work.outcome;
     outcome.seconds_done = result.seconds_reached;
     outcome.mended = mended(result);
     if (result.packets_written == 0) {
-        if (stopped) {
+        if (work.stopped) {
             outcome.status = JobStatus::stopped; // before its first packet: nothing to keep
             return outcome;
         }
         return failed("nothing in this file could be decoded");
     }
-    if (film && result.pictures_written == 0 && !stopped) {
+    if (outcome.film && result.pictures_written == 0 && !work.stopped) {
         return failed("no picture in this file could be decoded");
     }
     outcome.status = JobStatus::converted;
+    const double stated = stated_length(work);
+    if (work.stopped) {
+        outcome.status = JobStatus::stopped;
+        work.mark.state = OutputMark::State::stopped;
+        work.mark.seconds = result.seconds_reached;
+    } else if (std::optional<std::string> reason = incomplete_reason(result, stated)) {
+        outcome.status = JobStatus::incomplete;
+        outcome.reason = std::move(*reason);
+        work.mark.state = OutputMark::State::incomplete;
+        work.mark.reason = outcome.reason;
+    }
+    return std::nullopt;
+}
+
+// The input's stated length where it is the input's (0 where not), and the outcome's total
+// mended where what was read shows it wrong.
+double ConversionJob::stated_length(FileWork& work) const {
+    const ConversionResult& result = work.result;
+    double stated = work.input.stated_duration_seconds();
     // A length the container counted up to a time that was taken for damage is not the
     // input's.
-    double stated = input.stated_duration_seconds();
     if (result.dropped_time >= 0 && stated >= result.dropped_time - max_track_difference) {
         stated = 0;
-        outcome.seconds_total = result.seconds_reached;
+        work.outcome.seconds_total = result.seconds_reached;
     }
-    if (result.restarts > 0 && !stopped) {
+    if (result.restarts > 0 && !work.stopped) {
         // The length estimated from the first of recordings joined end to end is not theirs.
-        outcome.seconds_total = std::max(outcome.seconds_total, result.seconds_reached);
+        work.outcome.seconds_total = std::max(work.outcome.seconds_total, result.seconds_reached);
     }
-    const double missing = stated - result.seconds_reached;
-    if (stopped) {
-        outcome.status = JobStatus::stopped;
-        mark.state = OutputMark::State::stopped;
-        mark.seconds = result.seconds_reached;
-    } else if (!result.read_error.empty()) {
-        outcome.status = JobStatus::incomplete;
-        outcome.reason = "incomplete: reading failed at " +
-                         progress_text(result.seconds_reached, stated) + " (" + result.read_error +
-                         ")";
-    } else if (stated > 0 && missing > max_missing_seconds &&
-               missing > max_missing_share * stated) {
-        outcome.status = JobStatus::incomplete;
-        outcome.reason =
-            "incomplete: the input ends at " + progress_text(result.seconds_reached, stated);
-    } else if (const std::optional<std::string> misplaced = misplaced_track(result)) {
-        outcome.status = JobStatus::incomplete;
-        outcome.reason = *misplaced;
-    }
-    if (outcome.status == JobStatus::incomplete) {
-        mark.state = OutputMark::State::incomplete;
-        mark.reason = outcome.reason;
-    }
-    if (measure_loudness && result.loudness) {
-        if (const std::optional<std::string> gain = replay_gain(*result.loudness)) {
-            tags[replay_gain_key] = {*gain};
+    return stated;
+}
+
+// The tags and the mark, into the output. Unmarked (a source that could not be read for its
+// identity, or tags that could not be written), the output is still good; a rerun just does
+// not know it as this input's.
+void ConversionJob::write_tags(FileWork& work) const {
+    if (work.measure_loudness && work.result.loudness) {
+        if (const std::optional<std::string> gain = replay_gain(*work.result.loudness)) {
+            work.tags[replay_gain_key] = {*gain};
         }
     }
-    // Unmarked (a source that could not be read for its identity, or tags that could not be
-    // written), the output is still good; a rerun just does not know it as this input's.
-    write_file_tags(output.path(), tags,
-                    source ? mark.entries() : std::map<std::string, std::string>{});
+    write_file_tags(work.output.path(), work.tags,
+                    work.source ? work.mark.entries() : std::map<std::string, std::string>{});
+}
 
-    if (stopped && !earlier.cut.empty() && earlier.cut_seconds >= result.seconds_reached) {
+// The output put under its name: a new one, or in place of an output of this input that a
+// stop cut shorter, or of this file before its content changed.
+JobOutcome ConversionJob::commit(FileWork& work) const {
+    JobOutcome& outcome = work.outcome;
+    const EarlierOutputs& earlier = work.earlier;
+    const double reached = work.result.seconds_reached;
+    if (work.stopped && !earlier.cut.empty() && earlier.cut_seconds >= reached) {
         // A longer cut is never replaced by a shorter one.
         outcome.output_path = earlier.cut;
         outcome.seconds_done = earlier.cut_seconds;
-        return outcome; // the new, shorter temporary goes with `output`
+        return outcome; // the new, shorter temporary goes with `work`
     }
-    // A cut output of this input is replaced by a longer one; the output of this file as it
-    // was before it changed, by a whole one. Otherwise a new name.
     std::string replaced = earlier.cut;
-    if (replaced.empty() && !stopped) {
+    if (replaced.empty() && !work.stopped) {
         replaced = earlier.outdated;
     }
     if (!replaced.empty() && !still_there(replaced, earlier)) {
         replaced.clear();
     }
     const std::optional<std::string> error =
-        !replaced.empty() ? output.commit_replacing(replaced)
-                          : output.commit(planned, extension, outcome.output_path);
+        !replaced.empty() ? work.output.commit_replacing(replaced)
+                          : work.output.commit(work.planned, work.extension, outcome.output_path);
     if (error) {
         return failed("cannot write the output file: " + *error);
     }

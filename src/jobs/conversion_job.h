@@ -12,6 +12,7 @@
 #include "jobs/input_collector.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,10 @@ struct JobOutcome {
     std::vector<std::string> mended;
     double seconds_done = 0;  // stopped, incomplete: how far it got (seconds of the input)
     double seconds_total = 0; // the input's duration, 0 if unknown
+    // Whether the output is a film (moving pictures), as the plan made for the device has it;
+    // an output found (skipped) was made for the same target, so it is of the same kind.
+    // Players file it with their videos or their sound by this.
+    bool film = false;
     // A film written or found (converted, stopped, incomplete, skipped): FFmpeg's name of its
     // picture codec.
     std::string video_codec;
@@ -91,6 +96,23 @@ public:
                            const ConversionStart& on_conversion_start = {});
 
 private:
+    // What the steps of one file hand on to each other (conversion_job.cpp).
+    struct FileWork;
+
+    // The steps of convert_one, in order. A step that ends the file says why (or gives the
+    // outcome it ends with); the steps after it do not run.
+    std::optional<std::string> open_input(FileWork& work) const;
+    std::optional<std::string> name_output(FileWork& work, const std::string& output_folder) const;
+    std::optional<JobOutcome> rerun_outcome(const FileWork& work) const;
+    void read_tags(FileWork& work) const;
+    std::optional<std::string> convert(FileWork& work, ProgressSink* sink,
+                                       const ConversionStart& on_conversion_start) const;
+    std::optional<JobOutcome> judge(FileWork& work) const;
+    void write_tags(FileWork& work) const;
+    JobOutcome commit(FileWork& work) const;
+    // Of the judgement: the length the input states, where it can be believed.
+    double stated_length(FileWork& work) const;
+
     const Engine& engine_;
     bool skip_existing_ = false;
     bool keep_folders_ = false;

@@ -517,7 +517,7 @@ protected:
         const JobOutcome outcome =
             job.convert_one(inputs.file(input).string(), classic, folder.string() + "/", &sink);
         EXPECT_EQ(outcome.status, JobStatus::converted) << outcome.reason;
-        return file_to_send(outcome, classic);
+        return file_to_send(outcome);
     }
 
     // A copy of the song that says nothing of itself (no tags, no mark) but its cover: a
