@@ -92,23 +92,7 @@ std::string result_line(const InputRecord& record) {
     return input + ": " + printable_name(outcome.reason);
 }
 
-BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over,
-                          int unreadable_folders) {
-    BatchCounts counts;
-    counts.passed_over = passed_over;
-    counts.unreadable_folders = unreadable_folders;
-    for (const InputRecord& record : records) {
-        counts.count(status_of(record));
-        if (record.sent) {
-            ++(record.sent->already_there ? counts.already_on_player
-               : record.sent->sent()      ? counts.sent
-                                          : counts.not_sent);
-        }
-    }
-    return counts;
-}
-
-std::string summary_line(const BatchCounts& counts) {
+std::string summary_line(const BatchSummary& counts) {
     std::string line;
     const auto add = [&](int count, const char* what) {
         if (count != 0 || (what == std::string("converted"))) {
@@ -141,7 +125,7 @@ std::string summary_line(const BatchCounts& counts) {
     return line;
 }
 
-std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts,
+std::string json_document(const std::vector<InputRecord>& records, const BatchSummary& counts,
                           const std::vector<std::string>& passed_over,
                           const std::vector<UnreadableFolder>& unreadable_folders) {
     using nlohmann::json;

@@ -3,7 +3,7 @@
 // the input ends, the JSON document of --json and the closing count.
 #pragma once
 
-#include "jobs/conversion_host.h"
+#include "jobs/batch_summary.h"
 #include "jobs/conversion_job.h"
 #include "jobs/input_collector.h"
 #include "jobs/player_sender.h"
@@ -25,11 +25,6 @@ struct InputRecord {
     bool printed = false; // its result line is out
 };
 
-struct BatchCounts : BatchSummary {
-    int passed_over = 0;        // files of walked folders that are not media
-    int unreadable_folders = 0; // folders the walk could not look into
-};
-
 // The record's status: converted, stopped, incomplete, not_started, skipped, failed.
 std::string status_name(const InputRecord& record);
 
@@ -40,17 +35,14 @@ std::string status_name(const InputRecord& record);
 // "in: skipped (already converted: out)", "in: reason"; names escaped for a terminal.
 std::string result_line(const InputRecord& record);
 
-BatchCounts count_records(const std::vector<InputRecord>& records, int passed_over,
-                          int unreadable_folders);
-
 // "12 converted, 1 stopped, 2 failed; 11 sent to the player, 3 already on it, 1 not sent;
 // 4 files passed over (not media); 1 folder could not be read"; zeros left out.
-std::string summary_line(const BatchCounts& counts);
+std::string summary_line(const BatchSummary& counts);
 
 // {"files": [{"input", "status", "output", "reason", "video_codec" (films), "sent_to" (+
 //   "already_on_player") | "send_error", "duration", ...}],
 //  "passed_over": [...], "unreadable_folders": [{"folder", "reason"}], "summary": {...}}
-std::string json_document(const std::vector<InputRecord>& records, const BatchCounts& counts,
+std::string json_document(const std::vector<InputRecord>& records, const BatchSummary& counts,
                           const std::vector<std::string>& passed_over,
                           const std::vector<UnreadableFolder>& unreadable_folders);
 

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -251,18 +252,17 @@ int convert(const CommandLine& line) {
     ParallelBatch batch(device, settings, options, result_lines, stderr);
     // Before any other thread exists, so that no thread but the watcher takes the signals.
     InterruptWatcher interrupts(quit, [&batch] { batch.request_stop(); });
-    std::optional<ConnectedPlayerSender> sender;
     // After the watcher: whatever threads GLib starts under libgpod leave the signals to it.
     // Asked before anything converts: a player that takes no file fails the batch at once.
     if (player) {
-        sender.emplace(*player, &quit);
+        auto sender = std::make_unique<ConnectedPlayerSender>(*player, &quit);
         if (const std::string refusal = sender->refusal(); !refusal.empty()) {
             std::fprintf(stderr, "morvane-convert: cannot send to the %s at %s: %s\n",
                          player_kind_name(player->kind).c_str(),
                          printable_name(player->path).c_str(), printable_name(refusal).c_str());
             return 1;
         }
-        batch.send_to(&*sender);
+        batch.send_to(std::move(sender));
     }
 
     WalkLine walk_line(options.show_progress ? stderr : nullptr);
@@ -298,9 +298,9 @@ int convert(const CommandLine& line) {
     // in its library only once its database is written.
     const std::vector<InputRecord> records = batch.run(inputs);
 
-    const BatchCounts counts =
-        count_records(records, static_cast<int>(collector.passed_over().size()),
-                      static_cast<int>(collector.unreadable_folders().size()));
+    BatchSummary counts = batch.summary();
+    counts.passed_over = static_cast<int>(collector.passed_over().size());
+    counts.unreadable_folders = static_cast<int>(collector.unreadable_folders().size());
     if (line.json) {
         std::fputs(
             json_document(records, counts, collector.passed_over(), collector.unreadable_folders())

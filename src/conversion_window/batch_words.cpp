@@ -93,7 +93,9 @@ QString duration_words(double seconds) {
     if (seconds < 60) {
         return words("less than a minute");
     }
-    const int minutes = static_cast<int>(std::ceil(seconds / 60.0));
+    // The whole minutes the window shows ("6:22 left" is 6 minutes), so that what is heard
+    // agrees with what is seen.
+    const int minutes = static_cast<int>(std::ceil(seconds)) / 60;
     const auto minutes_words = [](int count) {
         return count == 1 ? words("1 minute") : words("%n minutes", count);
     };

@@ -271,8 +271,6 @@ void ConversionController::conversion_begin() {
         }
         converting_ = true;
         stopping_ = false;
-        batch_clock_.start();
-        time_left_ = BatchTimeLeft{};
         pace_.start(ProgressPace::Clock::now());
         stopped_file_.reset();
         view_.show_batch_running(true);
@@ -285,24 +283,12 @@ void ConversionController::status_changed(const ConversionStatus& status) {
     post([this, status] { show_status(status); });
 }
 
-void ConversionController::file_finished(const std::string& path, const JobOutcome& outcome) {
-    // The summary at the end of the batch says how each file ended; the time left weighs
-    // what it took.
-    post([this, path, outcome] {
-        switch (outcome.status) {
-        case JobStatus::stopped:
-            stopped_file_ = StoppedFile{path, outcome};
-            [[fallthrough]];
-        case JobStatus::converted:
-        case JobStatus::incomplete:
-            time_left_.file_progress(shown_index_, outcome.seconds_total, 1.0, shown_kind(),
-                                     batch_seconds());
-            break;
-        default:
-            time_left_.file_passed(shown_index_);
-            break;
-        }
-    });
+void ConversionController::file_finished(const BatchFile& file) {
+    // The summary at the end of the batch says how each file ended; the one a stop cut is
+    // named when the batch's end is spoken.
+    if (file.outcome.status == JobStatus::stopped) {
+        post([this, file] { stopped_file_ = StoppedFile{file.path, file.outcome}; });
+    }
 }
 
 void ConversionController::conversion_end(const BatchSummary& summary) {
@@ -321,13 +307,7 @@ void ConversionController::show_status(const ConversionStatus& status) {
     }
     ProgressPanel* panel = view_.progress_panel();
     panel->show_file(file_name_of(status.path), status.percent);
-    shown_index_ = status.index;
-    shown_film_ = status.film;
-    // What each kind of file costs is learnt from the batch's own files as they go.
-    time_left_.file_progress(status.index, status.seconds,
-                             std::clamp(status.percent, 0, 100) / 100.0, shown_kind(),
-                             batch_seconds());
-    const std::optional<double> left = seconds_left(status.total);
+    const std::optional<double> left = status.seconds_left;
     QString counts =
         tr("%1 of %2").arg(QString::number(status.index + 1), QString::number(status.total));
     if (left) {
@@ -338,18 +318,6 @@ void ConversionController::show_status(const ConversionStatus& status) {
     if (!stopping_ && pace_.due(status.index, ProgressPace::Clock::now())) {
         announce(progress_words(status.index, status.total, left));
     }
-}
-
-std::optional<double> ConversionController::seconds_left(int total) const {
-    return time_left_.seconds_left(batch_seconds(), total);
-}
-
-double ConversionController::batch_seconds() const {
-    return static_cast<double>(batch_clock_.elapsed()) / 1000.0;
-}
-
-BatchTimeLeft::Kind ConversionController::shown_kind() const {
-    return shown_film_ ? BatchTimeLeft::Kind::film : BatchTimeLeft::Kind::sound;
 }
 
 void ConversionController::show_summary(const BatchSummary& summary) {

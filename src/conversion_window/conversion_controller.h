@@ -8,7 +8,6 @@
 
 #include "conversion_window/batch_words.h"
 #include "conversion_window/progress_pace.h"
-#include "jobs/batch_time_left.h"
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
@@ -16,7 +15,6 @@
 #include "players/player_watcher.h"
 #include "settings/app_settings.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -78,18 +76,13 @@ private:
     // ConversionHost: called on the worker thread, posted to this one.
     void conversion_begin() override;
     void status_changed(const ConversionStatus& status) override;
-    void file_finished(const std::string& path, const JobOutcome& outcome) override;
+    void file_finished(const BatchFile& file) override;
     void conversion_end(const BatchSummary& summary) override;
 
     // Runs `work` on this object's thread (queued; dropped if it is gone by then).
     void post(std::function<void()> work);
     void show_status(const ConversionStatus& status);
     void show_summary(const BatchSummary& summary);
-    std::optional<double> seconds_left(int total) const;
-    // Seconds since the batch began.
-    double batch_seconds() const;
-    // What the file the panel shows makes, for the time left.
-    BatchTimeLeft::Kind shown_kind() const;
     // The watcher's news: the worker hears of the player, the line shows it, a reader hears
     // of it when it came or went.
     void take_players();
@@ -120,11 +113,7 @@ private:
     bool converting_ = false;
     bool stopping_ = false;
     bool ejecting_ = false;
-    QElapsedTimer batch_clock_;
-    BatchTimeLeft time_left_;
     ProgressPace pace_;
-    int shown_index_ = 0;                     // the file the progress panel shows
-    bool shown_film_ = false;                 // and whether it makes a film
     std::optional<StoppedFile> stopped_file_; // the file a stop cut, this batch
     BatchSummary last_summary_;
 

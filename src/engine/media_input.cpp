@@ -30,6 +30,9 @@ constexpr int file_buffer_bytes = 1 << 16;
 // fragment. FFmpeg's words for it ("Invalid data found when processing input", or "Invalid
 // argument" from the reader its name chose) tell a person nothing to do.
 constexpr const char* not_media = "nothing in it can be read as audio or video";
+// A glance reads at most this much of a file's streams (bytes, microseconds).
+constexpr std::int64_t glance_bytes = 1 << 18;
+constexpr std::int64_t glance_microseconds = 500000;
 
 // One reader's place in the file. Reads go through pread(), never the descriptor's own offset,
 // so that the conversion's reader and a look further into the file never move each other.
@@ -312,7 +315,7 @@ MediaInput::FilePtr MediaInput::read_through(int descriptor) {
     return FilePtr(file);
 }
 
-std::optional<std::string> MediaInput::open(const std::string& path) {
+std::optional<std::string> MediaInput::open(const std::string& path, Probe probe) {
     // Not blocking: opening a named pipe would otherwise wait for a writer.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (descriptor < 0) {
@@ -354,6 +357,10 @@ std::optional<std::string> MediaInput::open(const std::string& path) {
         for (AVDictionary*& stream : stream_options) {
             av_dict_set_int(&stream, "max_pixels", max_pixels, 0);
         }
+        if (probe == Probe::glance) {
+            container_->probesize = glance_bytes;
+            container_->max_analyze_duration = glance_microseconds;
+        }
         result = avformat_find_stream_info(container_.get(), stream_options.data());
         for (AVDictionary*& stream : stream_options) {
             av_dict_free(&stream);
@@ -368,7 +375,9 @@ std::optional<std::string> MediaInput::open(const std::string& path) {
         return guessed && !file_fault ? not_media : ffmpeg_error_text(result);
     }
     size_ = status.st_size;
-    look_for_late_streams(*format, path);
+    if (probe == Probe::whole) {
+        look_for_late_streams(*format, path);
+    }
     streams_ = choose_streams(*container_);
     if (guessed && streams_.audio < 0 && streams_.video < 0) {
         container_.reset();

@@ -42,11 +42,16 @@ public:
     MediaInput(MediaInput&&) = default;
     MediaInput& operator=(MediaInput&&) = default;
 
+    // How much of a file is read to know it: enough to convert it, or only a glance at its
+    // first part (its length, whether it holds pictures, their size and rate), cheap enough
+    // for every file waiting in a batch.
+    enum class Probe { whole, glance };
+
     // Opens and probes `path`. Nothing when it opened, else why, in FFmpeg's words or as a
     // refusal ("refused: a playlist that names other files (hls)"); a file whose content is
     // no format that can be read (text, random bytes, whatever its name) is "nothing in it
     // can be read as audio or video".
-    std::optional<std::string> open(const std::string& path);
+    std::optional<std::string> open(const std::string& path, Probe probe = Probe::whole);
 
     std::optional<Picture> picture() const;
     std::optional<Sound> sound() const;

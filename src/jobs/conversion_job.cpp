@@ -365,6 +365,9 @@ std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
         return "no sound to convert";
     }
     work.outcome.film = work.plan.picture.has_value();
+    if (work.outcome.film && !films_refusal_.empty()) {
+        return films_refusal_; // converting it would be for nothing
+    }
     if (work.outcome.film) {
         work.outcome.video_codec = work.device.film_format(video_codec_)->codec;
     }

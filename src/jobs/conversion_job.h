@@ -79,6 +79,10 @@ public:
     // The picture codec films get ("mpeg4", "h264", FFmpeg's names) where the device plays
     // it; elsewhere the device's first.
     void set_video_codec(std::string codec) { video_codec_ = std::move(codec); }
+    // Why no film can go where the files are sent (a player that plays no video): an input
+    // that would become a film is refused with it before anything converts. Empty: films
+    // are made.
+    void set_films_refusal(std::string reason) { films_refusal_ = std::move(reason); }
 
     // Told right before the engine converts (the file was accepted): the input's duration in
     // seconds (0 when unknown), and whether the output is a film.
@@ -114,6 +118,7 @@ private:
     double stated_length(FileWork& work) const;
 
     const Engine& engine_;
+    std::string films_refusal_;
     bool skip_existing_ = false;
     bool keep_folders_ = false;
     std::string video_codec_ = "mpeg4";

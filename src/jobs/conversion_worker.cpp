@@ -1,18 +1,83 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/conversion_worker.h"
 
-#include "jobs/output_folder.h"
-#include "jobs/sent_media.h"
-
 namespace morvane {
 
+class ConversionWorker::QueuedInputs : public BatchRun::Inputs {
+public:
+    QueuedInputs(ConversionWorker& worker, const std::string& output_folder)
+        : worker_(worker), collector_(true, output_folder, [this] {
+              const std::lock_guard lock(worker_.mutex_);
+              return worker_.stop_requested_ || worker_.quit_requested_;
+          }) {}
+
+    bool next(CollectedInput& input) override {
+        std::unique_lock lock(worker_.mutex_);
+        while (worker_.found_.empty()) {
+            if (worker_.queue_.empty() || worker_.quit_requested_ || worker_.stop_requested_) {
+                return false;
+            }
+            const std::string path = worker_.queue_.front();
+            worker_.queue_.pop_front();
+            const std::size_t known = collector_.inputs().size();
+            lock.unlock();
+            collector_.add(path);
+            lock.lock();
+            worker_.found_.insert(worker_.found_.end(),
+                                  collector_.inputs().begin() + static_cast<std::ptrdiff_t>(known),
+                                  collector_.inputs().end());
+        }
+        input = worker_.found_.front();
+        worker_.found_.pop_front();
+        return true;
+    }
+
+    std::size_t waiting(std::vector<std::string>& first, std::size_t most) const override {
+        const std::lock_guard lock(worker_.mutex_);
+        // Files queued after a stop make the next batch.
+        const std::size_t queued =
+            worker_.stop_requested_ ? worker_.stopped_batch_rest_ : worker_.queue_.size();
+        for (std::size_t at = 0; at < worker_.found_.size() && first.size() < most; ++at) {
+            first.push_back(worker_.found_[at].path);
+        }
+        for (std::size_t at = 0; at < queued && first.size() < most; ++at) {
+            first.push_back(worker_.queue_[at]);
+        }
+        return worker_.found_.size() + queued;
+    }
+
+    std::vector<std::string> take_rest() override {
+        const std::lock_guard lock(worker_.mutex_);
+        std::vector<std::string> left;
+        for (const CollectedInput& found : worker_.found_) {
+            left.push_back(found.path);
+        }
+        worker_.found_.clear();
+        for (; worker_.stopped_batch_rest_ > 0 && !worker_.queue_.empty();
+             --worker_.stopped_batch_rest_) {
+            left.push_back(worker_.queue_.front());
+            worker_.queue_.pop_front();
+        }
+        return left;
+    }
+
+    const InputCollector& collector() const { return collector_; }
+
+private:
+    ConversionWorker& worker_;
+    InputCollector collector_; // used by the batch's taking thread only
+};
+
 ConversionWorker::ConversionWorker(ConversionHost& host, std::chrono::microseconds report_interval)
-    : ProgressSink(report_interval), host_(host) {}
+    : host_(host), report_interval_(report_interval.count()) {}
 
 ConversionWorker::~ConversionWorker() {
     {
         std::lock_guard lock(mutex_);
         quit_requested_ = true;
+        if (batch_ != nullptr) {
+            batch_->request_stop();
+        }
     }
     wake_.notify_all();
     if (worker_thread_.joinable()) {
@@ -72,30 +137,14 @@ void ConversionWorker::request_stop() {
     stop_requested_ = true;
     // Files queued from now on start the next batch.
     stopped_batch_rest_ = queue_.size();
-}
-
-int ConversionWorker::batch_total() const {
-    const std::size_t waiting = stop_requested_ ? stopped_batch_rest_ : queue_.size();
-    return current_index_ + 1 + static_cast<int>(found_.size() + waiting);
-}
-
-bool ConversionWorker::on_progress(int percent) {
-    ConversionStatus status;
-    {
-        std::lock_guard lock(mutex_);
-        status = {true, current_index_, batch_total(), percent, current_seconds_, current_path_};
-        status.film = current_film_;
+    if (batch_ != nullptr) {
+        batch_->request_stop();
     }
-    host_.status_changed(status);
-    // Read after the host was told: a stop asked meanwhile is honoured now, not half a
-    // second later.
-    std::lock_guard lock(mutex_);
-    return !quit_requested_ && !stop_requested_;
 }
 
-bool ConversionWorker::stop_requested() const {
+bool ConversionWorker::quitting() const {
     std::lock_guard lock(mutex_);
-    return quit_requested_ || stop_requested_;
+    return quit_requested_;
 }
 
 void ConversionWorker::worker_main() {
@@ -108,155 +157,48 @@ void ConversionWorker::worker_main() {
     }
 }
 
-bool ConversionWorker::next_input(std::unique_lock<std::mutex>& lock, InputCollector& collector,
-                                  CollectedInput& input) {
-    while (found_.empty()) {
-        if (queue_.empty() || quit_requested_ || stop_requested_) {
-            return false;
-        }
-        const std::string path = queue_.front();
-        queue_.pop_front();
-        const std::size_t known = collector.inputs().size();
-        lock.unlock();
-        collector.add(path);
-        lock.lock();
-        found_.insert(found_.end(), collector.inputs().begin() + static_cast<std::ptrdiff_t>(known),
-                      collector.inputs().end());
-    }
-    input = found_.front();
-    found_.pop_front();
-    return true;
-}
-
 bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     batch_running_ = true;
     start_requested_ = false;
-    BatchSummary summary;
-    BatchPlayer player;
-    lock.unlock();
-    ConversionJob job(engine_);
-    lock.lock();
-    // A folder deleted or made read-only since the last batch is made again or refused once.
-    const std::string folder = settings_.output_folder;
-    lock.unlock();
-    summary.output_folder_problem = prepare_output_folder(folder).value_or("");
-    // The player that is there now is asked at once whether it takes files at all.
-    follow_player(player, summary);
-    lock.lock();
-    InputCollector collector(true, folder, [this] {
-        const std::lock_guard stop_lock(mutex_);
-        return stop_requested_ || quit_requested_;
+    // The batch keeps what it started with: a settings dialog left open changes the next.
+    BatchRun::Settings settings;
+    settings.device = device_;
+    settings.output_folder = settings_.output_folder;
+    settings.video_codec = settings_.video_codec;
+    settings.skip_existing = skip_existing_;
+    settings.keep_folders = settings_.keep_folders != 0;
+    settings.report_interval =
+        std::chrono::microseconds(report_interval_.load(std::memory_order_relaxed));
+    const bool sending = settings_.send_to_player != 0;
+    last_status_ = ConversionStatus{};
+    QueuedInputs inputs(*this, settings.output_folder);
+    BatchRun batch(std::move(settings), inputs, *this, [this, sending] {
+        const std::lock_guard player_lock(mutex_);
+        return sending ? BatchRun::Player{player_generation_, player_opener_} : BatchRun::Player{};
     });
-
-    for (int index = 0;; ++index) {
-        if (quit_requested_) {
-            lock.unlock();
-            close_player(player, summary); // what reached an iPod joins its library
-            lock.lock();
-            return false;
-        }
-        CollectedInput input;
-        if (stop_requested_ || !next_input(lock, collector, input)) {
-            if (quit_requested_) {
-                continue;
-            }
-            if (!stop_requested_) {
-                break;
-            }
-            summary.stop_requested = true;
-            std::vector<std::string> left;
-            for (const CollectedInput& found : found_) {
-                left.push_back(found.path);
-            }
-            found_.clear();
-            for (; stopped_batch_rest_ > 0; --stopped_batch_rest_) {
-                left.push_back(queue_.front());
-                queue_.pop_front();
-            }
-            for (const std::string& path : left) {
-                summary.count(JobStatus::not_started);
-                JobOutcome outcome;
-                outcome.status = JobStatus::not_started;
-                lock.unlock();
-                host_.file_finished(path, outcome);
-                lock.lock();
-            }
-            break;
-        }
-        const std::string path = input.path;
-        if (!summary.output_folder_problem.empty() || input.duplicate()) {
-            JobOutcome outcome;
-            outcome.status = input.duplicate() ? JobStatus::skipped : JobStatus::failed;
-            outcome.reason =
-                input.duplicate() ? "same file as " + input.same_as : summary.output_folder_problem;
-            summary.count(outcome.status);
-            if (!input.duplicate()) {
-                summary.failed_files.push_back({path, outcome.reason});
-            }
-            lock.unlock();
-            host_.file_finished(path, outcome);
-            lock.lock();
-            continue;
-        }
-        current_index_ = index;
-        current_seconds_ = 0;
-        current_film_ = false;
-        current_path_ = path;
-        const DeviceProfile device = device_;
-        const std::string output_folder = settings_.output_folder;
-        job.set_skip_existing(skip_existing_);
-        job.set_keep_folders(settings_.keep_folders != 0);
-        job.set_video_codec(settings_.video_codec);
-        const ConversionStatus status{true, index, batch_total(), 0, 0, path};
-        lock.unlock();
-
-        host_.conversion_begin();
-        host_.status_changed(status);
-        const JobOutcome outcome =
-            job.convert_one(input, device, output_folder, this, [this](double seconds, bool film) {
-                const std::lock_guard duration_lock(mutex_);
-                current_seconds_ = seconds;
-                current_film_ = film;
-            });
-
-        summary.count(outcome.status);
-        if (outcome.status == JobStatus::failed || outcome.status == JobStatus::incomplete) {
-            summary.failed_files.push_back({path, outcome.reason});
-        }
-        // On this thread, after the file is whole in the output folder; the window only
-        // waits for the news. A player connected while the file converted takes it too.
-        if (outcome.has_complete_output()) {
-            follow_player(player, summary);
-            send_to_player(player, path, outcome, device, summary);
-        }
-        lock.lock();
-        if (quit_requested_) {
-            lock.unlock();
-            close_player(player, summary);
-            lock.lock();
-            return false; // the host may be going away: it hears nothing more
-        }
-        lock.unlock();
-        host_.file_finished(path, outcome);
-        lock.lock();
+    batch_ = &batch;
+    if (stop_requested_ || quit_requested_) {
+        batch.request_stop();
     }
-
-    summary.no_media_found = collector.inputs().empty() && !summary.stop_requested;
-    // Once per batch, also after a stop: an iPod's library takes the files sent only now.
     lock.unlock();
-    close_player(player, summary);
+    BatchSummary summary = batch.run();
     lock.lock();
+    batch_ = nullptr;
     if (quit_requested_) {
-        return false;
+        return false; // the host may be going away: it hears nothing more
     }
+    summary.passed_over = static_cast<int>(inputs.collector().passed_over().size());
+    summary.unreadable_folders = static_cast<int>(inputs.collector().unreadable_folders().size());
     // The idle line keeps the batch's last counter.
-    const ConversionStatus idle{false, current_index_, batch_total(), 0, 0, {}};
+    ConversionStatus idle = last_status_;
+    idle.converting = false;
+    idle.percent = 0;
+    idle.seconds = 0;
+    idle.path.clear();
+    idle.seconds_left.reset();
     batch_running_ = false;
     stop_requested_ = false;
     stopped_batch_rest_ = 0;
-    current_index_ = 0;
-    current_seconds_ = 0;
-    current_path_.clear();
     // Files queued after a stop keep their start request: they make the next batch.
     start_requested_ = start_requested_ && !queue_.empty();
     lock.unlock();
@@ -266,63 +208,44 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     return true;
 }
 
-void ConversionWorker::follow_player(BatchPlayer& player, BatchSummary& summary) {
-    PlayerSenderOpener opener;
-    std::uint64_t generation = 0;
+void ConversionWorker::file_started(std::size_t, const std::string&) {
+    if (!quitting()) {
+        host_.conversion_begin();
+    }
+}
+
+void ConversionWorker::progress(const BatchProgress& progress) {
+    if (progress.going.empty()) {
+        return; // between two files: the next one says where the batch stands
+    }
+    const BatchProgress::Going& file = progress.going.front();
+    ConversionStatus status;
+    status.converting = true;
+    status.index = static_cast<int>(file.index);
+    status.total = static_cast<int>(progress.total);
+    status.percent = file.percent;
+    status.seconds = file.seconds;
+    status.path = file.path;
+    status.film = file.film;
+    status.seconds_left = progress.seconds_left;
     {
         const std::lock_guard lock(mutex_);
-        const bool sending = settings_.send_to_player != 0 && device_.accepts_sent_files;
-        opener = sending ? player_opener_ : PlayerSenderOpener();
-        generation = sending ? player_generation_ : 0;
-    }
-    if (player.generation == generation && (player.sender || !opener)) {
-        return;
-    }
-    close_player(player, summary); // the player changed (or went) since its last file
-    player.generation = generation;
-    if (opener) {
-        player.sender = opener();
-    }
-    if (player.sender) {
-        player.refusal = player.sender->refusal();
-        summary.player_refusal = player.refusal;
-    }
-}
-
-void ConversionWorker::send_to_player(BatchPlayer& player, const std::string& input,
-                                      const JobOutcome& outcome, const DeviceProfile& device,
-                                      BatchSummary& summary) {
-    // A player that takes nothing says so once, for the batch, not for every file.
-    if (!player.sender || !player.refusal.empty()) {
-        return;
-    }
-    const SendOutcome sent = player.sender->send(file_to_send(outcome, device));
-    if (!sent.sent()) {
-        ++summary.not_sent;
-        summary.not_sent_files.push_back({input, sent.reason});
-    } else if (sent.already_there) {
-        ++summary.already_on_player;
-    } else if (sent.pending) {
-        player.pending_inputs.push_back(input);
-    } else {
-        ++summary.sent;
-    }
-}
-
-void ConversionWorker::close_player(BatchPlayer& player, BatchSummary& summary) {
-    if (!player.sender) {
-        return;
-    }
-    const SendFinish finish = player.sender->finish();
-    for (const std::string& input : player.pending_inputs) {
-        if (finish.failure) {
-            ++summary.not_sent;
-            summary.not_sent_files.push_back({input, *finish.failure});
-        } else {
-            ++summary.sent;
+        if (quit_requested_) {
+            return;
         }
+        last_status_ = status;
     }
-    player = BatchPlayer{};
+    host_.status_changed(status);
+}
+
+void ConversionWorker::file_finished(const BatchFile& file) {
+    if (!quitting()) {
+        host_.file_finished(file);
+    }
+}
+
+void ConversionWorker::sending_finished(const std::vector<BatchFile>&, const SendFinish&) {
+    // The summary counts the files the player took once its sending is finished.
 }
 
 } // namespace morvane

@@ -55,6 +55,9 @@ public:
     // Why no file can go onto this player at all (a database that cannot be read or signed,
     // a read-only or full player): asked before anything converts. Empty when files can go.
     virtual std::string refusal() const = 0;
+    // Why no film can go onto this player (an iPod that plays no video): asked before a film
+    // is converted for it. Empty when films can go.
+    virtual std::string films_refusal() const { return {}; }
     // Copies the file onto the player, or finds it there already. Safe from several threads.
     virtual SendOutcome send(const FileToSend& file) = 0;
     // The batch is over (called once, also after a stop): the pending files join the

@@ -17,10 +17,5 @@ SentMedia sent_media(const JobOutcome& outcome);
 // The output `outcome` names, as a player takes it: under the input's name with the output's
 // extension, without the output folder's "_<n>" (the player has files of its own).
 FileToSend file_to_send(const JobOutcome& outcome);
-// The same: the device is not read (the outcome says what it made). For the batch runners
-// that still pass it.
-inline FileToSend file_to_send(const JobOutcome& outcome, const DeviceProfile& /*device*/) {
-    return file_to_send(outcome);
-}
 
 } // namespace morvane

@@ -17,6 +17,10 @@ std::string ConnectedPlayerSender::refusal() const {
     return ipod_ ? ipod_->refusal() : psp_->refusal();
 }
 
+std::string ConnectedPlayerSender::films_refusal() const {
+    return ipod_ ? ipod_->films_refusal() : std::string();
+}
+
 SendOutcome ConnectedPlayerSender::send(const FileToSend& file) {
     return ipod_ ? ipod_->send(file) : psp_->send(file);
 }

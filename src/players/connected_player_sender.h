@@ -20,6 +20,7 @@ public:
     explicit ConnectedPlayerSender(const PlayerRoot& root, ImmediateQuit* quit = nullptr);
 
     std::string refusal() const override;
+    std::string films_refusal() const override;
     SendOutcome send(const FileToSend& file) override;
     SendFinish finish() override;
 

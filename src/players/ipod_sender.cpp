@@ -32,6 +32,8 @@ namespace morvane {
 
 namespace {
 
+constexpr const char* films_refused = "this iPod plays no video";
+
 // Room for what a file costs beyond its bytes: its last cluster on the iPod's FAT, its
 // directory entry, and its share of the database and artwork files written at the end.
 constexpr std::uint64_t space_beyond_the_bytes = 256 * 1024;
@@ -364,6 +366,15 @@ std::string IpodSender::refusal() const {
     return refusal_;
 }
 
+std::string IpodSender::films_refusal() const {
+    std::lock_guard lock(mutex_);
+    if (!refusal_.empty() || library_->database == nullptr ||
+        itdb_device_supports_video(library_->database->device) != FALSE) {
+        return {};
+    }
+    return films_refused;
+}
+
 SendOutcome IpodSender::send(const FileToSend& sent) {
     std::lock_guard lock(mutex_);
     if (!refusal_.empty()) {
@@ -379,7 +390,7 @@ SendOutcome IpodSender::add(const FileToSend& sent) {
     Itdb_iTunesDB& database = *library_->database;
     const std::string& file = sent.path;
     if (sent.media == SentMedia::video && itdb_device_supports_video(database.device) == FALSE) {
-        return not_sent("this iPod plays no video");
+        return not_sent(films_refused);
     }
     const auto read = read_media_tags(file);
     if (const auto* problem = std::get_if<std::string>(&read)) {

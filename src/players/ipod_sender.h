@@ -38,6 +38,8 @@ public:
     // cannot be written, an iPhone, a full iPod, another batch sending to it); empty when
     // files can be sent.
     std::string refusal() const;
+    // Why no film can go onto this iPod (it plays no video); empty when films can.
+    std::string films_refusal() const;
 
     // Copies `file` (it stays where it is) onto the iPod and adds its track to the database
     // in memory, unless the iPod holds it already. Safe from several threads: the database is

@@ -57,11 +57,12 @@ TEST(SpokenBatch, ProgressIsSaidAtAPaceAPersonCanFollow) {
 }
 
 TEST(SpokenBatch, WordsOfPositionStopAndEnd) {
-    EXPECT_EQ(text(progress_words(11, 100, 170.0)), "12 of 100, 3 minutes left");
+    // The minutes the window shows ("2:50 left").
+    EXPECT_EQ(text(progress_words(11, 100, 170.0)), "12 of 100, 2 minutes left");
     EXPECT_EQ(text(progress_words(0, 3, std::nullopt)), "1 of 3");
     EXPECT_EQ(text(progress_words(0, 1, 59.0)), "1 of 1, less than a minute left");
     EXPECT_EQ(text(progress_words(0, 1, 3900.0)), "1 of 1, 1 hour 5 minutes left");
-    EXPECT_EQ(text(progress_words(0, 1, 7201.0)), "1 of 1, 2 hours 1 minute left");
+    EXPECT_EQ(text(progress_words(0, 1, 7261.0)), "1 of 1, 2 hours 1 minute left");
 
     JobOutcome cut;
     cut.status = JobStatus::stopped;

@@ -434,18 +434,20 @@ TEST_F(ConvertCommandUse, ConvertedFilesAreSentToThePlayerOrSayWhyNot) {
     EXPECT_EQ(sent_to.size(), 2u);
     EXPECT_TRUE(fs::exists(ipod + "/iPod_Control/iTunes/iTunesDB.morvane-backup"));
 
-    // A shuffle plays no video: a film made for the nano stays off it, the shuffle's own
-    // output of it (its sound) goes.
+    // A shuffle plays no video: a film for the nano is refused before it is converted (it
+    // could go nowhere), the shuffle's own output of it (its sound) goes.
     const std::string shuffle = folder.file("shuffle").string();
     ASSERT_EQ(test::make_standin_ipod(shuffle, "MA546"), std::nullopt);
     for (const auto& [device, sent] : {std::pair{"nano", false}, std::pair{"shuffle", true}}) {
         SCOPED_TRACE(device);
+        fs::remove_all(out);
         run = convert({"--device", device, "--send-to", shuffle, film});
         EXPECT_EQ(run.exit_status, sent ? 0 : 1) << run.all();
         EXPECT_NE(run.output.find(sent ? " (sent to " + shuffle + "/iPod_Control/Music/"
-                                       : " (not sent to the player: this iPod plays no video)"),
+                                       : film + ": this iPod plays no video\n"),
                   std::string::npos)
             << run.output;
+        EXPECT_EQ(visible_outputs().size(), sent ? 1u : 0u);
     }
 
     // A database libgpod cannot read is refused before anything converts, with what is wrong.

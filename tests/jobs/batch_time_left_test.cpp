@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The batch's time left weighs each file by its duration.
+// The batch's time left weighs each file by what it is expected to cost.
 #include "jobs/batch_time_left.h"
 
 #include <gtest/gtest.h>
@@ -7,43 +7,64 @@
 namespace morvane {
 namespace {
 
-TEST(BatchTimeLeft, FilesWeighByTheirDuration) {
-    // Three 10 s clips took 3 s; the fourth, ten minutes long, is a tenth done.
-    BatchTimeLeft estimate;
-    for (int index = 0; index < 3; ++index) {
-        estimate.file_progress(index, 10, 1.0);
-    }
-    estimate.file_progress(3, 600, 0.1);
-    const double elapsed = 3 + 6; // its tenth took 6 s
-    ASSERT_TRUE(estimate.seconds_left(elapsed, 4));
-    EXPECT_NEAR(*estimate.seconds_left(elapsed, 4), 54, 1);
+using Work = BatchTimeLeft::Work;
 
-    // Files not opened yet weigh as the mean of those known; a failed one weighs nothing.
-    BatchTimeLeft waiting;
-    waiting.file_progress(0, 60, 1.0);
-    waiting.file_passed(1);
-    EXPECT_NEAR(*waiting.seconds_left(10, 4), 20, 0.01);
-    // Too early to tell: nothing rather than a wild guess.
-    EXPECT_FALSE(BatchTimeLeft{}.seconds_left(10, 3));
-    EXPECT_FALSE(waiting.seconds_left(0.5, 4));
+// A 25-minute 320x240 film and three 6-second songs, in both orders, on a machine where a
+// second of film costs 7 times a second of sound and a file 5 of them (as measured on two
+// cores), but everything runs 3 times slower than that: once the first file is done, the
+// estimate is within a quarter of what is left, however the files are mixed.
+TEST(BatchTimeLeft, AMixedBatchIsEstimatedByEachFilesKindAndLength) {
+    const Work film{25 * 60.0, true, 320 * 240 * 25.0};
+    const Work song{6.0, false, 0};
+    const auto cost = [](const Work& work) {
+        const double sound_second = 3 * 0.006;
+        return sound_second * (5 + work.seconds * (work.film ? 7.2 : 1.0));
+    };
+    for (const bool film_first : {true, false}) {
+        SCOPED_TRACE(film_first ? "film first" : "songs first");
+        const std::vector<Work> batch =
+            film_first ? std::vector{film, song, song, song} : std::vector{song, song, song, film};
+        BatchTimeLeft estimate;
+        for (int index = 0; index < 4; ++index) {
+            estimate.file_expected(index, batch[static_cast<std::size_t>(index)]);
+        }
+        EXPECT_FALSE(estimate.seconds_left(4)) << "nothing measured yet";
+        const double first = cost(batch[0]);
+        estimate.file_progress(0, 0.0, 0.0);
+        estimate.file_done(0, first);
+        double left = 0;
+        for (std::size_t index = 1; index < batch.size(); ++index) {
+            left += cost(batch[index]);
+        }
+        ASSERT_TRUE(estimate.seconds_left(4));
+        EXPECT_NEAR(*estimate.seconds_left(4), left, 0.25 * left);
+    }
 }
 
-TEST(BatchTimeLeft, AMinuteOfFilmWeighsMoreThanAMinuteOfSound) {
-    using Kind = BatchTimeLeft::Kind;
-    // A one-minute film took 30 s; a five-hour song is a tenth done 2 s later: what it
-    // shows of sound's cost, not its five hours, says what is left.
-    BatchTimeLeft mixed;
-    mixed.file_progress(0, 60, 0.0, Kind::film, 0);
-    mixed.file_progress(0, 60, 1.0, Kind::film, 30);
-    mixed.file_progress(1, 5 * 3600, 0.0, Kind::sound, 30);
-    mixed.file_progress(1, 5 * 3600, 0.1, Kind::sound, 32);
-    ASSERT_TRUE(mixed.seconds_left(32, 2));
-    EXPECT_NEAR(*mixed.seconds_left(32, 2), 18, 1);
-    // Before any sound was timed, a second of film counts as twenty of sound.
-    BatchTimeLeft unlearnt;
-    unlearnt.file_progress(0, 60, 1.0, Kind::film, 30);
-    unlearnt.file_progress(1, 1200, 0.0, Kind::sound, 30);
-    EXPECT_NEAR(*unlearnt.seconds_left(30, 2), 30, 1);
+TEST(BatchTimeLeft, WhatIsNotKnownOrNotConvertedWeighsAsItShould) {
+    // Two one-minute songs, the first done in 2 s; the third failed; the fourth not
+    // glanced yet weighs as the mean of those known.
+    BatchTimeLeft estimate;
+    estimate.file_expected(0, Work{60, false, 0});
+    estimate.file_expected(1, Work{60, false, 0});
+    estimate.file_progress(0, 0.0, 0.0);
+    estimate.file_done(0, 2.0);
+    estimate.file_passed(2);
+    ASSERT_TRUE(estimate.seconds_left(4));
+    EXPECT_NEAR(*estimate.seconds_left(4), 4.0, 0.01);
+    // Halfway through the second a second later: a second for it, two for the one not
+    // glanced.
+    estimate.file_progress(1, 0.0, 2.0);
+    estimate.file_progress(1, 0.5, 3.0);
+    EXPECT_NEAR(*estimate.seconds_left(4), 3.0, 0.01);
+    // Two converters at once share what is left, but no file ends sooner than alone.
+    EXPECT_NEAR(*estimate.seconds_left(4, 2), 2.0, 0.01);
+    // A file still going says little of a unit's cost until it has taken half a second.
+    BatchTimeLeft early;
+    early.file_expected(0, Work{600, true, 1e6});
+    early.file_progress(0, 0.0, 0.0);
+    early.file_progress(0, 0.001, 0.2);
+    EXPECT_FALSE(early.seconds_left(1));
 }
 
 } // namespace

@@ -42,8 +42,11 @@ public:
         }
         note([&] { last_status = status; });
     }
-    void file_finished(const std::string& path, const JobOutcome& outcome) override {
-        note([&] { finished.push_back({path, outcome}); });
+    void file_finished(const BatchFile& file) override {
+        note([&] {
+            finished.push_back({file.path, file.outcome});
+            indices.push_back(file.index);
+        });
     }
 
     // Waits for what the host records.
@@ -66,7 +69,8 @@ public:
     std::vector<BatchSummary> summaries;
     ConversionStatus last_status;
     std::vector<std::pair<std::string, JobOutcome>> finished;
-    std::function<void()> on_end; // runs on the worker thread, before the summary counts
+    std::vector<std::size_t> indices; // of the files finished, in the batch
+    std::function<void()> on_end;     // runs on the worker thread, before the summary counts
     std::function<void(const ConversionStatus&)> on_status; // on the worker thread too
 
     std::size_t ends() { return summaries.size(); }
@@ -123,21 +127,31 @@ protected:
     RecordingHost host;
 };
 
+// A file named twice is skipped in its own place: every report carries its file's index.
 TEST_F(ConversionWorkerTest, FirstStartConvertsTheWholeBatchAndSumsItUp) {
     auto worker = make_worker();
-    worker->add_files({short_tone("a.wav"), short_tone("b.wav"), short_tone("c.wav")});
+    const std::string a = short_tone("a.wav");
+    worker->add_files({a, a, short_tone("b.wav"), short_tone("c.wav")});
     worker->start_conversion();
     ASSERT_TRUE(host.wait_for([&] { return host.ends() == 1; }));
 
     EXPECT_EQ(host.begins, 3);
-    ASSERT_EQ(host.finished.size(), 3u);
-    for (const auto& [path, outcome] : host.finished) {
+    ASSERT_EQ(host.finished.size(), 4u);
+    EXPECT_EQ(host.indices, (std::vector<std::size_t>{0, 1, 2, 3}));
+    for (std::size_t index = 0; index < host.finished.size(); ++index) {
+        const auto& [path, outcome] = host.finished[index];
+        if (index == 1) {
+            EXPECT_EQ(outcome.status, JobStatus::skipped);
+            EXPECT_EQ(outcome.reason, "same file as " + a);
+            continue;
+        }
         EXPECT_TRUE(outcome.converted()) << path << ": " << outcome.reason;
         EXPECT_GT(outcome.seconds_total, 0.25);
     }
     EXPECT_EQ(output_count(), 3);
     const BatchSummary& summary = host.summaries[0];
     EXPECT_EQ(summary.converted, 3);
+    EXPECT_EQ(summary.skipped, 1);
     EXPECT_TRUE(summary.all_converted());
     EXPECT_FALSE(summary.stop_requested);
     EXPECT_TRUE(summary.failed_files.empty());
@@ -147,7 +161,8 @@ TEST_F(ConversionWorkerTest, FirstStartConvertsTheWholeBatchAndSumsItUp) {
     worker->add_files({short_tone("d.wav")});
     worker->start_conversion();
     ASSERT_TRUE(host.wait_for([&] { return host.ends() == 2; }));
-    EXPECT_EQ(host.finished.size(), 4u);
+    EXPECT_EQ(host.finished.size(), 5u);
+    EXPECT_EQ(host.indices.back(), 0u);
     EXPECT_EQ(host.summaries[1].converted, 1);
 }
 
