@@ -5,8 +5,9 @@
 #include "jobs/tag_file.h"
 
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 namespace morvane {
@@ -26,14 +27,31 @@ std::string value_of(const std::map<std::string, std::string>& entries, const ch
     return found == entries.end() ? std::string() : found->second;
 }
 
+// No conversion runs for a year: a mark that says one did was not written by a conversion.
+constexpr double longest_stop = 366.0 * 24 * 3600;
+
+// How far a stopped conversion got, from what follows "stopped": 0 (not recorded) unless it
+// is a time a conversion reaches. Written and read without the locale, whose decimal comma
+// would make the marks of the desktop and of the command line unreadable to each other.
+double stopped_seconds(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    double seconds = 0;
+    const bool read =
+        std::from_chars(text.data(), text.data() + text.size(), seconds).ec == std::errc();
+    return read && std::isfinite(seconds) && seconds >= 0 && seconds <= longest_stop ? seconds : 0;
+}
+
 } // namespace
 
 std::map<std::string, std::string> OutputMark::entries() const {
     std::string written_state = "complete";
     if (state == State::stopped) {
-        char text[48];
-        std::snprintf(text, sizeof text, "stopped %.3f", seconds);
-        written_state = text;
+        char digits[64];
+        const auto [end, error] =
+            std::to_chars(digits, digits + sizeof digits, seconds, std::chars_format::fixed, 3);
+        written_state = error == std::errc() ? "stopped " + std::string(digits, end) : "stopped";
     } else if (state == State::incomplete) {
         written_state = "incomplete " + reason;
     }
@@ -80,10 +98,15 @@ std::optional<OutputMark> read_output_mark(const std::string& path) {
     const std::string state = value_of(tags->own, state_key);
     if (state.rfind("stopped", 0) == 0) {
         mark.state = OutputMark::State::stopped;
-        mark.seconds = std::strtod(state.c_str() + 7, nullptr);
+        mark.seconds = stopped_seconds(std::string_view(state).substr(7));
     } else if (state.rfind("incomplete", 0) == 0) {
         mark.state = OutputMark::State::incomplete;
-        mark.reason = state.size() > 11 ? state.substr(11) : std::string("incomplete");
+        // What follows the word and its space: never cut inside a character.
+        std::string_view reason = std::string_view(state).substr(10);
+        if (reason.starts_with(' ')) {
+            reason.remove_prefix(1);
+        }
+        mark.reason = reason.empty() ? std::string("incomplete") : std::string(reason);
     } else if (state.empty() && value_of(tags->own, earlier_complete_key) != "1") {
         mark.state = OutputMark::State::stopped; // how far it got was not recorded
     }

@@ -23,7 +23,7 @@ struct OutputMark {
     std::string relative_path; // of the source under the folder it was found in
     std::string location;      // source_location() of the source
     State state = State::complete;
-    double seconds = 0; // stopped: of the input's timeline reached
+    double seconds = 0; // stopped: of the input's timeline reached (0: the mark does not say)
     std::string reason; // incomplete: why
 
     // The entries an output's tags carry (see tag_file.h).
