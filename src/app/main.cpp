@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/running_instance.h"
 #include "app/termination_signals.h"
+#include "conversion_window/conversion_controller.h"
 #include "engine/ffmpeg_messages.h"
 #include "platform/linux_desktop_shell.h"
 #include "settings/settings_location.h"
@@ -165,6 +166,7 @@ int main(int argc, char** argv) {
     morvane::LinuxDesktopShell shell;
     morvane::MainWindow window(morvane::SettingsLocation::of_this_process(), shell);
     morvane::TerminationSignals termination;
+    window.conversion()->set_immediate_quit(&termination.immediate_quit());
     QObject::connect(&termination, &morvane::TerminationSignals::termination_requested, &window,
                      &QWidget::close);
     QObject::connect(&instance, &morvane::RunningInstance::files_handed_over, &window,

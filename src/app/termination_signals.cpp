@@ -2,7 +2,6 @@
 #include "app/termination_signals.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <iterator>
 #include <unistd.h>
@@ -66,8 +65,9 @@ void TerminationSignals::read_signal() {
     unsigned char number = 0;
     while (::read(read_end_, &number, 1) == 1) {
         if (signal_taken_ != 0) {
-            // Asked twice: no more waiting for the current file.
-            std::_Exit(128 + signal_taken_);
+            // Asked twice: no more waiting for the current file, only for an iPod's databases
+            // being written.
+            quit_.quit(128 + signal_taken_);
         }
         signal_taken_ = number;
         emit termination_requested();

@@ -7,6 +7,8 @@
 // must not inherit a mask that makes it deaf to them.
 #pragma once
 
+#include "platform/immediate_quit.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <csignal>
@@ -25,6 +27,8 @@ public:
 
     // The first signal taken, 0 while none came.
     int signal_taken() const { return signal_taken_; }
+    // How the second signal ends the program: once what is being written whole is.
+    ImmediateQuit& immediate_quit() { return quit_; }
 
 signals:
     void termination_requested();
@@ -38,6 +42,7 @@ private:
     struct sigaction previous_[3] = {};
     bool installed_ = false;
     int signal_taken_ = 0;
+    ImmediateQuit quit_;
 };
 
 } // namespace morvane

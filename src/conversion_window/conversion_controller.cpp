@@ -8,6 +8,7 @@
 #include "conversion_window/progress_panel.h"
 #include "jobs/clock_text.h"
 #include "platform/free_space.h"
+#include "platform/sanitizers.h"
 #include "players/connected_player_sender.h"
 #include "players/player_model_name.h"
 
@@ -17,20 +18,15 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SANITIZE_THREAD__)
+#if MORVANE_THREAD_SANITIZER
 #include <sanitizer/tsan_interface.h>
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#include <sanitizer/tsan_interface.h>
-#define __SANITIZE_THREAD__ 1
-#endif
 #endif
 
 namespace morvane {
 
 namespace {
 
-#if defined(__SANITIZE_THREAD__)
+#if MORVANE_THREAD_SANITIZER
 // Only its address is used: the posted call reads nothing of its own before it acquires.
 constexpr char queue_sync_point = 0;
 void queue_handed_over() {
@@ -137,7 +133,8 @@ void ConversionController::offer_player() {
         return;
     }
     offered_ = std::move(offer);
-    worker_->set_player(offered_ ? ConnectedPlayerSender::opener(*offered_) : PlayerSenderOpener());
+    worker_->set_player(offered_ ? ConnectedPlayerSender::opener(*offered_, immediate_quit_)
+                                 : PlayerSenderOpener());
 }
 
 QString ConversionController::title_of(const PlayerRoot& player) {

@@ -12,6 +12,7 @@
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
 #include "players/player_root.h"
+#include "platform/immediate_quit.h"
 #include "players/player_watcher.h"
 #include "settings/app_settings.h"
 
@@ -45,6 +46,9 @@ public:
     // Where players come and go (not owned; the window's). The first player it lists takes
     // the converted files when the settings say so; the view's line tells which.
     void set_player_watcher(PlayerWatcher* watcher);
+    // What ends the program at once (a second termination signal): it waits while an iPod's
+    // databases are written (not owned; may be null).
+    void set_immediate_quit(ImmediateQuit* quit) { immediate_quit_ = quit; }
     // How often progress is shown at most (half a second unless changed).
     void set_report_interval(std::chrono::microseconds interval) {
         worker_->set_report_interval(interval);
@@ -103,6 +107,7 @@ private:
     QPointer<PlayerWatcher> player_watcher_;
     std::optional<PlayerRoot> player_;  // the first one connected
     std::optional<PlayerRoot> offered_; // the one the worker was last given
+    ImmediateQuit* immediate_quit_ = nullptr;
     std::optional<std::uint64_t> player_free_bytes_;
     std::optional<PlayerRoot> ejected_; // the player last ejected (or being ejected)
     // "PSP 'STICK' can be unplugged", on the line until another player comes.

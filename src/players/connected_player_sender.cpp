@@ -29,9 +29,9 @@ SendFinish ConnectedPlayerSender::finish() {
     return ipod_ ? ipod_->finish() : SendFinish{};
 }
 
-PlayerSenderOpener ConnectedPlayerSender::opener(const PlayerRoot& root) {
-    return [root]() -> std::unique_ptr<PlayerSender> {
-        return std::make_unique<ConnectedPlayerSender>(root);
+PlayerSenderOpener ConnectedPlayerSender::opener(const PlayerRoot& root, ImmediateQuit* quit) {
+    return [root, quit]() -> std::unique_ptr<PlayerSender> {
+        return std::make_unique<ConnectedPlayerSender>(root, quit);
     };
 }
 

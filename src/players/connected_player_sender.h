@@ -24,8 +24,9 @@ public:
     SendOutcome send(const FileToSend& file) override;
     SendFinish finish() override;
 
-    // Opens a sender for `root` whenever it is called (a batch's first file to send).
-    static PlayerSenderOpener opener(const PlayerRoot& root);
+    // Opens a sender for `root` whenever it is called (a batch's first file to send); with
+    // `quit`, as the constructor.
+    static PlayerSenderOpener opener(const PlayerRoot& root, ImmediateQuit* quit = nullptr);
 
 private:
     std::optional<PspSender> psp_;
