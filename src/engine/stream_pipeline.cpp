@@ -3,6 +3,7 @@
 
 #include "engine/display_shape.h"
 #include "engine/silent_track.h"
+#include "platform/sanitizers.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -613,7 +614,7 @@ int StreamPipeline::encode(AVFrame& frame) {
     if (encoder_thread_ == nullptr) {
         return output_.encode(&frame);
     }
-#if defined(__SANITIZE_THREAD__)
+#if MORVANE_THREAD_SANITIZER
     // A repeated picture shares its buffer with the one the graph keeps, and libavutil counts
     // their owners with atomics ThreadSanitizer cannot see: under it the encoder gets a copy
     // of its own, so that what it reports is about the threads of ours.

@@ -6,6 +6,7 @@
 #include "engine/frame_size_fit.h"
 #include "engine/silent_track.h"
 #include "engine/stream_pipeline.h"
+#include "platform/sanitizers.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -25,7 +26,7 @@ namespace {
 // a third frame in flight keeps both cores busy beside the encoder's thread (5-6 % less wall
 // time at both sizes, in the same CPU time). Each frame in flight is a decoded picture held,
 // 9 MiB at 1080p; above that size two.
-#if defined(__SANITIZE_THREAD__)
+#if MORVANE_THREAD_SANITIZER
 // ThreadSanitizer cannot see libavcodec's frame threads hand their buffers over (atomics in a
 // library built without it, and without symbols to name them by): under it the decoder runs
 // on the thread that calls it, so every race it reports involves a thread of ours.

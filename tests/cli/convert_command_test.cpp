@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morvane-convert end to end: the real program over real-world and generated media, for
 // each kind of device; its report, its exit status, its output folder.
+#include "platform/sanitizers.h"
 #include "process_runner.h"
 #include "standin_ipod.h"
 #include "support/file_damage.h"
@@ -877,7 +878,7 @@ TEST_F(ConvertCommandUse, AStopDuringALongFillIsHeardAtOnce) {
     const ProcessResult run = convert({"--device", "nano", "--json", input}, options);
     const auto answered = std::chrono::steady_clock::now() - stopped_at;
     ASSERT_EQ(run.exit_status, 130) << run.all();
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if MORVANE_ADDRESS_SANITIZER || MORVANE_THREAD_SANITIZER
     EXPECT_LT(answered, 2s); // the sanitizers slow the end of the program itself
 #else
     EXPECT_LT(answered, 500ms);

@@ -5,6 +5,7 @@
 #include "jobs/device_table.h"
 #include "jobs/output_mark.h"
 #include "jobs/tag_file.h"
+#include "platform/sanitizers.h"
 #include "support/decoded_audio.h"
 #include "support/file_damage.h"
 #include "support/media_info.h"
@@ -657,7 +658,7 @@ TEST_F(ConversionJobTest, ALongGapIsFilledStepByStepAndHearsAStop) {
     ASSERT_TRUE(sink.asked);
     EXPECT_LT(ended - *sink.asked, std::chrono::seconds(2));
     EXPECT_LT(inspect_media(outcome.output_path).stream(AVMEDIA_TYPE_AUDIO).end_seconds(), 1700.0);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // they multiply memory
+#if !MORVANE_ADDRESS_SANITIZER && !MORVANE_THREAD_SANITIZER // they multiply memory
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "kilobytes";

@@ -3,7 +3,7 @@ cmake_minimum_required(VERSION 3.25)
 # Dependencies point one way (docs/architecture.md): every module of src/ includes headers
 # of its own and of the modules below it only. Run as `cmake -DSOURCE_DIR=... -P`.
 set(allowed_platform platform)
-set(allowed_engine engine)
+set(allowed_engine engine platform)
 set(allowed_settings settings platform)
 set(allowed_jobs jobs engine settings platform)
 set(allowed_players players jobs engine settings platform)
