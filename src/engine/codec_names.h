@@ -3,19 +3,17 @@
 // and the lines that say what an output is made for.
 #pragma once
 
-#include <string>
+#include "engine/codec_id.h"
 
-extern "C" {
-#include <libavcodec/codec_id.h>
-}
+#include <string>
 
 namespace morvane {
 
 // FFmpeg's short name of `codec` ("h264", "mp3"); empty for none.
-std::string codec_name(AVCodecID codec);
+std::string codec_name(CodecId codec);
 
 // Whether FFmpeg here has a decoder for `codec`.
-bool can_decode(AVCodecID codec);
+bool can_decode(CodecId codec);
 
 // The short name of the codec the encoder `encoder` writes ("libx264" writes "h264"); empty
 // when FFmpeg here has no such encoder.

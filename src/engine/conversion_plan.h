@@ -4,15 +4,13 @@
 // input holds; the engine only applies it, and nothing of it outlives the file.
 #pragma once
 
+#include "engine/frame_rate.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-extern "C" {
-#include <libavutil/rational.h>
-}
 
 namespace morvane {
 
@@ -34,7 +32,7 @@ struct PictureSpec {
     int picture_height = 0;
     int left = 0; // the borders left of and above the picture
     int top = 0;
-    AVRational frame_rate{30000, 1001};
+    FrameRate frame_rate{30000, 1001};
 };
 
 struct SoundSpec {

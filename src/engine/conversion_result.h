@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavutil/avutil.h>
-}
-
 namespace morvane {
 
 struct ConversionResult {
@@ -30,7 +26,8 @@ struct ConversionResult {
     // when unknown): where the frames decoded from the input stream end, and where what was
     // encoded ends.
     struct Track {
-        AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
+        enum class Kind { picture, sound };
+        Kind kind = Kind::sound;
         double input_end = -1;
         double output_end = -1;
     };

@@ -14,6 +14,10 @@
 #include <functional>
 #include <string>
 
+// FFmpeg's own, known to the engine's code and its tests only.
+struct AVFormatContext;
+struct AVPacket;
+
 namespace morvane {
 
 class Engine {

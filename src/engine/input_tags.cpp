@@ -2,6 +2,7 @@
 #include "engine/input_tags.h"
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 }
 

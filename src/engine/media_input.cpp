@@ -4,6 +4,7 @@
 #include "engine/cover_art.h"
 #include "engine/display_shape.h"
 #include "engine/ffmpeg_error.h"
+#include "engine/ffmpeg_ptr.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -155,8 +156,9 @@ int open_only_the_input(AVFormatContext* context, AVIOContext** io, const char* 
 
 // Opens a demuxer on `file` that reads nothing else (see open_only_the_input), telling it
 // the format (nullptr: probed again). On failure `container` stays empty.
+template <typename ContainerOwner>
 int open_container(AVIOContext& file, const AVInputFormat* format, const std::string& path,
-                   bool& other_file_refused, InputFormatPtr& container) {
+                   bool& other_file_refused, ContainerOwner& container) {
     AVFormatContext* context = avformat_alloc_context();
     if (context == nullptr) {
         return AVERROR(ENOMEM);
@@ -299,6 +301,10 @@ void MediaInput::FileCloser::operator()(AVIOContext* file) const {
     avio_context_free(&file);
     ::close(cursor->descriptor);
     delete cursor;
+}
+
+void MediaInput::ContainerCloser::operator()(AVFormatContext* container) const {
+    avformat_close_input(&container);
 }
 
 MediaInput::FilePtr MediaInput::read_through(int descriptor) {
@@ -471,7 +477,8 @@ std::optional<MediaInput::Picture> MediaInput::picture() const {
     }
     const AVStream& stream = *container_->streams[streams_.video];
     const DisplayShape shape = display_shape(stream);
-    return Picture{stream.codecpar->codec_id, shape.width, shape.height, stream.r_frame_rate};
+    return Picture{static_cast<CodecId>(stream.codecpar->codec_id), shape.width, shape.height,
+                   FrameRate{stream.r_frame_rate.num, stream.r_frame_rate.den}};
 }
 
 std::optional<MediaInput::Sound> MediaInput::sound() const {
@@ -479,7 +486,8 @@ std::optional<MediaInput::Sound> MediaInput::sound() const {
         return std::nullopt;
     }
     const AVCodecParameters& sound = *container_->streams[streams_.audio]->codecpar;
-    return Sound{sound.codec_id, sound.sample_rate, sound.ch_layout.nb_channels};
+    return Sound{static_cast<CodecId>(sound.codec_id), sound.sample_rate,
+                 sound.ch_layout.nb_channels};
 }
 
 double MediaInput::duration_seconds() const {

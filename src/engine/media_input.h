@@ -12,12 +12,19 @@
 // the file, and a declared stream that never carries a packet is not taken.
 #pragma once
 
-#include "engine/ffmpeg_ptr.h"
+#include "engine/codec_id.h"
+#include "engine/frame_rate.h"
 #include "engine/stream_choice.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+// FFmpeg's own, known to the engine's code only.
+struct AVFormatContext;
+struct AVInputFormat;
+struct AVIOContext;
 
 namespace morvane {
 
@@ -27,13 +34,13 @@ public:
     static constexpr std::int64_t max_pixels = 8192LL * 4320;
 
     struct Picture {
-        AVCodecID codec = AV_CODEC_ID_NONE;
+        CodecId codec = CodecId::none;
         int width = 0; // as shown: pixel shape and rotation applied; 0 when unknown
         int height = 0;
-        AVRational frame_rate{0, 1};
+        FrameRate frame_rate{0, 1};
     };
     struct Sound {
-        AVCodecID codec = AV_CODEC_ID_NONE;
+        CodecId codec = CodecId::none;
         int sample_rate = 0;
         int channels = 0;
     };
@@ -72,6 +79,11 @@ private:
         void operator()(AVIOContext* file) const;
     };
     using FilePtr = std::unique_ptr<AVIOContext, FileCloser>;
+    // Closes the demuxer; defined with the code, so that this header needs none of FFmpeg's.
+    struct ContainerCloser {
+        void operator()(AVFormatContext* container) const;
+    };
+    using ContainerPtr = std::unique_ptr<AVFormatContext, ContainerCloser>;
 
     // A reader of the file behind `descriptor` at a position of its own, so that two readers
     // of one file never move each other. Owns the descriptor (closed on failure too); empty
@@ -84,7 +96,7 @@ private:
     void look_for_late_streams(const AVInputFormat& format, const std::string& path);
 
     FilePtr file_; // outlives the container that reads it
-    InputFormatPtr container_;
+    ContainerPtr container_;
     StreamChoice streams_;
     std::int64_t size_ = 0;
     // Set by the guard on nested opens; boxed so that its address survives a move.

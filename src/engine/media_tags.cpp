@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstdlib>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 namespace morvane {
 
 namespace {

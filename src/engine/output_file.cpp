@@ -138,7 +138,8 @@ int OutputFile::add_video_stream(const ConversionPlan::Picture& picture, std::st
     }
     AVCodecContext* encoder = video_encoder_.get();
     const AVCodec& codec = *encoder->codec;
-    encoder->framerate = nearest_frame_rate(codec.supported_framerates, picture.frame_rate);
+    encoder->framerate = nearest_frame_rate(codec.supported_framerates,
+                                            {picture.frame_rate.num, picture.frame_rate.den});
     encoder->time_base = av_inv_q(encoder->framerate);
     encoder->width = picture.frame_width;
     encoder->height = picture.frame_height;

@@ -4,9 +4,7 @@
 // there), and the cover picture. The job's codec check looks at the same.
 #pragma once
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
+struct AVFormatContext; // FFmpeg's, known to the engine's code only
 
 namespace morvane {
 

@@ -152,7 +152,9 @@ void Transcode::describe_tracks(ConversionResult& result) const {
     for (const auto& pipeline : pipelines_) {
         const StreamPipeline::Extent extent = pipeline->extent();
         ConversionResult::Track track;
-        track.type = pipeline->input().codecpar->codec_type;
+        track.kind = pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_VIDEO
+                         ? ConversionResult::Track::Kind::picture
+                         : ConversionResult::Track::Kind::sound;
         track.output_end = seconds(extent.end);
         track.input_end = seconds(pipeline->reached());
         result.tracks.push_back(track);

@@ -91,8 +91,8 @@ std::optional<std::string> undecodable(const MediaInput& input) {
     return std::nullopt;
 }
 
-const char* track_name(AVMediaType type) {
-    return type == AVMEDIA_TYPE_VIDEO ? "picture" : "sound";
+const char* track_name(ConversionResult::Track::Kind kind) {
+    return kind == ConversionResult::Track::Kind::picture ? "picture" : "sound";
 }
 
 std::string seconds_text(double seconds) {
@@ -107,7 +107,7 @@ std::optional<std::string> misplaced_track(const ConversionResult& result) {
         if (track.input_end < 0) {
             continue;
         }
-        const std::string name = track_name(track.type);
+        const std::string name = track_name(track.kind);
         if (track.output_end < 0) {
             return "incomplete: nothing of its " + name + " could be decoded";
         }
@@ -130,8 +130,8 @@ std::optional<std::string> misplaced_track(const ConversionResult& result) {
             std::abs(apart) > max_track_difference) {
             const ConversionResult::Track& later = apart > 0 ? second : first;
             const ConversionResult::Track& earlier = apart > 0 ? first : second;
-            return std::string("incomplete: its ") + track_name(later.type) + " ends " +
-                   seconds_text(std::abs(apart)) + " after its " + track_name(earlier.type);
+            return std::string("incomplete: its ") + track_name(later.kind) + " ends " +
+                   seconds_text(std::abs(apart)) + " after its " + track_name(earlier.kind);
         }
     }
     return std::nullopt;
