@@ -11,8 +11,8 @@
 #include "jobs/conversion_host.h"
 #include "jobs/conversion_worker.h"
 #include "jobs/device_profile.h"
-#include "players/player_root.h"
 #include "platform/immediate_quit.h"
+#include "players/player_root.h"
 #include "players/player_watcher.h"
 #include "settings/app_settings.h"
 
