@@ -189,6 +189,8 @@ TEST_F(ConversionWorkerTest, FilesAddedDuringABatchJoinIt) {
         std::unique_lock lock(added_mutex);
         ASSERT_TRUE(added_changed.wait_for(lock, 60s, [&] { return reported; }));
     }
+    // A settings dialog left open changes the device meanwhile: the batch keeps its own.
+    worker->set_device(devices[4]);
     worker->add_files({c, d});
     worker->start_conversion();
     {
@@ -201,6 +203,11 @@ TEST_F(ConversionWorkerTest, FilesAddedDuringABatchJoinIt) {
     EXPECT_EQ(std::filesystem::path(host.finished[3].first).filename(), "d.wav");
     EXPECT_EQ(host.begins, 4);
     EXPECT_EQ(host.summaries[0].converted, 4);
+    // The Shuffle's song keeps the source's 44.1 kHz; the PSP's would be 24 kHz.
+    EXPECT_EQ(test::inspect_media(host.finished[3].second.output_path)
+                  .stream(AVMEDIA_TYPE_AUDIO)
+                  .sample_rate,
+              44100);
 }
 
 TEST_F(ConversionWorkerTest, FilesDroppedWhileABatchEndsAreNotLost) {
