@@ -17,7 +17,7 @@ void convert_for_fuzzing(const std::filesystem::path& input,
         if (opened.open(input.string())) {
             return;
         }
-        ConversionPlan plan = conversion_plan(*device, "mpeg4", opened);
+        ConversionPlan plan = conversion_plan(*device, ConversionChoices{}, opened);
         plan.time_limit = recording_time;
         const bool film = plan.picture.has_value();
         const std::filesystem::path output = work_folder / (film ? "out.mp4" : "out.mp3");

@@ -76,7 +76,7 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<CollectedInput>& i
     BatchRun::Settings settings;
     settings.device = device_;
     settings.output_folder = settings_.output_folder;
-    settings.video_codec = settings_.video_codec;
+    settings.choices.video_codec = settings_.video_codec;
     settings.skip_existing = options_.skip_existing;
     settings.keep_folders = options_.keep_folders;
     settings.converters =

@@ -74,7 +74,7 @@ BatchSummary BatchRun::run() {
         auto converter = std::make_unique<Converter>(*this, settings_.report_interval);
         converter->job.set_skip_existing(settings_.skip_existing);
         converter->job.set_keep_folders(settings_.keep_folders);
-        converter->job.set_video_codec(settings_.video_codec);
+        converter->job.set_choices(settings_.choices);
         converters_.push_back(std::move(converter));
     }
     std::thread glancer([this] { glance_ahead(); });
@@ -362,7 +362,7 @@ void BatchRun::glance_ahead() {
         if (!input.open(path, MediaInput::Probe::glance)) {
             work.seconds = input.duration_seconds();
             const std::optional<MediaInput::Picture> picture = input.picture();
-            work.film = picture && settings_.device.film_format(settings_.video_codec) != nullptr;
+            work.film = picture && settings_.device.film_format(settings_.choices.video_codec) != nullptr;
             if (work.film) {
                 const double rate =
                     picture->frame_rate.den > 0 && picture->frame_rate.num > 0

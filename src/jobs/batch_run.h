@@ -67,7 +67,7 @@ public:
     struct Settings {
         DeviceProfile device;
         std::string output_folder;
-        std::string video_codec; // the films' picture codec, where the device plays it
+        ConversionChoices choices;
         bool skip_existing = false;
         bool keep_folders = false;
         int converters = 1;

@@ -360,7 +360,7 @@ std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
     if (const std::optional<std::string> refusal = undecodable(work.input)) {
         return refusal;
     }
-    work.plan = conversion_plan(work.device, video_codec_, work.input);
+    work.plan = conversion_plan(work.device, choices_, work.input);
     if (!work.plan.picture && !work.plan.sound) {
         return "no sound to convert";
     }
@@ -369,7 +369,7 @@ std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
         return films_refusal_; // converting it would be for nothing
     }
     if (work.outcome.film) {
-        work.outcome.video_codec = work.device.film_format(video_codec_)->codec;
+        work.outcome.video_codec = work.device.film_format(choices_.video_codec)->codec;
     }
     work.outcome.seconds_total = work.input.duration_seconds();
     return std::nullopt;

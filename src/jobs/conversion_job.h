@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "engine/media_input.h"
+#include "jobs/conversion_choices.h"
 #include "jobs/device_profile.h"
 #include "jobs/input_collector.h"
 
@@ -76,9 +77,8 @@ public:
     // Outputs go into the folders the inputs lie in under the folder they were found in
     // (Artist/Album/), made when missing; else all into the output folder itself.
     void set_keep_folders(bool keep_folders) { keep_folders_ = keep_folders; }
-    // The picture codec films get ("mpeg4", "h264", FFmpeg's names) where the device plays
-    // it; elsewhere the device's first.
-    void set_video_codec(std::string codec) { video_codec_ = std::move(codec); }
+    // What the owner chose about the outputs (codec, quality, languages, ...).
+    void set_choices(ConversionChoices choices) { choices_ = std::move(choices); }
     // Why no film can go where the files are sent (a player that plays no video): an input
     // that would become a film is refused with it before anything converts. Empty: films
     // are made.
@@ -121,7 +121,7 @@ private:
     std::string films_refusal_;
     bool skip_existing_ = false;
     bool keep_folders_ = false;
-    std::string video_codec_ = "mpeg4";
+    ConversionChoices choices_;
 };
 
 } // namespace morvane

@@ -164,7 +164,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     BatchRun::Settings settings;
     settings.device = device_;
     settings.output_folder = settings_.output_folder;
-    settings.video_codec = settings_.video_codec;
+    settings.choices.video_codec = settings_.video_codec;
     settings.skip_existing = skip_existing_;
     settings.keep_folders = settings_.keep_folders != 0;
     settings.report_interval =

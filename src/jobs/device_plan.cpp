@@ -18,12 +18,12 @@ constexpr double buffer_seconds = 0.1;
 
 } // namespace
 
-ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& video_codec,
+ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoices& choices,
                                const MediaInput& input) {
     ConversionPlan plan;
     const std::optional<MediaInput::Picture> picture = input.picture();
     const std::optional<MediaInput::Sound> sound = input.sound();
-    const FilmFormat* film = picture ? device.film_format(video_codec) : nullptr;
+    const FilmFormat* film = picture ? device.film_format(choices.video_codec) : nullptr;
     if (film != nullptr) {
         plan.container = film->container;
         const FrameSizeFit fit =

@@ -4,6 +4,7 @@
 
 #include "engine/conversion_plan.h"
 #include "engine/media_input.h"
+#include "jobs/conversion_choices.h"
 #include "jobs/device_profile.h"
 
 #include <string>
@@ -11,11 +12,11 @@
 namespace morvane {
 
 // What `device` makes of `input`: when the device shows films and the input has pictures, a
-// film in the device's format for `video_codec` (its first when it has no such codec), the
+// film in the device's format for the chosen codec (its first when it has no such codec), the
 // pictures fitted to its frame within its rates; otherwise sound alone. Its sound (or silence
 // beside pictures without sound) at the device's rate, else the source's, never above the
 // highest the device plays.
-ConversionPlan conversion_plan(const DeviceProfile& device, const std::string& video_codec,
+ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoices& choices,
                                const MediaInput& input);
 
 } // namespace morvane

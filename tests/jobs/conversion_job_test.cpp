@@ -240,7 +240,9 @@ TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
         SCOPED_TRACE(device.display_name + " " + limits.codec);
         const FilmFormat* film = device.film_format(limits.codec);
         ASSERT_EQ(film->codec, limits.codec);
-        job.set_video_codec(limits.codec);
+        ConversionChoices choices;
+        choices.video_codec = limits.codec;
+        job.set_choices(choices);
         for (const char* name : {"noise.mp4", "still.mp4"}) {
             SCOPED_TRACE(name);
             const JobOutcome outcome = convert(folder.file(name), limits.row);
@@ -366,7 +368,9 @@ TEST_F(ConversionJobTest, RerunsKnowEachOutputBySourceAndDevice) {
 
     // The picture's codec and profile are part of what an output is for: an H.264 film is
     // not the MPEG-4 one; the iPod classic gets the very file the nano got.
-    job.set_video_codec("h264");
+    ConversionChoices h264_films;
+    h264_films.video_codec = "h264";
+    job.set_choices(h264_films);
     outcome = convert(clip, 1);
     EXPECT_TRUE(outcome.converted()) << outcome.reason;
     EXPECT_EQ(outcome.output_path, output_folder() + "tone_0.mp4");

@@ -41,7 +41,7 @@ TEST(DeviceTable, PlansKeepTheSoundWithinWhatEachPlayerPlays) {
         SCOPED_TRACE(device.display_name + " " + c.input);
         MediaInput input;
         ASSERT_EQ(input.open(folder.file(c.input).string()), std::nullopt);
-        const ConversionPlan plan = conversion_plan(device, "mpeg4", input);
+        const ConversionPlan plan = conversion_plan(device, ConversionChoices{}, input);
         ASSERT_TRUE(plan.sound);
         EXPECT_EQ(plan.sound->sample_rate, c.rate);
     }
