@@ -42,7 +42,8 @@ std::optional<std::string> make_blank_outputs(const std::filesystem::path& work_
         if (const auto problem = input.open(source)) {
             return "cannot open " + source + ": " + *problem;
         }
-        ConversionPlan plan = conversion_plan(devices[blank_rows[index]], ConversionChoices{}, input);
+        ConversionPlan plan =
+            conversion_plan(devices[blank_rows[index]], ConversionChoices{}, input);
         plan.time_limit = 200000;
         const std::filesystem::path made = work_folder / "blank.part";
         const ConversionResult result = engine.convert(input, made.string(), plan, nullptr);

@@ -362,7 +362,8 @@ void BatchRun::glance_ahead() {
         if (!input.open(path, MediaInput::Probe::glance)) {
             work.seconds = input.duration_seconds();
             const std::optional<MediaInput::Picture> picture = input.picture();
-            work.film = picture && settings_.device.film_format(settings_.choices.video_codec) != nullptr;
+            work.film =
+                picture && settings_.device.film_format(settings_.choices.video_codec) != nullptr;
             if (work.film) {
                 const double rate =
                     picture->frame_rate.den > 0 && picture->frame_rate.num > 0
