@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace morvane {
 
@@ -24,6 +25,29 @@ struct AppSettings {
     std::string video_codec = "mpeg4";
     // The folder outputs are written into (UTF-8); ends in "/" once loaded (see load_settings).
     std::string output_folder;
+
+    // Films. What each becomes is the jobs' to say (conversion choices); here only what the
+    // owner chose, as config.ini holds it.
+    //
+    // The languages the owner understands, most preferred first: ISO 639 codes of two or
+    // three lower-case letters as written ("fr", "eng"). None: the desktop's language.
+    std::vector<std::string> preferred_languages;
+    enum class Subtitles {
+        off,
+        foreign, // when the sound is not in a preferred language
+        always,
+    };
+    Subtitles subtitles = Subtitles::foreign;
+    int crop = 1; // black bars baked into the picture are cut away
+    int fill = 0; // the picture fills the screen, its sides cut, instead of black borders
+    // The steps of picture quality; `device` keeps the device's own rate.
+    enum class Quality { device, highest, higher, normal, lower };
+    Quality video_quality = Quality::device;
+    // Films for the player's own screen, or for a television (on the players that play it).
+    enum class PictureSize { screen, tv };
+    PictureSize picture_size = PictureSize::screen;
+
+    bool operator==(const AppSettings&) const = default;
 };
 
 } // namespace morvane

@@ -14,7 +14,9 @@ namespace morvane {
 // unreadable file gives that key's default. The output folder always ends in "/"; an empty
 // or unusable one (relative, or naming something that is no folder) gives the default
 // folder. Creates the default output folder (and any missing parent) whatever folder the
-// file names. The device index is read as it stands. Nothing is reported.
+// file names. The device index is read as it stands. A choice about films holding a word it
+// does not know, or a list of languages holding anything but codes of two or three letters,
+// gives its default. Nothing is reported.
 void load_settings(AppSettings& settings, const SettingsLocation& location);
 
 // Writes every key in one atomic replacement of the file, creating its folder; other

@@ -53,19 +53,29 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndAKeylessFileSavesEveryKey) {
     EXPECT_EQ(defaults.device_index, 0);
     EXPECT_EQ(defaults.keep_folders, 0);
     EXPECT_EQ(defaults.video_codec, "mpeg4");
+    EXPECT_TRUE(defaults.preferred_languages.empty()) << "the desktop's language";
+    EXPECT_EQ(defaults.subtitles, AppSettings::Subtitles::foreign);
+    EXPECT_EQ(defaults.crop, 1);
+    EXPECT_EQ(defaults.fill, 0);
+    EXPECT_EQ(defaults.video_quality, AppSettings::Quality::device);
+    EXPECT_EQ(defaults.picture_size, AppSettings::PictureSize::screen);
     EXPECT_FALSE(fs::exists(location_.config_file())) << "loading never writes";
 
     ASSERT_EQ(save_settings(load_text("; mine\n[Common]\n"), location_), std::nullopt);
     EXPECT_EQ(on_disk(),
               "; mine\n[Common]\nOutputFolder=" + location_.default_output_folder +
                   "\nOpenOutput=1\nShutdown=0\nSendToPlayer=1\nTopmost=0\nDeviceIndex=0\n"
-                  "KeepFolders=0\nVideoCodec=mpeg4\n");
+                  "KeepFolders=0\nVideoCodec=mpeg4\nPreferredLanguages=\nSubtitles=foreign\n"
+                  "Crop=auto\nFill=0\nVideoQuality=\nPictureSize=screen\n");
+    EXPECT_EQ(loaded(), defaults) << "the keys left empty read as unset";
 }
 
 TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOne) {
     AppSettings settings = load_text("[common]\noutputfolder=/media/player\nTOPMOST=5\n"
                                      "Shutdown=1\nOpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\n"
-                                     "KeepFolders=1\nvideocodec=h264\n");
+                                     "KeepFolders=1\nvideocodec=h264\n"
+                                     "preferredlanguages= FR , eng,,fre,fr\nSUBTITLES=Always\n"
+                                     "crop=OFF\nFill=3\nVideoQuality=lower\nPictureSize=tv\n");
     EXPECT_EQ(settings.output_folder, "/media/player/") << "a folder, not a name prefix";
     EXPECT_EQ(settings.stay_on_top, 5);
     EXPECT_EQ(settings.shutdown_after_batch, 1);
@@ -74,10 +84,19 @@ TEST_F(SettingsFileTest, HandEditedValuesReadAsTheyStandAndFlagsGoBackAsZeroOrOn
     EXPECT_EQ(settings.device_index, 4);
     EXPECT_EQ(settings.keep_folders, 1);
     EXPECT_EQ(settings.video_codec, "h264");
+    EXPECT_EQ(settings.preferred_languages, (std::vector<std::string>{"fr", "eng", "fre"}))
+        << "in the owner's order, each once, blanks and empty entries ignored";
+    EXPECT_EQ(settings.subtitles, AppSettings::Subtitles::always);
+    EXPECT_EQ(settings.crop, 0);
+    EXPECT_EQ(settings.fill, 3);
+    EXPECT_EQ(settings.video_quality, AppSettings::Quality::lower);
+    EXPECT_EQ(settings.picture_size, AppSettings::PictureSize::tv);
     ASSERT_EQ(save_settings(settings, location_), std::nullopt);
     EXPECT_EQ(on_disk(), "[common]\noutputfolder=/media/player/\nTOPMOST=1\nShutdown=1\n"
                          "OpenOutput=0\nDeviceIndex=4\nSendToPlayer=0\nKeepFolders=1\n"
-                         "videocodec=h264\n");
+                         "videocodec=h264\npreferredlanguages=fr,eng,fre\nSUBTITLES=always\n"
+                         "crop=off\nFill=1\nVideoQuality=lower\nPictureSize=tv\n");
+    EXPECT_EQ(loaded().preferred_languages, settings.preferred_languages);
 
     fs::remove_all(location_.default_output_folder);
     EXPECT_EQ(load_text("[Common]\nOutputFolder=/media/player/\n").output_folder, "/media/player/");
@@ -126,6 +145,43 @@ TEST_F(SettingsFileTest, ADeviceIndexIsReadAsItStandsForTheTableToJudge) {
         ASSERT_EQ(save_settings(settings, location_), std::nullopt);
         EXPECT_NE(on_disk().find("DeviceIndex=" + std::to_string(read) + "\n"), std::string::npos)
             << stored;
+    }
+}
+
+// A choice about films edited by hand into something it cannot be gives its default, and
+// never anything else: a damaged list of languages is not half read.
+TEST_F(SettingsFileTest, AFilmChoiceNoValueNamesReadsAsItsDefault) {
+    const std::string long_list = [] {
+        std::string list;
+        for (char first = 'a'; first <= 'z'; ++first) {
+            list += std::string(",") + first + "a," + first + "b";
+        }
+        return list;
+    }();
+    const std::pair<std::string, std::string> rows[] = {
+        {"PreferredLanguages", "fra,en-GB"},
+        {"PreferredLanguages", "fra;eng"},
+        {"PreferredLanguages", "f"},
+        {"PreferredLanguages", "fren"},
+        {"PreferredLanguages", "fr\xC3\xA9"},
+        {"PreferredLanguages", long_list},
+        {"PreferredLanguages", ","},
+        {"Subtitles", "never"},
+        {"Subtitles", ""},
+        {"Subtitles", "1"},
+        {"Crop", "on"},
+        {"Crop", "0"},
+        {"Fill", "yes"},
+        {"VideoQuality", "best"},
+        {"VideoQuality", "3"},
+        {"VideoQuality", "device"},
+        {"PictureSize", "640x480"},
+        {"PictureSize", "screen tv"},
+    };
+    const AppSettings defaults = loaded();
+    for (const auto& [key, value] : rows) {
+        EXPECT_EQ(load_text("[Common]\n" + key + "=" + value + "\n"), defaults)
+            << key << "=" << value;
     }
 }
 
