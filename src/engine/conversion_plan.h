@@ -44,6 +44,18 @@ struct SoundSpec {
     bool silence = false;
     // Measure how loud the sound is (EBU R 128), for a player's volume levelling.
     bool measure_loudness = false;
+    // The input's sound stream to convert, chosen by the job among several, and the language
+    // the output's track is marked with (ISO 639-2; empty: the stream's own tag). -1: the
+    // engine's own choice, as for a file with one sound.
+    int stream = -1;
+    std::string language;
+};
+
+// A second sound track from another of the input's streams (another language), encoded as the
+// plan's sound and written after it, not marked default: for players that switch sound tracks.
+struct AlternateSoundSpec {
+    int stream = -1;
+    std::string language; // as SoundSpec's
 };
 
 struct ConversionPlan {
@@ -55,6 +67,8 @@ struct ConversionPlan {
     std::string container;
     std::optional<Picture> picture; // none: no moving pictures in the output
     std::optional<Sound> sound;     // none: no sound
+    // Only beside a sound that is not silence.
+    std::optional<AlternateSoundSpec> alternate_sound;
     // Microseconds of the input's timeline to convert; 0: all of it.
     std::int64_t time_limit = 0;
 };

@@ -79,7 +79,17 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
         result = add_video_stream(*plan.picture, reason);
     }
     if (result >= 0 && plan.sound) {
-        result = add_audio_stream(*plan.sound, reason);
+        result = add_audio_stream(*plan.sound, audio_encoder_, audio_stream_, reason);
+    }
+    if (result >= 0 && plan.sound && !plan.sound->silence && plan.alternate_sound) {
+        result = add_audio_stream(*plan.sound, alternate_audio_encoder_, alternate_audio_stream_,
+                                  reason);
+        // The MP4 muxer enables the tracks marked default (one per kind when none is): the
+        // player starts with the main sound and offers the other in the same alternate group.
+        if (result >= 0) {
+            audio_stream_->disposition = AV_DISPOSITION_DEFAULT;
+            alternate_audio_stream_->disposition = 0;
+        }
     }
     const int cover = input.streams().cover_art;
     if (result >= 0 && cover >= 0 && container_->nb_streams > 0 &&
@@ -150,12 +160,13 @@ int OutputFile::add_video_stream(const ConversionPlan::Picture& picture, std::st
     return 0;
 }
 
-int OutputFile::add_audio_stream(const ConversionPlan::Sound& sound, std::string& reason) {
-    const int result = new_encoder(sound.encoder, audio_encoder_, audio_stream_, reason);
+int OutputFile::add_audio_stream(const ConversionPlan::Sound& sound, CodecContextPtr& slot,
+                                 AVStream*& stream, std::string& reason) {
+    const int result = new_encoder(sound.encoder, slot, stream, reason);
     if (result < 0) {
         return result;
     }
-    AVCodecContext* encoder = audio_encoder_.get();
+    AVCodecContext* encoder = slot.get();
     const AVCodec& codec = *encoder->codec;
     // The plan's rate and channels, or the nearest the encoder supports: an unusual shape
     // (96 kHz on MP3, six channels on an encoder of stereo) still converts. What a player

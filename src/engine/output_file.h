@@ -24,12 +24,16 @@ public:
     AVCodecContext* audio_encoder() const { return audio_encoder_.get(); }
     AVStream* video_stream() const { return video_stream_; }
     AVStream* audio_stream() const { return audio_stream_; }
+    // The plan's alternate sound track; null when it has none.
+    AVCodecContext* alternate_audio_encoder() const { return alternate_audio_encoder_.get(); }
+    AVStream* alternate_audio_stream() const { return alternate_audio_stream_; }
     AVStream* cover_art_stream() const { return cover_art_stream_; }
 
 private:
     // Each returns 0 or an FFmpeg error.
     int add_video_stream(const ConversionPlan::Picture& picture, std::string& reason);
-    int add_audio_stream(const ConversionPlan::Sound& sound, std::string& reason);
+    int add_audio_stream(const ConversionPlan::Sound& sound, CodecContextPtr& slot,
+                         AVStream*& stream, std::string& reason);
     int add_cover_art_stream(const AVStream& source);
     // A stream, and in `slot` the encoder `wanted` names with its options. 0 or an FFmpeg error.
     int new_encoder(const NamedEncoder& wanted, CodecContextPtr& slot, AVStream*& stream,
@@ -40,6 +44,8 @@ private:
     CodecContextPtr audio_encoder_; // null when it has no sound
     AVStream* video_stream_ = nullptr;
     AVStream* audio_stream_ = nullptr;
+    CodecContextPtr alternate_audio_encoder_;
+    AVStream* alternate_audio_stream_ = nullptr;
     AVStream* cover_art_stream_ = nullptr; // the source's cover, copied as it is
 };
 

@@ -109,6 +109,15 @@ std::string sound_chain(const AVCodecContext& encoder) {
     return text;
 }
 
+// Whether `index` is a sound stream of `container` that is there (not set aside as empty).
+bool is_sound_stream(const AVFormatContext& container, int index) {
+    if (index < 0 || static_cast<unsigned>(index) >= container.nb_streams) {
+        return false;
+    }
+    const AVStream& stream = *container.streams[index];
+    return stream.codecpar->codec_type == AVMEDIA_TYPE_AUDIO && stream.discard < AVDISCARD_ALL;
+}
+
 } // namespace
 
 Transcode::Transcode(MediaInput& input, const ConversionPlan& plan, ProgressSink* sink,
@@ -209,17 +218,35 @@ int Transcode::convert(const std::string& output_path) {
         return result;
     }
     if (pipelines_.size() > 1) {
+        // Every sound track (the main one, an alternate) runs on the one sound thread.
+        std::vector<StreamPipeline*> sounds;
         for (auto& pipeline : pipelines_) {
             if (pipeline->input().codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-                StreamPipeline& sound = *pipeline;
-                sound_thread_ = std::make_unique<HandoffThread<AVPacket>>(
-                    sound_queue_packets,
-                    [&sound](AVPacket& packet) { return sound.send_packet(packet); },
-                    [this, &sound] { return sound.finish(silence_until_); });
-                result = sound_thread_->start();
-                if (result < 0) {
-                    return result;
-                }
+                sounds.push_back(pipeline.get());
+            }
+        }
+        if (!sounds.empty()) {
+            sound_thread_ = std::make_unique<HandoffThread<AVPacket>>(
+                sound_queue_packets,
+                [sounds](AVPacket& packet) {
+                    for (StreamPipeline* sound : sounds) {
+                        if (sound->input().index == packet.stream_index) {
+                            return sound->send_packet(packet);
+                        }
+                    }
+                    return 0;
+                },
+                [this, sounds] {
+                    for (StreamPipeline* sound : sounds) {
+                        if (const int finished = sound->finish(silence_until_); finished < 0) {
+                            return finished;
+                        }
+                    }
+                    return 0;
+                });
+            result = sound_thread_->start();
+            if (result < 0) {
+                return result;
             }
         }
     }
@@ -262,10 +289,27 @@ int Transcode::set_up_pipelines() {
         AVCodecContext* encoder;
         AVStream* stream;
         int source_index;
+        const std::string* language; // the plan's mark for the track, if it sets one
     };
+    // The sound the plan names (the job chose it among several), else the engine's choice.
+    int sound_source = input_.streams().audio;
+    const std::string* sound_language = nullptr;
+    if (plan_.sound && plan_.sound->stream >= 0) {
+        sound_source = plan_.sound->stream;
+        sound_language = &plan_.sound->language;
+    }
+    const int alternate_source = plan_.alternate_sound ? plan_.alternate_sound->stream : -1;
+    for (const int named : {sound_source, alternate_source}) {
+        if (named >= 0 && !is_sound_stream(input_.container(), named)) {
+            reason_ = "the input has no sound stream " + std::to_string(named);
+            return AVERROR_STREAM_NOT_FOUND;
+        }
+    }
     const Part parts[] = {
-        {output_.video_encoder(), output_.video_stream(), input_.streams().video},
-        {output_.audio_encoder(), output_.audio_stream(), input_.streams().audio},
+        {output_.video_encoder(), output_.video_stream(), input_.streams().video, nullptr},
+        {output_.audio_encoder(), output_.audio_stream(), sound_source, sound_language},
+        {output_.alternate_audio_encoder(), output_.alternate_audio_stream(), alternate_source,
+         plan_.alternate_sound ? &plan_.alternate_sound->language : nullptr},
     };
     const bool pictures_and_sound =
         output_.video_encoder() != nullptr && output_.audio_encoder() != nullptr;
@@ -308,6 +352,9 @@ int Transcode::set_up_pipelines() {
                 av_dict_get(source.metadata, "language", nullptr, 0)) {
             av_dict_set(&part.stream->metadata, "language", language->value, 0);
         }
+        if (part.language != nullptr && !part.language->empty()) {
+            av_dict_set(&part.stream->metadata, "language", part.language->c_str(), 0);
+        }
         std::string chain = part.encoder->codec_type == AVMEDIA_TYPE_VIDEO
                                 ? picture_chain(source, *part.encoder, *plan_.picture)
                                 : sound_chain(*part.encoder);
@@ -324,7 +371,9 @@ int Transcode::set_up_pipelines() {
         const auto stated =
             static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
         settings.longest_gap = stated > 0 ? std::min(stated, longest_gap) : longest_gap;
-        settings.measure_loudness = plan_.sound && plan_.sound->measure_loudness;
+        // The main sound's loudness: the alternate's would replace it in the result.
+        settings.measure_loudness =
+            plan_.sound && plan_.sound->measure_loudness && part.encoder == output_.audio_encoder();
         settings.go_on = [this] { return report_progress(false); };
         settings.furthest_fill = [this, self = pipeline.get()] { return furthest_fill(*self); };
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
