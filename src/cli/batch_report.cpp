@@ -2,6 +2,7 @@
 #include "cli/batch_report.h"
 
 #include "cli/printable_name.h"
+#include "jobs/sound_track_choice.h"
 
 #include <cmath>
 #include <map>
@@ -36,6 +37,18 @@ std::string mended_text(const JobOutcome& outcome) {
         text += (text.empty() ? " (" : "; ") + mend;
     }
     return text.empty() ? text : text + ")";
+}
+
+// " (French sound (Director's commentary))" where the input held several sound tracks, so
+// that the one taken is no surprise; nothing otherwise.
+std::string sound_track_text(const JobOutcome& outcome) {
+    if (!outcome.sound_track || outcome.sound_tracks < 2) {
+        return {};
+    }
+    return " (" +
+           printable_name(
+               sound_track_words(outcome.sound_track->language, outcome.sound_track->title)) +
+           ")";
 }
 
 // The output of the input a duplicate repeats ("same file as <input>"), when it has one.
@@ -74,14 +87,14 @@ std::string result_line(const InputRecord& record) {
     const JobOutcome& outcome = record.outcome;
     switch (status_of(record)) {
     case JobStatus::converted:
-        return input + " -> " + printable_name(outcome.output_path) + mended_text(outcome) +
-               sending_text(record);
+        return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
+               mended_text(outcome) + sending_text(record);
     case JobStatus::stopped:
-        return input + " -> " + printable_name(outcome.output_path) + " (" + stopped_text(outcome) +
-               ")" + mended_text(outcome);
+        return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
+               " (" + stopped_text(outcome) + ")" + mended_text(outcome);
     case JobStatus::incomplete:
-        return input + " -> " + printable_name(outcome.output_path) + " (" +
-               printable_name(outcome.reason) + ")" + mended_text(outcome);
+        return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
+               " (" + printable_name(outcome.reason) + ")" + mended_text(outcome);
     case JobStatus::not_started:
         return input + ": not started";
     case JobStatus::skipped:
@@ -171,6 +184,15 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchSu
         }
         if (!outcome.video_codec.empty()) {
             file["video_codec"] = outcome.video_codec;
+        }
+        if (outcome.sound_track) {
+            json track = {{"language", outcome.sound_track->language.empty()
+                                           ? std::string("und")
+                                           : outcome.sound_track->language}};
+            if (!outcome.sound_track->title.empty()) {
+                track["title"] = outcome.sound_track->title;
+            }
+            file["sound_track"] = std::move(track);
         }
         if (!outcome.mended.empty()) {
             file["mended"] = outcome.mended;

@@ -28,7 +28,8 @@ struct InputRecord {
 // The record's status: converted, stopped, incomplete, not_started, skipped, failed.
 std::string status_name(const InputRecord& record);
 
-// "in -> out", "in -> out (sent to P)", "in -> out (already on the player: P)",
+// "in -> out", "in -> out (French sound)" (one of an input's sound tracks),
+// "in -> out (sent to P)", "in -> out (already on the player: P)",
 // "in -> out (not sent to the player: why)",
 // "in -> out (stopped at 0:25 of 5:00)",
 // "in -> out (incomplete: the input ends at 0:04 of 0:20)", "in: not started",
@@ -39,7 +40,8 @@ std::string result_line(const InputRecord& record);
 // 4 files passed over (not media); 1 folder could not be read"; zeros left out.
 std::string summary_line(const BatchSummary& counts);
 
-// {"files": [{"input", "status", "output", "reason", "video_codec" (films), "sent_to" (+
+// {"files": [{"input", "status", "output", "reason", "video_codec" (films),
+//   "sound_track" ({"language", "title"}: the input's sound track converted), "sent_to" (+
 //   "already_on_player") | "send_error", "duration", ...}],
 //  "passed_over": [...], "unreadable_folders": [{"folder", "reason"}], "summary": {...}}
 std::string json_document(const std::vector<InputRecord>& records, const BatchSummary& counts,

@@ -3,8 +3,10 @@
 
 #include "engine/codec_names.h"
 #include "engine/input_tags.h"
+#include "engine/input_tracks.h"
 #include "jobs/clock_text.h"
 #include "jobs/device_plan.h"
+#include "jobs/language_codes.h"
 #include "jobs/output_mark.h"
 #include "jobs/output_naming.h"
 #include "jobs/output_target.h"
@@ -370,6 +372,22 @@ std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
     }
     if (work.outcome.film) {
         work.outcome.video_codec = work.device.film_format(choices_.video_codec)->codec;
+    }
+    if (work.plan.sound && !work.plan.sound->silence) {
+        const int taken =
+            work.plan.sound->stream >= 0 ? work.plan.sound->stream : work.input.streams().audio;
+        for (const InputTrack& track : input_tracks(work.input)) {
+            // Counted as the choice counts them: sound whose shape is known.
+            if (track.kind != InputTrack::Kind::sound || track.channels <= 0 ||
+                track.sample_rate <= 0) {
+                continue;
+            }
+            work.outcome.sound_tracks += 1;
+            if (track.index == taken) {
+                work.outcome.sound_track =
+                    JobOutcome::SoundTrack{normalised_language(track.language), track.title};
+            }
+        }
     }
     work.outcome.seconds_total = work.input.duration_seconds();
     return std::nullopt;

@@ -45,6 +45,16 @@ struct JobOutcome {
     // A film written or found (converted, stopped, incomplete, skipped): FFmpeg's name of its
     // picture codec.
     std::string video_codec;
+    // The input's sound track the output carries (none: silence, or nothing converted yet):
+    // its language (a normalised ISO 639-2 code, empty when the file does not say) and title;
+    // and how many sound tracks the input holds, since only a choice among several is worth
+    // telling.
+    struct SoundTrack {
+        std::string language;
+        std::string title;
+    };
+    std::optional<SoundTrack> sound_track;
+    int sound_tracks = 0;
     // Of an output there is: which source made it and for what (see output_mark.h), for a
     // player to tell whether it holds it already; the name it takes on a player (the input's
     // name with the output's extension) and, with the folders' layout kept, its folder there.

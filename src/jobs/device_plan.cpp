@@ -2,6 +2,9 @@
 #include "jobs/device_plan.h"
 
 #include "engine/frame_size_fit.h"
+#include "engine/input_tracks.h"
+#include "jobs/language_codes.h"
+#include "jobs/sound_track_choice.h"
 
 #include <algorithm>
 #include <cmath>
@@ -54,11 +57,29 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoi
     if (sound || film != nullptr) {
         ConversionPlan::Sound& out = plan.sound.emplace();
         out.encoder = film != nullptr ? device.film_sound : device.audio_encoder;
-        out.sample_rate = device.sample_rate.value_or(sound ? sound->sample_rate : 44100);
+        int source_rate = sound ? sound->sample_rate : 44100;
+        int source_channels = sound ? sound->channels : 2;
+        // Among several sound tracks the owner's languages choose (and an alternate for the
+        // players that switch); a file with one keeps the engine's choice, so its plan and
+        // its output's target stay as they always were.
+        const SoundTrackChoice chosen =
+            choose_sound_tracks(input_tracks(input), choices.languages,
+                                film != nullptr && device.switches_sound_tracks);
+        if (sound && chosen.sound_tracks > 1 && chosen.main) {
+            out.stream = chosen.main->index;
+            out.language = normalised_language(chosen.main->language);
+            source_rate = chosen.main->sample_rate;
+            source_channels = chosen.main->channels;
+            if (chosen.alternate) {
+                plan.alternate_sound = AlternateSoundSpec{
+                    chosen.alternate->index, normalised_language(chosen.alternate->language)};
+            }
+        }
+        out.sample_rate = device.sample_rate.value_or(source_rate);
         if (device.max_sample_rate > 0) {
             out.sample_rate = std::min(out.sample_rate, device.max_sample_rate);
         }
-        out.channels = device.channels.value_or(sound ? sound->channels : 2);
+        out.channels = device.channels.value_or(source_channels);
         // The players want a sound track with every film: silence where there is none.
         out.silence = !sound;
     }

@@ -41,6 +41,10 @@ struct DeviceProfile {
     std::vector<FilmFormat> films;
     NamedEncoder film_sound;
     std::string video_extension; // with its dot
+    // Whether its video player offers a film's other sound tracks (a menu of languages): a
+    // film then carries a second track in the owner's second language. False where the maker
+    // publishes no such menu.
+    bool switches_sound_tracks = false;
 
     // Files of sound alone.
     std::string audio_container; // the FFmpeg muxer

@@ -148,6 +148,13 @@ DeviceTable device_table(const std::string& data_folder) {
                     {mpeg4_film(480, 320, 2500000, 2500000),
                      h264_film("ipod", 480, 320, "baseline", "3.0", 1300000, 2500000, 20)});
     phone.accepts_sent_files = false;
+    // Its Videos app offers a film's other sound tracks in its audio and subtitles menu, from
+    // the tracks of one alternate group, one enabled (Apple's QuickTime File Format, "Preparing
+    // Sound and Subtitle Alternate Groups for Use with Apple Devices"); the WGBH National Center
+    // for Accessible Media, on extra sound tracks in M4V films: the iPhone and iPod touch play
+    // them, the iPod nano gives no way to reach them. Nothing published says the iPod classic
+    // or the PSP switch an MP4's sound tracks: their films get one.
+    phone.switches_sound_tracks = true;
 
     DeviceTable table = {
         phone,

@@ -52,6 +52,18 @@ std::string output_target(const ConversionPlan& plan, const std::string& extensi
             line.insert(at + 1 + picture_codec.size(), detail);
         }
     }
+    // The sound chosen among several by its language ("fra", "und" untagged), with the
+    // alternate's ("fra+eng"): other languages make another output. A file with one sound
+    // track names none, so its line stays as before.
+    if (sound && sound->stream >= 0) {
+        const auto code = [](const std::string& language) {
+            return language.empty() ? std::string("und") : language;
+        };
+        line += " " + code(sound->language);
+        if (plan.alternate_sound) {
+            line += "+" + code(plan.alternate_sound->language);
+        }
+    }
     return line;
 }
 
