@@ -33,6 +33,17 @@ struct PictureSpec {
     int left = 0; // the borders left of and above the picture
     int top = 0;
     FrameRate frame_rate{30000, 1001};
+    // The input's subtitle stream burned into the picture (its stream index; -1: none), and
+    // the height of a line of its text on the output picture, in pixels.
+    int burned_subtitles = -1;
+    int subtitle_text_height = 0;
+};
+
+// The input's text subtitles kept as a track the player turns on: decoded and encoded again
+// ("mov_text" in an MP4), with their language tag.
+struct SubtitleTrackSpec {
+    NamedEncoder encoder;
+    int stream = -1; // the input's subtitle stream
 };
 
 struct SoundSpec {
@@ -69,6 +80,7 @@ struct ConversionPlan {
     std::optional<Sound> sound;     // none: no sound
     // Only beside a sound that is not silence.
     std::optional<AlternateSoundSpec> alternate_sound;
+    std::optional<SubtitleTrackSpec> subtitle_track; // only beside a picture
     // Microseconds of the input's timeline to convert; 0: all of it.
     std::int64_t time_limit = 0;
 };

@@ -50,6 +50,15 @@ struct ConversionResult {
     // The sound's integrated loudness (LUFS, EBU R 128) when the plan asked for it and there
     // was enough sound to measure.
     std::optional<double> loudness;
+    // The subtitles the plan shows (burned in or kept as a track): how many were shown, how
+    // many packets could not be read, and why none are shown when none are (empty: some are,
+    // or the plan shows none). The film converts without them all the same.
+    struct Subtitles {
+        int shown = 0;
+        int damaged = 0;
+        std::string left_out;
+    };
+    Subtitles subtitles;
 };
 
 } // namespace morvane

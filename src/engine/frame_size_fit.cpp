@@ -60,14 +60,15 @@ FrameSizeFit fit_frame_size(int source_width, int source_height, int target_widt
 }
 
 std::string fitting_filters(int picture_width, int picture_height, int frame_width,
-                            int frame_height, int left, int top, const char* pixel_format) {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "scale=%d:%d:flags=bicubic,setsar=1,pad=%d:%d:%d:%d:color=black,"
-                  "format=pix_fmts=%s",
-                  picture_width, picture_height, frame_width, frame_height, left, top,
-                  pixel_format);
-    return text;
+                            int frame_height, int left, int top, const char* pixel_format,
+                            const std::string& on_picture) {
+    char scale[96];
+    std::snprintf(scale, sizeof scale, "scale=%d:%d:flags=bicubic,setsar=1,", picture_width,
+                  picture_height);
+    char pad[160];
+    std::snprintf(pad, sizeof pad, "pad=%d:%d:%d:%d:color=black,format=pix_fmts=%s", frame_width,
+                  frame_height, left, top, pixel_format);
+    return std::string(scale) + (on_picture.empty() ? "" : on_picture + ",") + pad;
 }
 
 } // namespace morvane

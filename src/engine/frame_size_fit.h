@@ -22,8 +22,11 @@ FrameSizeFit fit_frame_size(int source_width, int source_height, int target_widt
 
 // The libavfilter chain that scales a picture to `picture_width`x`picture_height` (bicubic,
 // square pixels) and puts it `left`, `top` into a black frame of `frame_width`x`frame_height`,
-// in `pixel_format`: what films and their thumbnails alike are fitted with.
+// in `pixel_format`: what films and their thumbnails alike are fitted with. `on_picture`
+// (filters, or empty) works on the scaled picture before the borders: burned-in subtitles
+// stay inside the picture.
 std::string fitting_filters(int picture_width, int picture_height, int frame_width,
-                            int frame_height, int left, int top, const char* pixel_format);
+                            int frame_height, int left, int top, const char* pixel_format,
+                            const std::string& on_picture = {});
 
 } // namespace morvane

@@ -381,6 +381,7 @@ std::optional<std::string> MediaInput::open(const std::string& path, Probe probe
         return guessed && !file_fault ? not_media : ffmpeg_error_text(result);
     }
     size_ = status.st_size;
+    path_ = path;
     if (probe == Probe::whole) {
         look_for_late_streams(*format, path);
     }

@@ -72,6 +72,8 @@ public:
     AVIOContext& file() const { return *file_; }
     const StreamChoice& streams() const { return streams_; }
     std::int64_t size() const { return size_; } // bytes, 0 when unknown
+    // As it was opened: for a filter that reads the file itself (subtitles).
+    const std::string& path() const { return path_; }
 
 private:
     // Frees a file read through its descriptor, and closes the descriptor.
@@ -99,6 +101,7 @@ private:
     ContainerPtr container_;
     StreamChoice streams_;
     std::int64_t size_ = 0;
+    std::string path_;
     // Set by the guard on nested opens; boxed so that its address survives a move.
     std::unique_ptr<bool> other_file_refused_ = std::make_unique<bool>(false);
 };

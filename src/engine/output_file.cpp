@@ -91,6 +91,10 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
             alternate_audio_stream_->disposition = 0;
         }
     }
+    if (result >= 0 && plan.subtitle_track && video_stream_ != nullptr) {
+        result =
+            new_encoder(plan.subtitle_track->encoder, subtitle_encoder_, subtitle_stream_, reason);
+    }
     const int cover = input.streams().cover_art;
     if (result >= 0 && cover >= 0 && container_->nb_streams > 0 &&
         carries_cover_art(*format, *input.container().streams[cover]->codecpar)) {

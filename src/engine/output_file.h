@@ -28,6 +28,9 @@ public:
     AVCodecContext* alternate_audio_encoder() const { return alternate_audio_encoder_.get(); }
     AVStream* alternate_audio_stream() const { return alternate_audio_stream_; }
     AVStream* cover_art_stream() const { return cover_art_stream_; }
+    // The plan's subtitle track; null when it has none.
+    AVCodecContext* subtitle_encoder() const { return subtitle_encoder_.get(); }
+    AVStream* subtitle_stream() const { return subtitle_stream_; }
 
 private:
     // Each returns 0 or an FFmpeg error.
@@ -47,6 +50,8 @@ private:
     CodecContextPtr alternate_audio_encoder_;
     AVStream* alternate_audio_stream_ = nullptr;
     AVStream* cover_art_stream_ = nullptr; // the source's cover, copied as it is
+    CodecContextPtr subtitle_encoder_;
+    AVStream* subtitle_stream_ = nullptr;
 };
 
 } // namespace morvane

@@ -301,6 +301,14 @@ int StreamPipeline::configure_filters(const AVFrame& frame) {
     int result =
         filters_.configure(video_ ? "buffer" : "abuffer", arguments,
                            timed_chain(start, frame.sample_rate), settings_.filter_threads);
+    if (result < 0 && !settings_.chain_without_subtitles.empty()) {
+        // Subtitles that cannot be read never stop the film: it goes on without them.
+        chain_ = std::move(settings_.chain_without_subtitles);
+        settings_.chain_without_subtitles.clear();
+        subtitles_dropped_ = true;
+        result = filters_.configure("buffer", arguments, timed_chain(start, frame.sample_rate),
+                                    settings_.filter_threads);
+    }
     if (result < 0) {
         return result;
     }
@@ -548,6 +556,14 @@ int StreamPipeline::drain_filters() {
             continue;
         }
         last_encoded_pts_ = frame->pts;
+        if (settings_.draw_on_picture) {
+            result = settings_.draw_on_picture(
+                *frame, av_rescale_q(frame->pts, encoder_.time_base, AV_TIME_BASE_Q));
+            if (result < 0) {
+                av_frame_unref(frame);
+                return result;
+            }
+        }
         result = encode(*frame);
         av_frame_unref(frame);
         if (result < 0) {

@@ -65,6 +65,13 @@ public:
         // Asked between the steps of a long fill (from the thread that fills); false stops
         // the stream: nothing more enters its graph.
         std::function<bool()> go_on;
+        // Pictures: the shaping chain without the subtitles it burns in (empty: it burns
+        // none), taken when a graph with them cannot be built (a track that cannot be read).
+        std::string chain_without_subtitles;
+        // Pictures: called with each shaped picture and its time (microseconds of the input's
+        // timeline) before it is encoded, on the thread that feeds the pipeline. 0 or an
+        // FFmpeg error.
+        std::function<int(AVFrame&, std::int64_t)> draw_on_picture;
     };
 
     // What the stream gave out, in microseconds of the input's timeline.
@@ -109,6 +116,8 @@ public:
     // Where the frames decoded so far end in the input's timeline (microseconds); read from
     // any thread.
     std::int64_t reached() const { return reached_.load(std::memory_order_relaxed); }
+    // The subtitles of the chain were left out: no graph could be built with them.
+    bool subtitles_dropped() const { return subtitles_dropped_; }
 
 private:
     // Takes every frame the decoder has ready.
@@ -184,6 +193,7 @@ private:
     std::int64_t last_encoded_pts_ = AV_NOPTS_VALUE;
     std::int64_t silence_until_ = 0; // see finish()
     bool stopping_ = false;          // go_on said no: nothing more enters the graph
+    bool subtitles_dropped_ = false;
     Extent extent_;
     std::atomic<int> decode_errors_{0};
     std::atomic<bool> last_packet_failed_{false};

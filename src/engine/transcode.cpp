@@ -6,6 +6,8 @@
 #include "engine/frame_size_fit.h"
 #include "engine/silent_track.h"
 #include "engine/stream_pipeline.h"
+#include "engine/subtitle_filter.h"
+#include "engine/subtitle_stream.h"
 #include "platform/sanitizers.h"
 
 #include <algorithm>
@@ -75,7 +77,8 @@ bool interlaced(const AVCodecParameters& parameters) {
 
 // The filters that shape the decoded pictures for the encoder; the pipeline adds the timing.
 std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
-                          const ConversionPlan::Picture& picture) {
+                          const ConversionPlan::Picture& picture,
+                          const std::string& on_picture = {}) {
     std::string chain; // the pipeline weaves fields first where the pictures are interlaced
     switch (display_shape(source).clockwise_turn) {
     case 90:
@@ -93,7 +96,7 @@ std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
     const char* pixel_format = av_get_pix_fmt_name(encoder.pix_fmt);
     return chain + fitting_filters(picture.picture_width, picture.picture_height, encoder.width,
                                    encoder.height, picture.left, picture.top,
-                                   pixel_format != nullptr ? pixel_format : "yuv420p");
+                                   pixel_format != nullptr ? pixel_format : "yuv420p", on_picture);
 }
 
 // The filters that give the sound the encoder's shape; the pipeline adds the timing.
@@ -116,6 +119,12 @@ bool is_sound_stream(const AVFormatContext& container, int index) {
     }
     const AVStream& stream = *container.streams[index];
     return stream.codecpar->codec_type == AVMEDIA_TYPE_AUDIO && stream.discard < AVDISCARD_ALL;
+}
+
+// Whether a subtitle codec's events are pictures (rather than text).
+bool bitmap_subtitles(const AVCodecParameters& parameters) {
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters.codec_id);
+    return descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_BITMAP_SUB) != 0;
 }
 
 } // namespace
@@ -143,6 +152,7 @@ ConversionResult Transcode::run(const std::string& output_path) {
     result.read_error = read_error_;
     if (code >= 0) {
         describe_tracks(result);
+        describe_subtitles(result);
     }
     if (code < 0) {
         result.reason = reason_.empty() ? ffmpeg_error_text(code) : reason_;
@@ -192,6 +202,26 @@ void Transcode::describe_tracks(ConversionResult& result) const {
     }
 }
 
+void Transcode::describe_subtitles(ConversionResult& result) const {
+    ConversionResult::Subtitles& subtitles = result.subtitles;
+    subtitles.left_out = subtitles_left_out_;
+    if (subtitles_ == nullptr) {
+        return;
+    }
+    subtitles.shown = subtitles_->shown();
+    subtitles.damaged = subtitles_->damaged();
+    const bool dropped =
+        std::any_of(pipelines_.begin(), pipelines_.end(),
+                    [](const auto& pipeline) { return pipeline->subtitles_dropped(); });
+    if (dropped) {
+        subtitles.left_out = "they could not be read";
+    } else if (subtitles.shown == 0 && !stopped_ && plan_.time_limit == 0) {
+        // Only a whole reading tells that a track shows nothing.
+        subtitles.left_out =
+            subtitles_->packets() > 0 ? "they could not be read" : "the track holds no subtitles";
+    }
+}
+
 int Transcode::convert(const std::string& output_path) {
     if (!packet_) {
         return AVERROR(ENOMEM);
@@ -205,7 +235,10 @@ int Transcode::convert(const std::string& output_path) {
         reason_ = "nothing in this file makes a stream of the output";
         return AVERROR_STREAM_NOT_FOUND;
     }
-    result = set_up_pipelines();
+    result = set_up_subtitles();
+    if (result >= 0) {
+        result = set_up_pipelines();
+    }
     if (result < 0) {
         return result;
     }
@@ -355,8 +388,10 @@ int Transcode::set_up_pipelines() {
         if (part.language != nullptr && !part.language->empty()) {
             av_dict_set(&part.stream->metadata, "language", part.language->c_str(), 0);
         }
+        const std::string burned_text =
+            part.encoder->codec_type == AVMEDIA_TYPE_VIDEO ? text_subtitle_chain() : std::string();
         std::string chain = part.encoder->codec_type == AVMEDIA_TYPE_VIDEO
-                                ? picture_chain(source, *part.encoder, *plan_.picture)
+                                ? picture_chain(source, *part.encoder, *plan_.picture, burned_text)
                                 : sound_chain(*part.encoder);
         auto pipeline = std::make_unique<StreamPipeline>(
             source, *part.encoder, *part.stream, std::move(chain),
@@ -377,6 +412,14 @@ int Transcode::set_up_pipelines() {
         settings.go_on = [this] { return report_progress(false); };
         settings.furthest_fill = [this, self = pipeline.get()] { return furthest_fill(*self); };
         if (part.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+            if (!burned_text.empty()) {
+                settings.chain_without_subtitles =
+                    picture_chain(source, *part.encoder, *plan_.picture);
+            } else if (subtitles_ != nullptr && plan_.picture->burned_subtitles >= 0) {
+                settings.draw_on_picture = [this](AVFrame& frame, std::int64_t time) {
+                    return subtitles_->draw(frame, time);
+                };
+            }
             settings.encoder_on_own_thread = true;
             settings.deinterlace = interlaced(*source.codecpar);
             // Made three times smaller or more: what the smoothing of those pictures changes
@@ -396,6 +439,92 @@ int Transcode::set_up_pipelines() {
         pipelines_.push_back(std::move(pipeline));
     }
     return 0;
+}
+
+int Transcode::set_up_subtitles() {
+    const int burned =
+        plan_.picture && output_.video_encoder() != nullptr ? plan_.picture->burned_subtitles : -1;
+    AVCodecContext* track_encoder = output_.subtitle_encoder();
+    const int kept = track_encoder != nullptr ? plan_.subtitle_track->stream : -1;
+    const int source_index = burned >= 0 ? burned : kept;
+    if (source_index < 0) {
+        return 0;
+    }
+    const AVFormatContext& container = input_.container();
+    const AVStream* source = static_cast<unsigned>(source_index) < container.nb_streams
+                                 ? container.streams[source_index]
+                                 : nullptr;
+    int result = AVERROR_STREAM_NOT_FOUND;
+    if (source != nullptr && source->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE &&
+        source->discard < AVDISCARD_ALL) {
+        auto subtitles = std::make_unique<SubtitleStream>(*source);
+        if (burned < 0) {
+            result = subtitles->open_track(*track_encoder, *output_.subtitle_stream(),
+                                           [this](AVPacket& packet) { return mux_packet(packet); });
+        } else if (bitmap_subtitles(*source->codecpar)) {
+            const ConversionPlan::Picture& picture = *plan_.picture;
+            // The size the bitmaps were made for, when their stream does not say: the film's.
+            const int video = input_.streams().video;
+            const AVCodecParameters* film =
+                video >= 0 ? container.streams[video]->codecpar : nullptr;
+            result = subtitles->open_drawing(
+                {picture.left, picture.top, picture.picture_width, picture.picture_height},
+                picture.subtitle_text_height, film != nullptr ? film->width : 0,
+                film != nullptr ? film->height : 0);
+        } else {
+            result = subtitles->open_counting(); // the picture's filter draws them
+        }
+        if (result >= 0) {
+            subtitles_ = std::move(subtitles);
+            subtitle_source_ = source_index;
+            if (const AVDictionaryEntry* language =
+                    av_dict_get(source->metadata, "language", nullptr, 0);
+                language != nullptr && kept >= 0) {
+                av_dict_set(&output_.subtitle_stream()->metadata, "language", language->value, 0);
+            }
+        }
+    }
+    if (result < 0) {
+        subtitles_left_out_ = "they could not be read";
+        if (kept >= 0) {
+            // The track is declared already: it stays, empty, so that the file is whole.
+            AVCodecParameters& empty = *output_.subtitle_stream()->codecpar;
+            empty.codec_type = AVMEDIA_TYPE_SUBTITLE;
+            empty.codec_id = track_encoder->codec_id;
+            output_.subtitle_stream()->time_base = AVRational{1, 1000};
+        }
+    }
+    return 0;
+}
+
+std::string Transcode::text_subtitle_chain() const {
+    if (subtitles_ == nullptr || !plan_.picture || plan_.picture->burned_subtitles < 0) {
+        return {};
+    }
+    const AVFormatContext& container = input_.container();
+    const AVStream& source = *container.streams[subtitle_source_];
+    if (bitmap_subtitles(*source.codecpar)) {
+        return {};
+    }
+    TextSubtitleBurn burn;
+    burn.path = input_.path();
+    for (int index = 0; index < subtitle_source_; ++index) {
+        burn.subtitle_ordinal +=
+            container.streams[index]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE ? 1 : 0;
+    }
+    burn.picture_width = plan_.picture->picture_width;
+    burn.picture_height = plan_.picture->picture_height;
+    burn.text_height = plan_.picture->subtitle_text_height;
+    const AVCodecParameters& parameters = *source.codecpar;
+    if ((parameters.codec_id == AV_CODEC_ID_ASS || parameters.codec_id == AV_CODEC_ID_SSA) &&
+        parameters.extradata != nullptr && parameters.extradata_size > 0) {
+        burn.script_height =
+            script_height(std::string(reinterpret_cast<const char*>(parameters.extradata),
+                                      static_cast<std::size_t>(parameters.extradata_size)));
+    }
+    // The frames are on the timeline, which starts at the file's start; the events are not.
+    burn.file_offset = container.start_time != AV_NOPTS_VALUE ? container.start_time : 0;
+    return text_subtitle_filters(burn);
 }
 
 int Transcode::write_cover_art() {
@@ -445,6 +574,12 @@ int Transcode::read_packets() {
     for (unsigned index = 0; index < container.nb_streams; ++index) {
         judged[index] = pipeline_of[index] != nullptr || clocked(*container.streams[index]);
     }
+    // Subtitles are read too, moved onto the timeline with the rest but never judged: their
+    // packets are sparse by nature.
+    std::vector<bool> read = judged;
+    if (subtitles_ != nullptr) {
+        read[static_cast<std::size_t>(subtitle_source_)] = true;
+    }
     const auto stated_end =
         static_cast<std::int64_t>(input_.stated_duration_seconds() * AV_TIME_BASE);
     timeline_ = std::make_unique<InputTimeline>(container, judged, stated_end);
@@ -474,7 +609,7 @@ int Transcode::read_packets() {
             ended = true;
         } else {
             const auto index = static_cast<std::size_t>(packet->stream_index);
-            if (index >= judged.size() || !judged[index]) {
+            if (index >= read.size() || !read[index]) {
                 av_packet_unref(packet);
             } else {
                 last_packet_damaged[index] = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
@@ -515,6 +650,11 @@ int Transcode::read_packets() {
 }
 
 int Transcode::dispatch(AVPacket& packet, const std::vector<StreamPipeline*>& pipeline_of) {
+    if (subtitles_ != nullptr && packet.stream_index == subtitle_source_) {
+        const int result = subtitles_->send_packet(packet);
+        av_packet_unref(&packet);
+        return result < 0 ? result : 0;
+    }
     StreamPipeline* pipeline = pipeline_of[static_cast<std::size_t>(packet.stream_index)];
     if (pipeline == nullptr) {
         av_packet_unref(&packet);

@@ -25,6 +25,7 @@ namespace morvane {
 
 class SilentTrack;
 class StreamPipeline;
+class SubtitleStream;
 
 class Transcode {
 public:
@@ -40,6 +41,12 @@ private:
     // Each returns 0 or an FFmpeg error (reason_ set where the code says too little).
     int convert(const std::string& output_path);
     int set_up_pipelines();
+    // The plan's subtitles, burned in or kept as a track: a track that cannot be read is
+    // left out (subtitles_left_out_ says why), never failing the film.
+    int set_up_subtitles();
+    // The filters that burn the plan's text subtitles into the scaled picture; empty when it
+    // burns none (or bitmaps, drawn by subtitles_).
+    std::string text_subtitle_chain() const;
     int write_cover_art();
     int read_packets();
     int finish_pipelines();
@@ -48,6 +55,8 @@ private:
     int dispatch(AVPacket& packet, const std::vector<StreamPipeline*>& pipeline_of);
     // Each output track's end against its input stream's.
     void describe_tracks(ConversionResult& result) const;
+    // What became of the plan's subtitles.
+    void describe_subtitles(ConversionResult& result) const;
     // The end of the input's timeline converted so far (microseconds), by the stream furthest
     // on; whether every stream has come that far.
     std::int64_t position() const;
@@ -95,6 +104,10 @@ private:
     // pipelines finish.
     std::int64_t silence_until_ = 0;
     std::mutex mux_mutex_; // both threads write packets
+    // The subtitles the plan shows, read from their stream's packets on the reading thread.
+    std::unique_ptr<SubtitleStream> subtitles_;
+    int subtitle_source_ = -1;
+    std::string subtitles_left_out_;
 };
 
 } // namespace morvane
