@@ -7,6 +7,7 @@
 #include "settings/settings_file.h"
 
 #include <utility>
+#include <vector>
 
 namespace morvane::fuzz {
 
@@ -53,14 +54,6 @@ std::optional<std::string> usable_folder(const AppSettings& settings) {
     return std::nullopt;
 }
 
-bool same(const AppSettings& a, const AppSettings& b) {
-    return a.stay_on_top == b.stay_on_top && a.shutdown_after_batch == b.shutdown_after_batch &&
-           a.open_output_after_batch == b.open_output_after_batch &&
-           a.send_to_player == b.send_to_player && a.keep_folders == b.keep_folders &&
-           a.device_index == b.device_index && a.video_codec == b.video_codec &&
-           a.output_folder == b.output_folder;
-}
-
 } // namespace
 
 std::optional<std::string> check_config_ini(std::string_view bytes,
@@ -92,12 +85,26 @@ std::optional<std::string> check_config_ini(std::string_view bytes,
     changed.device_index = loaded.device_index == 1 ? 2 : 1;
     changed.video_codec = loaded.video_codec == "h264" ? "mpeg4" : "h264";
     changed.output_folder = (work_folder / " \"chosen\" = folder ").string() + "/";
+    changed.preferred_languages = loaded.preferred_languages.empty()
+                                      ? std::vector<std::string>{"fr", "eng"}
+                                      : std::vector<std::string>{};
+    changed.subtitles = loaded.subtitles == AppSettings::Subtitles::always
+                            ? AppSettings::Subtitles::off
+                            : AppSettings::Subtitles::always;
+    changed.crop = loaded.crop == 0 ? 1 : 0;
+    changed.fill = loaded.fill == 0 ? 1 : 0;
+    changed.video_quality = loaded.video_quality == AppSettings::Quality::device
+                                ? AppSettings::Quality::lower
+                                : AppSettings::Quality::device;
+    changed.picture_size = loaded.picture_size == AppSettings::PictureSize::tv
+                               ? AppSettings::PictureSize::screen
+                               : AppSettings::PictureSize::tv;
     if (const auto failure = save_changed_settings(loaded, changed, location)) {
         return "changed settings were not saved: " + *failure;
     }
     AppSettings reloaded;
     load_settings(reloaded, location);
-    if (!same(reloaded, changed)) {
+    if (reloaded != changed) {
         return std::string("changed settings did not load back as saved");
     }
     return std::nullopt;

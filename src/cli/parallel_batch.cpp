@@ -3,8 +3,11 @@
 
 #include "cli/printable_name.h"
 #include "cli/progress_line.h"
+#include "jobs/language_codes.h"
+#include "jobs/settings_choices.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -76,7 +79,7 @@ std::vector<InputRecord> ParallelBatch::run(const std::vector<CollectedInput>& i
     BatchRun::Settings settings;
     settings.device = device_;
     settings.output_folder = settings_.output_folder;
-    settings.choices.video_codec = settings_.video_codec;
+    settings.choices = conversion_choices(settings_, desktop_languages(std::getenv));
     settings.skip_existing = options_.skip_existing;
     settings.keep_folders = options_.keep_folders;
     settings.converters =

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/conversion_worker.h"
 
+#include "jobs/language_codes.h"
+#include "jobs/settings_choices.h"
+
+#include <cstdlib>
+
 namespace morvane {
 
 class ConversionWorker::QueuedInputs : public BatchRun::Inputs {
@@ -164,7 +169,7 @@ bool ConversionWorker::run_batch(std::unique_lock<std::mutex>& lock) {
     BatchRun::Settings settings;
     settings.device = device_;
     settings.output_folder = settings_.output_folder;
-    settings.choices.video_codec = settings_.video_codec;
+    settings.choices = conversion_choices(settings_, desktop_languages(std::getenv));
     settings.skip_existing = skip_existing_;
     settings.keep_folders = settings_.keep_folders != 0;
     settings.report_interval =

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The executable's folder, the program's data folder, the user's data folders and the
-// desktop's languages.
-#include "platform/locale_environment.h"
+// The executable's folder, the program's data folder and the user's data folders.
 #include "platform/program_folder.h"
 #include "platform/user_environment.h"
 #include "support/temp_folder.h"
@@ -71,30 +69,6 @@ TEST(UserEnvironment, DataAndConfigHomesFollowTheBaseDirectoryRules) {
         EXPECT_EQ(environment.config_home(), expected);
     }
     EXPECT_TRUE(UserEnvironment::of_this_process().home.starts_with('/'));
-}
-
-// As gettext picks the language of messages: LANGUAGE's list unless the locale is C, else
-// the first of LC_ALL, LC_MESSAGES and LANG that is set.
-TEST(LocaleEnvironment, TheDesktopsLanguagesAreTheLocalesLanguageParts) {
-    using Languages = std::vector<std::string>;
-    const std::pair<LocaleEnvironment, Languages> cases[] = {
-        // LANGUAGE, LC_ALL, LC_MESSAGES, LANG
-        {{"", "", "", "fr_FR.UTF-8"}, {"fr"}},
-        {{"", "", "de_AT@euro", "fr_FR.UTF-8"}, {"de"}},
-        {{"", "PT_br", "de_DE", "fr_FR"}, {"pt"}},
-        {{"sr@latin:en_GB:en:xx-yy:", "", "", "sr_RS.UTF-8"}, {"sr", "en"}},
-        {{"fil", "", "", "en_PH.UTF-8"}, {"fil"}},
-        {{"fr:de", "", "", "C.UTF-8"}, {}},
-        {{"fr:de", "POSIX", "", "fr_FR"}, {}},
-        {{"fr", "", "", ""}, {}},
-        {{"12", "", "", "it_IT"}, {"it"}},
-        {{"", "", "", "english"}, {}},
-    };
-    for (const auto& [environment, expected] : cases) {
-        EXPECT_EQ(environment.languages(), expected)
-            << environment.language << " | " << environment.lc_all << " | "
-            << environment.lc_messages << " | " << environment.lang;
-    }
 }
 
 } // namespace
