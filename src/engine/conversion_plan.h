@@ -33,6 +33,9 @@ struct PictureSpec {
     int left = 0; // the borders left of and above the picture
     int top = 0;
     FrameRate frame_rate{30000, 1001};
+    // The owner's step of picture quality as outputs' targets name it ("highest", "higher",
+    // "normal", "lower"); empty: the device's own rate. The encoder's options carry its rate.
+    std::string quality;
     // The input's subtitle stream burned into the picture (its stream index; -1: none), and
     // the height of a line of its text on the output picture, in pixels.
     int burned_subtitles = -1;

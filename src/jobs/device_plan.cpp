@@ -19,6 +19,43 @@ constexpr double keyframe_seconds = 2.0;
 // carries more than 1.1 times that maximum, on any content.
 constexpr double buffer_seconds = 0.1;
 
+// The row's film format with the owner's frame (the screen's or a television's, where the
+// player plays one) and quality step (its average rate and finest quantizer), else the row's.
+FilmFormat chosen_film_format(const FilmFormat& film, const ConversionChoices& choices) {
+    FilmFormat chosen = film;
+    const FilmFrame frame = film.frame(choices.picture_size);
+    chosen.frame_width = frame.width;
+    chosen.frame_height = frame.height;
+    const QualityStep* step = film.quality_step(choices.quality);
+    if (step != nullptr) {
+        chosen.bit_rate = step->bit_rate;
+        if (step->finest_quantizer > 0) {
+            auto& options = chosen.encoder.options;
+            std::erase_if(options, [](const auto& option) { return option.first == "qmin"; });
+            options.emplace_back("qmin", std::to_string(step->finest_quantizer));
+        }
+    }
+    return chosen;
+}
+
+// How outputs' targets name a quality step.
+std::string quality_name(const std::optional<VideoQuality>& quality) {
+    if (!quality) {
+        return {};
+    }
+    switch (*quality) {
+    case VideoQuality::highest:
+        return "highest";
+    case VideoQuality::higher:
+        return "higher";
+    case VideoQuality::normal:
+        return "normal";
+    case VideoQuality::lower:
+        return "lower";
+    }
+    return {};
+}
+
 } // namespace
 
 ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoices& choices,
@@ -27,6 +64,11 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoi
     const std::optional<MediaInput::Picture> picture = input.picture();
     const std::optional<MediaInput::Sound> sound = input.sound();
     const FilmFormat* film = picture ? device.film_format(choices.video_codec) : nullptr;
+    std::optional<FilmFormat> chosen_film;
+    if (film != nullptr) {
+        chosen_film = chosen_film_format(*film, choices);
+        film = &*chosen_film;
+    }
     if (film != nullptr) {
         plan.container = film->container;
         const FrameSizeFit fit =
@@ -43,6 +85,7 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoi
         const long keyframe_interval =
             std::lround(keyframe_seconds * out.frame_rate.num / out.frame_rate.den);
         out.encoder = film->encoder;
+        out.quality = quality_name(choices.quality);
         out.encoder.options.insert(out.encoder.options.end(),
                                    {
                                        {"b", std::to_string(film->bit_rate)},

@@ -3,12 +3,28 @@
 #pragma once
 
 #include "engine/conversion_plan.h"
+#include "jobs/conversion_choices.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace morvane {
+
+// A frame films are fitted into, landscape.
+struct FilmFrame {
+    int width = 0;
+    int height = 0;
+};
+
+// One step of a film's picture quality the owner may choose.
+struct QualityStep {
+    int bit_rate = 0; // bits per second of the pictures on average
+    // No quantizer finer than this (the encoder's qmin): on easy pictures, which reach it before
+    // they reach the rate, a lower step then makes a smaller file too. 0: the format's own.
+    int finest_quantizer = 0;
+};
 
 // What a film becomes for a player in one picture codec it decodes: the container, the
 // frame, the picture encoder with the options the player needs, and the rates.
@@ -26,6 +42,33 @@ struct FilmFormat {
     // no second of a film may go beyond by more than a tenth.
     int bit_rate = 0;
     int max_rate = 0;
+    // Each step of quality the owner may choose, in VideoQuality's order (highest, higher,
+    // normal, lower), each within max_rate; none chosen keeps bit_rate and the encoder's
+    // options as they are.
+    std::array<QualityStep, 4> quality_steps{};
+    // The frame for a television (PictureSize::tv); 0x0 where the maker publishes none larger
+    // than the screen's for this codec. The Devices page offers the choice where
+    // DeviceProfile::plays_tv_size(codec) and shows frame(PictureSize::tv) ("640x480").
+    FilmFrame tv_frame;
+
+    // The step of `quality`; nullptr when none is chosen or the format has no such step.
+    const QualityStep* quality_step(std::optional<VideoQuality> quality) const {
+        const auto step = quality ? static_cast<std::size_t>(*quality) : quality_steps.size();
+        return step < quality_steps.size() && quality_steps[step].bit_rate > 0
+                   ? &quality_steps[step]
+                   : nullptr;
+    }
+    int average_rate(std::optional<VideoQuality> quality) const {
+        const QualityStep* step = quality_step(quality);
+        return step != nullptr ? step->bit_rate : bit_rate;
+    }
+    // The frame films are fitted into for `size`: the screen's where no TV frame is published.
+    FilmFrame frame(PictureSize size) const {
+        if (size == PictureSize::tv && tv_frame.width > 0 && tv_frame.height > 0) {
+            return tv_frame;
+        }
+        return {frame_width, frame_height};
+    }
 };
 
 struct DeviceProfile {
@@ -70,6 +113,11 @@ struct DeviceProfile {
             }
         }
         return films.empty() ? nullptr : &films.front();
+    }
+    // Whether films in `codec` (as film_format() takes it) can be made for a television.
+    bool plays_tv_size(const std::string& codec) const {
+        const FilmFormat* film = film_format(codec);
+        return film != nullptr && film->tv_frame.width > 0;
     }
     // Whether the player offers a choice of picture codec.
     bool plays_several_video_codecs() const { return films.size() > 1; }

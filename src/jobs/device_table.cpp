@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/device_table.h"
 
+#include <array>
 #include <string>
 
 namespace morvane {
@@ -86,6 +87,36 @@ FilmFormat h264_film(const char* container, int width, int height, const char* p
     return film;
 }
 
+// The owner's choices within a film format: the average rate of each quality step (highest,
+// higher, normal, lower) and the frame for a television (none: the screen's only). The steps
+// are what the earlier settings page offered, 2.5, 1.5, 1.2 and 0.8 Mb/s, for MPEG-4 where the
+// player takes them; H.264 shows the same picture at about half the bits (bench/quality), so
+// its steps are about half of those; each within the row's published maximum, the PSP's
+// stepping down from its own. An average rate, capped by the maximum and its buffer, rather
+// than a constant quality under that cap: measured on real footage fitted to 320x240
+// (bench/quality's clips, apart and in one 39 s film), libx264's crf matched the average rate
+// within 0.0005 SSIM at equal size, and MPEG-4's fixed quantizer lost (0.0064 SSIM at equal
+// size on the mixed film) and ignores the cap. An average also tells the size beforehand.
+// Each step also has a finest quantizer: easy footage (an animation, a still camera) reaches
+// the encoders' floor (MPEG-4's 2, the H.264 rows' own) long before any of these rates, and
+// every step made the same file there (bench/quality --steps); normal and lower raise the
+// floor (MPEG-4's by one and two, H.264's by two and four) so that they make smaller files on
+// any footage: on the nano's screen there normal makes 0.62-0.68 (MPEG-4) and 0.78-0.81
+// (H.264) of the bytes of higher, lower 0.47-0.52 and 0.60-0.65.
+FilmFormat with_choices(FilmFormat film, std::array<QualityStep, 4> quality_steps,
+                        FilmFrame tv_frame = {}) {
+    film.quality_steps = quality_steps;
+    film.tv_frame = tv_frame;
+    return film;
+}
+
+constexpr std::array<QualityStep, 4> mpeg4_steps = {
+    {{2500000, 2}, {1500000, 2}, {1200000, 3}, {800000, 4}}};
+// Steps from the H.264 row's own finest quantizer.
+constexpr std::array<QualityStep, 4> h264_steps(int finest) {
+    return {{{1300000, finest}, {800000, finest}, {620000, finest + 2}, {420000, finest + 4}}};
+}
+
 // What the video rows share: AAC sound in an MP4, stereo; MP3 for sound alone.
 DeviceProfile film_player(const std::string& picture, const char* name, int width, int height,
                           std::vector<FilmFormat> films) {
@@ -133,20 +164,37 @@ DeviceTable device_table(const std::string& data_folder) {
     // a profile box (uuid PROF: codecs, rates, frame size) before the media and the title in
     // the PSP's own box (uuid USMT); its video browser is known to pass over H.264 files
     // without them. The MPEG-4 films, which play without, stay plain MP4.
+    // Its H.264 films fill the whole 480x272 screen, which its firmware plays from 3.30 on
+    // (2007, as Sony's notes for that update and the guides of its day tell; before it 76,800
+    // pixels at most, 368x208): 510 macroblocks of 16x16 at 30 a second are within level 2.1
+    // (at most 792 a picture and 19,800 a second in the H.264 standard's table of levels), with
+    // one reference frame (792 macroblocks of decoded pictures hold one of these). Sony's
+    // 768 kb/s stays its maximum. The MPEG-4 films keep the 368x208 they have always had.
     DeviceProfile psp =
         film_player(pictures + "PSP.jpg", "Sony PSP", 368, 208,
-                    {mpeg4_film(368, 208, 1000000, 1000000),
-                     h264_film("psp", 368, 208, "main", "2.1", 550000, 768000, 19)});
+                    {with_choices(mpeg4_film(368, 208, 1000000, 1000000),
+                                  {{{1000000, 2}, {800000, 2}, {600000, 3}, {400000, 4}}}),
+                     with_choices(h264_film("psp", 480, 272, "main", "2.1", 550000, 768000, 19),
+                                  {{{768000, 19}, {550000, 19}, {420000, 21}, {280000, 23}}})});
     psp.channels = 2;
     psp.sample_rate = 24000;
+
+    // For a television (the players' AV cables): Apple's technical data give "640 by 480
+    // pixels" for both codecs on the iPhone and iPod touch, the iPod nano from its 3rd
+    // generation and the iPod classic, and for H.264 on the 5th-generation iPod since its 1.2
+    // firmware; that iPod's MPEG-4 is "480 by 480 pixels" at most, so the classic's row, which
+    // serves it, makes its MPEG-4 films for a television 480x360 (4:3 within it). 640x480 at 30
+    // pictures a second is 36,000 macroblocks a second, within Baseline level 3.0 (40,500).
+    const FilmFrame tv_frame{640, 480};
 
     // H.264 films go into the ipod muxer: it adds to the picture's description the box
     // (uuid 6b6840f2-5f24-4fc5-ba39-a51bcf0323f3) without which iTunes refuses H.264 larger
     // than 320x240 for these players, and brands the file M4V.
-    DeviceProfile phone =
-        film_player(pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480,
-                    {mpeg4_film(480, 320, 2500000, 2500000),
-                     h264_film("ipod", 480, 320, "baseline", "3.0", 1300000, 2500000, 20)});
+    DeviceProfile phone = film_player(
+        pictures + "iPhone.jpg", "iPhone, iPod touch", 320, 480,
+        {with_choices(mpeg4_film(480, 320, 2500000, 2500000), mpeg4_steps, tv_frame),
+         with_choices(h264_film("ipod", 480, 320, "baseline", "3.0", 1300000, 2500000, 20),
+                      h264_steps(20), tv_frame)});
     phone.accepts_sent_files = false;
     // Its Videos app offers a film's other sound tracks in its audio and subtitles menu, from
     // the tracks of one alternate group, one enabled (Apple's QuickTime File Format, "Preparing
@@ -159,12 +207,16 @@ DeviceTable device_table(const std::string& data_folder) {
     DeviceTable table = {
         phone,
         // Both iPods at most 1.5 Mb/s, what the 5th generation plays: one file serves both.
-        film_player(pictures + "iPod Nano.jpg", "iPod nano", 320, 240,
-                    {mpeg4_film(320, 240, 1500000, 2500000),
-                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 19)}),
-        film_player(pictures + "iPod Classic.jpg", "iPod classic", 320, 240,
-                    {mpeg4_film(320, 240, 1500000, 2500000),
-                     h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 19)}),
+        film_player(
+            pictures + "iPod Nano.jpg", "iPod nano", 320, 240,
+            {with_choices(mpeg4_film(320, 240, 1500000, 2500000), mpeg4_steps, tv_frame),
+             with_choices(h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 19),
+                          h264_steps(19), tv_frame)}),
+        film_player(
+            pictures + "iPod Classic.jpg", "iPod classic", 320, 240,
+            {with_choices(mpeg4_film(320, 240, 1500000, 2500000), mpeg4_steps, {480, 360}),
+             with_choices(h264_film("ipod", 320, 240, "baseline", "3.0", 800000, 1500000, 19),
+                          h264_steps(19), tv_frame)}),
         shuffle,
         psp,
     };

@@ -4,6 +4,7 @@
 #include "engine/codec_names.h"
 #include "engine/media_input.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace morvane {
@@ -62,6 +63,17 @@ std::string output_target(const ConversionPlan& plan, const std::string& extensi
         line += " " + code(sound->language);
         if (plan.alternate_sound) {
             line += "+" + code(plan.alternate_sound->language);
+        }
+    }
+    // The owner's quality step with the average it stands for ("quality normal 1200kb/s"), so
+    // that another step, or the same step after its rate changed, makes another output; none
+    // chosen (the row's own rate) leaves the line as before.
+    if (picture && !picture->quality.empty()) {
+        line += " quality " + picture->quality;
+        for (const auto& [option, value] : picture->encoder.options) {
+            if (option == "b") {
+                line += " " + std::to_string(std::atoll(value.c_str()) / 1000) + "kb/s";
+            }
         }
     }
     return line;

@@ -220,11 +220,25 @@ constexpr PublishedLimits published_limits[] = {
     {2, "h264", h264, FF_PROFILE_H264_BASELINE, 30, 640, 480, 1500000, 1},
     // Sony's 768 kb/s is not held against the MPEG-4 row, which has always had 1 Mb/s.
     {4, "mpeg4", mpeg4, simple, no_level, 368, 208, 1000000, 0},
-    {4, "h264", h264, FF_PROFILE_H264_MAIN, 21, 480, 272, 768000, 2},
+    // Level 2.1's decoded pictures hold one of the whole 480x272 screen.
+    {4, "h264", h264, FF_PROFILE_H264_MAIN, 21, 480, 272, 768000, 1},
 };
 
-// Every film row, in every picture codec it plays, keeps within what its player decodes, as
-// FFmpeg reads the output back: codec, profile, level, size, frame rate, reference frames, no
+// The owner's choices each row is converted with: the row's own rate on its screen, and the
+// largest it offers (the highest step, for a television where the player plays one).
+struct FilmChoice {
+    std::optional<VideoQuality> quality;
+    PictureSize size;
+};
+constexpr FilmChoice film_choices[] = {{std::nullopt, PictureSize::screen},
+                                       {VideoQuality::highest, PictureSize::tv}};
+constexpr VideoQuality quality_steps[] = {VideoQuality::highest, VideoQuality::higher,
+                                          VideoQuality::normal, VideoQuality::lower};
+
+// Every film row, in every picture codec it plays, with the row's own rate and with its
+// highest quality step on a television's frame (every step within the row's maximum, each
+// below the one before), keeps within what its player decodes, as FFmpeg reads the output
+// back: codec, profile, level, size, frame rate, reference frames, no
 // B-frames, no second of pictures beyond 1.1 times the published maximum on the hardest
 // content there is (noise over the whole picture, unscaled in every row's frame: MPEG-4 at its
 // coarsest takes several times the maximum, so pictures are left out), and on the easiest no
@@ -240,40 +254,53 @@ TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
         SCOPED_TRACE(device.display_name + " " + limits.codec);
         const FilmFormat* film = device.film_format(limits.codec);
         ASSERT_EQ(film->codec, limits.codec);
-        ConversionChoices choices;
-        choices.video_codec = limits.codec;
-        job.set_choices(choices);
-        for (const char* name : {"noise.mp4", "still.mp4"}) {
-            SCOPED_TRACE(name);
-            const JobOutcome outcome = convert(folder.file(name), limits.row);
-            ASSERT_TRUE(outcome.converted()) << outcome.reason;
-            EXPECT_EQ(outcome.video_codec, limits.codec);
-            const MediaInfo info = inspect_media(outcome.output_path);
-            const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
-            EXPECT_EQ(video.codec_id, limits.codec_id);
-            EXPECT_LE(video.profile & ~FF_PROFILE_H264_CONSTRAINED, limits.profile);
-            if (limits.max_level != FF_LEVEL_UNKNOWN) {
-                EXPECT_LE(video.level, limits.max_level);
+        int step_rate = film->max_rate + 1;
+        for (const VideoQuality step : quality_steps) {
+            EXPECT_LT(film->average_rate(step), step_rate);
+            step_rate = film->average_rate(step);
+            EXPECT_GT(step_rate, 0);
+        }
+        for (const FilmChoice& choice : film_choices) {
+            SCOPED_TRACE(choice.size == PictureSize::tv ? "highest, television" : "own rate");
+            ConversionChoices choices;
+            choices.video_codec = limits.codec;
+            choices.quality = choice.quality;
+            choices.picture_size = choice.size;
+            job.set_choices(choices);
+            const FilmFrame film_frame = film->frame(choice.size);
+            const int bit_rate = film->average_rate(choice.quality);
+            for (const char* name : {"noise.mp4", "still.mp4"}) {
+                SCOPED_TRACE(name);
+                const JobOutcome outcome = convert(folder.file(name), limits.row);
+                ASSERT_TRUE(outcome.converted()) << outcome.reason;
+                EXPECT_EQ(outcome.video_codec, limits.codec);
+                const MediaInfo info = inspect_media(outcome.output_path);
+                const auto& video = info.stream(AVMEDIA_TYPE_VIDEO);
+                EXPECT_EQ(video.codec_id, limits.codec_id);
+                EXPECT_LE(video.profile & ~FF_PROFILE_H264_CONSTRAINED, limits.profile);
+                if (limits.max_level != FF_LEVEL_UNKNOWN) {
+                    EXPECT_LE(video.level, limits.max_level);
+                }
+                EXPECT_EQ(video.width, film_frame.width);
+                EXPECT_EQ(video.height, film_frame.height);
+                EXPECT_LE(video.width, limits.max_width);
+                EXPECT_LE(video.height, limits.max_height);
+                EXPECT_FALSE(video.reordered());
+                if (limits.max_reference_frames > 0) {
+                    test::StreamDecoder decoder(outcome.output_path, AVMEDIA_TYPE_VIDEO);
+                    test::av::FramePtr frame(av_frame_alloc());
+                    ASSERT_TRUE(decoder.next(*frame));
+                    EXPECT_LE(decoder.decoder().refs, limits.max_reference_frames);
+                }
+                EXPECT_LE(video.most_bits_in_a_second(), 1.1 * limits.max_rate);
+                EXPECT_LE(film->max_rate, limits.max_rate);
+                if (name == std::string("still.mp4")) {
+                    EXPECT_LT(video.average_bit_rate(), 0.25 * bit_rate);
+                    EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{30000, 1001}), 0);
+                    EXPECT_LT(video.largest_dts_step_seconds(), 1.5 / 25);
+                }
+                std::filesystem::remove(outcome.output_path);
             }
-            EXPECT_EQ(video.width, film->frame_width);
-            EXPECT_EQ(video.height, film->frame_height);
-            EXPECT_LE(video.width, limits.max_width);
-            EXPECT_LE(video.height, limits.max_height);
-            EXPECT_FALSE(video.reordered());
-            if (limits.max_reference_frames > 0) {
-                test::StreamDecoder decoder(outcome.output_path, AVMEDIA_TYPE_VIDEO);
-                test::av::FramePtr frame(av_frame_alloc());
-                ASSERT_TRUE(decoder.next(*frame));
-                EXPECT_LE(decoder.decoder().refs, limits.max_reference_frames);
-            }
-            EXPECT_LE(video.most_bits_in_a_second(), 1.1 * limits.max_rate);
-            EXPECT_LE(film->max_rate, limits.max_rate);
-            if (name == std::string("still.mp4")) {
-                EXPECT_LT(video.average_bit_rate(), 0.25 * film->bit_rate);
-                EXPECT_EQ(av_cmp_q(video.avg_frame_rate, AVRational{30000, 1001}), 0);
-                EXPECT_LT(video.largest_dts_step_seconds(), 1.5 * 1001 / 30000);
-            }
-            std::filesystem::remove(outcome.output_path);
         }
     }
 }
@@ -379,6 +406,26 @@ TEST_F(ConversionJobTest, RerunsKnowEachOutputBySourceAndDevice) {
     EXPECT_EQ(outcome.status, JobStatus::skipped);
     EXPECT_EQ(outcome.output_path, output_folder() + "tone_0.mp4");
     EXPECT_EQ(outcome.video_codec, "h264");
+
+    // A quality step is another output, and so is a television's frame; the nano and the
+    // classic still share each.
+    const auto ends_with = [](const std::string& line, const std::string& end) {
+        return line.size() >= end.size() &&
+               line.compare(line.size() - end.size(), end.size(), end) == 0;
+    };
+    h264_films.quality = VideoQuality::normal;
+    job.set_choices(h264_films);
+    outcome = convert(clip, 1);
+    EXPECT_TRUE(outcome.converted()) << outcome.reason;
+    EXPECT_EQ(outcome.output_path, output_folder() + "tone_1.mp4");
+    EXPECT_TRUE(ends_with(outcome.target, " quality normal 620kb/s")) << outcome.target;
+    h264_films.picture_size = PictureSize::tv;
+    job.set_choices(h264_films);
+    outcome = convert(clip, 1);
+    EXPECT_TRUE(outcome.converted()) << outcome.reason;
+    EXPECT_EQ(outcome.output_path, output_folder() + "tone_2.mp4");
+    EXPECT_NE(outcome.target.find(" 640x480 "), std::string::npos) << outcome.target;
+    EXPECT_EQ(convert(clip, 2).output_path, output_folder() + "tone_2.mp4");
 }
 
 // What describes a song goes whole into the output, whatever format it came in.
