@@ -51,6 +51,13 @@ std::string sound_track_text(const JobOutcome& outcome) {
            ")";
 }
 
+// " (French subtitles burned in: the sound is English)" after a film that shows subtitles or
+// whose subtitles were left out; nothing otherwise.
+std::string subtitles_text(const JobOutcome& outcome) {
+    return outcome.subtitles.empty() ? std::string()
+                                     : " (" + printable_name(outcome.subtitles) + ")";
+}
+
 // The output of the input a duplicate repeats ("same file as <input>"), when it has one.
 std::string repeated_output(const InputRecord& duplicate,
                             const std::map<std::string, const InputRecord*>& first_of) {
@@ -88,13 +95,14 @@ std::string result_line(const InputRecord& record) {
     switch (status_of(record)) {
     case JobStatus::converted:
         return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
-               mended_text(outcome) + sending_text(record);
+               subtitles_text(outcome) + mended_text(outcome) + sending_text(record);
     case JobStatus::stopped:
         return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
-               " (" + stopped_text(outcome) + ")" + mended_text(outcome);
+               subtitles_text(outcome) + " (" + stopped_text(outcome) + ")" + mended_text(outcome);
     case JobStatus::incomplete:
         return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
-               " (" + printable_name(outcome.reason) + ")" + mended_text(outcome);
+               subtitles_text(outcome) + " (" + printable_name(outcome.reason) + ")" +
+               mended_text(outcome);
     case JobStatus::not_started:
         return input + ": not started";
     case JobStatus::skipped:
@@ -193,6 +201,9 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchSu
                 track["title"] = outcome.sound_track->title;
             }
             file["sound_track"] = std::move(track);
+        }
+        if (!outcome.subtitles.empty()) {
+            file["subtitles"] = outcome.subtitles;
         }
         if (!outcome.mended.empty()) {
             file["mended"] = outcome.mended;

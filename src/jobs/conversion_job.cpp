@@ -11,6 +11,7 @@
 #include "jobs/output_naming.h"
 #include "jobs/output_target.h"
 #include "jobs/source_identity.h"
+#include "jobs/subtitle_track_choice.h"
 #include "jobs/tag_file.h"
 #include "jobs/temporary_output.h"
 #include "jobs/track_tags.h"
@@ -311,6 +312,8 @@ struct ConversionJob::FileWork {
     const DeviceProfile& device;
     MediaInput input;
     ConversionPlan plan;
+    // The film's subtitles, as the plan shows them.
+    std::optional<SubtitleTrackChoice> subtitles;
     std::string extension; // the output's, with its dot
     std::optional<SourceIdentity> source;
     std::string folder;  // where the output goes
@@ -388,6 +391,12 @@ std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
                     JobOutcome::SoundTrack{normalised_language(track.language), track.title};
             }
         }
+    }
+    std::string sound_language;
+    work.subtitles = film_subtitle_track(work.plan, work.input, choices_,
+                                         work.device.shows_subtitle_tracks, sound_language);
+    if (work.subtitles) {
+        work.outcome.subtitles = subtitle_words(*work.subtitles, sound_language);
     }
     work.outcome.seconds_total = work.input.duration_seconds();
     return std::nullopt;
@@ -488,6 +497,9 @@ std::optional<JobOutcome> ConversionJob::judge(FileWork& work) const {
     JobOutcome& outcome = work.outcome;
     outcome.seconds_done = result.seconds_reached;
     outcome.mended = mended(result);
+    if (work.subtitles && !result.subtitles.left_out.empty()) {
+        outcome.subtitles = subtitles_left_out_words(*work.subtitles, result.subtitles.left_out);
+    }
     if (result.packets_written == 0) {
         if (work.stopped) {
             outcome.status = JobStatus::stopped; // before its first packet: nothing to keep

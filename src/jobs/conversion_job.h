@@ -55,6 +55,11 @@ struct JobOutcome {
     };
     std::optional<SoundTrack> sound_track;
     int sound_tracks = 0;
+    // A film's subtitles, which track was burned in or kept and why, or why it was left out
+    // ("French subtitles burned in: the sound is English", "English subtitles kept as a
+    // track", "the German subtitles were left out: they could not be read"); empty when the
+    // film shows none.
+    std::string subtitles;
     // Of an output there is: which source made it and for what (see output_mark.h), for a
     // player to tell whether it holds it already; the name it takes on a player (the input's
     // name with the output's extension) and, with the folders' layout kept, its folder there.

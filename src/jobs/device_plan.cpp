@@ -5,6 +5,7 @@
 #include "engine/input_tracks.h"
 #include "jobs/language_codes.h"
 #include "jobs/sound_track_choice.h"
+#include "jobs/subtitle_track_choice.h"
 
 #include <algorithm>
 #include <cmath>
@@ -125,6 +126,16 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoi
         out.channels = device.channels.value_or(source_channels);
         // The players want a sound track with every film: silence where there is none.
         out.silence = !sound;
+    }
+    std::string sound_language;
+    if (const std::optional<SubtitleTrackChoice> subtitles = film_subtitle_track(
+            plan, input, choices, device.shows_subtitle_tracks, sound_language)) {
+        if (subtitles->kept_as_track) {
+            plan.subtitle_track = SubtitleTrackSpec{{"mov_text", {}}, subtitles->track.index};
+        } else {
+            plan.picture->burned_subtitles = subtitles->track.index;
+            plan.picture->subtitle_text_height = subtitle_text_height(plan.picture->picture_height);
+        }
     }
     return plan;
 }

@@ -88,6 +88,10 @@ struct DeviceProfile {
     // film then carries a second track in the owner's second language. False where the maker
     // publishes no such menu.
     bool switches_sound_tracks = false;
+    // Whether its video player shows a film's text subtitle tracks (MP4's tx3g, which FFmpeg
+    // writes as mov_text) when the owner turns them on: a film's text subtitles then go in as
+    // such a track. Elsewhere, and for subtitles that are pictures, they are burned in.
+    bool shows_subtitle_tracks = false;
 
     // Files of sound alone.
     std::string audio_container; // the FFmpeg muxer

@@ -203,6 +203,11 @@ DeviceTable device_table(const std::string& data_folder) {
     // them, the iPod nano gives no way to reach them. Nothing published says the iPod classic
     // or the PSP switch an MP4's sound tracks: their films get one.
     phone.switches_sound_tracks = true;
+    // The same Apple document gives the subtitle tracks of that menu (text tracks of one
+    // alternate group, tx3g in an MPEG-4 file). For the iPod nano, the iPod classic and the
+    // PSP's MP4 films nothing their makers publish names a menu of subtitle tracks: they get
+    // subtitles burned in.
+    phone.shows_subtitle_tracks = true;
 
     DeviceTable table = {
         phone,

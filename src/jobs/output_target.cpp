@@ -76,6 +76,24 @@ std::string output_target(const ConversionPlan& plan, const std::string& extensi
             }
         }
     }
+    // The subtitles shown ("subtitles 3 burned", "subtitles 2 track": the input's stream);
+    // without them the line is as before.
+    if (picture && picture->burned_subtitles >= 0) {
+        line += " subtitles " + std::to_string(picture->burned_subtitles) + " burned";
+    } else if (picture && plan.subtitle_track) {
+        line += " subtitles " + std::to_string(plan.subtitle_track->stream) + " track";
+    }
+    // The owner's quality step with the average it stands for ("quality normal 1200kb/s"), so
+    // that another step, or the same step after its rate changed, makes another output; none
+    // chosen (the row's own rate) leaves the line as before.
+    if (picture && !picture->quality.empty()) {
+        line += " quality " + picture->quality;
+        for (const auto& [option, value] : picture->encoder.options) {
+            if (option == "b") {
+                line += " " + std::to_string(std::atoll(value.c_str()) / 1000) + "kb/s";
+            }
+        }
+    }
     return line;
 }
 
