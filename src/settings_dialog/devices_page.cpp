@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace morvane {
 
@@ -38,9 +39,10 @@ QString codec_purpose(const FilmFormat& film) {
 
 } // namespace
 
-DevicesPage::DevicesPage(const DeviceTable& devices, int device_index,
-                         const std::string& video_codec, QWidget* parent)
-    : QWidget(parent), devices_(devices), chosen_index_(device_index), chosen_codec_(video_codec) {
+DevicesPage::DevicesPage(const DeviceTable& devices, const AppSettings& settings, QWidget* parent)
+    : QWidget(parent), devices_(devices), chosen_index_(settings.device_index),
+      chosen_codec_(settings.video_codec), chosen_quality_(settings.video_quality),
+      chosen_size_(settings.picture_size) {
     auto* prompt = new QLabel(tr("Please select a device:"), this);
     device_list_ = new SpokenComboBox(this);
     device_list_->setObjectName(QStringLiteral("device_list"));
@@ -105,6 +107,59 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index,
     if (!codec_choices_.empty()) {
         codec_prompt_->setBuddy(codec_choices_.front().button);
     }
+
+    // The steps of quality, in the order of AppSettings::Quality: the device's own rate
+    // first, as a choice of its own, so that the keyboard can go back to it.
+    quality_prompt_ = new QLabel(tr("Video quality:"), this);
+    auto* quality_buttons = new QButtonGroup(this);
+    choice->addSpacing(quality_prompt_->fontMetrics().height() / 2);
+    choice->addWidget(quality_prompt_);
+    const std::tuple<AppSettings::Quality, const char*, QString> qualities[] = {
+        {AppSettings::Quality::device, "device", tr("The device's own")},
+        {AppSettings::Quality::highest, "highest", tr("Highest")},
+        {AppSettings::Quality::higher, "higher", tr("Higher")},
+        {AppSettings::Quality::normal, "normal", tr("Normal")},
+        {AppSettings::Quality::lower, "lower", tr("Lower")},
+    };
+    for (const auto& [quality, key, name] : qualities) {
+        auto* button = new QRadioButton(name, this);
+        button->setObjectName(QStringLiteral("video_quality_") + QLatin1String(key));
+        button->setChecked(quality == chosen_quality_);
+        quality_buttons->addButton(button);
+        // One column: the arrow keys go through them in order.
+        choice->addWidget(button);
+        connect(button, &QRadioButton::toggled, this, [this, value = quality](bool on) {
+            if (on) {
+                chosen_quality_ = value;
+            }
+        });
+        quality_choices_.push_back({quality, button});
+    }
+    quality_choices_.front().button->setAccessibleDescription(
+        tr("the bit rate the device's films are made at"));
+    quality_prompt_->setBuddy(quality_choices_.front().button);
+
+    size_prompt_ = new QLabel(tr("Picture size:"), this);
+    auto* size_buttons = new QButtonGroup(this);
+    choice->addSpacing(size_prompt_->fontMetrics().height() / 2);
+    choice->addWidget(size_prompt_);
+    for (const AppSettings::PictureSize size :
+         {AppSettings::PictureSize::screen, AppSettings::PictureSize::tv}) {
+        auto* button = new QRadioButton(this);
+        button->setObjectName(size == AppSettings::PictureSize::tv
+                                  ? QStringLiteral("picture_size_tv")
+                                  : QStringLiteral("picture_size_screen"));
+        button->setChecked(size == chosen_size_);
+        size_buttons->addButton(button);
+        choice->addWidget(button);
+        connect(button, &QRadioButton::toggled, this, [this, size](bool on) {
+            if (on) {
+                chosen_size_ = size;
+            }
+        });
+        size_choices_.push_back({size, button});
+    }
+    size_prompt_->setBuddy(size_choices_.front().button);
     choice->addStretch(1);
     auto* shown = new QVBoxLayout;
     shown->addWidget(picture_);
@@ -119,7 +174,7 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index,
     layout->addLayout(columns, 1);
 
     // A stored index that names no row shows the first, as the conversion window does.
-    const int shown_index = valid_device_index(device_index, devices_);
+    const int shown_index = valid_device_index(settings.device_index, devices_);
     if (shown_index >= 0 && shown_index < device_list_->count()) {
         device_list_->setCurrentIndex(shown_index);
         show_device(shown_index);
@@ -130,6 +185,13 @@ DevicesPage::DevicesPage(const DeviceTable& devices, int device_index,
             show_device(index);
         }
     });
+}
+
+void DevicesPage::apply_to(AppSettings& settings) const {
+    settings.device_index = chosen_index_;
+    settings.video_codec = chosen_codec_;
+    settings.video_quality = chosen_quality_;
+    settings.picture_size = chosen_size_;
 }
 
 DevicesPage::CodecChoice* DevicesPage::codec_choice(const std::string& codec) {
@@ -156,6 +218,28 @@ void DevicesPage::show_device(int index) {
         const bool played = film != nullptr && film->codec == shown.codec;
         shown.button->setVisible(choice && played);
         shown.purpose->setVisible(choice && played);
+    }
+    // The quality and the size stay chosen too where they are not shown: the next device
+    // that plays them makes its films so.
+    quality_prompt_->setVisible(profile.plays_video);
+    for (const auto& shown : quality_choices_) {
+        shown.button->setVisible(profile.plays_video);
+    }
+    const bool tv = profile.plays_video && profile.plays_tv_size(chosen_codec_);
+    size_prompt_->setVisible(tv);
+    for (const auto& shown : size_choices_) {
+        shown.button->setVisible(tv);
+    }
+    if (tv) {
+        const FilmFormat& film = *profile.film_format(chosen_codec_);
+        const FilmFrame screen = film.frame(PictureSize::screen);
+        const FilmFrame television = film.frame(PictureSize::tv);
+        const auto frame_text = [](const FilmFrame& frame) {
+            return QStringLiteral("%1×%2").arg(QString::number(frame.width),
+                                               QString::number(frame.height));
+        };
+        size_choices_[0].button->setText(tr("The player's screen (%1)").arg(frame_text(screen)));
+        size_choices_[1].button->setText(tr("For a television (%1)").arg(frame_text(television)));
     }
     if (const FilmFormat* film = profile.film_format(chosen_codec_)) {
         if (CodecChoice* checked = codec_choice(film->codec)) {

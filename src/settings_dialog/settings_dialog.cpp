@@ -5,11 +5,14 @@
 #include "settings_dialog/about_page.h"
 #include "settings_dialog/current_item_focus.h"
 #include "settings_dialog/devices_page.h"
+#include "settings_dialog/failure_message.h"
+#include "settings_dialog/films_group.h"
 #include "settings_dialog/general_page.h"
 #include "settings_dialog/header_band.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QScreen>
@@ -80,7 +83,7 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     header_ = new HeaderBand(this);
     pages_ = new QStackedWidget(this);
     general_page_ = new GeneralPage(settings_, shell, pages_);
-    devices_page_ = new DevicesPage(devices, settings_.device_index, settings_.video_codec, pages_);
+    devices_page_ = new DevicesPage(devices, settings_, pages_);
     about_page_ = new AboutPage(data_folder, shell, pages_);
     add_page(general_page_, tr("General"));
     add_page(devices_page_, tr("Devices"));
@@ -158,9 +161,15 @@ void SettingsDialog::set_folder_picker(FolderPicker picker) {
 }
 
 void SettingsDialog::accept() {
+    // Languages that cannot be kept are said, and nothing is stored until they can.
+    if (const QString problem = general_page_->films()->languages_problem(); !problem.isEmpty()) {
+        page_list_->setCurrentRow(pages_->indexOf(general_page_));
+        general_page_->films()->languages_field()->setFocus(Qt::OtherFocusReason);
+        show_failure(this, problem);
+        return;
+    }
     general_page_->apply_to(settings_);
-    settings_.device_index = devices_page_->chosen_device_index();
-    settings_.video_codec = devices_page_->chosen_video_codec();
+    devices_page_->apply_to(settings_);
     QDialog::accept();
 }
 

@@ -120,9 +120,10 @@ TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays)
 
 TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
     const QStringList expected[] = {
-        {"folder", "browse", "open", "keep_folders", "shutdown", "open_output", "send_to_player",
-         "stay_on_top", "OK", "Cancel"},
-        {"device_list", "video_codec_mpeg4", "OK", "Cancel"},
+        {"folder", "browse", "open", "keep_folders", "preferred_languages", "subtitles", "crop",
+         "fill", "shutdown", "open_output", "send_to_player", "stay_on_top", "OK", "Cancel"},
+        {"device_list", "video_codec_mpeg4", "video_quality_device", "picture_size_screen", "OK",
+         "Cancel"},
         {"home_page_link", "contact_link", "OK", "Cancel"},
     };
     QListWidget* list = page_list();
@@ -179,6 +180,25 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         click(child<QCheckBox>("shutdown"));
         click(child<QCheckBox>("stay_on_top"));
         click(child<QCheckBox>("keep_folders"));
+        // The films' choices; the field names the languages typed, and says so to a screen
+        // reader with it.
+        auto* languages = child<QLineEdit>("preferred_languages");
+        EXPECT_EQ(languages->accessibleName(), "Preferred languages");
+        languages->setFocus();
+        QTest::keyClicks(languages, "fre, xx");
+        const QString refusal =
+            "\"xx\" is not a language code: write ISO 639 codes separated by commas, such as "
+            "fra, eng.";
+        EXPECT_EQ(child<QLabel>("preferred_languages_note")->text(), refusal);
+        EXPECT_EQ(languages->accessibleDescription(), refusal);
+        auto* subtitles = child<QComboBox>("subtitles");
+        EXPECT_EQ(subtitles->currentText(), "When the sound is not in my language");
+        subtitles->setFocus();
+        QTest::keyClick(subtitles, Qt::Key_Down);
+        EXPECT_EQ(subtitles->currentText(), "Always");
+        EXPECT_TRUE(child<QCheckBox>("crop")->isChecked());
+        click(child<QCheckBox>("crop"));
+        click(child<QCheckBox>("fill"));
 
         click_page(1);
         // A player that plays both picture codecs offers the choice; one without a screen
@@ -194,6 +214,19 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         QTest::keyClick(mpeg4, Qt::Key_Down);
         EXPECT_TRUE(h264->isChecked());
         EXPECT_EQ(child<QLabel>("video_format")->text(), "H.264");
+        // The quality goes back to the device's own from the keyboard, as it is a button too.
+        auto* own_quality = child<QRadioButton>("video_quality_device");
+        EXPECT_TRUE(own_quality->isChecked());
+        own_quality->setFocus();
+        QTest::keyClick(own_quality, Qt::Key_Down);
+        EXPECT_TRUE(child<QRadioButton>("video_quality_highest")->isChecked());
+        click(child<QRadioButton>("video_quality_lower"));
+        // A television's frame, on the rows that make one.
+        auto* tv = child<QRadioButton>("picture_size_tv");
+        ASSERT_TRUE(devices[0].plays_tv_size("h264"));
+        EXPECT_TRUE(tv->isVisible());
+        EXPECT_EQ(tv->text(), "For a television (640×480)");
+        click(tv);
         auto* device_list = child<QComboBox>("device_list");
         device_list->setFocus();
         for (int step = 0; step < 3; ++step) {
@@ -201,12 +234,27 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         }
         const DeviceProfile& sound_only = devices[3];
         ASSERT_FALSE(sound_only.plays_video);
-        EXPECT_FALSE(mpeg4->isVisible() || h264->isVisible());
+        EXPECT_FALSE(mpeg4->isVisible() || h264->isVisible() || tv->isVisible() ||
+                     child<QRadioButton>("video_quality_lower")->isVisible());
         EXPECT_EQ(child<QLabel>("resolution")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("video_format")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("audio_format")->text(),
                   QString::fromStdString(sound_only.audio_format_name));
 
+        if (which == QDialogButtonBox::Ok) {
+            // Languages that cannot be kept are said, over the field, and nothing is stored.
+            click(button(which));
+            EXPECT_TRUE(dialog->isVisible());
+            EXPECT_NE(qobject_cast<GeneralPage*>(current_page()), nullptr);
+            EXPECT_EQ(focused(), languages);
+            const auto messages = dialog->findChildren<QMessageBox*>();
+            ASSERT_EQ(messages.size(), 1);
+            EXPECT_EQ(messages.front()->text(), refusal);
+            messages.front()->close();
+            EXPECT_EQ(dialog->settings(), settings);
+            languages->setText("fre, EN,,fre");
+            EXPECT_EQ(child<QLabel>("preferred_languages_note")->text(), "French, English");
+        }
         click(button(which));
         EXPECT_FALSE(dialog->isVisible());
         const AppSettings& chosen = dialog->settings();
@@ -218,14 +266,15 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
             EXPECT_EQ(chosen.keep_folders, 1);
             EXPECT_EQ(chosen.device_index, 3);
             EXPECT_EQ(chosen.video_codec, "h264");
+            EXPECT_EQ(chosen.preferred_languages, (std::vector<std::string>{"fre", "en"}));
+            EXPECT_EQ(chosen.subtitles, AppSettings::Subtitles::always);
+            EXPECT_EQ(chosen.crop, 0);
+            EXPECT_EQ(chosen.fill, 1);
+            EXPECT_EQ(chosen.video_quality, AppSettings::Quality::lower);
+            EXPECT_EQ(chosen.picture_size, AppSettings::PictureSize::tv);
         } else {
             EXPECT_EQ(dialog->result(), QDialog::Rejected);
-            EXPECT_EQ(chosen.output_folder, settings.output_folder);
-            EXPECT_EQ(chosen.shutdown_after_batch, settings.shutdown_after_batch);
-            EXPECT_EQ(chosen.stay_on_top, settings.stay_on_top);
-            EXPECT_EQ(chosen.keep_folders, settings.keep_folders);
-            EXPECT_EQ(chosen.device_index, settings.device_index);
-            EXPECT_EQ(chosen.video_codec, settings.video_codec);
+            EXPECT_EQ(chosen, settings);
         }
         EXPECT_EQ(chosen.open_output_after_batch, 1);
     }
