@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/command_line.h"
 
+#include "jobs/settings_choices.h"
+
 #include <algorithm>
 #include <charconv>
 #include <getopt.h>
@@ -21,12 +23,63 @@ std::optional<int> jobs_count(const std::string& text) {
     return count;
 }
 
+// The value of a word an option takes, from its list of words and values.
+template <typename Value>
+struct Word {
+    const char* word;
+    Value value;
+};
+
+template <typename Value, std::size_t count>
+std::optional<Value> word_value(const std::string& text, const Word<Value> (&words)[count]) {
+    for (const Word<Value>& entry : words) {
+        if (text == entry.word) {
+            return entry.value;
+        }
+    }
+    return std::nullopt;
+}
+
+// "--quality needs highest, higher, normal or lower, not "best"".
+template <typename Value, std::size_t count>
+std::string words_needed(const char* option, const Word<Value> (&words)[count],
+                         const std::string& given) {
+    std::string text = std::string(option) + " needs ";
+    for (std::size_t at = 0; at < count; ++at) {
+        text += (at == 0 ? "" : at + 1 == count ? " or " : ", ") + std::string(words[at].word);
+    }
+    return text + ", not \"" + given + "\"";
+}
+
+constexpr Word<AppSettings::Subtitles> subtitles_words[] = {
+    {"off", AppSettings::Subtitles::off},
+    {"foreign", AppSettings::Subtitles::foreign},
+    {"always", AppSettings::Subtitles::always},
+};
+constexpr Word<bool> crop_words[] = {{"auto", true}, {"off", false}};
+constexpr Word<AppSettings::Quality> quality_words[] = {
+    {"highest", AppSettings::Quality::highest},
+    {"higher", AppSettings::Quality::higher},
+    {"normal", AppSettings::Quality::normal},
+    {"lower", AppSettings::Quality::lower},
+};
+constexpr Word<AppSettings::PictureSize> picture_size_words[] = {
+    {"screen", AppSettings::PictureSize::screen},
+    {"tv", AppSettings::PictureSize::tv},
+};
+
 // Long options without a short name get values above any character.
 enum LongOnly : int {
     device = 256,
     output_dir,
     send_to,
     video_codec,
+    language,
+    subtitles,
+    crop,
+    fill,
+    quality,
+    picture_size,
     files_from,
     skip_existing,
     keep_folders,
@@ -40,6 +93,12 @@ constexpr option long_options[] = {
     {"output-dir", required_argument, nullptr, output_dir},
     {"send-to", required_argument, nullptr, send_to},
     {"video-codec", required_argument, nullptr, video_codec},
+    {"language", required_argument, nullptr, language},
+    {"subtitles", required_argument, nullptr, subtitles},
+    {"crop", required_argument, nullptr, crop},
+    {"fill", no_argument, nullptr, fill},
+    {"quality", required_argument, nullptr, quality},
+    {"picture-size", required_argument, nullptr, picture_size},
     {"recursive", no_argument, nullptr, 'r'},
     {"files-from", required_argument, nullptr, files_from},
     {"null", no_argument, nullptr, '0'},
@@ -134,6 +193,43 @@ parse_command_line(const std::vector<std::string>& arguments) {
         case video_codec:
             line.video_codec = value;
             break;
+        case language: {
+            LanguageList list = read_language_list(value);
+            if (!list.wrong.empty() || list.codes.empty()) {
+                return UsageError{"--language needs ISO 639 language codes separated by commas "
+                                  "(\"fra,eng\"), not \"" +
+                                  (list.wrong.empty() ? value : list.wrong) + "\""};
+            }
+            line.languages = std::move(list.codes);
+            break;
+        }
+        case subtitles:
+            line.subtitles = word_value(value, subtitles_words);
+            if (!line.subtitles) {
+                return UsageError{words_needed("--subtitles", subtitles_words, value)};
+            }
+            break;
+        case crop:
+            line.crop = word_value(value, crop_words);
+            if (!line.crop) {
+                return UsageError{words_needed("--crop", crop_words, value)};
+            }
+            break;
+        case fill:
+            line.fill = true;
+            break;
+        case quality:
+            line.quality = word_value(value, quality_words);
+            if (!line.quality) {
+                return UsageError{words_needed("--quality", quality_words, value)};
+            }
+            break;
+        case picture_size:
+            line.picture_size = word_value(value, picture_size_words);
+            if (!line.picture_size) {
+                return UsageError{words_needed("--picture-size", picture_size_words, value)};
+            }
+            break;
         case files_from:
             if (value.empty()) {
                 return UsageError{"--files-from needs a file, or - for standard input"};
@@ -208,6 +304,19 @@ std::string usage_text() {
            "  --video-codec C      the films' pictures: mpeg4 (plays on every model) or\n"
            "                       h264 (smaller files, for the players that play it);\n"
            "                       the desktop program's choice by default\n"
+           "  --language LIST      the languages you understand, most preferred first:\n"
+           "                       ISO 639 codes separated by commas (\"fra,eng\"); a film\n"
+           "                       keeps the sound in the first it has; by default the\n"
+           "                       desktop program's choice, else the desktop's language\n"
+           "  --subtitles WHEN     a film's subtitles: off, foreign (when the sound is\n"
+           "                       in none of your languages) or always\n"
+           "  --crop auto|off      cut away black bars in a film's picture, or keep them\n"
+           "  --fill               fill the screen, cutting the picture's sides, instead\n"
+           "                       of black borders\n"
+           "  --quality Q          the films' picture: highest, higher, normal or lower;\n"
+           "                       by default the device's own rate\n"
+           "  --picture-size S     films for the player's screen, or tv (640x480) on the\n"
+           "                       players that play it\n"
            "  --send-to PLAYER     also copy each converted file onto the player mounted\n"
            "                       at PLAYER (a PSP's memory stick: films into VIDEO/,\n"
            "                       sound into MUSIC/; an iPod's library), unless it holds\n"
@@ -230,7 +339,8 @@ std::string usage_text() {
            "\n"
            "Long options may be shortened while they stay unique. Each file is converted\n"
            "once, however often it is named. Results go to standard output, progress and\n"
-           "messages to standard error.\n"
+           "messages to standard error. The choices about films (--language to\n"
+           "--picture-size) are the desktop program's by default.\n"
            "Ctrl-C, SIGTERM and SIGHUP stop: the current files end early but complete, the\n"
            "rest is not started. A second signal quits at once.\n"
            "Exit status: 0 all converted, 1 something not converted, not sent or not\n"

@@ -2,6 +2,8 @@
 // What the user asked morvane-convert to do.
 #pragma once
 
+#include "settings/app_settings.h"
+
 #include <optional>
 #include <string>
 #include <variant>
@@ -17,9 +19,16 @@ struct CommandLine {
     std::optional<std::string> output_dir;  // as given
     std::optional<std::string> send_to;     // a player's root, as given
     std::optional<std::string> video_codec; // the films' picture codec, as given
-    std::vector<std::string> files;         // files and folders, as given
-    std::vector<std::string> files_from;    // lists of inputs, "-" for standard input
-    bool null_separated = false;            // the list's entries end with NUL, not newline
+    // The owner's choices about films; each given replaces config.ini's.
+    std::optional<std::vector<std::string>> languages; // ISO 639 codes, lower case, in order
+    std::optional<AppSettings::Subtitles> subtitles;
+    std::optional<bool> crop;
+    bool fill = false;
+    std::optional<AppSettings::Quality> quality;
+    std::optional<AppSettings::PictureSize> picture_size;
+    std::vector<std::string> files;      // files and folders, as given
+    std::vector<std::string> files_from; // lists of inputs, "-" for standard input
+    bool null_separated = false;         // the list's entries end with NUL, not newline
     bool recursive = false;
     bool skip_existing = false;
     bool keep_folders = false; // outputs in their inputs' folders under the walked ones

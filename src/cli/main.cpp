@@ -206,6 +206,28 @@ int convert(const CommandLine& line) {
         }
         settings.video_codec = *line.video_codec;
     }
+    if (line.picture_size) {
+        if (!device.plays_video) {
+            return usage_error("the " + device.display_name +
+                               " plays no films: --picture-size does not apply to it");
+        }
+        if (*line.picture_size == AppSettings::PictureSize::tv &&
+            !device.plays_tv_size(settings.video_codec)) {
+            return usage_error("the " + device.display_name + " plays no " +
+                               device.film_format(settings.video_codec)->format_name +
+                               " films for a television: --picture-size tv does not apply to it");
+        }
+        settings.picture_size = *line.picture_size;
+    }
+    settings.preferred_languages = line.languages.value_or(settings.preferred_languages);
+    settings.subtitles = line.subtitles.value_or(settings.subtitles);
+    if (line.crop) {
+        settings.crop = *line.crop ? 1 : 0;
+    }
+    if (line.fill) {
+        settings.fill = 1;
+    }
+    settings.video_quality = line.quality.value_or(settings.video_quality);
 
     // The player is checked before anything converts: a mistyped folder fails at once.
     std::optional<PlayerRoot> player;

@@ -3,6 +3,7 @@
 #include "cli/device_choice.h"
 #include "cli/printable_name.h"
 #include "cli/progress_line.h"
+#include "jobs/settings_choices.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,22 @@ TEST(CommandLine, OptionsAndFilesInAnyOrder) {
     const CommandLine lists = parsed({"--files-from", "a", "--files=b", "--rec", "--skip", "x"});
     EXPECT_EQ(lists.files_from, (std::vector<std::string>{"a", "b"}));
     EXPECT_TRUE(lists.recursive && lists.skip_existing);
+
+    // The choices about films: none given leaves config.ini's.
+    const CommandLine films =
+        parsed({"--language", " FR, eng,,fre,fr", "--subtitles=always", "--crop", "off", "--fill",
+                "--quality=lower", "--picture-size", "tv", "x"});
+    EXPECT_EQ(films.languages, (std::vector<std::string>{"fr", "eng", "fre"}));
+    EXPECT_EQ(films.subtitles, AppSettings::Subtitles::always);
+    EXPECT_EQ(films.crop, false);
+    EXPECT_TRUE(films.fill);
+    EXPECT_EQ(films.quality, AppSettings::Quality::lower);
+    EXPECT_EQ(films.picture_size, AppSettings::PictureSize::tv);
+    const CommandLine plain = parsed({"x"});
+    EXPECT_FALSE(plain.languages || plain.subtitles || plain.crop || plain.fill || plain.quality ||
+                 plain.picture_size);
+    EXPECT_EQ(parsed({"--crop=auto", "--subtitles", "off", "--qual", "highest", "x"}).quality,
+              AppSettings::Quality::highest);
 }
 
 TEST(CommandLine, MistakesAreUsageErrors) {
@@ -65,6 +82,82 @@ TEST(CommandLine, MistakesAreUsageErrors) {
     EXPECT_EQ(error_of({"-j2x", "a"}), "--jobs needs a number from 1 to 64, not \"2x\"");
     EXPECT_EQ(error_of({"-0", "a"}), "-0 only goes with --files-from");
     EXPECT_EQ(error_of({"--files-from"}), "option '--files-from' requires an argument");
+}
+
+// Each word a choice about films does not take is refused in one line that lists the words
+// it does; a language list names its first entry that is no language.
+TEST(CommandLine, AFilmChoiceOutsideItsWordsIsAUsageError) {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--subtitles", "never"}, "--subtitles needs off, foreign or always, not \"never\""},
+        {{"--subtitles=ALWAYS"}, "--subtitles needs off, foreign or always, not \"ALWAYS\""},
+        {{"--crop=on"}, "--crop needs auto or off, not \"on\""},
+        {{"--quality", "best"}, "--quality needs highest, higher, normal or lower, not \"best\""},
+        {{"--quality="}, "--quality needs highest, higher, normal or lower, not \"\""},
+        {{"--picture-size", "640x480"}, "--picture-size needs screen or tv, not \"640x480\""},
+        {{"--fill=1"}, "option '--fill' doesn't allow an argument"},
+        {{"--language", "fra,en-GB"},
+         "--language needs ISO 639 language codes separated by commas (\"fra,eng\"), not "
+         "\"en-GB\""},
+        {{"--language=fra;eng"},
+         "--language needs ISO 639 language codes separated by commas (\"fra,eng\"), not "
+         "\"fra;eng\""},
+        // Two letters no table row knows could never match a film's three-letter tags.
+        {{"--language", "fr,xx"},
+         "--language needs ISO 639 language codes separated by commas (\"fra,eng\"), not "
+         "\"xx\""},
+        {{"--language", "und"},
+         "--language needs ISO 639 language codes separated by commas (\"fra,eng\"), not "
+         "\"und\""},
+        {{"--language", " , "},
+         "--language needs ISO 639 language codes separated by commas (\"fra,eng\"), not "
+         "\" , \""},
+    };
+    for (const auto& [options, message] : rows) {
+        std::vector<std::string> arguments = options;
+        arguments.push_back("a.mkv");
+        EXPECT_EQ(error_of(arguments), message) << options.front();
+    }
+}
+
+// What config.ini (or the options over it) holds becomes the batch's choices: the owner's
+// languages, else the desktop's, as ISO 639-2/T codes.
+TEST(FilmChoices, TheSettingsBecomeTheBatchsChoices) {
+    using Languages = std::vector<std::string>;
+    AppSettings chosen;
+    chosen.video_codec = "h264";
+    chosen.preferred_languages = {"fr", "ger", "fra", "xx", "qaa", "und"};
+    chosen.subtitles = AppSettings::Subtitles::off;
+    chosen.crop = 0;
+    chosen.fill = 5;
+    chosen.video_quality = AppSettings::Quality::lower;
+    chosen.picture_size = AppSettings::PictureSize::tv;
+    struct Row {
+        AppSettings settings;
+        Languages desktop;
+        Languages languages;
+    };
+    const Row rows[] = {
+        {AppSettings{}, {"fra", "eng"}, {"fra", "eng"}},
+        {AppSettings{}, {}, {}},
+        {chosen, {"eng"}, {"fra", "deu", "qaa"}},
+    };
+    for (const Row& row : rows) {
+        const ConversionChoices choices = conversion_choices(row.settings, row.desktop);
+        EXPECT_EQ(choices.languages, row.languages);
+        EXPECT_EQ(choices.video_codec, row.settings.video_codec);
+    }
+    const ConversionChoices defaults = conversion_choices(AppSettings{}, {});
+    EXPECT_EQ(defaults.subtitles, SubtitleChoice::foreign);
+    EXPECT_TRUE(defaults.crop);
+    EXPECT_FALSE(defaults.fill);
+    EXPECT_EQ(defaults.quality, std::nullopt);
+    EXPECT_EQ(defaults.picture_size, PictureSize::screen);
+    const ConversionChoices changed = conversion_choices(chosen, {});
+    EXPECT_EQ(changed.subtitles, SubtitleChoice::off);
+    EXPECT_FALSE(changed.crop);
+    EXPECT_TRUE(changed.fill);
+    EXPECT_EQ(changed.quality, VideoQuality::lower);
+    EXPECT_EQ(changed.picture_size, PictureSize::tv);
 }
 
 TEST(PrintableName, ControlsAndBrokenUtf8AreEscapedTheRestKept) {

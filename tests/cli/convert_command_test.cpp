@@ -233,6 +233,10 @@ TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
           {program, "--device", "iphone", "--send-to", stick, "a.wav"},
           {program, "--device", "shuffle", "--video-codec", "h264", "a.wav"},
           {program, "--device", "nano", "--video-codec", "hevc", "a.wav"},
+          {program, "--device", "shuffle", "--picture-size", "screen", "a.wav"},
+          {program, "--device", "psp", "--picture-size", "tv", "a.wav"},
+          {program, "--device", "psp", "--quality", "best", "a.wav"},
+          {program, "--language", "fr,xx", "a.wav"},
           {program, "--speed", "a.wav"},
           {program, "-j", "0", "a.wav"},
           {program, "-0", "a.wav"},
@@ -249,6 +253,9 @@ TEST_F(ConvertCommandUse, UsageMistakesGiveOneLineAndExitWithTwo) {
                   .errors.find("--send-to does not work for the iPhone, iPod touch (its media "
                                "library is closed to other programs)"),
               std::string::npos);
+    EXPECT_EQ(run_process({program, "--device", "psp", "--picture-size", "tv", "a.wav"}).errors,
+              "morvane-convert: the Sony PSP plays no MPEG4 films for a television: "
+              "--picture-size tv does not apply to it; try --help\n");
     EXPECT_EQ(run_process({program, "--version"}).output, "morvane-convert 1.0.7\n");
     const ProcessResult devices = run_process({program, "--list-devices"});
     EXPECT_EQ(devices.exit_status, 0);
