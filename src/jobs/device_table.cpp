@@ -48,7 +48,7 @@ FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
 // - Sony: "PSP can not play video data converted at bit rates higher than 768kbps" (its
 //   support page on transferring video); the PSP's MP4 profile is H.264 Main Profile (CABAC),
 //   as its user's guide names it, at level 2.1 as FFmpeg's psp muxer declares it in the
-//   file's profile box (uuid PROF). At 368x208 that level holds two reference frames.
+//   file's profile box (uuid PROF). At 480x272 that level holds one reference frame.
 // One reference frame and no B-frames everywhere: what every row's limit allows. The
 // options are FFmpeg's for libx264 (its documentation, and x264's --fullhelp for presets
 // and profiles).
@@ -165,11 +165,12 @@ DeviceTable device_table(const std::string& data_folder) {
     // the PSP's own box (uuid USMT); its video browser is known to pass over H.264 files
     // without them. The MPEG-4 films, which play without, stay plain MP4.
     // Its H.264 films fill the whole 480x272 screen, which its firmware plays from 3.30 on
-    // (2007, as Sony's notes for that update and the guides of its day tell; before it 76,800
-    // pixels at most, 368x208): 510 macroblocks of 16x16 at 30 a second are within level 2.1
+    // (2007: that update lifted the bound of 76,800 pixels, 368x208, on films from a memory
+    // stick, and 480x272 at level 2.1 played, as the guides of its day tell; Sony's 768 kb/s
+    // stays its maximum): 510 macroblocks of 16x16 at 30 a second are within level 2.1
     // (at most 792 a picture and 19,800 a second in the H.264 standard's table of levels), with
-    // one reference frame (792 macroblocks of decoded pictures hold one of these). Sony's
-    // 768 kb/s stays its maximum. The MPEG-4 films keep the 368x208 they have always had.
+    // one reference frame (792 macroblocks of decoded pictures hold one of these). The MPEG-4
+    // films keep the 368x208 they have always had.
     DeviceProfile psp =
         film_player(pictures + "PSP.jpg", "Sony PSP", 368, 208,
                     {with_choices(mpeg4_film(368, 208, 1000000, 1000000),
