@@ -393,6 +393,21 @@ std::optional<std::string> MediaInput::open(const std::string& path, Probe probe
     return std::nullopt;
 }
 
+std::string MediaInput::reopening_path() const {
+    if (!file_) {
+        return path_;
+    }
+    const int descriptor = static_cast<const FileCursor*>(file_->opaque)->descriptor;
+    const std::string own = "/proc/self/fd/" + std::to_string(descriptor);
+    struct stat opened {};
+    struct stat reached {};
+    if (::fstat(descriptor, &opened) == 0 && ::stat(own.c_str(), &reached) == 0 &&
+        opened.st_dev == reached.st_dev && opened.st_ino == reached.st_ino) {
+        return own;
+    }
+    return path_;
+}
+
 // The probe reads the first seconds of a file only (7 s of an MPEG-TS or PS, 5 MB at most):
 // a sound that starts later in a recording is declared without a rate or channels, and FFmpeg
 // never chooses it, so the film would be converted silent; a picture track that starts later,

@@ -72,8 +72,12 @@ public:
     AVIOContext& file() const { return *file_; }
     const StreamChoice& streams() const { return streams_; }
     std::int64_t size() const { return size_; } // bytes, 0 when unknown
-    // As it was opened: for a filter that reads the file itself (subtitles).
+    // As it was opened.
     const std::string& path() const { return path_; }
+    // Where a filter that reads the file itself (subtitles) opens it again: this input's own
+    // descriptor (/proc/self/fd/N), so that whatever was put in the file's place meanwhile (a
+    // named pipe a read would wait on forever) is never read; the path where that is not there.
+    std::string reopening_path() const;
 
 private:
     // Frees a file read through its descriptor, and closes the descriptor.

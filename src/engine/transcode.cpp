@@ -507,7 +507,7 @@ std::string Transcode::text_subtitle_chain() const {
         return {};
     }
     TextSubtitleBurn burn;
-    burn.path = input_.path();
+    burn.path = input_.reopening_path();
     for (int index = 0; index < subtitle_source_; ++index) {
         burn.subtitle_ordinal +=
             container.streams[index]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE ? 1 : 0;

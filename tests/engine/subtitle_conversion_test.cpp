@@ -213,7 +213,7 @@ TEST_F(SubtitleConversion, BurnedInSubtitlesShowAtTheirTimesOnly) {
     write_text(srt, "1\n00:00:02,000 --> 00:00:04,000\nHELLO WORLD\n");
     const fs::path other_srt = folder.file("b.srt");
     write_text(other_srt, "1\n00:00:00,500 --> 00:00:05,500\nNOT THIS ONE\n");
-    // A name that needs escaping in a filter graph.
+    // A name a filter graph would read as its own syntax: the filter never sees it.
     const fs::path text_film = folder.file("it's: a, [film];.mkv");
     make_film(text_film, {other_srt, srt});
     const fs::path late_film = folder.file("late.mkv");
