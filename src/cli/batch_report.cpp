@@ -39,6 +39,12 @@ std::string mended_text(const JobOutcome& outcome) {
     return text.empty() ? text : text + ")";
 }
 
+// " (cropped 1920×800 from 1920×1080)" after a film's output, or nothing when its whole
+// picture is shown.
+std::string crop_text(const JobOutcome& outcome) {
+    return outcome.crop.empty() ? std::string() : " (" + outcome.crop + ")";
+}
+
 // " (French sound (Director's commentary))" where the input held several sound tracks, so
 // that the one taken is no surprise; nothing otherwise.
 std::string sound_track_text(const JobOutcome& outcome) {
@@ -94,15 +100,17 @@ std::string result_line(const InputRecord& record) {
     const JobOutcome& outcome = record.outcome;
     switch (status_of(record)) {
     case JobStatus::converted:
-        return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
-               subtitles_text(outcome) + mended_text(outcome) + sending_text(record);
+        return input + " -> " + printable_name(outcome.output_path) + crop_text(outcome) +
+               sound_track_text(outcome) + subtitles_text(outcome) + mended_text(outcome) +
+               sending_text(record);
     case JobStatus::stopped:
-        return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
-               subtitles_text(outcome) + " (" + stopped_text(outcome) + ")" + mended_text(outcome);
+        return input + " -> " + printable_name(outcome.output_path) + crop_text(outcome) +
+               sound_track_text(outcome) + subtitles_text(outcome) + " (" + stopped_text(outcome) +
+               ")" + mended_text(outcome);
     case JobStatus::incomplete:
-        return input + " -> " + printable_name(outcome.output_path) + sound_track_text(outcome) +
-               subtitles_text(outcome) + " (" + printable_name(outcome.reason) + ")" +
-               mended_text(outcome);
+        return input + " -> " + printable_name(outcome.output_path) + crop_text(outcome) +
+               sound_track_text(outcome) + subtitles_text(outcome) + " (" +
+               printable_name(outcome.reason) + ")" + mended_text(outcome);
     case JobStatus::not_started:
         return input + ": not started";
     case JobStatus::skipped:
@@ -192,6 +200,9 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchSu
         }
         if (!outcome.video_codec.empty()) {
             file["video_codec"] = outcome.video_codec;
+        }
+        if (!outcome.crop.empty() && !outcome.output_path.empty()) {
+            file["crop"] = outcome.crop;
         }
         if (outcome.sound_track) {
             json track = {{"language", outcome.sound_track->language.empty()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/frame_rate.h"
+#include "engine/picture_crop.h"
 
 #include <cstdint>
 #include <optional>
@@ -36,6 +37,9 @@ struct PictureSpec {
     // The owner's step of picture quality as outputs' targets name it ("highest", "higher",
     // "normal", "lower"); empty: the device's own rate. The encoder's options carry its rate.
     std::string quality;
+    // The part of the stored picture that is fitted (bars or sides cut away first); none:
+    // the whole picture.
+    std::optional<PictureCrop> crop;
     // The input's subtitle stream burned into the picture (its stream index; -1: none), and
     // the height of a line of its text on the output picture, in pixels.
     int burned_subtitles = -1;

@@ -487,14 +487,39 @@ void MediaInput::look_for_late_streams(const AVInputFormat& format, const std::s
     }
 }
 
+MediaInput::SecondReader MediaInput::second_reader() const {
+    SecondReader reader;
+    if (!container_ || !file_) {
+        return reader;
+    }
+    const int descriptor =
+        ::fcntl(static_cast<FileCursor*>(file_->opaque)->descriptor, F_DUPFD_CLOEXEC, 0);
+    reader.file = descriptor >= 0 ? read_through(descriptor) : nullptr;
+    if (!reader.file || container_->iformat == nullptr || container_->url == nullptr) {
+        return reader;
+    }
+    // Only the input itself may be opened from inside it, as for the first reader.
+    if (open_container(*reader.file, container_->iformat, container_->url, *other_file_refused_,
+                       reader.container) < 0) {
+        reader.container.reset();
+    }
+    return reader;
+}
+
 std::optional<MediaInput::Picture> MediaInput::picture() const {
     if (!container_ || streams_.video < 0) {
         return std::nullopt;
     }
     const AVStream& stream = *container_->streams[streams_.video];
     const DisplayShape shape = display_shape(stream);
-    return Picture{static_cast<CodecId>(stream.codecpar->codec_id), shape.width, shape.height,
-                   FrameRate{stream.r_frame_rate.num, stream.r_frame_rate.den}};
+    return Picture{static_cast<CodecId>(stream.codecpar->codec_id),
+                   shape.width,
+                   shape.height,
+                   FrameRate{stream.r_frame_rate.num, stream.r_frame_rate.den},
+                   FrameRate{stream.avg_frame_rate.num, stream.avg_frame_rate.den},
+                   stream.codecpar->width,
+                   stream.codecpar->height,
+                   shape.clockwise_turn};
 }
 
 std::optional<MediaInput::Sound> MediaInput::sound() const {

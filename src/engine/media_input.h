@@ -38,6 +38,13 @@ public:
         int width = 0; // as shown: pixel shape and rotation applied; 0 when unknown
         int height = 0;
         FrameRate frame_rate{0, 1};
+        // The stream's average rate ({0, 1} when unknown): a rate that differs from the one
+        // above is a variable rate (a phone's recording).
+        FrameRate average_frame_rate{0, 1};
+        // As decoded, before the pixel shape and the turn (what a crop cuts).
+        int stored_width = 0;
+        int stored_height = 0;
+        int clockwise_turn = 0; // 0, 90, 180 or 270 degrees that make it upright
     };
     struct Sound {
         CodecId codec = CodecId::none;
@@ -91,6 +98,17 @@ private:
     };
     using ContainerPtr = std::unique_ptr<AVFormatContext, ContainerCloser>;
 
+public:
+    // For the engine: a demuxer of its own on the same file, at a place of its own, for a
+    // look through the file that leaves the conversion's reader where it is. Its container is
+    // empty when it cannot be opened; its streams are as the file's header declares them.
+    struct SecondReader {
+        FilePtr file; // outlives the container that reads it
+        ContainerPtr container;
+    };
+    SecondReader second_reader() const;
+
+private:
     // A reader of the file behind `descriptor` at a position of its own, so that two readers
     // of one file never move each other. Owns the descriptor (closed on failure too); empty
     // without memory.

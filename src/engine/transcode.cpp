@@ -3,6 +3,7 @@
 
 #include "engine/display_shape.h"
 #include "engine/ffmpeg_error.h"
+#include "engine/film_chapters.h"
 #include "engine/frame_size_fit.h"
 #include "engine/silent_track.h"
 #include "engine/stream_pipeline.h"
@@ -80,6 +81,14 @@ std::string picture_chain(const AVStream& source, const AVCodecContext& encoder,
                           const ConversionPlan::Picture& picture,
                           const std::string& on_picture = {}) {
     std::string chain; // the pipeline weaves fields first where the pictures are interlaced
+    if (picture.crop) {
+        // Cut from the stored picture before it is turned. A picture that changes size midway
+        // keeps as much of the rectangle as it has.
+        const PictureCrop& crop = *picture.crop;
+        chain += "crop=w='min(iw," + std::to_string(crop.width) + ")':h='min(ih," +
+                 std::to_string(crop.height) + ")':x='min(" + std::to_string(crop.left) +
+                 ",iw-ow)':y='min(" + std::to_string(crop.top) + ",ih-oh)',";
+    }
     switch (display_shape(source).clockwise_turn) {
     case 90:
         chain += "transpose=clock,";
@@ -243,6 +252,11 @@ int Transcode::convert(const std::string& output_path) {
         return result;
     }
     result = avformat_write_header(&output_.container(), nullptr);
+    if (result >= 0 && output_.video_stream() != nullptr) {
+        // After the header: the mov muxers then make their chapter track at the end, from the
+        // chapters as they are once the film's length is known.
+        result = copy_chapters(input_.container(), output_.container(), plan_.time_limit);
+    }
     if (result < 0) {
         return result;
     }
@@ -303,6 +317,12 @@ int Transcode::convert(const std::string& output_path) {
     if (result < 0) {
         return result;
     }
+    // A stopped conversion ends before the input does: so does its last chapter.
+    std::int64_t end = AV_NOPTS_VALUE;
+    for (const auto& pipeline : pipelines_) {
+        end = std::max(end, pipeline->extent().end);
+    }
+    cut_chapters(output_.container(), end);
     result = av_write_trailer(&output_.container());
     if (result < 0) {
         return result;

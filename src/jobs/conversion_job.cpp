@@ -375,6 +375,12 @@ std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
     }
     if (work.outcome.film) {
         work.outcome.video_codec = work.device.film_format(choices_.video_codec)->codec;
+        if (const std::optional<PictureCrop>& crop = work.plan.picture->crop) {
+            work.outcome.crop = "cropped " + std::to_string(crop->width) + "×" +
+                                std::to_string(crop->height) + " from " +
+                                std::to_string(crop->full_width) + "×" +
+                                std::to_string(crop->full_height);
+        }
     }
     if (work.plan.sound && !work.plan.sound->silence) {
         const int taken =

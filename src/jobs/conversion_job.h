@@ -45,6 +45,9 @@ struct JobOutcome {
     // A film written or found (converted, stopped, incomplete, skipped): FFmpeg's name of its
     // picture codec.
     std::string video_codec;
+    // A film whose picture was cropped (black bars, or sides cut to fill the screen): what was
+    // kept of what, "cropped 1920×800 from 1920×1080"; empty when the whole picture is shown.
+    std::string crop;
     // The input's sound track the output carries (none: silence, or nothing converted yet):
     // its language (a normalised ISO 639-2 code, empty when the file does not say) and title;
     // and how many sound tracks the input holds, since only a choice among several is worth

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jobs/device_plan.h"
 
+#include "engine/black_bars.h"
 #include "engine/frame_size_fit.h"
 #include "engine/input_tracks.h"
 #include "jobs/language_codes.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace morvane {
 
@@ -19,6 +21,147 @@ constexpr double keyframe_seconds = 2.0;
 // The players' decoder buffer, in seconds of their maximum rate: no second of a film then
 // carries more than 1.1 times that maximum, on any content.
 constexpr double buffer_seconds = 0.1;
+
+// The rates films are made at, slowest first: a rate of a film is one of these or a steady
+// rate of its own.
+constexpr FrameRate standard_rates[] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}};
+// Rates this close are the same (23.976 and 24 are a thousandth apart).
+constexpr double same_rate_share = 0.0005;
+// A steady rate slower than this (a slide show, a time-lapse) is shown at a standard one.
+constexpr double slowest_own_rate = 10.0;
+// A picture cropped to within this share of the frame's shape is cut to it exactly: a sliver
+// of black along two sides of a screen is worse than a sliver of picture less.
+constexpr double snap_share = 0.02;
+
+double rate_value(FrameRate rate) {
+    return rate.num > 0 && rate.den > 0 ? static_cast<double>(rate.num) / rate.den : 0.0;
+}
+
+bool same_rate(double one, double other) {
+    return std::abs(one - other) <= other * same_rate_share;
+}
+
+// The film's own rate: a steady one kept (above the player's highest, a half, a third... of
+// it, so that pictures are dropped evenly); a variable or unknown one made the slowest
+// standard rate that loses no picture, within the player's highest.
+FrameRate film_frame_rate(const MediaInput::Picture& picture, FrameRate highest) {
+    const double top = rate_value(highest);
+    const double stated = rate_value(picture.frame_rate);
+    const double average = rate_value(picture.average_frame_rate);
+    double wanted = average > 0 ? average : stated;
+    if (stated > 0 && top > 0 && (average <= 0 || same_rate(stated, average))) {
+        long long divisor = 1;
+        while (stated / static_cast<double>(divisor) > top * (1 + same_rate_share)) {
+            ++divisor;
+        }
+        wanted = stated / static_cast<double>(divisor);
+        for (const FrameRate standard : standard_rates) {
+            if (same_rate(wanted, rate_value(standard)) && rate_value(standard) <= top) {
+                return standard;
+            }
+        }
+        long long num = picture.frame_rate.num;
+        long long den = picture.frame_rate.den * divisor;
+        const long long common = std::gcd(num, den);
+        num /= common;
+        den /= common;
+        // A rate of whole pictures (15, 20) or NTSC's kind (15000/1001) is kept; a stream's
+        // clock taken for a rate (90000, 1000/33) is not.
+        if ((den == 1 || den == 1001) && num <= 65535 && wanted >= slowest_own_rate) {
+            return FrameRate{static_cast<int>(num), static_cast<int>(den)};
+        }
+    }
+    if (wanted <= 0) {
+        return FrameRate{30000, 1001};
+    }
+    for (const FrameRate standard : standard_rates) {
+        const double value = rate_value(standard);
+        if (value <= top && value >= wanted * (1 - same_rate_share)) {
+            return standard;
+        }
+    }
+    return highest;
+}
+
+// The picture as it is shown, of a crop: its pixel shape and turn applied, as the input's
+// picture has them.
+struct ShownSize {
+    double width = 0;
+    double height = 0;
+};
+
+bool turned(const MediaInput::Picture& picture) {
+    return picture.clockwise_turn == 90 || picture.clockwise_turn == 270;
+}
+
+ShownSize shown_size(const MediaInput::Picture& picture, const PictureCrop& crop) {
+    // Shown pixels per stored pixel, across and down the stored picture.
+    const double across =
+        static_cast<double>(turned(picture) ? picture.height : picture.width) / crop.full_width;
+    const double down =
+        static_cast<double>(turned(picture) ? picture.width : picture.height) / crop.full_height;
+    ShownSize size{crop.width * across, crop.height * down};
+    if (turned(picture)) {
+        std::swap(size.width, size.height);
+    }
+    return size;
+}
+
+// Cuts `crop` (evenly on both sides, on even pixels) until it has the shape of
+// `frame_width`x`frame_height` as shown.
+void cut_to_shape(const MediaInput::Picture& picture, PictureCrop& crop, int frame_width,
+                  int frame_height) {
+    const ShownSize shown = shown_size(picture, crop);
+    if (shown.width <= 0 || shown.height <= 0) {
+        return;
+    }
+    const double frame_shape = static_cast<double>(frame_width) / frame_height;
+    // Which stored side is cut: the shown width is the stored width unless the picture turns.
+    const bool too_wide = shown.width / shown.height > frame_shape;
+    const bool cut_across = too_wide != turned(picture);
+    const double keep = too_wide ? shown.height * frame_shape / shown.width
+                                 : shown.width / frame_shape / shown.height;
+    int& size = cut_across ? crop.width : crop.height;
+    int& start = cut_across ? crop.left : crop.top;
+    const int kept = std::max(2, static_cast<int>(std::lround(size * keep)) & ~1);
+    start += ((size - kept) / 2) & ~1;
+    size = kept;
+}
+
+// The part of the picture the film shows: the bars cut away (when asked), and with `fill` the
+// sides (or top and bottom) that would not fit the frame's shape. Nothing: the whole picture.
+std::optional<PictureCrop> film_crop(const MediaInput& input, const MediaInput::Picture& picture,
+                                     const ConversionChoices& choices, const FilmFormat& film) {
+    if (picture.stored_width <= 0 || picture.stored_height <= 0 || picture.width <= 0 ||
+        picture.height <= 0 || film.frame_width <= 0 || film.frame_height <= 0) {
+        return std::nullopt;
+    }
+    std::optional<PictureCrop> crop = choices.crop ? find_black_bars(input) : std::nullopt;
+    if (crop &&
+        (crop->full_width != picture.stored_width || crop->full_height != picture.stored_height)) {
+        crop.reset();
+    }
+    if (!choices.fill) {
+        if (!crop) {
+            return std::nullopt;
+        }
+        const ShownSize shown = shown_size(picture, *crop);
+        const double frame_shape = static_cast<double>(film.frame_width) / film.frame_height;
+        if (std::abs(shown.width / shown.height / frame_shape - 1) > snap_share) {
+            return crop;
+        }
+    }
+    if (!crop) {
+        crop = PictureCrop{0,
+                           0,
+                           picture.stored_width & ~1,
+                           picture.stored_height & ~1,
+                           picture.stored_width,
+                           picture.stored_height};
+    }
+    cut_to_shape(picture, *crop, film.frame_width, film.frame_height);
+    return crop->cuts() ? crop : std::nullopt;
+}
 
 // The row's film format with the owner's frame (the screen's or a television's, where the
 // player plays one) and quality step (its average rate and finest quantizer), else the row's.
@@ -72,16 +215,24 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoi
     }
     if (film != nullptr) {
         plan.container = film->container;
-        const FrameSizeFit fit =
-            fit_frame_size(picture->width, picture->height, film->frame_width, film->frame_height);
         ConversionPlan::Picture& out = plan.picture.emplace();
+        out.crop = film_crop(input, *picture, choices, *film);
+        int shown_width = picture->width;
+        int shown_height = picture->height;
+        if (out.crop) {
+            const ShownSize shown = shown_size(*picture, *out.crop);
+            shown_width = std::max(1, static_cast<int>(std::lround(shown.width)));
+            shown_height = std::max(1, static_cast<int>(std::lround(shown.height)));
+        }
+        const FrameSizeFit fit =
+            fit_frame_size(shown_width, shown_height, film->frame_width, film->frame_height);
         out.picture_width = fit.width;
         out.picture_height = fit.height;
         out.left = fit.pads_valid ? fit.pad_left : 0;
         out.top = fit.pads_valid ? fit.pad_top : 0;
         out.frame_width = fit.pads_valid ? fit.width + fit.pad_left + fit.pad_right : fit.width;
         out.frame_height = fit.pads_valid ? fit.height + fit.pad_top + fit.pad_bottom : fit.height;
-        out.frame_rate = {30000, 1001};
+        out.frame_rate = film_frame_rate(*picture, film->max_frame_rate);
         const int buffer = static_cast<int>(film->max_rate * buffer_seconds);
         const long keyframe_interval =
             std::lround(keyframe_seconds * out.frame_rate.num / out.frame_rate.den);

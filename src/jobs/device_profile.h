@@ -69,6 +69,8 @@ struct FilmFormat {
         }
         return {frame_width, frame_height};
     }
+    // The most pictures a second the player's maker publishes for this format.
+    FrameRate max_frame_rate{30, 1};
 };
 
 struct DeviceProfile {

@@ -32,6 +32,8 @@ FilmFormat mpeg4_film(int width, int height, int bit_rate, int max_rate) {
     };
     film.bit_rate = bit_rate;
     film.max_rate = max_rate;
+    // Apple's "30 frames per second" above; the PSP's as its H.264 below.
+    film.max_frame_rate = {30, 1};
     return film;
 }
 
@@ -84,6 +86,9 @@ FilmFormat h264_film(const char* container, int width, int height, const char* p
     };
     film.bit_rate = bit_rate;
     film.max_rate = max_rate;
+    // Apple: "30 frames per second" (above); Sony's PSP pages name 30 frames per second as
+    // the most its MP4 video plays (29.97 in its own recordings).
+    film.max_frame_rate = {30, 1};
     return film;
 }
 

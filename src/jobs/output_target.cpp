@@ -53,6 +53,20 @@ std::string output_target(const ConversionPlan& plan, const std::string& extensi
             line.insert(at + 1 + picture_codec.size(), detail);
         }
     }
+    // The picture's rate where it is not the one every film once had ("25fps"), and the part
+    // of the picture kept ("crop 1920x800+0+140"): without either the line is as before.
+    if (picture && !(picture->frame_rate.num == 30000 && picture->frame_rate.den == 1001)) {
+        line += " " + std::to_string(picture->frame_rate.num);
+        if (picture->frame_rate.den != 1) {
+            line += "/" + std::to_string(picture->frame_rate.den);
+        }
+        line += "fps";
+    }
+    if (picture && picture->crop) {
+        const PictureCrop& crop = *picture->crop;
+        line += " crop " + std::to_string(crop.width) + "x" + std::to_string(crop.height) + "+" +
+                std::to_string(crop.left) + "+" + std::to_string(crop.top);
+    }
     // The sound chosen among several by its language ("fra", "und" untagged), with the
     // alternate's ("fra+eng"): other languages make another output. A file with one sound
     // track names none, so its line stays as before.
@@ -63,17 +77,6 @@ std::string output_target(const ConversionPlan& plan, const std::string& extensi
         line += " " + code(sound->language);
         if (plan.alternate_sound) {
             line += "+" + code(plan.alternate_sound->language);
-        }
-    }
-    // The owner's quality step with the average it stands for ("quality normal 1200kb/s"), so
-    // that another step, or the same step after its rate changed, makes another output; none
-    // chosen (the row's own rate) leaves the line as before.
-    if (picture && !picture->quality.empty()) {
-        line += " quality " + picture->quality;
-        for (const auto& [option, value] : picture->encoder.options) {
-            if (option == "b") {
-                line += " " + std::to_string(std::atoll(value.c_str()) / 1000) + "kb/s";
-            }
         }
     }
     // The subtitles shown ("subtitles 3 burned", "subtitles 2 track": the input's stream);
