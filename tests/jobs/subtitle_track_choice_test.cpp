@@ -150,20 +150,25 @@ TEST(SubtitleTrackChoice, FilmsShowThemBurnedOrAsATrackOrSayWhyNot) {
     // Bytes that are no UTF-8 text: the subtitle decoder refuses them.
     const std::string broken = folder.file("broken.srt").string();
     std::ofstream(broken) << "1\n00:00:01,000 --> 00:00:02,000\n\xff\xfe\xc3\x28\n";
-    const auto make_film = [&](const std::string& path, const std::string& subtitle_file) {
+    // English sound; subtitles in `language`, marked as `disposition` says.
+    const auto make_film = [&](const std::string& path, const std::string& subtitle_file,
+                               const std::string& language = "fre",
+                               const std::string& disposition = "0") {
         const std::string command =
             "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x240:rate=25:duration=3 "
             "-f lavfi -i sine=duration=3 -i '" +
             subtitle_file +
             "' -map 0 -map 1 -map 2 -c:v mpeg4 -c:a aac -c:s copy -metadata:s:a:0 language=eng "
-            "-metadata:s:s:0 language=fre '" +
-            path + "'";
+            "-metadata:s:s:0 language=" +
+            language + " -disposition:s:0 " + disposition + " '" + path + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     };
     const std::string film = folder.file("film.mkv").string();
     make_film(film, srt);
     const std::string damaged = folder.file("damaged.mkv").string();
     make_film(damaged, broken);
+    const std::string forced = folder.file("forced.mkv").string();
+    make_film(forced, srt, "eng", "forced");
 
     struct Row {
         const char* name;
@@ -180,6 +185,8 @@ TEST(SubtitleTrackChoice, FilmsShowThemBurnedOrAsATrackOrSayWhyNot) {
         {"kept on the phone", film, phone, SubtitleChoice::foreign,
          "French subtitles kept as a track", " subtitles 2 track", 1},
         {"off: the target as it always was", film, nano, SubtitleChoice::off, "", "", 0},
+        {"forced in the sound's language: burned in, even where tracks are shown", forced, phone,
+         SubtitleChoice::foreign, "forced English subtitles burned in", " subtitles 2 burned", 0},
         {"unreadable: the whole film, and why", damaged, nano, SubtitleChoice::foreign,
          "the French subtitles were left out: they could not be read", " subtitles 2 burned", 0},
     };
