@@ -244,7 +244,8 @@ constexpr VideoQuality quality_steps[] = {VideoQuality::highest, VideoQuality::h
 // coarsest takes several times the maximum, so pictures are left out), and on the easiest no
 // filler and every picture there.
 TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
-    test::MediaDescription noise = test::mp4_h264_aac(320, 208, {25, 1}, 1.5);
+    // At 30 a second, the most pictures any row plays: the hardest second to keep within the rate.
+    test::MediaDescription noise = test::mp4_h264_aac(320, 208, {30, 1}, 1.5);
     noise.video->codec = AV_CODEC_ID_MJPEG; // keeps the noise as noise
     noise.video->pattern = test::MediaDescription::Video::Pattern::noise;
     write_media(folder.file("noise.mp4"), noise);
