@@ -90,6 +90,8 @@ struct ConversionPlan {
     std::optional<SubtitleTrackSpec> subtitle_track; // only beside a picture
     // Microseconds of the input's timeline to convert; 0: all of it.
     std::int64_t time_limit = 0;
+    // A film carries the input's chapters (titles kept, on its own timeline).
+    bool chapters = false;
 };
 
 } // namespace morvane

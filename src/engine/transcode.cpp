@@ -252,7 +252,7 @@ int Transcode::convert(const std::string& output_path) {
         return result;
     }
     result = avformat_write_header(&output_.container(), nullptr);
-    if (result >= 0 && output_.video_stream() != nullptr) {
+    if (result >= 0 && plan_.chapters && output_.video_stream() != nullptr) {
         // After the header: the mov muxers then make their chapter track at the end, from the
         // chapters as they are once the film's length is known.
         result = copy_chapters(input_.container(), output_.container(), plan_.time_limit);

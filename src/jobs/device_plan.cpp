@@ -215,6 +215,7 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoi
     }
     if (film != nullptr) {
         plan.container = film->container;
+        plan.chapters = device.shows_chapters;
         ConversionPlan::Picture& out = plan.picture.emplace();
         out.crop = film_crop(input, *picture, choices, *film);
         int shown_width = picture->width;

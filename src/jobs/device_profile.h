@@ -109,6 +109,8 @@ struct DeviceProfile {
     // False where the player's media library is closed to other programs: converted files
     // are for its own tools to add, and nothing is sent to it.
     bool accepts_sent_files = true;
+    // Whether its video player shows a film's chapters: films then carry the input's.
+    bool shows_chapters = false;
 
     // The film format of `codec`; the first when the player has no such codec; nullptr when it
     // plays no films.

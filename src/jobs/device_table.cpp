@@ -129,6 +129,11 @@ DeviceProfile film_player(const std::string& picture, const char* name, int widt
     row.image_path = picture;
     row.display_name = name;
     row.plays_video = true;
+    // Apple's players list a film's chapters from its QuickTime chapter track (Apple's
+    // QuickTime File Format, "Chapter Lists"; the iPod and iPhone user guides' chapter menus).
+    // Sony publishes no chapters for the PSP's MP4 video: its films get none, and no track
+    // its player was never shown to take.
+    row.shows_chapters = true;
     row.screen_width = width;
     row.screen_height = height;
     row.films = std::move(films);
@@ -183,6 +188,7 @@ DeviceTable device_table(const std::string& data_folder) {
                      with_choices(h264_film("psp", 480, 272, "main", "2.1", 550000, 768000, 19),
                                   {{{768000, 19}, {550000, 19}, {420000, 21}, {280000, 23}}})});
     psp.channels = 2;
+    psp.shows_chapters = false;
     psp.sample_rate = 24000;
 
     // For a television (the players' AV cables): Apple's technical data give "640 by 480
