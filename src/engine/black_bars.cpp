@@ -2,6 +2,7 @@
 #include "engine/black_bars.h"
 
 #include "engine/ffmpeg_ptr.h"
+#include "engine/stream_decoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -201,15 +202,10 @@ SceneLook look_at_scene(AVFormatContext& reader, const AVStream& stream, AVCodec
 }
 
 CodecContextPtr scene_decoder(const AVStream& stream) {
-    const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
-    if (codec == nullptr) {
+    CodecContextPtr decoder;
+    if (make_stream_decoder(stream, decoder) < 0) {
         return nullptr;
     }
-    CodecContextPtr decoder(avcodec_alloc_context3(codec));
-    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream.codecpar) < 0) {
-        return nullptr;
-    }
-    decoder->pkt_timebase = stream.time_base;
     decoder->max_pixels = MediaInput::max_pixels;
     // One thread: pictures come out at once after a seek. Pictures nothing is predicted from
     // are passed over: the others show the scene as well.
@@ -217,7 +213,7 @@ CodecContextPtr scene_decoder(const AVStream& stream) {
     decoder->skip_frame = AVDISCARD_NONREF;
     // Smoothing block edges changes no row or column of a bar.
     decoder->skip_loop_filter = AVDISCARD_ALL;
-    if (avcodec_open2(decoder.get(), codec, nullptr) < 0) {
+    if (avcodec_open2(decoder.get(), nullptr, nullptr) < 0) {
         return nullptr;
     }
     return decoder;

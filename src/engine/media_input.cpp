@@ -5,6 +5,7 @@
 #include "engine/display_shape.h"
 #include "engine/ffmpeg_error.h"
 #include "engine/ffmpeg_ptr.h"
+#include "engine/stream_decoder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -228,17 +229,12 @@ std::vector<LateStream> late_streams(const AVFormatContext& container) {
 
 // A decoder of its own for `late`, bounded as the conversion's are; null where none opens.
 CodecContextPtr late_stream_decoder(const AVStream& late) {
-    const AVCodec* codec = avcodec_find_decoder(late.codecpar->codec_id);
-    if (codec == nullptr) {
+    CodecContextPtr decoder;
+    if (make_stream_decoder(late, decoder) < 0) {
         return nullptr;
     }
-    CodecContextPtr decoder(avcodec_alloc_context3(codec));
-    if (!decoder || avcodec_parameters_to_context(decoder.get(), late.codecpar) < 0) {
-        return nullptr;
-    }
-    decoder->pkt_timebase = late.time_base;
     decoder->max_pixels = MediaInput::max_pixels;
-    if (avcodec_open2(decoder.get(), codec, nullptr) < 0) {
+    if (avcodec_open2(decoder.get(), nullptr, nullptr) < 0) {
         return nullptr;
     }
     return decoder;

@@ -3,6 +3,7 @@
 
 #include "engine/display_shape.h"
 #include "engine/silent_track.h"
+#include "engine/stream_decoder.h"
 #include "platform/sanitizers.h"
 
 #include <algorithm>
@@ -86,19 +87,10 @@ int StreamPipeline::open(const Settings& settings) {
         time_limit_ = av_rescale_q(settings.time_limit, AV_TIME_BASE_Q, timeline);
     }
     tick_ = std::max<std::int64_t>(1, av_rescale_q(1, input_.time_base, timeline));
-    const AVCodec* codec = avcodec_find_decoder(input_.codecpar->codec_id);
-    if (codec == nullptr) {
-        return AVERROR_DECODER_NOT_FOUND;
-    }
-    decoder_.reset(avcodec_alloc_context3(codec));
-    if (!decoder_) {
-        return AVERROR(ENOMEM);
-    }
-    int result = avcodec_parameters_to_context(decoder_.get(), input_.codecpar);
+    int result = make_stream_decoder(input_, decoder_);
     if (result < 0) {
         return result;
     }
-    decoder_->pkt_timebase = input_.time_base;
     if (settings.max_pixels > 0) {
         decoder_->max_pixels = settings.max_pixels;
     }
@@ -116,7 +108,7 @@ int StreamPipeline::open(const Settings& settings) {
     if (settings.skip_unseen_smoothing) {
         decoder_->skip_loop_filter = AVDISCARD_BIDIR;
     }
-    result = avcodec_open2(decoder_.get(), codec, nullptr);
+    result = avcodec_open2(decoder_.get(), nullptr, nullptr);
     if (result < 0 || !settings.encoder_on_own_thread) {
         return result;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/subtitle_stream.h"
 
+#include "engine/stream_decoder.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -68,20 +70,8 @@ int SubtitleStream::open_decoder() {
     if (!packet_) {
         return AVERROR(ENOMEM);
     }
-    const AVCodec* codec = avcodec_find_decoder(input_.codecpar->codec_id);
-    if (codec == nullptr) {
-        return AVERROR_DECODER_NOT_FOUND;
-    }
-    decoder_.reset(avcodec_alloc_context3(codec));
-    if (!decoder_) {
-        return AVERROR(ENOMEM);
-    }
-    const int result = avcodec_parameters_to_context(decoder_.get(), input_.codecpar);
-    if (result < 0) {
-        return result;
-    }
-    decoder_->pkt_timebase = input_.time_base;
-    return avcodec_open2(decoder_.get(), codec, nullptr);
+    const int result = make_stream_decoder(input_, decoder_);
+    return result < 0 ? result : avcodec_open2(decoder_.get(), nullptr, nullptr);
 }
 
 int SubtitleStream::open_counting() {

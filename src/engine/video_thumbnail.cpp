@@ -5,6 +5,7 @@
 #include "engine/filter_graph.h"
 #include "engine/frame_size_fit.h"
 #include "engine/media_input.h"
+#include "engine/stream_decoder.h"
 
 #include <cstdio>
 #include <memory>
@@ -98,16 +99,11 @@ std::optional<std::string> write_video_thumbnail(const std::string& film,
     const int index = input.streams().video;
     const AVStream& stream = *container.streams[index];
 
-    const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
-    CodecContextPtr decoder(avcodec_alloc_context3(codec));
-    if (codec == nullptr || !decoder) {
-        return std::string("cannot decode the film's pictures");
-    }
-    int result = avcodec_parameters_to_context(decoder.get(), stream.codecpar);
+    CodecContextPtr decoder;
+    int result = make_stream_decoder(stream, decoder);
     if (result >= 0) {
-        decoder->pkt_timebase = stream.time_base;
         decoder->max_pixels = MediaInput::max_pixels;
-        result = avcodec_open2(decoder.get(), codec, nullptr);
+        result = avcodec_open2(decoder.get(), nullptr, nullptr);
     }
     if (result < 0) {
         return failure("cannot decode the film's pictures", result);

@@ -135,7 +135,8 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
             continue;
         }
         ASSERT_EQ(outcome.rfind(" -> " + out + "/", 0), 0u) << outcome;
-        const fs::path output = outcome.substr(4);
+        // Notes on what was chosen or mended follow the output's name: " (English sound)".
+        const fs::path output = outcome.substr(4, outcome.find(" (") - 4);
         written.insert(output);
 
         const MediaInfo source = inspect_media(input);

@@ -11,6 +11,7 @@
 #include "support/media_info.h"
 #include "support/media_presets.h"
 #include "support/media_writer.h"
+#include "support/progress_sinks.h"
 #include "support/stream_decoder.h"
 #include "support/temp_folder.h"
 
@@ -24,14 +25,12 @@
 namespace morvane {
 namespace {
 
+using test::AlwaysGoOn;
+using test::StopAt;
+
 using test::inspect_media;
 using test::MediaInfo;
 using test::write_media;
-
-class AlwaysGoOn : public ProgressSink {
-public:
-    bool on_progress(int) override { return true; }
-};
 
 class ConversionJobTest : public testing::Test {
 protected:
@@ -305,16 +304,6 @@ TEST_F(ConversionJobTest, FilmsKeepWithinWhatThePlayersDecode) {
         }
     }
 }
-
-// Stops once the conversion has come this far (in percent); reports at every change.
-class StopAt : public ProgressSink {
-public:
-    explicit StopAt(int percent) : ProgressSink(std::chrono::microseconds(0)), percent_(percent) {}
-    bool on_progress(int percent) override { return percent < percent_; }
-
-private:
-    int percent_;
-};
 
 // One source converted again and again, as a library is: an output is known by its source's
 // content and the device it was made for, never by a name or a modification time.

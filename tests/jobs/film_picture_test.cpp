@@ -5,6 +5,7 @@
 #include "jobs/conversion_job.h"
 #include "jobs/device_table.h"
 #include "support/media_info.h"
+#include "support/progress_sinks.h"
 #include "support/stream_decoder.h"
 #include "support/temp_folder.h"
 
@@ -22,22 +23,10 @@
 namespace morvane {
 namespace {
 
+using test::AlwaysGoOn;
+using test::StopAt;
+
 using test::inspect_media;
-
-class GoOn : public ProgressSink {
-public:
-    bool on_progress(int) override { return true; }
-};
-
-// Stops once the conversion has come this far (in percent).
-class StopAt : public ProgressSink {
-public:
-    explicit StopAt(int percent) : ProgressSink(std::chrono::microseconds(0)), percent_(percent) {}
-    bool on_progress(int percent) override { return percent < percent_; }
-
-private:
-    int percent_;
-};
 
 constexpr int phone_row = 0;
 constexpr int nano_row = 1;
@@ -129,7 +118,7 @@ protected:
     }
     std::string output_folder() const { return folder.path().string() + "/out/"; }
     JobOutcome convert(const std::filesystem::path& input, int row, ProgressSink* sink = nullptr) {
-        GoOn go_on;
+        AlwaysGoOn go_on;
         return job.convert_one(input.string(), devices[static_cast<std::size_t>(row)],
                                output_folder(), sink != nullptr ? sink : &go_on);
     }

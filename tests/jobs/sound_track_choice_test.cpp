@@ -8,6 +8,7 @@
 #include "jobs/language_codes.h"
 #include "support/av_handles.h"
 #include "support/decoded_audio.h"
+#include "support/progress_sinks.h"
 #include "support/temp_folder.h"
 
 #include <cstdint>
@@ -26,6 +27,8 @@ extern "C" {
 
 namespace morvane {
 namespace {
+
+using test::AlwaysGoOn;
 
 // Devices' rows in the table.
 constexpr int phone = 0; // switches sound tracks
@@ -64,11 +67,6 @@ TEST(LanguageCodes, EveryFormOfALanguageComparesEqual) {
         EXPECT_EQ(desktop_languages(variable), row.languages);
     }
 }
-
-class AlwaysGoOn : public ProgressSink {
-public:
-    bool on_progress(int) override { return true; }
-};
 
 struct Track {
     const char* language; // empty: untagged

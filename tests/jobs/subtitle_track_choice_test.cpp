@@ -8,6 +8,7 @@
 #include "jobs/device_table.h"
 #include "jobs/subtitle_track_choice.h"
 #include "support/media_info.h"
+#include "support/progress_sinks.h"
 #include "support/temp_folder.h"
 
 #include <cstdlib>
@@ -18,6 +19,8 @@
 
 namespace morvane {
 namespace {
+
+using test::AlwaysGoOn;
 
 constexpr int phone = 0; // shows subtitle tracks
 constexpr int nano = 1;
@@ -137,11 +140,6 @@ TEST(SubtitleTrackChoice, TheOwnersChoiceLanguagesAndMarksDecide) {
     EXPECT_EQ(subtitle_text_height(180), 16);
     EXPECT_EQ(subtitle_text_height(60), 10);
 }
-
-class AlwaysGoOn : public ProgressSink {
-public:
-    bool on_progress(int) override { return true; }
-};
 
 TEST(SubtitleTrackChoice, FilmsShowThemBurnedOrAsATrackOrSayWhyNot) {
     test::TempFolder folder;
