@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <tuple>
 
 namespace morvane {
 
@@ -41,8 +40,7 @@ QString codec_purpose(const FilmFormat& film) {
 
 DevicesPage::DevicesPage(const DeviceTable& devices, const AppSettings& settings, QWidget* parent)
     : QWidget(parent), devices_(devices), chosen_index_(settings.device_index),
-      chosen_codec_(settings.video_codec), chosen_quality_(settings.video_quality),
-      chosen_size_(settings.picture_size) {
+      chosen_codec_(settings.video_codec) {
     auto* prompt = new QLabel(tr("Please select a device:"), this);
     device_list_ = new SpokenComboBox(this);
     device_list_->setObjectName(QStringLiteral("device_list"));
@@ -96,9 +94,10 @@ DevicesPage::DevicesPage(const DeviceTable& devices, const AppSettings& settings
             choice->addWidget(added.purpose);
             connect(added.button, &QRadioButton::toggled, this,
                     [this, codec = film.codec](bool on) {
-                        if (on) {
+                        // The row on show: the index the page was given may name none.
+                        if (on && device_list_->currentIndex() >= 0) {
                             chosen_codec_ = codec;
-                            show_device(chosen_index_);
+                            show_device(device_list_->currentIndex());
                         }
                     });
             codec_choices_.push_back(added);
@@ -107,59 +106,6 @@ DevicesPage::DevicesPage(const DeviceTable& devices, const AppSettings& settings
     if (!codec_choices_.empty()) {
         codec_prompt_->setBuddy(codec_choices_.front().button);
     }
-
-    // The steps of quality, in the order of AppSettings::Quality: the device's own rate
-    // first, as a choice of its own, so that the keyboard can go back to it.
-    quality_prompt_ = new QLabel(tr("Video quality:"), this);
-    auto* quality_buttons = new QButtonGroup(this);
-    choice->addSpacing(quality_prompt_->fontMetrics().height() / 2);
-    choice->addWidget(quality_prompt_);
-    const std::tuple<AppSettings::Quality, const char*, QString> qualities[] = {
-        {AppSettings::Quality::device, "device", tr("The device's own")},
-        {AppSettings::Quality::highest, "highest", tr("Highest")},
-        {AppSettings::Quality::higher, "higher", tr("Higher")},
-        {AppSettings::Quality::normal, "normal", tr("Normal")},
-        {AppSettings::Quality::lower, "lower", tr("Lower")},
-    };
-    for (const auto& [quality, key, name] : qualities) {
-        auto* button = new QRadioButton(name, this);
-        button->setObjectName(QStringLiteral("video_quality_") + QLatin1String(key));
-        button->setChecked(quality == chosen_quality_);
-        quality_buttons->addButton(button);
-        // One column: the arrow keys go through them in order.
-        choice->addWidget(button);
-        connect(button, &QRadioButton::toggled, this, [this, value = quality](bool on) {
-            if (on) {
-                chosen_quality_ = value;
-            }
-        });
-        quality_choices_.push_back({quality, button});
-    }
-    quality_choices_.front().button->setAccessibleDescription(
-        tr("the bit rate the device's films are made at"));
-    quality_prompt_->setBuddy(quality_choices_.front().button);
-
-    size_prompt_ = new QLabel(tr("Picture size:"), this);
-    auto* size_buttons = new QButtonGroup(this);
-    choice->addSpacing(size_prompt_->fontMetrics().height() / 2);
-    choice->addWidget(size_prompt_);
-    for (const AppSettings::PictureSize size :
-         {AppSettings::PictureSize::screen, AppSettings::PictureSize::tv}) {
-        auto* button = new QRadioButton(this);
-        button->setObjectName(size == AppSettings::PictureSize::tv
-                                  ? QStringLiteral("picture_size_tv")
-                                  : QStringLiteral("picture_size_screen"));
-        button->setChecked(size == chosen_size_);
-        size_buttons->addButton(button);
-        choice->addWidget(button);
-        connect(button, &QRadioButton::toggled, this, [this, size](bool on) {
-            if (on) {
-                chosen_size_ = size;
-            }
-        });
-        size_choices_.push_back({size, button});
-    }
-    size_prompt_->setBuddy(size_choices_.front().button);
     choice->addStretch(1);
     auto* shown = new QVBoxLayout;
     shown->addWidget(picture_);
@@ -190,8 +136,13 @@ DevicesPage::DevicesPage(const DeviceTable& devices, const AppSettings& settings
 void DevicesPage::apply_to(AppSettings& settings) const {
     settings.device_index = chosen_index_;
     settings.video_codec = chosen_codec_;
-    settings.video_quality = chosen_quality_;
-    settings.picture_size = chosen_size_;
+}
+
+const DeviceProfile* DevicesPage::shown_device() const {
+    const int index = device_list_->currentIndex();
+    return index >= 0 && index < static_cast<int>(devices_.size())
+               ? &devices_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 DevicesPage::CodecChoice* DevicesPage::codec_choice(const std::string& codec) {
@@ -219,28 +170,6 @@ void DevicesPage::show_device(int index) {
         shown.button->setVisible(choice && played);
         shown.purpose->setVisible(choice && played);
     }
-    // The quality and the size stay chosen too where they are not shown: the next device
-    // that plays them makes its films so.
-    quality_prompt_->setVisible(profile.plays_video);
-    for (const auto& shown : quality_choices_) {
-        shown.button->setVisible(profile.plays_video);
-    }
-    const bool tv = profile.plays_video && profile.plays_tv_size(chosen_codec_);
-    size_prompt_->setVisible(tv);
-    for (const auto& shown : size_choices_) {
-        shown.button->setVisible(tv);
-    }
-    if (tv) {
-        const FilmFormat& film = *profile.film_format(chosen_codec_);
-        const FilmFrame screen = film.frame(PictureSize::screen);
-        const FilmFrame television = film.frame(PictureSize::tv);
-        const auto frame_text = [](const FilmFrame& frame) {
-            return QStringLiteral("%1×%2").arg(QString::number(frame.width),
-                                               QString::number(frame.height));
-        };
-        size_choices_[0].button->setText(tr("The player's screen (%1)").arg(frame_text(screen)));
-        size_choices_[1].button->setText(tr("For a television (%1)").arg(frame_text(television)));
-    }
     if (const FilmFormat* film = profile.film_format(chosen_codec_)) {
         if (CodecChoice* checked = codec_choice(film->codec)) {
             const QSignalBlocker quiet(checked->button);
@@ -254,6 +183,7 @@ void DevicesPage::show_device(int index) {
         video_format_->setText(tr("Not supported"));
     }
     audio_format_->setText(QString::fromStdString(profile.audio_format_name));
+    emit device_shown(profile, chosen_codec_);
 }
 
 } // namespace morvane

@@ -4,6 +4,7 @@
 
 #include "jobs/language_codes.h"
 #include "jobs/settings_choices.h"
+#include "settings_dialog/spoken_combo_box.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -52,7 +53,7 @@ FilmsGroup::FilmsGroup(const AppSettings& settings, std::vector<std::string> des
     languages_note_->setWordWrap(true);
     languages_note_->setTextFormat(Qt::PlainText);
 
-    subtitles_ = new QComboBox(this);
+    subtitles_ = new SpokenComboBox(this);
     subtitles_->setObjectName(QStringLiteral("subtitles"));
     subtitles_->setAccessibleName(tr("Subtitles"));
     // In the order of AppSettings::Subtitles.

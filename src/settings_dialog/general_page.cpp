@@ -2,9 +2,7 @@
 // The General page's controls, filled from the settings and written back on OK.
 #include "settings_dialog/general_page.h"
 
-#include "jobs/language_codes.h"
 #include "settings_dialog/failure_message.h"
-#include "settings_dialog/films_group.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -17,7 +15,6 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -63,8 +60,6 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
     output->addLayout(folder_row);
     output->addWidget(keep_folders_);
 
-    films_ = new FilmsGroup(settings, desktop_languages(std::getenv), this);
-
     auto* others_box = new QGroupBox(tr("Others"), this);
     shutdown_ = new QCheckBox(tr("Shut down after conversion"), others_box);
     shutdown_->setObjectName(QStringLiteral("shutdown"));
@@ -103,7 +98,6 @@ GeneralPage::GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidg
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(output_box);
-    layout->addWidget(films_);
     layout->addWidget(others_box);
     layout->addStretch(1);
 
@@ -117,7 +111,6 @@ void GeneralPage::apply_to(AppSettings& settings) const {
     settings.send_to_player = send_to_player_->isChecked() ? 1 : 0;
     settings.stay_on_top = stay_on_top_->isChecked() ? 1 : 0;
     settings.keep_folders = keep_folders_->isChecked() ? 1 : 0;
-    films_->apply_to(settings);
     if (chosen_folder_) {
         settings.output_folder = *chosen_folder_;
     }

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The General page of the settings dialog: the output folder (shown read-only, changed
 // through Browse, shown in the file browser through Open) and whether a dropped folder's
-// layout is kept in it, the choices about films (FilmsGroup), the two actions after a batch
-// (with a note where nothing can open a folder), sending to a player and the stay-on-top
-// flag.
+// layout is kept in it, the two actions after a batch (with a note where nothing can open a
+// folder), sending to a player and the stay-on-top flag.
 #pragma once
 
 #include "platform/desktop_shell.h"
@@ -20,8 +19,6 @@ class QPushButton;
 
 namespace morvane {
 
-class FilmsGroup;
-
 class GeneralPage : public QWidget {
     Q_OBJECT
 
@@ -30,10 +27,8 @@ public:
     GeneralPage(const AppSettings& settings, DesktopShell& shell, QWidget* parent = nullptr);
 
     void set_folder_picker(FolderPicker picker) { folder_picker_ = std::move(picker); }
-    // Writes what the page shows into settings: the flags, the films' choices (their
-    // languages only when they can be kept), and the folder if Browse chose one.
+    // Writes what the page shows into settings: the flags, and the folder if Browse chose one.
     void apply_to(AppSettings& settings) const;
-    FilmsGroup* films() const { return films_; }
 
 private:
     void browse();
@@ -51,7 +46,6 @@ private:
     QPushButton* browse_;
     QPushButton* open_;
     QCheckBox* keep_folders_;
-    FilmsGroup* films_;
     QCheckBox* shutdown_;
     QCheckBox* open_output_;
     QCheckBox* send_to_player_;

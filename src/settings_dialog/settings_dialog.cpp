@@ -2,11 +2,13 @@
 // Layout, page switching and frames of the settings dialog.
 #include "settings_dialog/settings_dialog.h"
 
+#include "jobs/language_codes.h"
 #include "settings_dialog/about_page.h"
 #include "settings_dialog/current_item_focus.h"
 #include "settings_dialog/devices_page.h"
 #include "settings_dialog/failure_message.h"
 #include "settings_dialog/films_group.h"
+#include "settings_dialog/films_page.h"
 #include "settings_dialog/general_page.h"
 #include "settings_dialog/header_band.h"
 
@@ -22,6 +24,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 
 namespace morvane {
 
@@ -84,9 +87,11 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     pages_ = new QStackedWidget(this);
     general_page_ = new GeneralPage(settings_, shell, pages_);
     devices_page_ = new DevicesPage(devices, settings_, pages_);
+    films_page_ = new FilmsPage(settings_, desktop_languages(std::getenv), pages_);
     about_page_ = new AboutPage(data_folder, shell, pages_);
     add_page(general_page_, tr("General"));
     add_page(devices_page_, tr("Devices"));
+    add_page(films_page_, tr("Films"));
     add_page(about_page_, tr("About"));
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
@@ -125,6 +130,11 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, const DeviceTable& d
     layout->addLayout(sheet, 1);
     layout->addWidget(buttons_);
 
+    // The films' quality and size follow the player and codec chosen, while the dialog is open.
+    if (const DeviceProfile* shown = devices_page_->shown_device()) {
+        films_page_->show_device(*shown, devices_page_->chosen_video_codec());
+    }
+    connect(devices_page_, &DevicesPage::device_shown, films_page_, &FilmsPage::show_device);
     connect(page_list_, &QListWidget::currentRowChanged, this, &SettingsDialog::show_page);
     // A click below the last title must not leave the list without a highlighted page.
     connect(page_list_, &QListWidget::itemSelectionChanged, this, [this] {
@@ -162,14 +172,15 @@ void SettingsDialog::set_folder_picker(FolderPicker picker) {
 
 void SettingsDialog::accept() {
     // Languages that cannot be kept are said, and nothing is stored until they can.
-    if (const QString problem = general_page_->films()->languages_problem(); !problem.isEmpty()) {
-        page_list_->setCurrentRow(pages_->indexOf(general_page_));
-        general_page_->films()->languages_field()->setFocus(Qt::OtherFocusReason);
+    if (const QString problem = films_page_->films()->languages_problem(); !problem.isEmpty()) {
+        page_list_->setCurrentRow(pages_->indexOf(films_page_));
+        films_page_->films()->languages_field()->setFocus(Qt::OtherFocusReason);
         show_failure(this, problem);
         return;
     }
     general_page_->apply_to(settings_);
     devices_page_->apply_to(settings_);
+    films_page_->apply_to(settings_);
     QDialog::accept();
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings dialog: a list of page titles on the left (General, Devices, About), a
+// The settings dialog: a list of page titles on the left (General, Devices, Films, About), a
 // header band with the current page's title above the page, and OK and Cancel. It edits a
 // copy of the settings; the caller takes the copy back after OK.
 #pragma once
@@ -22,6 +22,7 @@ namespace morvane {
 
 class AboutPage;
 class DevicesPage;
+class FilmsPage;
 class GeneralPage;
 class HeaderBand;
 
@@ -61,6 +62,7 @@ private:
     QScrollArea* page_scroller_;
     GeneralPage* general_page_;
     DevicesPage* devices_page_;
+    FilmsPage* films_page_;
     AboutPage* about_page_;
     QDialogButtonBox* buttons_;
 };

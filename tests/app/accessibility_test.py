@@ -191,7 +191,7 @@ heard(mark, "the film converted, the keyboard on Stop")
 
 said = press_and_hear("Morvane", "ctrl+comma", "General.")
 settings = wait_for("the settings dialog", lambda: window("Settings"))
-if said[-2:] != ["List with 3 items.", "General."]:
+if said[-2:] != ["List with 4 items.", "General."]:
     fail(f"the settings dialog opened saying {said}")
 focus_moves_to(settings, "General", "Ctrl+,")
 check_controls(settings, "Settings, General page", showing_only=True)
@@ -203,8 +203,11 @@ if said[-2:] != ["Please select a device: combo box.", "iPhone, iPod touch."]:
     fail(f"the device list was read as {said}")
 press_and_hear("Settings", "Down", "iPod nano")
 press_and_hear("Settings", "shift+Tab", "Devices.")
+press_and_hear("Settings", "Down", "Films.")
+focus_moves_to(settings, "Films", "Shift+Tab, Down")
+check_controls(settings, "Settings, Films page", showing_only=True)
 press_and_hear("Settings", "Down", "About.")
-focus_moves_to(settings, "About", "Shift+Tab, Down")
+focus_moves_to(settings, "About", "Down")
 check_controls(settings, "Settings, About page", showing_only=True)
 
 links = [accessible.name for accessible in walk(settings)

@@ -3,6 +3,7 @@
 // through every control, Browse, the links, OK and Cancel.
 #include "settings_dialog/about_page.h"
 #include "settings_dialog/devices_page.h"
+#include "settings_dialog/films_page.h"
 #include "settings_dialog/general_page.h"
 #include "settings_dialog/settings_dialog.h"
 #include "support/recording_shell.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -86,7 +88,7 @@ protected:
 TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays) {
     QListWidget* list = page_list();
     ASSERT_EQ(focused(), list);
-    ASSERT_EQ(list->count(), 3);
+    ASSERT_EQ(list->count(), 4);
     EXPECT_EQ(list->item(0)->text(), "General");
     EXPECT_NE(qobject_cast<GeneralPage*>(current_page()), nullptr);
 
@@ -94,7 +96,11 @@ TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays)
     EXPECT_NE(qobject_cast<DevicesPage*>(current_page()), nullptr);
     EXPECT_EQ(child<QLabel>("resolution")->text(), "320×480");
     QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->item(2)->text(), "Films");
+    EXPECT_NE(qobject_cast<FilmsPage*>(current_page()), nullptr);
+    QTest::keyClick(list, Qt::Key_Down);
     EXPECT_NE(qobject_cast<AboutPage*>(current_page()), nullptr);
+    QTest::keyClick(list, Qt::Key_Up);
     QTest::keyClick(list, Qt::Key_Up);
     ASSERT_NE(qobject_cast<DevicesPage*>(current_page()), nullptr);
 
@@ -120,15 +126,16 @@ TEST_F(SettingsDialogTest, DownInThePageListSwitchesThePageAndTheHighlightStays)
 
 TEST_F(SettingsDialogTest, TabReachesEveryControlOnEveryPage) {
     const QStringList expected[] = {
-        {"folder", "browse", "open", "keep_folders", "preferred_languages", "subtitles", "crop",
-         "fill", "shutdown", "open_output", "send_to_player", "stay_on_top", "OK", "Cancel"},
-        {"device_list", "video_codec_mpeg4", "video_quality_device", "picture_size_screen", "OK",
-         "Cancel"},
+        {"folder", "browse", "open", "keep_folders", "shutdown", "open_output", "send_to_player",
+         "stay_on_top", "OK", "Cancel"},
+        {"device_list", "video_codec_mpeg4", "OK", "Cancel"},
+        {"preferred_languages", "subtitles", "crop", "fill", "video_quality", "picture_size_screen",
+         "OK", "Cancel"},
         {"home_page_link", "contact_link", "OK", "Cancel"},
     };
     QListWidget* list = page_list();
     // The About page twice: a link reached once must be reached again.
-    for (const int row : {0, 1, 2, 2}) {
+    for (const int row : {0, 1, 2, 3, 3}) {
         list->setFocus();
         while (list->currentRow() < row) {
             QTest::keyClick(list, Qt::Key_Down);
@@ -180,6 +187,22 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         click(child<QCheckBox>("shutdown"));
         click(child<QCheckBox>("stay_on_top"));
         click(child<QCheckBox>("keep_folders"));
+        click_page(1);
+        // A player that plays both picture codecs offers the choice; one without a screen
+        // hides it, and the choice made stays.
+        auto* mpeg4 = child<QRadioButton>("video_codec_mpeg4");
+        auto* h264 = child<QRadioButton>("video_codec_h264");
+        ASSERT_TRUE(devices[0].plays_several_video_codecs());
+        EXPECT_TRUE(mpeg4->isVisible() && h264->isVisible());
+        EXPECT_TRUE(mpeg4->isChecked());
+        EXPECT_EQ(h264->accessibleDescription(),
+                  "smaller files; iPod 5th generation and later, iPhone, PSP");
+        mpeg4->setFocus();
+        QTest::keyClick(mpeg4, Qt::Key_Down);
+        EXPECT_TRUE(h264->isChecked());
+        EXPECT_EQ(child<QLabel>("video_format")->text(), "H.264");
+
+        click_page(2);
         // The films' choices; the field names the languages typed, and says so to a screen
         // reader with it.
         auto* languages = child<QLineEdit>("preferred_languages");
@@ -200,52 +223,54 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         click(child<QCheckBox>("crop"));
         click(child<QCheckBox>("fill"));
 
-        click_page(1);
-        // A player that plays both picture codecs offers the choice; one without a screen
-        // hides it, and the choice made stays.
-        auto* mpeg4 = child<QRadioButton>("video_codec_mpeg4");
-        auto* h264 = child<QRadioButton>("video_codec_h264");
-        ASSERT_TRUE(devices[0].plays_several_video_codecs());
-        EXPECT_TRUE(mpeg4->isVisible() && h264->isVisible());
-        EXPECT_TRUE(mpeg4->isChecked());
-        EXPECT_EQ(h264->accessibleDescription(),
-                  "smaller files; iPod 5th generation and later, iPhone, PSP");
-        mpeg4->setFocus();
-        QTest::keyClick(mpeg4, Qt::Key_Down);
-        EXPECT_TRUE(h264->isChecked());
-        EXPECT_EQ(child<QLabel>("video_format")->text(), "H.264");
-        // The quality goes back to the device's own from the keyboard, as it is a button too.
-        auto* own_quality = child<QRadioButton>("video_quality_device");
-        EXPECT_TRUE(own_quality->isChecked());
-        own_quality->setFocus();
-        QTest::keyClick(own_quality, Qt::Key_Down);
-        EXPECT_TRUE(child<QRadioButton>("video_quality_highest")->isChecked());
-        click(child<QRadioButton>("video_quality_lower"));
-        // A television's frame, on the rows that make one.
+        // The quality is one line; the device's own rate is its first, unset, choice.
+        auto* quality = child<QComboBox>("video_quality");
+        EXPECT_EQ(quality->currentText(), "The device's own");
+        quality->setFocus();
+        QTest::keyClick(quality, Qt::Key_Down);
+        EXPECT_EQ(quality->currentText(), "Highest");
+        QTest::keyClick(quality, Qt::Key_End);
+        EXPECT_EQ(quality->currentText(), "Lower");
+        // A television's frame, on the rows that make one, as the Devices page chose them.
         auto* tv = child<QRadioButton>("picture_size_tv");
         ASSERT_TRUE(devices[0].plays_tv_size("h264"));
         EXPECT_TRUE(tv->isVisible());
         EXPECT_EQ(tv->text(), "For a television (640×480)");
         click(tv);
+
+        // The size follows the player and codec chosen: the iPod classic's MPEG-4 films for a
+        // television are smaller than its H.264 ones; a player without films has neither.
+        click_page(1);
         auto* device_list = child<QComboBox>("device_list");
         device_list->setFocus();
-        for (int step = 0; step < 3; ++step) {
-            QTest::keyClick(device_list, Qt::Key_Down);
-        }
+        QTest::keyClick(device_list, Qt::Key_Down);
+        QTest::keyClick(device_list, Qt::Key_Down);
+        click(mpeg4);
+        click_page(2);
+        EXPECT_EQ(tv->text(), "For a television (480×360)");
+        EXPECT_EQ(child<QGroupBox>("device_films")->title(), "On the iPod classic");
+        click_page(1);
+        click(h264);
+        device_list->setFocus();
+        QTest::keyClick(device_list, Qt::Key_Down);
         const DeviceProfile& sound_only = devices[3];
         ASSERT_FALSE(sound_only.plays_video);
-        EXPECT_FALSE(mpeg4->isVisible() || h264->isVisible() || tv->isVisible() ||
-                     child<QRadioButton>("video_quality_lower")->isVisible());
+        EXPECT_FALSE(mpeg4->isVisible() || h264->isVisible());
         EXPECT_EQ(child<QLabel>("resolution")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("video_format")->text(), "Not supported");
         EXPECT_EQ(child<QLabel>("audio_format")->text(),
                   QString::fromStdString(sound_only.audio_format_name));
+        click_page(2);
+        EXPECT_FALSE(tv->isVisible() || quality->isVisible());
+        EXPECT_EQ(child<QLabel>("no_films_note")->text(), "The iPod Shuffle plays no films.");
+        EXPECT_TRUE(child<QLabel>("no_films_note")->isVisible());
+        click_page(0);
 
         if (which == QDialogButtonBox::Ok) {
             // Languages that cannot be kept are said, over the field, and nothing is stored.
             click(button(which));
             EXPECT_TRUE(dialog->isVisible());
-            EXPECT_NE(qobject_cast<GeneralPage*>(current_page()), nullptr);
+            EXPECT_NE(qobject_cast<FilmsPage*>(current_page()), nullptr);
             EXPECT_EQ(focused(), languages);
             const auto messages = dialog->findChildren<QMessageBox*>();
             ASSERT_EQ(messages.size(), 1);
@@ -278,6 +303,23 @@ TEST_F(SettingsDialogTest, OkWritesTheChosenValuesAndCancelWritesNone) {
         }
         EXPECT_EQ(chosen.open_output_after_batch, 1);
     }
+}
+
+TEST_F(SettingsDialogTest, AStoredDeviceThatNamesNoRowShowsTheFirstAndKeepsItsIndex) {
+    settings.device_index = 99;
+    dialog = std::make_unique<SettingsDialog>(settings, devices, MORVANE_ASSETS_DIR, shell);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    click_page(1);
+    EXPECT_EQ(child<QComboBox>("device_list")->currentIndex(), 0);
+    // The codec is chosen on the row on show, not on the stored index.
+    click(child<QRadioButton>("video_codec_h264"));
+    EXPECT_EQ(child<QLabel>("video_format")->text(), "H.264");
+    click_page(2);
+    EXPECT_EQ(child<QGroupBox>("device_films")->title(), "On the iPhone, iPod touch");
+    click(button(QDialogButtonBox::Ok));
+    EXPECT_EQ(dialog->settings().device_index, 99);
+    EXPECT_EQ(dialog->settings().video_codec, "h264");
 }
 
 TEST_F(SettingsDialogTest, LinksOpenFromTheKeyboardThroughTheShell) {

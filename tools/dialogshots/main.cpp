@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// morvane-dialog-shots: shows the settings dialog's three pages and the failed-files dialog
+// morvane-dialog-shots: shows the settings dialog's four pages and the failed-files dialog
 // (files not converted, and one not sent to the player) on the running display and writes
 // one PNG of each into a folder, for the README. At a
 // device pixel ratio of 2 (QT_SCALE_FACTOR=2) the files are named with "@2x", under a dark
@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
         // As a keyboard user gets there: Down in the list of pages.
         QTest::keyClick(pages, Qt::Key_Down);
         written &= shoot(dialog, out, QStringLiteral("settings-devices"));
+        QTest::keyClick(pages, Qt::Key_Down);
+        written &= shoot(dialog, out, QStringLiteral("settings-films"));
         QTest::keyClick(pages, Qt::Key_Down);
         written &= shoot(dialog, out, QStringLiteral("settings-about"));
     }
