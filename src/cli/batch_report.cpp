@@ -81,6 +81,8 @@ std::string status_name(const InputRecord& record) {
     switch (status_of(record)) {
     case JobStatus::converted:
         return "converted";
+    case JobStatus::copied:
+        return "copied";
     case JobStatus::stopped:
         return "stopped";
     case JobStatus::incomplete:
@@ -103,6 +105,9 @@ std::string result_line(const InputRecord& record) {
         return input + " -> " + printable_name(outcome.output_path) + crop_text(outcome) +
                sound_track_text(outcome) + subtitles_text(outcome) + mended_text(outcome) +
                sending_text(record);
+    case JobStatus::copied:
+        return input + " -> " + printable_name(outcome.output_path) + " (" +
+               printable_name(outcome.reason) + ")" + sending_text(record);
     case JobStatus::stopped:
         return input + " -> " + printable_name(outcome.output_path) + crop_text(outcome) +
                sound_track_text(outcome) + subtitles_text(outcome) + " (" + stopped_text(outcome) +
@@ -129,6 +134,7 @@ std::string summary_line(const BatchSummary& counts) {
         }
     };
     add(counts.converted, "converted");
+    add(counts.copied, "copied");
     add(counts.stopped, "stopped");
     add(counts.incomplete, "incomplete");
     add(counts.not_started, "not started");
@@ -180,6 +186,7 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchSu
             file["stopped_at"] = seconds(outcome.seconds_done);
             [[fallthrough]];
         case JobStatus::converted:
+        case JobStatus::copied:
             if (!outcome.output_path.empty()) {
                 file["output"] = outcome.output_path;
             }
@@ -232,6 +239,7 @@ std::string json_document(const std::vector<InputRecord>& records, const BatchSu
         files.push_back(std::move(file));
     }
     const json summary = {{"converted", counts.converted},
+                          {"copied", counts.copied},
                           {"stopped", counts.stopped},
                           {"incomplete", counts.incomplete},
                           {"not_started", counts.not_started},

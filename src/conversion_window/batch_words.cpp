@@ -27,6 +27,7 @@ QStringList count_parts(const BatchSummary& summary, bool failures_named, bool s
         }
     };
     add(summary.converted, "%n converted");
+    add(summary.copied, "%n copied");
     if (!stop_named) {
         add(summary.stopped, "%n stopped");
     }

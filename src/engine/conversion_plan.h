@@ -67,6 +67,10 @@ struct SoundSpec {
     // engine's own choice, as for a file with one sound.
     int stream = -1;
     std::string language;
+    // The input's sound already plays as it is: its packets are copied into the container
+    // unchanged (the encoder, rate and channels above are not used), and the whole stream is
+    // decoded beside them so that damage is found rather than copied. Only without pictures.
+    bool copy = false;
 };
 
 // A second sound track from another of the input's streams (another language), encoded as the

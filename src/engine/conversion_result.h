@@ -16,7 +16,10 @@ struct ConversionResult {
         failed,    // nothing usable: the output file is to be thrown away
     };
     Status status = Status::failed;
-    std::string reason;         // failed: why, in FFmpeg's words or the engine's
+    std::string reason; // failed: why, in FFmpeg's words or the engine's
+    // failed, of a plan that copies the sound: a frame of it did not decode (or changed its
+    // shape), so a copy would carry the damage; converting it instead may mend it.
+    bool damaged_copy = false;
     std::string read_error;     // why reading ended before the end of the input, if it did
     double seconds_reached = 0; // of the input's timeline, by the stream furthest on
     std::int64_t packets_written = 0;

@@ -29,7 +29,8 @@ public:
 
     void set_packet_muxer(PacketMuxer muxer) { muxer_ = std::move(muxer); }
 
-    // Converts `input` (opened, and read by this call) into a new file at `output_path`.
+    // Converts `input` (opened, and read by this call) into a new file at `output_path`; a
+    // plan that copies the sound copies its packets instead (see sound_copy.h).
     // `sink` may be null: no reports, no stop.
     ConversionResult convert(MediaInput& input, const std::string& output_path,
                              const ConversionPlan& plan, ProgressSink* sink) const;

@@ -523,8 +523,10 @@ std::optional<MediaInput::Sound> MediaInput::sound() const {
         return std::nullopt;
     }
     const AVCodecParameters& sound = *container_->streams[streams_.audio]->codecpar;
+    const char* profile = avcodec_profile_name(sound.codec_id, sound.profile);
     return Sound{static_cast<CodecId>(sound.codec_id), sound.sample_rate,
-                 sound.ch_layout.nb_channels};
+                 sound.ch_layout.nb_channels, std::max<std::int64_t>(sound.bit_rate, 0),
+                 profile != nullptr ? profile : ""};
 }
 
 double MediaInput::duration_seconds() const {

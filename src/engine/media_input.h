@@ -50,6 +50,11 @@ public:
         CodecId codec = CodecId::none;
         int sample_rate = 0;
         int channels = 0;
+        // Bits per second, the average where the file states one (an MP3's Xing header),
+        // else the first frame's; 0 when unknown (an MP3 of the free format).
+        std::int64_t bit_rate = 0;
+        // FFmpeg's name of the codec's profile ("LC" for AAC-LC); empty when unknown.
+        std::string profile;
     };
 
     MediaInput() = default;

@@ -78,7 +78,15 @@ int OutputFile::open(const std::string& path, const MediaInput& input, const Con
     if (plan.picture && !(format->flags & AVFMT_NOTIMESTAMPS)) {
         result = add_video_stream(*plan.picture, reason);
     }
-    if (result >= 0 && plan.sound) {
+    if (result >= 0 && plan.sound && plan.sound->copy && !plan.picture) {
+        const int source = plan.sound->stream >= 0 ? plan.sound->stream : input.streams().audio;
+        if (source < 0 || static_cast<unsigned>(source) >= input.container().nb_streams ||
+            input.container().streams[source]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) {
+            reason = "the input has no sound stream to copy";
+            return AVERROR_STREAM_NOT_FOUND;
+        }
+        result = add_copied_audio_stream(*input.container().streams[source]);
+    } else if (result >= 0 && plan.sound) {
         result = add_audio_stream(*plan.sound, audio_encoder_, audio_stream_, reason);
     }
     if (result >= 0 && plan.sound && !plan.sound->silence && plan.alternate_sound) {
@@ -181,6 +189,22 @@ int OutputFile::add_audio_stream(const ConversionPlan::Sound& sound, CodecContex
     encoder->sample_rate = nearest_sample_rate(codec.supported_samplerates, rate);
     encoder->sample_fmt = choose_sample_format(codec.sample_fmts);
     encoder->time_base = AVRational{1, encoder->sample_rate};
+    return 0;
+}
+
+int OutputFile::add_copied_audio_stream(const AVStream& source) {
+    AVStream* stream = avformat_new_stream(container_.get(), nullptr);
+    if (stream == nullptr) {
+        return AVERROR(ENOMEM);
+    }
+    const int result = avcodec_parameters_copy(stream->codecpar, source.codecpar);
+    if (result < 0) {
+        return result;
+    }
+    // The source container's tag for the codec means nothing in another one.
+    stream->codecpar->codec_tag = 0;
+    stream->time_base = source.time_base;
+    audio_stream_ = stream;
     return 0;
 }
 

@@ -21,6 +21,7 @@ public:
 
     AVFormatContext& container() const { return *container_; }
     AVCodecContext* video_encoder() const { return video_encoder_.get(); }
+    // Null too where the plan copies the sound (audio_stream() is there).
     AVCodecContext* audio_encoder() const { return audio_encoder_.get(); }
     AVStream* video_stream() const { return video_stream_; }
     AVStream* audio_stream() const { return audio_stream_; }
@@ -37,6 +38,8 @@ private:
     int add_video_stream(const ConversionPlan::Picture& picture, std::string& reason);
     int add_audio_stream(const ConversionPlan::Sound& sound, CodecContextPtr& slot,
                          AVStream*& stream, std::string& reason);
+    // The plan's sound copied from `source` as it is: its parameters, no encoder.
+    int add_copied_audio_stream(const AVStream& source);
     int add_cover_art_stream(const AVStream& source);
     // A stream, and in `slot` the encoder `wanted` names with its options. 0 or an FFmpeg error.
     int new_encoder(const NamedEncoder& wanted, CodecContextPtr& slot, AVStream*& stream,

@@ -226,8 +226,8 @@ void BatchRun::finished(const BatchFile& file) {
             summary_.failed_files.push_back({file.path, file.outcome.reason});
         }
         const int index = static_cast<int>(file.index);
-        if (status == JobStatus::converted || status == JobStatus::stopped ||
-            status == JobStatus::incomplete) {
+        if (status == JobStatus::converted || status == JobStatus::copied ||
+            status == JobStatus::stopped || status == JobStatus::incomplete) {
             time_left_.file_done(index, seconds_since_start());
         } else {
             time_left_.file_passed(index);

@@ -12,7 +12,10 @@
 namespace morvane {
 
 struct BatchSummary {
-    int converted = 0, stopped = 0, incomplete = 0, not_started = 0, skipped = 0, failed = 0;
+    // Copied: files of sound alone the player plays as they are, counted apart from those
+    // converted.
+    int converted = 0, copied = 0, stopped = 0, incomplete = 0, not_started = 0, skipped = 0,
+        failed = 0;
     // Converted files that went onto the player too, those it held already, and those that
     // did not go (each in not_sent_files, with why).
     int sent = 0, already_on_player = 0, not_sent = 0;
@@ -34,6 +37,9 @@ struct BatchSummary {
         switch (status) {
         case JobStatus::converted:
             ++converted;
+            break;
+        case JobStatus::copied:
+            ++copied;
             break;
         case JobStatus::stopped:
             ++stopped;

@@ -331,8 +331,23 @@ struct ConversionJob::FileWork {
 JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DeviceProfile& device,
                                       const std::string& output_folder, ProgressSink* sink,
                                       const ConversionStart& on_conversion_start) {
+    bool copy_damaged = false;
+    JobOutcome outcome =
+        run_steps(item, device, output_folder, sink, on_conversion_start, true, copy_damaged);
+    if (copy_damaged) {
+        // A copy would carry the damage: converting decodes what can be decoded, as for any
+        // damaged file, and says how it went. The front end heard of the start already.
+        outcome = run_steps(item, device, output_folder, sink, {}, false, copy_damaged);
+    }
+    return outcome;
+}
+
+JobOutcome ConversionJob::run_steps(const CollectedInput& item, const DeviceProfile& device,
+                                    const std::string& output_folder, ProgressSink* sink,
+                                    const ConversionStart& on_conversion_start,
+                                    bool copy_played_sound, bool& copy_damaged) {
     FileWork work(item, device);
-    if (const std::optional<std::string> refusal = open_input(work)) {
+    if (const std::optional<std::string> refusal = open_input(work, copy_played_sound)) {
         return failed(*refusal);
     }
     if (const std::optional<std::string> error = name_output(work, output_folder)) {
@@ -343,6 +358,7 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
     }
     read_tags(work);
     if (const std::optional<std::string> error = convert(work, sink, on_conversion_start)) {
+        copy_damaged = work.result.damaged_copy;
         return failed(*error); // the temporary goes with `work`
     }
     if (std::optional<JobOutcome> ended = judge(work)) {
@@ -355,7 +371,7 @@ JobOutcome ConversionJob::convert_one(const CollectedInput& item, const DevicePr
 // Refusals with reasons, and the plan: the engine's own opening of the file is what the checks
 // read (one probe, and the streams checked are the very streams converted). The plan says
 // whether the output is a film.
-std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
+std::optional<std::string> ConversionJob::open_input(FileWork& work, bool copy_played_sound) const {
     if (const std::optional<std::string> refusal = unreadable_input(work.item.path)) {
         return refusal;
     }
@@ -365,7 +381,7 @@ std::optional<std::string> ConversionJob::open_input(FileWork& work) const {
     if (const std::optional<std::string> refusal = undecodable(work.input)) {
         return refusal;
     }
-    work.plan = conversion_plan(work.device, choices_, work.input);
+    work.plan = conversion_plan(work.device, choices_, work.input, copy_played_sound);
     if (!work.plan.picture && !work.plan.sound) {
         return "no sound to convert";
     }
@@ -527,6 +543,9 @@ std::optional<JobOutcome> ConversionJob::judge(FileWork& work) const {
         outcome.reason = std::move(*reason);
         work.mark.state = OutputMark::State::incomplete;
         work.mark.reason = outcome.reason;
+    } else if (work.plan.sound && work.plan.sound->copy) {
+        outcome.status = JobStatus::copied;
+        outcome.reason = "copied: already plays on the " + work.device.display_name;
     }
     return std::nullopt;
 }

@@ -22,15 +22,18 @@ namespace morvane {
 
 class ProgressSink;
 
-enum class JobStatus { converted, stopped, incomplete, not_started, skipped, failed };
+// copied: a file of sound alone the player plays as it is, written without encoding it again
+// (its sound copied, its tags and mark as a conversion's), complete as a converted file.
+enum class JobStatus { converted, copied, stopped, incomplete, not_started, skipped, failed };
 
 struct JobOutcome {
     JobStatus status = JobStatus::failed;
-    // converted, stopped, incomplete: the complete file written (or kept); skipped: the
-    // output already there, if any
+    // converted, copied, stopped, incomplete: the complete file written (or kept); skipped:
+    // the output already there, if any
     std::string output_path;
     // failed: why, in words a person can act on; skipped, incomplete: why
-    // ("incomplete: the input ends at 0:04 of 0:20")
+    // ("incomplete: the input ends at 0:04 of 0:20"); copied: why ("copied: already plays on
+    // the iPod nano")
     std::string reason;
     // What was mended in the input's times on the way, in words ("one picture's stamp was
     // 1 h off and was ignored", "2 recordings joined end to end were read one after the
@@ -71,10 +74,11 @@ struct JobOutcome {
     std::string player_name;
     std::string player_folder;
     bool converted() const { return status == JobStatus::converted; }
-    // An output a player may take: converted now, or converted before and skipped.
+    // An output a player may take: converted or copied now, or made before and skipped.
     bool has_complete_output() const {
         return !output_path.empty() &&
-               (status == JobStatus::converted || status == JobStatus::skipped);
+               (status == JobStatus::converted || status == JobStatus::copied ||
+                status == JobStatus::skipped);
     }
 };
 
@@ -121,9 +125,15 @@ private:
     // What the steps of one file hand on to each other (conversion_job.cpp).
     struct FileWork;
 
+    // Every step of one file, in a FileWork of its own. A copy of its sound that found it
+    // damaged sets `copy_damaged` (the file is then converted, without a copy, by the caller).
+    JobOutcome run_steps(const CollectedInput& input, const DeviceProfile& device,
+                         const std::string& output_folder, ProgressSink* sink,
+                         const ConversionStart& on_conversion_start, bool copy_played_sound,
+                         bool& copy_damaged);
     // The steps of convert_one, in order. A step that ends the file says why (or gives the
     // outcome it ends with); the steps after it do not run.
-    std::optional<std::string> open_input(FileWork& work) const;
+    std::optional<std::string> open_input(FileWork& work, bool copy_played_sound) const;
     std::optional<std::string> name_output(FileWork& work, const std::string& output_folder) const;
     std::optional<JobOutcome> rerun_outcome(const FileWork& work) const;
     void read_tags(FileWork& work) const;

@@ -2,6 +2,7 @@
 #include "jobs/device_plan.h"
 
 #include "engine/black_bars.h"
+#include "engine/codec_names.h"
 #include "engine/frame_size_fit.h"
 #include "engine/input_tracks.h"
 #include "jobs/language_codes.h"
@@ -202,8 +203,26 @@ std::string quality_name(const std::optional<VideoQuality>& quality) {
 
 } // namespace
 
+bool plays_as_it_is(const DeviceProfile& device, const MediaInput::Sound& sound) {
+    // Only into the device's own kind of sound file: its container and name are the row's.
+    const std::string codec = codec_name(sound.codec);
+    if (codec.empty() || codec != encoded_codec_name(device.audio_encoder.name)) {
+        return false;
+    }
+    return std::any_of(device.played_sounds.begin(), device.played_sounds.end(),
+                       [&](const PlayedSound& played) {
+                           // An unknown rate (an MP3 of the free format) is none the maker names.
+                           return played.codec == codec &&
+                                  (played.profile.empty() || played.profile == sound.profile) &&
+                                  sound.bit_rate > 0 && sound.bit_rate <= played.max_bit_rate &&
+                                  sound.sample_rate >= played.min_sample_rate &&
+                                  sound.sample_rate <= played.max_sample_rate &&
+                                  sound.channels >= 1 && sound.channels <= played.max_channels;
+                       });
+}
+
 ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoices& choices,
-                               const MediaInput& input) {
+                               const MediaInput& input, bool copy_played_sound) {
     ConversionPlan plan;
     const std::optional<MediaInput::Picture> picture = input.picture();
     const std::optional<MediaInput::Sound> sound = input.sound();
@@ -278,6 +297,14 @@ ConversionPlan conversion_plan(const DeviceProfile& device, const ConversionChoi
         out.channels = device.channels.value_or(source_channels);
         // The players want a sound track with every film: silence where there is none.
         out.silence = !sound;
+        // Encoding a sound the player plays again only loses some of it: it is copied. A
+        // track chosen among several is converted, as the engine copies its own choice only.
+        if (film == nullptr && sound && copy_played_sound && out.stream < 0 &&
+            plays_as_it_is(device, *sound)) {
+            out.copy = true;
+            out.sample_rate = sound->sample_rate;
+            out.channels = sound->channels;
+        }
     }
     std::string sound_language;
     if (const std::optional<SubtitleTrackChoice> subtitles = film_subtitle_track(

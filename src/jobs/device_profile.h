@@ -73,6 +73,19 @@ struct FilmFormat {
     FrameRate max_frame_rate{30, 1};
 };
 
+// A sound codec a player plays as it is, within what its maker publishes: a file of sound
+// alone in it is copied rather than encoded again, where it is the codec of the row's own files
+// of sound alone (its audio_encoder's). A row whose sound files become AAC takes its AAC
+// entry into use so.
+struct PlayedSound {
+    std::string codec;    // FFmpeg's name: "mp3", "aac"
+    std::string profile;  // FFmpeg's name of the codec's profile ("LC"); empty: any
+    int max_bit_rate = 0; // bits per second, on average
+    int min_sample_rate = 0;
+    int max_sample_rate = 0;
+    int max_channels = 2;
+};
+
 struct DeviceProfile {
     std::string image_path; // absolute path of the device's picture
     std::string display_name;
@@ -105,6 +118,8 @@ struct DeviceProfile {
     int max_sample_rate = 0;
     std::string audio_format_name;
     std::string audio_extension;
+    // The sound it plays as it is (see PlayedSound).
+    std::vector<PlayedSound> played_sounds;
 
     // False where the player's media library is closed to other programs: converted files
     // are for its own tools to add, and nothing is sent to it.

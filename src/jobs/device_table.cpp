@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace morvane {
 
@@ -122,6 +123,17 @@ constexpr std::array<QualityStep, 4> h264_steps(int finest) {
     return {{{1300000, finest}, {800000, finest}, {620000, finest + 2}, {420000, finest + 4}}};
 }
 
+// The sound Apple's players play as it is, from Apple's technical data for each iPod (the
+// iPod shuffle, nano and classic, and the iPod touch, whose entries the iPhone's repeat):
+// "AAC (16 to 320 Kbps)" and "MP3 (8 to 320 Kbps), MP3 VBR". Rates under 32 kb/s exist only in
+// MPEG-2 layer III, so the lower sample rates of MPEG-2 (16, 22.05, 24 kHz) are among them,
+// up to MPEG-1's 48 kHz; MPEG "2.5" (8 to 12 kHz) is no part of the standard, and no maker
+// names it. A variable rate counts by its average. Stereo at most, as Apple gives for AAC.
+// The AAC entry waits for a row whose files of sound alone are AAC (see PlayedSound).
+std::vector<PlayedSound> apple_played_sounds() {
+    return {{"mp3", "", 320000, 16000, 48000, 2}, {"aac", "LC", 320000, 8000, 48000, 2}};
+}
+
 // What the video rows share: AAC sound in an MP4, stereo; MP3 for sound alone.
 DeviceProfile film_player(const std::string& picture, const char* name, int width, int height,
                           std::vector<FilmFormat> films) {
@@ -152,6 +164,7 @@ DeviceProfile film_player(const std::string& picture, const char* name, int widt
     row.max_sample_rate = 48000;
     row.audio_format_name = "MP3";
     row.audio_extension = ".mp3";
+    row.played_sounds = apple_played_sounds();
     return row;
 }
 
@@ -169,6 +182,7 @@ DeviceTable device_table(const std::string& data_folder) {
     shuffle.max_sample_rate = 48000;
     shuffle.audio_format_name = "MP3";
     shuffle.audio_extension = ".mp3";
+    shuffle.played_sounds = apple_played_sounds();
 
     // The psp muxer writes what the PSP's own tools write and plain MP4 lacks: the brand MSNV,
     // a profile box (uuid PROF: codecs, rates, frame size) before the media and the title in
@@ -190,6 +204,12 @@ DeviceTable device_table(const std::string& data_folder) {
     psp.channels = 2;
     psp.shows_chapters = false;
     psp.sample_rate = 24000;
+    // Sony's PSP pages and user's guide list MP3 (MPEG-1 and MPEG-2 Audio Layer 3) among the
+    // music its memory stick plays, songs at 44.1 and 48 kHz among them; what is converted for
+    // it is written at 24 kHz (MPEG-2 layer III), which it plays too. Up to 320 kb/s, MPEG-1
+    // layer III's highest rate; stereo, as its conversions are. Sony's AAC for it is not
+    // Apple's entry: it takes none here.
+    psp.played_sounds = {{"mp3", "", 320000, 16000, 48000, 2}};
 
     // For a television (the players' AV cables): Apple's technical data give "640 by 480
     // pixels" for both codecs on the iPhone and iPod touch, the iPod nano from its 3rd

@@ -145,9 +145,15 @@ TEST_P(ConvertCommand, EveryFileIsConvertedForTheDeviceOrListedWithItsReason) {
         // A silent film gets a silent sound track of the usual shape.
         const bool sound = source.count(AVMEDIA_TYPE_AUDIO) > 0;
         const int source_rate = sound ? source.stream(AVMEDIA_TYPE_AUDIO).sample_rate : 44100;
-        const int expected_rate = device.sample_rate != 0 ? device.sample_rate : source_rate;
+        // A song every row plays as it is is copied, its shape kept, and says so.
+        const bool copied = outcome.find(" (copied: already plays on the ") != std::string::npos;
+        if (name == "song.mp3") {
+            EXPECT_TRUE(copied) << outcome;
+        }
+        const int expected_rate =
+            device.sample_rate != 0 && !copied ? device.sample_rate : source_rate;
         const int expected_channels =
-            device.keeps_channels ? source.stream(AVMEDIA_TYPE_AUDIO).channels : 2;
+            device.keeps_channels || copied ? source.stream(AVMEDIA_TYPE_AUDIO).channels : 2;
         if (video_output) {
             EXPECT_EQ(output.extension(), ".mp4");
             ASSERT_EQ(result.streams.size(), 2u);
@@ -338,7 +344,8 @@ TEST_F(ConvertCommandUse, FoldersListsSkippingAndJsonAgreeWithTheDisk) {
             continue;
         }
         inputs.insert(file["input"].get<std::string>());
-        EXPECT_EQ(file["status"], "converted");
+        // The MP3 found by its content plays on the player as it is.
+        EXPECT_EQ(file["status"], file["input"] == c ? "copied" : "converted");
         const std::string output = file["output"];
         EXPECT_TRUE(visible_outputs().count(output)) << output;
         const MediaInfo info = inspect_media(output);

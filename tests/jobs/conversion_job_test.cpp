@@ -15,9 +15,12 @@
 #include "support/stream_decoder.h"
 #include "support/temp_folder.h"
 
+#include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -101,6 +104,104 @@ TEST_F(ConversionJobTest, SoundOnlyFilesBecomeMp3KeepingOrChangingTheirShape) {
     const auto& changed = changed_info.stream(AVMEDIA_TYPE_AUDIO);
     EXPECT_EQ(changed.channels, 2);
     EXPECT_EQ(changed.sample_rate, 24000);
+}
+
+// The sound frames of a file as the ffmpeg tool hashes them, packet for packet.
+std::string sound_frames_md5(const std::string& path) {
+    const std::string command =
+        "ffmpeg -nostdin -v error -i '" + path + "' -map 0:a:0 -c:a copy -f md5 - 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::array<char, 128> line{};
+    if (!pipe || std::fgets(line.data(), line.size(), pipe.get()) == nullptr) {
+        return {};
+    }
+    return std::string(line.data());
+}
+
+// A song the player plays as it is is copied, not encoded a second time: its frames bit for
+// bit, with the tags, cover and mark a conversion gives, and found again on a rerun. Anything
+// else, and a damaged MP3, is converted.
+TEST_F(ConversionJobTest, SongsThePlayerPlaysAreCopiedFrameForFrame) {
+    constexpr int phone = 0, nano = 1, shuffle = 3, psp = 4;
+    const auto song = [&](const char* name, test::MediaDescription description, int rate,
+                          long long bit_rate) {
+        description.audio[0].sample_rate = rate;
+        description.audio[0].bit_rate = bit_rate;
+        description.audio[0].duration_seconds = 3.0;
+        write_media(folder.file(name), description);
+        if (description.format_name == "mp3" || description.format_name == "ipod") {
+            EXPECT_FALSE(write_file_tags(folder.file(name).string(), {{"TITLE", {"Intro"}}}, {}));
+        }
+        return folder.file(name);
+    };
+    const auto mp3_128k = song("128k.mp3", test::mp3_with_cover_art(3.0), 44100, 128000);
+    const auto mp3_320k = song("320k-48k.mp3", test::mp3_audio(48000, 2, 3.0), 48000, 320000);
+    // MPEG-2 layer III: Apple's "8 to 320 Kbps" holds its rates, Sony's 24 kHz conversions it.
+    const auto mp3_22k = song("mono-22k.mp3", test::mp3_audio(22050, 1, 3.0), 22050, 64000);
+    const auto wav = song("tone.wav", test::wav_pcm(44100, 2, 3.0), 44100, 0);
+    test::MediaDescription aac = test::mp4_h264_aac(160, 120, {25, 1}, 3.0);
+    aac.video.reset();
+    aac.format_name = "ipod";
+    const auto m4a = song("song.m4a", aac, 44100, 128000);
+    test::MediaDescription flac = test::wav_pcm(96000, 2, 3.0);
+    flac.format_name = "flac";
+    flac.audio[0].codec = AV_CODEC_ID_FLAC;
+    const auto hi_res = song("hi-res.flac", flac, 96000, 0);
+    const auto damaged = folder.file("damaged.mp3");
+    test::write_damaged_copy(mp3_320k, damaged, 4096, 0.5);
+
+    struct Case {
+        std::filesystem::path input;
+        int device;
+        bool copied;
+    };
+    int run = 0;
+    for (const Case& c :
+         {Case{mp3_128k, nano, true}, Case{mp3_128k, shuffle, true}, Case{mp3_128k, psp, true},
+          Case{mp3_320k, nano, true}, Case{mp3_320k, shuffle, true}, Case{mp3_320k, psp, true},
+          Case{mp3_22k, nano, true}, Case{mp3_22k, psp, true}, Case{wav, nano, false},
+          Case{m4a, phone, false}, Case{hi_res, shuffle, false}, Case{damaged, nano, false}}) {
+        const DeviceProfile& device = devices[static_cast<std::size_t>(c.device)];
+        SCOPED_TRACE(c.input.filename().string() + " on " + device.display_name);
+        const std::string out = output_folder() + std::to_string(run++);
+        std::filesystem::create_directory(out);
+        job.set_skip_existing(false);
+        const JobOutcome outcome = job.convert_one(c.input.string(), device, out, &callback);
+        ASSERT_TRUE(outcome.has_complete_output()) << outcome.reason;
+        const MediaInfo source = inspect_media(c.input);
+        const MediaInfo made = inspect_media(outcome.output_path);
+        EXPECT_EQ(made.stream(AVMEDIA_TYPE_AUDIO).codec_id, AV_CODEC_ID_MP3);
+        const std::optional<OutputMark> mark = read_output_mark(outcome.output_path);
+        ASSERT_TRUE(mark);
+        EXPECT_EQ(mark->source, outcome.source);
+        EXPECT_EQ(mark->state, OutputMark::State::complete);
+        std::optional<FileTags> tags = read_file_tags(outcome.output_path);
+        ASSERT_TRUE(tags);
+        if (const std::optional<FileTags> given = read_file_tags(c.input.string());
+            given && given->properties.count("TITLE") != 0) {
+            EXPECT_EQ(tags->properties["TITLE"], std::vector<std::string>{"Intro"});
+        }
+        if (!c.copied) {
+            EXPECT_EQ(outcome.status, JobStatus::converted);
+            EXPECT_NE(sound_frames_md5(outcome.output_path), sound_frames_md5(c.input));
+            continue;
+        }
+        EXPECT_EQ(outcome.status, JobStatus::copied);
+        EXPECT_EQ(outcome.reason, "copied: already plays on the " + device.display_name);
+        EXPECT_FALSE(sound_frames_md5(c.input).empty());
+        EXPECT_EQ(sound_frames_md5(outcome.output_path), sound_frames_md5(c.input));
+        // One Xing frame, the muxer's: the length reads as the source's, within a frame.
+        const auto& sound = source.stream(AVMEDIA_TYPE_AUDIO);
+        EXPECT_NEAR(made.duration_seconds, source.duration_seconds, 1152.0 / sound.sample_rate);
+        EXPECT_EQ(made.stream(AVMEDIA_TYPE_AUDIO).sample_rate, sound.sample_rate);
+        EXPECT_EQ(made.streams.size(), source.streams.size()); // the cover, where there is one
+        // A rerun finds the copy as it finds a conversion.
+        job.set_skip_existing(true);
+        const JobOutcome rerun = job.convert_one(c.input.string(), device, out, &callback);
+        EXPECT_EQ(rerun.status, JobStatus::skipped);
+        EXPECT_EQ(rerun.output_path, outcome.output_path);
+        EXPECT_TRUE(rerun.has_complete_output());
+    }
 }
 
 TEST_F(ConversionJobTest, VideoSettingsOfAnEarlierFileDoNotLeakIntoASoundFile) {
@@ -446,7 +547,7 @@ TEST_F(ConversionJobTest, TagsGoWholeIntoMp3AndMp4) {
         SCOPED_TRACE(input);
         const JobOutcome outcome = convert(input, row);
         ASSERT_TRUE(outcome.converted()) << outcome.reason;
-        const std::optional<FileTags> tags = read_file_tags(outcome.output_path);
+        std::optional<FileTags> tags = read_file_tags(outcome.output_path);
         ASSERT_TRUE(tags);
         for (const auto& [key, value] : {std::pair{"TITLE", "Morning"},
                                          {"ALBUMARTIST", "Various"},
