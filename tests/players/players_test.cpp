@@ -516,7 +516,10 @@ protected:
         } sink;
         const JobOutcome outcome =
             job.convert_one(inputs.file(input).string(), classic, folder.string() + "/", &sink);
-        EXPECT_EQ(outcome.status, JobStatus::converted) << outcome.reason;
+        // The MP3 plays on the iPod as it is: it is copied, the film converted.
+        const bool sound = fs::path(input).extension() == ".mp3";
+        EXPECT_EQ(outcome.status, sound ? JobStatus::copied : JobStatus::converted)
+            << outcome.reason;
         return file_to_send(outcome);
     }
 
