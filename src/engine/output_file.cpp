@@ -192,8 +192,21 @@ int OutputFile::add_audio_stream(const ConversionPlan::Sound& sound, CodecContex
     return 0;
 }
 
-int OutputFile::add_copied_audio_stream(const AVStream& source) {
-    AVStream* stream = avformat_new_stream(container_.get(), nullptr);
+int OutputFile::finish() {
+    const int result = av_write_trailer(container_.get());
+    if (result < 0) {
+        return result;
+    }
+    AVIOContext* file = container_->pb;
+    if (file == nullptr) {
+        return 0;
+    }
+    avio_flush(file);
+    return file->error < 0 ? file->error : 0;
+}
+
+int OutputFile::new_copied_stream(const AVStream& source, AVStream*& stream) {
+    stream = avformat_new_stream(container_.get(), nullptr);
     if (stream == nullptr) {
         return AVERROR(ENOMEM);
     }
@@ -204,22 +217,20 @@ int OutputFile::add_copied_audio_stream(const AVStream& source) {
     // The source container's tag for the codec means nothing in another one.
     stream->codecpar->codec_tag = 0;
     stream->time_base = source.time_base;
-    audio_stream_ = stream;
     return 0;
 }
 
+int OutputFile::add_copied_audio_stream(const AVStream& source) {
+    return new_copied_stream(source, audio_stream_);
+}
+
 int OutputFile::add_cover_art_stream(const AVStream& source) {
-    AVStream* stream = avformat_new_stream(container_.get(), nullptr);
-    if (stream == nullptr) {
-        return AVERROR(ENOMEM);
-    }
-    const int result = avcodec_parameters_copy(stream->codecpar, source.codecpar);
+    AVStream* stream = nullptr;
+    const int result = new_copied_stream(source, stream);
     if (result < 0) {
         return result;
     }
-    stream->codecpar->codec_tag = 0;
     stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
-    stream->time_base = source.time_base;
     // The ID3v2 muxer names the picture from these.
     for (const char* key : {"title", "comment"}) {
         if (const AVDictionaryEntry* entry = av_dict_get(source.metadata, key, nullptr, 0)) {

@@ -33,6 +33,10 @@ public:
     AVCodecContext* subtitle_encoder() const { return subtitle_encoder_.get(); }
     AVStream* subtitle_stream() const { return subtitle_stream_; }
 
+    // Ends the file: the muxer's trailer written and everything flushed to the disk's buffers.
+    // 0 or an FFmpeg error (a write that failed on the way counts).
+    int finish();
+
 private:
     // Each returns 0 or an FFmpeg error.
     int add_video_stream(const ConversionPlan::Picture& picture, std::string& reason);
@@ -41,6 +45,8 @@ private:
     // The plan's sound copied from `source` as it is: its parameters, no encoder.
     int add_copied_audio_stream(const AVStream& source);
     int add_cover_art_stream(const AVStream& source);
+    // A new stream with `source`'s parameters, in `stream`. 0 or an FFmpeg error.
+    int new_copied_stream(const AVStream& source, AVStream*& stream);
     // A stream, and in `slot` the encoder `wanted` names with its options. 0 or an FFmpeg error.
     int new_encoder(const NamedEncoder& wanted, CodecContextPtr& slot, AVStream*& stream,
                     std::string& reason);

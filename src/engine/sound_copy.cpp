@@ -50,7 +50,7 @@ int SoundCopy::copy(const std::string& output_path) {
     if (!frame_ || !packet_) {
         return AVERROR(ENOMEM);
     }
-    last_report_time_ = av_gettime_relative();
+    progress_.start();
     int result = output_.open(output_path, input_, plan_, reason_);
     if (result < 0) {
         return result;
@@ -86,15 +86,9 @@ int SoundCopy::copy(const std::string& output_path) {
             return result;
         }
     }
-    result = av_write_trailer(&output_.container());
+    result = output_.finish();
     if (result < 0) {
         return result;
-    }
-    if (AVIOContext* file = output_.container().pb) {
-        avio_flush(file);
-        if (file->error < 0) {
-            return file->error;
-        }
     }
     report_progress(true);
     return 0;
@@ -243,12 +237,8 @@ bool SoundCopy::report_progress(bool final_report) {
         stopped_ = true;
         return false;
     }
-    if (!final_report) {
-        const std::int64_t now = av_gettime_relative();
-        if (now - last_report_time_ < sink_->report_interval().count()) {
-            return true;
-        }
-        last_report_time_ = now;
+    if (!progress_.due(final_report)) {
+        return true;
     }
     double share = 0;
     const double duration = input_.duration_seconds() * AV_TIME_BASE;
@@ -257,16 +247,7 @@ bool SoundCopy::report_progress(bool final_report) {
     } else if (input_.size() > 0) {
         share = static_cast<double>(avio_tell(&input_.file())) / static_cast<double>(input_.size());
     }
-    const int percent = std::max(static_cast<int>(std::clamp(share * 100.0, 0.0, 99.0)),
-                                 std::max(last_percent_, 0));
-    bool go_on = true;
-    if (percent != last_percent_) {
-        last_percent_ = percent;
-        go_on = sink_->on_progress(percent);
-    }
-    if (final_report) {
-        sink_->on_progress(100);
-    }
+    const bool go_on = progress_.tell(share, final_report);
     if (!go_on) {
         stopped_ = true;
     }

@@ -12,6 +12,7 @@
 #include "engine/loudness_meter.h"
 #include "engine/media_input.h"
 #include "engine/output_file.h"
+#include "engine/progress_report.h"
 #include "engine/progress_sink.h"
 
 #include <cstdint>
@@ -59,8 +60,7 @@ private:
     std::int64_t packets_written_ = 0;
     // The input's timeline copied so far (microseconds from the file's start).
     std::int64_t reached_ = 0;
-    std::int64_t last_report_time_ = 0;
-    int last_percent_ = -1;
+    ProgressReport progress_{sink_};
 };
 
 } // namespace morvane

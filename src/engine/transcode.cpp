@@ -235,7 +235,7 @@ int Transcode::convert(const std::string& output_path) {
     if (!packet_) {
         return AVERROR(ENOMEM);
     }
-    last_report_time_ = av_gettime_relative();
+    progress_.start();
     int result = output_.open(output_path, input_, plan_, reason_);
     if (result < 0) {
         return result;
@@ -323,15 +323,9 @@ int Transcode::convert(const std::string& output_path) {
         end = std::max(end, pipeline->extent().end);
     }
     cut_chapters(output_.container(), end);
-    result = av_write_trailer(&output_.container());
+    result = output_.finish();
     if (result < 0) {
         return result;
-    }
-    if (AVIOContext* file = output_.container().pb) {
-        avio_flush(file);
-        if (file->error < 0) {
-            return file->error;
-        }
     }
     report_progress(true);
     return 0;
@@ -731,12 +725,8 @@ bool Transcode::report_progress(bool final_report) {
         return false;
     }
     const std::lock_guard lock(progress_mutex_);
-    if (!final_report) {
-        const std::int64_t now = av_gettime_relative();
-        if (now - last_report_time_ < sink_->report_interval().count()) {
-            return true;
-        }
-        last_report_time_ = now;
+    if (!progress_.due(final_report)) {
+        return true;
     }
     // The timeline reached, else the file read (counting every byte); 100 is for the end.
     // Recordings joined end to end last longer than the duration told of the first.
@@ -748,18 +738,7 @@ bool Transcode::report_progress(bool final_report) {
         share = static_cast<double>(read_position_.load(std::memory_order_relaxed)) /
                 static_cast<double>(input_.size());
     }
-    // An estimated duration, or a demuxer that reads back, must not make the bar go back.
-    const int percent =
-        std::max(static_cast<int>(std::clamp(share * 100.0, 0.0, 99.0)), highest_percent_);
-    highest_percent_ = percent;
-    bool go_on = true;
-    if (percent != last_percent_) {
-        last_percent_ = percent;
-        go_on = sink_->on_progress(percent);
-    }
-    if (final_report) {
-        sink_->on_progress(100);
-    }
+    const bool go_on = progress_.tell(share, final_report);
     if (!go_on) {
         stopped_ = true;
     }

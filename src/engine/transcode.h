@@ -11,6 +11,7 @@
 #include "engine/input_timeline.h"
 #include "engine/media_input.h"
 #include "engine/output_file.h"
+#include "engine/progress_report.h"
 #include "engine/progress_sink.h"
 #include "engine/stream_encoder.h"
 
@@ -86,12 +87,9 @@ private:
     std::atomic<std::int64_t> read_position_{0}; // bytes of the file the reader has passed
     std::atomic<bool> restarted_{false};         // recordings joined: the duration is the first's
 
-    // Progress: the wall-clock time of the last report, the last percentage sent, and the
-    // highest reached (progress never goes back); under progress_mutex_.
+    // Told from the reading and the filling threads, under progress_mutex_.
     std::mutex progress_mutex_;
-    std::int64_t last_report_time_ = 0;
-    int last_percent_ = -1;
-    int highest_percent_ = 0;
+    ProgressReport progress_{sink_};
 
     std::vector<std::unique_ptr<StreamPipeline>> pipelines_;
     // The sound's pipeline runs here when there are pictures too (declared after the
